@@ -1,0 +1,47 @@
+#include "platform/thread.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <system_error>
+
+namespace tavlin::platform {
+
+namespace {
+
+void ApplyPriority(ThreadPriority priority) {
+    if (priority != ThreadPriority::Highest) return;
+    // Raising priority needs privileges most users lack; a refusal is not an error.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    (void)setpriority(PRIO_PROCESS, tid, -2);
+}
+
+}  // namespace
+
+bool WorkerThread::Start(std::string name, ThreadPriority priority, std::function<void()> body) {
+    if (thread_.joinable()) return false;
+    try {
+        thread_ = std::thread([name = std::move(name), priority, body = std::move(body)] {
+            pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+            ApplyPriority(priority);
+            body();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void WorkerThread::Join() {
+    if (!thread_.joinable()) return;
+    if (IsCurrentThread()) {
+        thread_.detach();
+        return;
+    }
+    thread_.join();
+}
+
+}  // namespace tavlin::platform

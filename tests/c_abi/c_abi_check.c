@@ -1,0 +1,29 @@
+/* Compiles as plain C11 against the public headers and links the shared library. */
+#include <stdio.h>
+
+#include "tavlin/tavlin.h"
+#include "tavlin/tavlin_host.h"
+
+int main(void) {
+    if (Tavlin_GetDllVersion() != TAVLIN_DLL_VERSION) {
+        fprintf(stderr, "unexpected version %d\n", (int)Tavlin_GetDllVersion());
+        return 1;
+    }
+    /* An unknown handle answers with the not-found values and writes nothing. */
+    int32_t ok = 12345;
+    if (Tavlin_GetColorMode(987654) != -1 || Tavlin_GetWaitTime(987654) != -1 ||
+        Tavlin_GetSubSample(987654) != -1 || Tavlin_Release(987654) != 0 ||
+        Tavlin_GetLastError(987654) != 0) {
+        fprintf(stderr, "unknown handle not refused\n");
+        return 1;
+    }
+    TAVLIN_HWND window = TavlinHost_CreateMessageWindow();
+    if (window == NULL) return 1;
+    int32_t h = Tavlin_Initialize(window);
+    if (h == 0) return 1;
+    (void)ok;
+    if (Tavlin_Release(h) != 1 || Tavlin_Release(h) != 0) return 1;
+    TavlinHost_DestroyWindow(window);
+    printf("c abi ok\n");
+    return 0;
+}
