@@ -10,9 +10,9 @@ uint16_t SystemLanguageId() {
         const char* value = std::getenv(name);
         if (value == nullptr || *value == '\0') continue;
         const std::string_view locale(value);
-        const bool japanese = locale.substr(0, 2) == "ja" &&
-                              (locale.size() == 2 || locale[2] == '_' || locale[2] == '.' ||
-                               locale[2] == '@');
+        const bool japanese =
+            locale.substr(0, 2) == "ja" &&
+            (locale.size() == 2 || locale[2] == '_' || locale[2] == '.' || locale[2] == '@');
         return japanese ? kLangJapanese : kLangEnglish;
     }
     return kLangEnglish;

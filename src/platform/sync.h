@@ -11,7 +11,7 @@ namespace tavlin::platform {
 
 // A Windows critical section is recursive: the owning thread may enter it again.
 class CriticalSection {
-public:
+  public:
     void Enter() { mutex_.lock(); }
     bool TryEnter() { return mutex_.try_lock(); }
     void Leave() { mutex_.unlock(); }
@@ -21,7 +21,7 @@ public:
     bool try_lock() { return TryEnter(); }
     void unlock() { Leave(); }
 
-private:
+  private:
     std::recursive_mutex mutex_;
 };
 
@@ -34,7 +34,7 @@ enum class WaitResult { Signaled, TimedOut };
 // An event: Set() releases one waiter and resets itself (auto-reset), or stays set until
 // Reset() (manual-reset).
 class Event {
-public:
+  public:
     enum class Reset { Auto, Manual };
 
     explicit Event(Reset mode, bool initiallySet = false)
@@ -75,7 +75,7 @@ public:
         return WaitResult::Signaled;
     }
 
-private:
+  private:
     const bool manual_;
     bool set_;
     mutable std::mutex mutex_;

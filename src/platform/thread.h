@@ -10,7 +10,7 @@ namespace tavlin::platform {
 enum class ThreadPriority { Normal, Highest };
 
 class WorkerThread {
-public:
+  public:
     WorkerThread() = default;
     ~WorkerThread() { Join(); }
     WorkerThread(const WorkerThread&) = delete;
@@ -27,7 +27,7 @@ public:
     bool Running() const { return thread_.joinable(); }
     bool IsCurrentThread() const { return thread_.get_id() == std::this_thread::get_id(); }
 
-private:
+  private:
     std::thread thread_;
 };
 
