@@ -19,14 +19,15 @@ class CTRing {
     virtual void Insert(const Element& element) { current_ = nodes_.insert(current_, element); }
 
     // Walks forward from the cursor and rests on the first node whose key matches; a failed
-    // search stops on the node that was last before the search began.
+    // search stops on the node that was last before the search began. The stop is that node
+    // itself, not its key, so equal keys elsewhere cannot end the walk early.
     template <typename Key, typename KeyOf>
     int Find(const Key& key, KeyOf keyOf) {
         if (nodes_.empty()) return 0;
-        const Key stop = keyOf(*Prev(current_));
+        const Iterator stop = Prev(current_);
         if (keyOf(*current_) == key) return 1;
         for (;;) {
-            if (keyOf(*current_) == stop) return 0;
+            if (current_ == stop) return 0;
             current_ = Next(current_);
             if (keyOf(*current_) == key) return 1;
         }

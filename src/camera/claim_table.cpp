@@ -6,8 +6,8 @@
 
 namespace tavlin::camera {
 
-bool ClaimTable::Open() {
-    if (!section_.OpenOrCreate(kSharedSectionName, kSharedSectionSize)) return false;
+bool ClaimTable::Open(const char* name) {
+    if (!section_.OpenOrCreate(name, kSharedSectionSize)) return false;
     if (section_.Created()) std::memset(section_.View(), 0, kSharedZeroFillBytes);
     return true;
 }

@@ -29,7 +29,8 @@ static_assert(sizeof(ClaimEntry) == kClaimEntrySize);
 class ClaimTable {
   public:
     // Opens or creates the section; the creator zero-fills its first 32 KiB. False: no view.
-    bool Open();
+    // Tests pass a private name so they never touch the machine's real table.
+    bool Open(const char* name = kSharedSectionName);
     void Close() { section_.Close(); }
     bool HasView() const { return section_.View() != nullptr; }
 
