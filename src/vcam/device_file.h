@@ -1,0 +1,25 @@
+// Device files as the driver offers them: open a path, issue I/O control requests, close. The
+// device layer reaches cameras only through this interface; what stands behind a path (a camera
+// attached in this process, later a daemon's socket) is decided here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace tavlin::vcam {
+
+class DeviceFile {
+  public:
+    virtual ~DeviceFile() = default;  // closing the file
+
+    // One synchronous DeviceIoControl: true when the request completed, with the byte count it
+    // reported in *bytesReturned (never null).
+    virtual bool IoControl(uint32_t code, const void* in, uint32_t inLength, void* out,
+                           uint32_t outLength, uint32_t* bytesReturned) = 0;
+};
+
+// Opens "\\.\NAME" with shared write access; null when nothing answers under NAME.
+std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path);
+
+}  // namespace tavlin::vcam

@@ -1,0 +1,157 @@
+#include "vcam/frame_renderer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace tavlin::vcam {
+
+namespace reg = protocol::sensor;
+
+namespace {
+
+constexpr int kFlatLevel = 128;
+constexpr int kMaxSample = 1023;
+constexpr uint64_t kReferenceShutter = 1049;
+constexpr uint64_t kReferenceGain = 14;
+constexpr int kLineOverheadClocks = 244;
+
+int DivisorOf(const ModelState& state) {
+    const uint16_t a = state.sensor[reg::kReadModeA];
+    const uint16_t b = state.sensor[reg::kReadModeB];
+    if ((a & reg::kReadModeASkip8) == reg::kReadModeASkip8) return 8;
+    if ((a & reg::kReadModeASkip4) == reg::kReadModeASkip4) return 4;
+    if ((b & reg::kReadModeBSkip2) == reg::kReadModeBSkip2) return 2;
+    return 1;
+}
+
+// Lines (or samples) delivered from a span of `count` sensor lines under sub-sampling.
+int SubSampledCount(int count, int divisor) {
+    const int group = 2 * divisor;
+    return (count / group) * 2 + std::min(count % group, 2);
+}
+
+// Bayer site of a sensor position, in the order of the gain table below: G1 on even rows and
+// even columns, R on even rows and odd columns, B on odd rows and even columns, G2 on odd/odd.
+int SiteOf(int sensorRow, int sensorColumn) {
+    return ((sensorRow & 1) << 1) | (sensorColumn & 1);
+}
+
+constexpr std::array<uint8_t, 4> kSiteGainRegister = {reg::kGainGreen1, reg::kGainRed,
+                                                      reg::kGainBlue, reg::kGainGreen2};
+
+// Per-site lookup from scene level to sample, built once per frame.
+using SampleTable = std::array<std::array<uint16_t, 256>, 4>;
+
+SampleTable BuildTable(const ModelState& state) {
+    SampleTable table{};
+    for (int site = 0; site < 4; ++site) {
+        for (int level = 0; level < 256; ++level) {
+            table[site][level] =
+                static_cast<uint16_t>(ExposedSample(state, level, site >> 1, site & 1));
+        }
+    }
+    return table;
+}
+
+void Store(uint8_t* line, int column, int sample10, int bytesPerSample) {
+    if (bytesPerSample == 1) {
+        line[column] = static_cast<uint8_t>(sample10 >> 2);
+    } else {
+        line[2 * column] = static_cast<uint8_t>(sample10);
+        line[2 * column + 1] = static_cast<uint8_t>(sample10 >> 8);
+    }
+}
+
+void RenderLine(const ModelState& state, const Scene& scene, const SampleTable& table,
+                uint64_t frameNumber, int sensorRow, const std::vector<int>& sensorColumns,
+                int bytesPerSample, uint8_t* line) {
+    const int columns = static_cast<int>(sensorColumns.size());
+    if (scene.kind == SceneKind::Raw && scene.raw && scene.raw->frameCount > 0) {
+        const RawFrames& raw = *scene.raw;
+        const int r = sensorRow - reg::kRowOffset;
+        const size_t frameBase =
+            size_t(frameNumber % uint64_t(raw.frameCount)) * RawFrames::kWidth * RawFrames::kHeight;
+        for (int j = 0; j < columns; ++j) {
+            const int c = sensorColumns[j] - reg::kColumnOffset;
+            const bool inside = r >= 0 && r < RawFrames::kHeight && c >= 0 && c < RawFrames::kWidth;
+            const int sample =
+                inside ? raw.samples[frameBase + size_t(r) * RawFrames::kWidth + size_t(c)] : 0;
+            Store(line, j, sample, bytesPerSample);
+        }
+        return;
+    }
+    for (int j = 0; j < columns; ++j) {
+        const int c = sensorColumns[j];
+        const int level = SceneLevel(scene.kind, sensorRow, c, frameNumber);
+        Store(line, j, table[SiteOf(sensorRow, c)][level], bytesPerSample);
+    }
+}
+
+}  // namespace
+
+int SubSampledOffset(int n, int divisor) {
+    return (n / 2) * 2 * divisor + (n % 2);
+}
+
+Readout ReadoutOf(const ModelState& state) {
+    Readout out;
+    out.rowStart = state.sensor[reg::kRowStart];
+    out.columnStart = state.sensor[reg::kColumnStart];
+    out.divisor = DivisorOf(state);
+    out.rows = SubSampledCount(state.sensor[reg::kRowCount] + 1, out.divisor);
+    out.columns = SubSampledCount(state.sensor[reg::kColumnCount] + 1, out.divisor);
+    out.bytesPerSample = BytesPerSample(state);
+    return out;
+}
+
+int SceneLevel(SceneKind kind, int sensorRow, int sensorColumn, uint64_t frameNumber) {
+    if (kind == SceneKind::Flat) return kFlatLevel;
+    return static_cast<int>((uint64_t(sensorRow) + uint64_t(sensorColumn) + 2 * frameNumber) &
+                            0xFF);
+}
+
+int ExposedSample(const ModelState& state, int level, int sensorRow, int sensorColumn) {
+    const uint64_t shutter = state.sensor[reg::kShutter];
+    const uint64_t colourGain =
+        state.sensor[kSiteGainRegister[SiteOf(sensorRow, sensorColumn)]] & 0x7F;
+    const uint64_t globalGain = state.sensor[reg::kGlobalGain] & 0x7F;
+    const uint64_t signal = uint64_t(level) * 4 * shutter * colourGain * globalGain /
+                            (kReferenceShutter * kReferenceGain * kReferenceGain);
+    return static_cast<int>(std::min<uint64_t>(signal, kMaxSample));
+}
+
+void RenderFrame(const ModelState& state, const Scene& scene, uint64_t frameNumber, uint8_t* out,
+                 size_t length) {
+    const Readout readout = ReadoutOf(state);
+    const size_t lineBytes = size_t(readout.columns) * size_t(readout.bytesPerSample);
+    std::vector<int> sensorColumns(readout.columns);
+    for (int j = 0; j < readout.columns; ++j) {
+        sensorColumns[j] = readout.columnStart + SubSampledOffset(j, readout.divisor);
+    }
+    const SampleTable table = BuildTable(state);
+    std::vector<uint8_t> partial;
+    size_t done = 0;
+    for (int i = 0; i < readout.rows && done < length && lineBytes > 0; ++i) {
+        const int sensorRow = readout.rowStart + SubSampledOffset(i, readout.divisor);
+        const bool whole = length - done >= lineBytes;
+        if (!whole) partial.resize(lineBytes);
+        uint8_t* line = whole ? out + done : partial.data();
+        RenderLine(state, scene, table, frameNumber, sensorRow, sensorColumns,
+                   readout.bytesPerSample, line);
+        const size_t n = std::min(lineBytes, length - done);
+        if (!whole) std::memcpy(out + done, line, n);
+        done += n;
+    }
+    if (done < length) std::memset(out + done, 0, length - done);
+}
+
+uint64_t FramePeriodMicroseconds(const ModelState& state) {
+    const Readout readout = ReadoutOf(state);
+    const uint64_t lineClocks = uint64_t(readout.columns) + kLineOverheadClocks;
+    const uint64_t windowLines = uint64_t(readout.rows) + state.sensor[reg::kVerticalBlank];
+    const uint64_t lines = std::max<uint64_t>(windowLines, state.sensor[reg::kShutter]);
+    return lines * lineClocks * 1000000 / PixelClockHz(state);
+}
+
+}  // namespace tavlin::vcam
