@@ -1,0 +1,48 @@
+#include "device/exposure.h"
+
+#include <cmath>
+
+namespace tavlin::device {
+
+namespace {
+
+constexpr int32_t kLineOverhead = 244;
+
+}  // namespace
+
+double ClockMilliseconds(int32_t clockSetting) {
+    switch (clockSetting) {
+        case 1:
+            return static_cast<double>(1.0f / 12000.0f);
+        case 2:
+            return static_cast<double>(1.0f / 48000.0f);
+        case 3:
+            return static_cast<double>(1.0f / 40000.0f);
+        case 4:
+            return static_cast<double>(1.0f / 20000.0f);
+        case 5:
+            return static_cast<double>(1.0f / 10000.0f);
+        default:
+            return static_cast<double>(1.0f / 24000.0f);
+    }
+}
+
+int32_t LineLength(int32_t width, int32_t subSampleMode) {
+    int32_t k = 1;
+    if (subSampleMode == 1 || subSampleMode == 17) k = 2;
+    if (subSampleMode == 2 || subSampleMode == 18) k = 4;
+    return (width / k + kLineOverhead) & 0xFFFF;
+}
+
+int64_t ExposureMicroseconds(int32_t shutter, int32_t lineLength, double clockMs) {
+    const double us = double(shutter) * double(lineLength) * clockMs * 1000.0;
+    return static_cast<int64_t>(std::trunc(us));
+}
+
+int64_t ShutterForMicroseconds(int64_t microseconds, int32_t lineLength, double clockMs) {
+    const double lines = double(microseconds) / 1000.0 / (double(lineLength) * clockMs);
+    if (!std::isfinite(lines) || std::fabs(lines) > 1e15) return 0;
+    return static_cast<int64_t>(std::trunc(lines));
+}
+
+}  // namespace tavlin::device

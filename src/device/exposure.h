@@ -1,0 +1,21 @@
+// Conversion between exposure times in microseconds and shutter lines for this model. The clock
+// durations are single-precision fractions widened to double; results depend on those bits.
+#pragma once
+
+#include <cstdint>
+
+namespace tavlin::device {
+
+// Milliseconds per pixel clock for a clock setting (0 and unknown settings: 24 MHz).
+double ClockMilliseconds(int32_t clockSetting);
+
+// Line length in clocks for a capture width and sub-sample mode, kept to 16 bits.
+int32_t LineLength(int32_t width, int32_t subSampleMode);
+
+// Truncated microseconds of S shutter lines.
+int64_t ExposureMicroseconds(int32_t shutter, int32_t lineLength, double clockMs);
+
+// Truncated shutter lines for an exposure time (may lie outside 1..16383; the caller checks).
+int64_t ShutterForMicroseconds(int64_t microseconds, int32_t lineLength, double clockMs);
+
+}  // namespace tavlin::device

@@ -1,0 +1,122 @@
+// The two frame paths of the device object: the transfer run with its ring, and the single-frame
+// read into the work buffer.
+#include "device/tvl_sdk_lib.h"
+
+namespace tavlin::device {
+
+namespace {
+
+int32_t Wrap(int32_t index, int32_t count) {
+    if (index < 0) return index + count;
+    if (index >= count) return index - count;
+    return index;
+}
+
+}  // namespace
+
+int32_t CTVLSdkLib::StartTransfer() {
+    if (TransferRunning()) return kResultRunning;
+    // Without a complete ring there is nowhere to stream to.
+    if (bufferTable.size() < 2 || bufferTable.size() != size_t(bufferCount)) {
+        return kResultTooFewBuffers;
+    }
+    transferThread.Join();  // a run that ended on its own has left its thread behind
+    transfer.transferBytes = static_cast<uint32_t>(frameBytes) * (wideSamples != 0 ? 2u : 1u);
+    SendCommandPacket(MakePacket(protocol::kCmdPrepareTransfer));
+    transfer.doneEvent.ResetEvent();
+    transfer.frameEvent.ResetEvent();
+    transfer.errorFlag.store(0);
+    transfer.writeIndex.store(0);
+    transfer.readIndex.store(0);
+    transfer.bufferCount = bufferCount;
+    transfer.bufferTable.clear();
+    for (auto& buffer : bufferTable) transfer.bufferTable.push_back(buffer.data());
+    transfer.pathRef = devicePath.data();
+    transfer.stopFlag.store(0);
+    const bool started = transferThread.Start("tavlin-transfer", platform::ThreadPriority::Highest,
+                                              [this] { RunTransfer(transfer); });
+    if (!started) {
+        transfer.stopFlag.store(1);
+        return kResultNoMemory;
+    }
+    return kResultOk;
+}
+
+int32_t CTVLSdkLib::StopTransfer() {
+    if (transfer.stopFlag.load() == 1 && transfer.errorFlag.load() == 0) {
+        transferThread.Join();
+        return kResultOk;
+    }
+    if (transfer.stopFlag.load() == 0) {
+        transfer.stopFlag.store(1);
+        transfer.doneEvent.Wait(platform::kInfinite);
+    }
+    transferThread.Join();
+    transfer.frameEvent.ResetEvent();
+    transfer.doneEvent.ResetEvent();
+    transfer.stopFlag.store(1);
+    transfer.errorFlag.store(0);
+    return static_cast<int32_t>(transfer.resultCode.load());
+}
+
+int32_t CTVLSdkLib::WaitFrame() {
+    if (transfer.errorFlag.load() == 1) return kWaitFailed;
+    if (transfer.stopFlag.load() == 1) return kWaitNoRun;
+    const int32_t count = transfer.bufferCount;
+    int32_t w = transfer.writeIndex.load();
+    const int32_t r = transfer.readIndex.load();
+    if (w < r) w += count;
+    if (w - r < 1) {
+        const auto waited = transfer.frameEvent.Wait(kFrameWaitMs);
+        return waited == platform::WaitResult::Signaled ? kWaitEventArrived : kWaitFailed;
+    }
+    transfer.readIndex.store(Wrap(w - 1, count));
+    return kWaitFrameReady;
+}
+
+int32_t CTVLSdkLib::TakeFrame(uint8_t* destination) {
+    if (destination == nullptr) return kResultNullDestination;
+    const int32_t index = transfer.readIndex.load();
+    const uint8_t* source = RingBuffer(index);
+    if (source == nullptr) return kResultTransferFailed;
+    const int32_t result = CopyVisible(destination, source);
+    if (transfer.bufferCount > 0) transfer.readIndex.store((index + 1) % transfer.bufferCount);
+    return result;
+}
+
+int32_t CTVLSdkLib::ReadSingleFrame() {
+    const uint32_t length = static_cast<uint32_t>(frameBytes) * (wideSamples == 1 ? 2u : 1u);
+    if (workBuffer.size() < length || length == 0) return kResultTransferFailed;
+    if (!frameHandle) {
+        frameHandle = OpenChannel(devicePath.data());
+        if (!frameHandle) return kResultOpenFailed;
+    }
+    SendCommandPacket(MakePacket(protocol::kCmdPrepareTransfer));
+    Packet request = MakePacket(protocol::kCmdFrameRequest);
+    uint32_t sent = 0;
+    (void)PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeCommand,
+                      request.data(), request.size(), &sent);
+    uint32_t received = 0;
+    const PipeStatus status =
+        PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeFrame,
+                    workBuffer.data(), length, &received);
+    if (status == PipeStatus::Ok && received == length) return kResultOk;
+    CloseChannel(frameHandle);
+    return kResultTransferFailed;
+}
+
+int32_t CTVLSdkLib::TakeSingleFrame(uint8_t* destination) {
+    if (destination == nullptr) return kResultNullDestination;
+    if (workBuffer.empty()) return kResultTransferFailed;
+    return CopyVisible(destination, workBuffer.data());
+}
+
+void CTVLSdkLib::CloseFrameChannel() {
+    CloseChannel(frameHandle);
+}
+
+void CTVLSdkLib::SendDriverSetting(uint32_t value) {
+    device::SendDriverSetting(devicePath.data(), value);
+}
+
+}  // namespace tavlin::device

@@ -1,0 +1,167 @@
+// The device object: which camera it talks to, the frame geometry and raw frame memory, the
+// transfer thread with its ring of buffers, the single-frame path, and the register, SROM, I/O
+// port and naming operations the exports forward to. Model subclasses add the sensor map.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/driver_channel.h"
+#include "device/transfer_block.h"
+#include "platform/thread.h"
+
+namespace tavlin::device {
+
+// Result values of device operations (0 is success).
+enum DeviceResult : int32_t {
+    kResultOk = 0,
+    kResultTooFewBuffers = 1,
+    kResultBadLineWidth = 3,
+    kResultBadFrameLines = 4,
+    kResultNoMemory = 7,
+    kResultOpenFailed = 10,
+    kResultNullDestination = 14,
+    kResultTransferFailed = 19,
+    kResultRunning = 21,
+    kResultBadIndex = 22,
+};
+
+// WaitFrame answers.
+enum WaitAnswer : int32_t {
+    kWaitNoRun = 0,
+    kWaitFailed = 1,
+    kWaitEventArrived = 2,
+    kWaitFrameReady = 3,
+};
+
+// Name results: 0 written; 9 buffer too short or index outside 0..31; 2 no camera there.
+inline constexpr int32_t kNameInvalid = 9;
+inline constexpr int32_t kNameAbsent = 2;
+
+class CTVLSdkLib {
+  public:
+    static constexpr int32_t kDeviceCount = protocol::kDeviceCount;
+    static constexpr int32_t kFrameWaitMs = 6000;
+
+    CTVLSdkLib();
+    virtual ~CTVLSdkLib();
+    CTVLSdkLib(const CTVLSdkLib&) = delete;
+    CTVLSdkLib& operator=(const CTVLSdkLib&) = delete;
+
+    // Virtual operations.
+    virtual int32_t CopyVisible(uint8_t* destination, const uint8_t* source);
+    virtual int32_t SetColourVariant(int32_t value);
+    virtual int32_t SetSampleWidth(int32_t wide);
+
+    // Enumeration and selection.
+    void ProbeDevices();
+    int32_t DeviceCount() const { return kDeviceCount; }
+    int32_t IsPresent(int32_t index) const;
+    int32_t SelectDevice(int32_t index);
+    int32_t OpenDevice(int32_t index);
+    int32_t SelectedIndex() const { return selectedIndex; }
+    const char* DevicePath() const { return devicePath.data(); }
+
+    // Display names. The lists write max(10, found) slots and return found (they write nothing
+    // into a null buffer); the narrow list probes first, the wide one uses the last probe.
+    int32_t EnumerateNames(char* buffer);
+    int32_t EnumerateNamesWide(char16_t* buffer) const;
+    int32_t DeviceName(int32_t index, char* buffer, int32_t length) const;
+    int32_t DeviceNameWide(int32_t index, char16_t* buffer, int32_t length) const;
+
+    // Frame geometry and frames.
+    void ResetDefaults();
+    int32_t SetFrameGeometry(int32_t lineWidth, int32_t visibleX, int32_t visibleWidth,
+                             int32_t frameLines, int32_t visibleY, int32_t visibleHeight,
+                             int32_t bufferCount);
+    int32_t StartTransfer();
+    int32_t StopTransfer();
+    int32_t WaitFrame();
+    int32_t TakeFrame(uint8_t* destination);
+    int32_t ReadSingleFrame();
+    int32_t TakeSingleFrame(uint8_t* destination);
+    void CloseFrameChannel();
+
+    // Driver setting on the selected path (the trigger read time-out in milliseconds).
+    void SendDriverSetting(uint32_t value);
+
+    // Register, SROM and I/O port access: 1 on success, 0 on failure. Register numbers use
+    // their low 8 bits, values their low 16 (sensor) or 8 (controller, port, SROM) bits.
+    int32_t ReadSensorRegister(int32_t reg, uint16_t* value);
+    int32_t WriteSensorRegister(int32_t reg, int32_t value);
+    int32_t ReadControllerRegister(int32_t reg, uint8_t* value);
+    int32_t WriteControllerRegister(int32_t reg, int32_t value);
+    int32_t ReadSromByte(int32_t address, uint8_t* value);  // 0x1800..0xFFFF only
+    int32_t ReadSromID(int32_t index, uint8_t* value);      // index: low 8 bits
+    int32_t WriteSromID(int32_t index, int32_t value);
+    int32_t ReadIOPort(uint8_t* value);
+    int32_t WriteIOPort(int32_t value);
+
+    // Read access to the state other layers and tests look at.
+    int32_t WideSamples() const { return wideSamples; }
+    int32_t WindowX() const { return windowX; }
+    int32_t WindowY() const { return windowY; }
+    int32_t WindowWidth() const { return windowWidth; }
+    int32_t WindowHeight() const { return windowHeight; }
+    int32_t LineWidth() const { return lineWidth; }
+    int32_t VisibleX() const { return visibleX; }
+    int32_t VisibleWidth() const { return visibleWidth; }
+    int32_t FrameLines() const { return frameLines; }
+    int32_t VisibleY() const { return visibleY; }
+    int32_t VisibleHeight() const { return visibleHeight; }
+    int32_t FrameBytes() const { return frameBytes; }
+    int32_t BufferCount() const { return bufferCount; }
+    size_t RingBufferBytes() const { return bufferTable.empty() ? 0 : bufferTable[0].size(); }
+    size_t WorkBufferBytes() const { return workBuffer.size(); }
+    int32_t ColourVariant() const { return colourVariant; }
+    int32_t SubSampleMode() const { return subSampleMode; }
+    int32_t RowStart() const { return rowStart; }
+    int32_t ColumnStart() const { return columnStart; }
+    int32_t RowCount() const { return rowCount; }
+    int32_t ColumnCount() const { return columnCount; }
+    int32_t TriggerMode() const { return triggerMode; }
+    bool FrameChannelOpen() const { return frameHandle != nullptr; }
+    // Last run's outcome (0, 10 or 19).
+    int64_t TransferResult() const { return transfer.resultCode.load(); }
+
+  protected:
+    // Sends a command packet in its own transaction; the outcome is returned, seldom examined.
+    bool SendCommandPacket(Packet packet);
+
+    int32_t wideSamples = 0;
+    int32_t windowX = 0, windowY = 0, windowWidth = 0, windowHeight = 0;
+    int32_t lineWidth = 0;
+    int32_t visibleX = 0;
+    int32_t visibleWidth = 0;
+    int32_t frameLines = 0;
+    int32_t visibleY = 0;
+    int32_t visibleHeight = 0;
+    int32_t frameBytes = 0;
+    std::vector<uint8_t> workBuffer;
+    int32_t bufferCount = 0;
+    std::string namePrefix;
+    int32_t colourVariant = 0;
+    int32_t subSampleMode = 0;
+    int32_t rowStart = 0, columnStart = 0, rowCount = 0, columnCount = 0;
+    int32_t mirrorH = 0, mirrorV = 0;
+    std::array<int32_t, kDeviceCount> present{};
+    int32_t selectedIndex = 0;
+    int32_t triggerMode = 0;
+    TransferBlock transfer;
+    std::vector<std::vector<uint8_t>> bufferTable;
+    std::array<char, 128> devicePath{};
+    ChannelHandle frameHandle;
+
+  private:
+    bool TransferRunning() const { return transfer.stopFlag.load() == 0; }
+    void ReleaseBuffers();
+    int32_t AllocateBuffers();
+    const uint8_t* RingBuffer(int32_t index) const;
+
+    platform::WorkerThread transferThread;
+};
+
+}  // namespace tavlin::device
