@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "vcam/frame_renderer.h"
+
+namespace tavlin::vcam {
+namespace {
+
+namespace reg = protocol::sensor;
+
+// A sensor as the SDK leaves it after initialisation: gains 14, shutter 1049.
+ModelState InitialisedSensor() {
+    ModelState s = PowerOnState(1);
+    for (uint8_t r :
+         {reg::kGainGreen1, reg::kGainBlue, reg::kGainRed, reg::kGainGreen2, reg::kGlobalGain}) {
+        s.sensor[r] = 14;
+    }
+    return s;
+}
+
+void SetWindow(ModelState& s, int rowStart, int columnStart, int rows, int columns) {
+    s.sensor[reg::kRowStart] = uint16_t(rowStart);
+    s.sensor[reg::kColumnStart] = uint16_t(columnStart);
+    s.sensor[reg::kRowCount] = uint16_t(rows - 1);
+    s.sensor[reg::kColumnCount] = uint16_t(columns - 1);
+}
+
+std::shared_ptr<RawFrames> NumberedRawFrame() {
+    auto raw = std::make_shared<RawFrames>();
+    raw->frameCount = 1;
+    raw->samples.resize(size_t(RawFrames::kWidth) * RawFrames::kHeight);
+    for (int r = 0; r < RawFrames::kHeight; ++r) {
+        for (int c = 0; c < RawFrames::kWidth; ++c) {
+            raw->samples[size_t(r) * RawFrames::kWidth + c] = uint16_t((r * 7 + c * 3) % 1024);
+        }
+    }
+    return raw;
+}
+
+TEST(FrameRenderer, RawSampleIsThePixelAtRow12ColumnPlus20) {
+    ModelState s = InitialisedSensor();
+    s.controller[protocol::controller::kSampleWidth] = 1;
+    SetWindow(s, 12 + 100, 20 + 40, 4, 8);
+    const Scene scene{SceneKind::Raw, NumberedRawFrame()};
+    std::vector<uint8_t> frame(4 * 8 * 2);
+    RenderFrame(s, scene, 0, frame.data(), frame.size());
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 8; ++j) {
+            const int expected = ((100 + i) * 7 + (40 + j) * 3) % 1024;
+            const size_t at = 2 * size_t(i * 8 + j);
+            EXPECT_EQ(frame[at] | (frame[at + 1] << 8), expected) << i << "," << j;
+        }
+    }
+}
+
+TEST(FrameRenderer, SubSamplingKeepsTwoAndSkipsTheNextPairs) {
+    ModelState s = InitialisedSensor();
+    s.controller[protocol::controller::kSampleWidth] = 1;
+    s.sensor[reg::kReadModeA] = (s.sensor[reg::kReadModeA] & 0xFFCF) | 0x000C;  // divisor 4
+    SetWindow(s, 12, 20, 16, 16);
+    const Readout readout = ReadoutOf(s);
+    ASSERT_EQ(readout.divisor, 4);
+    ASSERT_EQ(readout.rows, 4);
+    ASSERT_EQ(readout.columns, 4);
+    const Scene scene{SceneKind::Raw, NumberedRawFrame()};
+    std::vector<uint8_t> frame(readout.ImageBytes());
+    RenderFrame(s, scene, 0, frame.data(), frame.size());
+    const int kept[] = {0, 1, 8, 9};
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            const size_t at = 2 * size_t(i * 4 + j);
+            EXPECT_EQ(frame[at] | (frame[at + 1] << 8), (kept[i] * 7 + kept[j] * 3) % 1024);
+        }
+    }
+}
+
+TEST(FrameRenderer, EightBitSamplesAreTheTopBitsAndTheRestIsZeroFilled) {
+    ModelState s = InitialisedSensor();
+    SetWindow(s, 12, 20, 2, 4);
+    const Scene scene{SceneKind::Raw, NumberedRawFrame()};
+    std::vector<uint8_t> frame(64, 0xEE);
+    RenderFrame(s, scene, 0, frame.data(), frame.size());
+    EXPECT_EQ(frame[5], ((1 * 7 + 1 * 3) % 1024) >> 2);
+    for (size_t i = 8; i < frame.size(); ++i) EXPECT_EQ(frame[i], 0) << i;
+}
+
+TEST(FrameRenderer, RampMovesAndFollowsBayerSiteGains) {
+    ModelState s = InitialisedSensor();
+    s.controller[protocol::controller::kSampleWidth] = 1;
+    SetWindow(s, 12, 20, 2, 2);
+    std::vector<uint8_t> frame(8);
+    RenderFrame(s, Scene{}, 3, frame.data(), frame.size());
+    auto sample = [&](int k) { return frame[2 * k] | (frame[2 * k + 1] << 8); };
+    // Level (row + column + 2n) & 255 times 4 at reference shutter and gains.
+    EXPECT_EQ(sample(0), ((12 + 20 + 6) & 255) * 4);
+    EXPECT_EQ(sample(3), ((13 + 21 + 6) & 255) * 4);
+    s.sensor[reg::kGainRed] = 28;  // the red site is row 12, column 21
+    RenderFrame(s, Scene{}, 3, frame.data(), frame.size());
+    EXPECT_EQ(sample(1), ((12 + 21 + 6) & 255) * 8);
+    EXPECT_EQ(sample(2), ((13 + 20 + 6) & 255) * 4);
+}
+
+TEST(FrameRenderer, BrightnessFollowsShutterAndClamps) {
+    ModelState s = InitialisedSensor();
+    EXPECT_EQ(ExposedSample(s, 100, 0, 0), 400);
+    s.sensor[reg::kShutter] = 2098;
+    EXPECT_EQ(ExposedSample(s, 100, 0, 0), 800);
+    EXPECT_EQ(ExposedSample(s, 200, 0, 0), 1023);
+    s.sensor[reg::kGlobalGain] = 0;
+    EXPECT_EQ(ExposedSample(s, 200, 0, 0), 0);
+}
+
+TEST(FrameRenderer, FramePeriodFromClockAndWindow) {
+    ModelState s = InitialisedSensor();
+    // 1049 lines of (1280 + 244) clocks at 24 MHz.
+    EXPECT_EQ(FramePeriodMicroseconds(s), uint64_t(1049) * 1524 * 1000000 / 24000000);
+    s.controller[protocol::controller::kClock] = 2;
+    EXPECT_EQ(FramePeriodMicroseconds(s), uint64_t(1049) * 1524 * 1000000 / 48000000);
+}
+
+}  // namespace
+}  // namespace tavlin::vcam
