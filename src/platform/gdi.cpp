@@ -225,6 +225,7 @@ int StretchBlt(HDC dst, int32_t dstX, int32_t dstY, int32_t dstWidth, int32_t ds
         // Snapshot the colour table so a concurrent SetDIBColorTable cannot tear it.
         if (source->surface.bitCount == 8 && target->surface.bitCount != 8) {
             palette = source->colors;
+            for (RGBQUAD& entry : palette) entry.rgbReserved = 0;  // expanded pixels carry 0
         }
     }
     return detail::SoftwareStretch(target->surface, {dstX, dstWidth}, {dstY, dstHeight},

@@ -73,16 +73,19 @@ struct CopyPixels {
     }
 };
 
+// The colour table entry is B, G, R and a reserved byte the caller has zeroed, so a 4-byte
+// store gives the 32-bit pixel, and for 24 bits it overlaps the next pixel, rewritten next turn.
 template <int kDstBytes>
-struct ExpandIndexed : PerPixelRun<ExpandIndexed<kDstBytes>> {
+struct ExpandIndexed {
     static constexpr int kDst = kDstBytes;
     static constexpr int kSrc = 1;
     static void Pixel(uint8_t* dst, const uint8_t* src, const RGBQUAD* palette) {
-        const RGBQUAD& colour = palette[src[0]];
-        dst[0] = colour.rgbBlue;
-        dst[1] = colour.rgbGreen;
-        dst[2] = colour.rgbRed;
-        if constexpr (kDstBytes == 4) dst[3] = 0;
+        std::memcpy(dst, &palette[src[0]], kDstBytes);
+    }
+    static void Run(uint8_t* dst, const uint8_t* src, int64_t count, const RGBQUAD* palette) {
+        const int64_t wide = kDstBytes == 4 ? count : count - 1;
+        for (int64_t k = 0; k < wide; ++k) std::memcpy(dst + k * kDstBytes, &palette[src[k]], 4);
+        if (wide < count) Pixel(dst + wide * kDstBytes, src + wide, palette);
     }
 };
 

@@ -29,8 +29,8 @@ struct Span {
 bool DepthPairSupported(uint16_t dstBitCount, uint16_t srcBitCount);
 
 // Copies src (x span, y span) onto dst (x span, y span). `palette` is the source colour table,
-// needed only when an 8-bit source expands. Pixels whose destination or source falls outside
-// its surface are skipped. Returns 1, or 0 for an unsupported depth pair.
+// needed only when an 8-bit source expands; its reserved bytes must be 0. Pixels whose destination
+// or source falls outside its surface are skipped. Returns 1, or 0 for an unsupported depth pair.
 int SoftwareStretch(const Surface& dst, Span dstX, Span dstY, const Surface& src, Span srcX,
                     Span srcY, const RGBQUAD* palette);
 

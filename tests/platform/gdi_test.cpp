@@ -135,6 +135,13 @@ TEST(GdiColorTable, SetsOnlyEightBitTablesWithinRange) {
     EXPECT_EQ(BitBlt(colour.dc, 0, 0, 2, 1, gray.dc, 0, 0, SRCCOPY), 1);
     const uint8_t expected[] = {0, 0, 200, 1, 1, 1};
     EXPECT_EQ(std::memcmp(colour.bits, expected, 6), 0);
+    // The reserved byte of a table entry never reaches a 32-bit pixel.
+    Surface wide(2, 1, 32);
+    const RGBQUAD marked{1, 2, 3, 0x55};
+    EXPECT_EQ(SetDIBColorTable(gray.dc, 255, 1, &marked), 1u);
+    EXPECT_EQ(BitBlt(wide.dc, 0, 0, 2, 1, gray.dc, 0, 0, SRCCOPY), 1);
+    const uint8_t expanded[] = {1, 2, 3, 0, 1, 1, 1, 0};
+    EXPECT_EQ(std::memcmp(wide.bits, expanded, 8), 0);
 }
 
 TEST(GdiBlit, GdiRowsCountFromTheBottomOfMemory) {
