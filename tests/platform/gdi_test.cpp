@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace tavlin::platform {
@@ -255,6 +257,27 @@ TEST(GdiBlit, ClipsToBothBitmaps) {
     }
     EXPECT_EQ(BitBlt(dst.dc, 100, 100, 4, 4, src.dc, 0, 0, SRCCOPY), 1);
     EXPECT_EQ(StretchBlt(dst.dc, 0, 0, 0x7FFFFFFF, 4, src.dc, 0, 0, 4, 4, SRCCOPY), 1);
+}
+
+TEST(GdiThreads, BlitsRunWhileOtherThreadsChangeTablesAndObjects) {
+    Surface gray(64, 64, 8);
+    Surface colour(64, 64, 24);
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        const RGBQUAD entry{9, 9, 9, 0};
+        for (int i = 0; i < 200; ++i) {
+            SetDIBColorTable(gray.dc, uint32_t(i % 256), 1, &entry);
+            Surface scratch(8, 8, 32);
+            BitBlt(scratch.dc, 0, 0, 8, 8, gray.dc, 0, 0, SRCCOPY);
+        }
+        done = true;
+    });
+    int blits = 0;
+    while (!done || blits == 0) {
+        ASSERT_EQ(StretchBlt(colour.dc, 0, 0, 64, 64, gray.dc, 0, 64, 64, -64, SRCCOPY), 1);
+        ++blits;
+    }
+    churn.join();
 }
 
 }  // namespace
