@@ -1,0 +1,41 @@
+#include "adjustment_plan.h"
+
+#include "adjustments.h"
+
+namespace tavlin::imaging {
+namespace {
+
+void AddSingle(AdjustmentPlan& plan, AdjustmentStage stage, ConversionKernel kernel,
+               int32_t value) {
+    AdjustmentStep& step = plan.steps[plan.count++];
+    step.stage = stage;
+    step.kernel = kernel;
+    step.readsCopy = stage == AdjustmentStage::Sharpness;
+    step.single = {value, kWideSampleBits};
+}
+
+}  // namespace
+
+AdjustmentPlan PlanAdjustments(const FilterValues& values, int32_t colorMode) {
+    AdjustmentPlan plan;
+    if (colorMode < 0 || colorMode > 5) return plan;
+    if (colorMode >= 2 && (values.hue != 0 || values.saturation != 0)) {
+        AdjustmentStep& step = plan.steps[plan.count++];
+        step.stage = AdjustmentStage::HueSaturation;
+        step.kernel = AdjustHueSaturation;
+        step.hueSaturation = {values.hue, 0, values.saturation, kWideSampleBits};
+    }
+    if (values.gamma != 100) AddSingle(plan, AdjustmentStage::Gamma, AdjustGamma, values.gamma);
+    if (values.contrast != 0) {
+        AddSingle(plan, AdjustmentStage::Contrast, AdjustContrast, values.contrast);
+    }
+    if (values.sharpness != 0) {
+        AddSingle(plan, AdjustmentStage::Sharpness, AdjustSharpness, values.sharpness);
+    }
+    if (values.brightness != 0) {
+        AddSingle(plan, AdjustmentStage::Brightness, AdjustBrightness, values.brightness);
+    }
+    return plan;
+}
+
+}  // namespace tavlin::imaging

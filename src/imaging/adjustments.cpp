@@ -1,0 +1,281 @@
+#include "adjustments.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "adjustment_tables.h"
+#include "hue_saturation_pixel.h"
+#include "kernel_paths.h"
+#include "parameter_blocks.h"
+#include "plain_rows.h"
+
+namespace tavlin::imaging {
+namespace {
+
+struct Layout {
+    bool wide;                // 16-bit samples
+    int32_t samplesPerPixel;  // 1, 3 or 4
+    bool skipFourth;
+    bool color;
+};
+
+std::optional<Layout> LayoutOf(uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel) {
+    if (dstBytesPerPixel != srcBytesPerPixel) return std::nullopt;
+    switch (dstBytesPerPixel) {
+        case 1:
+            return Layout{false, 1, false, false};
+        case 2:
+            return Layout{true, 1, false, false};
+        case 3:
+            return Layout{false, 3, false, true};
+        case 4:
+            return Layout{false, 4, true, true};
+        case 6:
+            return Layout{true, 3, false, true};
+        case 8:
+            return Layout{true, 4, true, true};
+        default:
+            return std::nullopt;
+    }
+}
+
+// One frame's pass: the rectangle's rows with their source and destination starts.
+struct Pass {
+    uint8_t* dst;
+    const uint8_t* src;
+    int32_t dstStride;
+    int32_t srcStride;
+    int32_t width;
+    int32_t height;
+    Layout layout;
+
+    uint8_t* DstRow(int32_t y) const { return dst + static_cast<ptrdiff_t>(y) * dstStride; }
+    const uint8_t* SrcRow(int32_t y) const { return src + static_cast<ptrdiff_t>(y) * srcStride; }
+    size_t SamplesPerRow() const { return static_cast<size_t>(width) * layout.samplesPerPixel; }
+};
+
+std::optional<Pass> MakePass(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src,
+                             int32_t dstX, int32_t dstY, uint16_t dstBytesPerPixel,
+                             uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
+                             const void* block) {
+    const std::optional<Layout> layout = LayoutOf(dstBytesPerPixel, srcBytesPerPixel);
+    if (!layout || block == nullptr || dstBits == nullptr || srcBits == nullptr) {
+        return std::nullopt;
+    }
+    return Pass{dstBits + static_cast<ptrdiff_t>(dstY) * dstStride +
+                    static_cast<ptrdiff_t>(dstX) * dstBytesPerPixel,
+                srcBits + static_cast<ptrdiff_t>(src.top) * srcStride +
+                    static_cast<ptrdiff_t>(src.left) * srcBytesPerPixel,
+                dstStride,
+                srcStride,
+                std::max(src.Width(), 0),
+                std::max(src.Height(), 0),
+                *layout};
+}
+
+// Tables over 2^bits values live per thread, so frames of one camera reuse them and cameras on
+// different threads never share one.
+uint16_t* WideTable(int32_t significantBits) {
+    thread_local std::vector<uint16_t> table;
+    table.resize(std::max<size_t>(table.size(), WideTableEntries(significantBits)));
+    return table.data();
+}
+
+void ApplyTable8(const Pass& pass, const uint8_t* table) {
+    const auto lut = ActiveKernelPaths().lut8;
+    const size_t count = pass.SamplesPerRow();
+    for (int32_t y = 0; y < pass.height; ++y) {
+        uint8_t* dst = pass.DstRow(y);
+        const uint8_t* src = pass.SrcRow(y);
+        const size_t done = lut(dst, src, count, pass.layout.skipFourth, table);
+        plain::Lut8(dst + done, src + done, count - done, pass.layout.skipFourth, table);
+    }
+}
+
+void ApplyTable16(const Pass& pass, const uint16_t* table, uint32_t tableSize) {
+    const auto lut = ActiveKernelPaths().lut16;
+    const size_t count = pass.SamplesPerRow();
+    for (int32_t y = 0; y < pass.height; ++y) {
+        auto* dst = reinterpret_cast<uint16_t*>(pass.DstRow(y));
+        const auto* src = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
+        const size_t done = lut(dst, src, count, pass.layout.skipFourth, table, tableSize);
+        plain::Lut16(dst + done, src + done, count - done, pass.layout.skipFourth, table,
+                     tableSize);
+    }
+}
+
+int32_t SignificantBits(const SingleValueBlock& block) {
+    return ClampSignificantBits(block.significantBits);
+}
+
+void HueSaturation16(const Pass& pass, int32_t shift, HueShift hueShift, const int32_t* chroma) {
+    const int32_t step = pass.layout.samplesPerPixel;
+    for (int32_t y = 0; y < pass.height; ++y) {
+        auto* out = reinterpret_cast<uint16_t*>(pass.DstRow(y));
+        const auto* in = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
+        for (int32_t x = 0; x < pass.width; ++x) {
+            const uint16_t* p = in + static_cast<ptrdiff_t>(x) * step;
+            auto narrow = [shift](uint16_t v) { return std::min(v >> shift, 255); };
+            const uint32_t packed =
+                HueSaturationPixel(narrow(p[0]), narrow(p[1]), narrow(p[2]), hueShift, chroma);
+            uint16_t* q = out + static_cast<ptrdiff_t>(x) * step;
+            q[0] = static_cast<uint16_t>((packed & 0xFF) << shift);
+            q[1] = static_cast<uint16_t>(((packed >> 8) & 0xFF) << shift);
+            q[2] = static_cast<uint16_t>(((packed >> 16) & 0xFF) << shift);
+        }
+    }
+}
+
+template <typename Sample, typename FastRow, typename PlainRow>
+void SharpenPass(const Pass& pass, int32_t strength, FastRow fastRow, PlainRow plainRow) {
+    const int32_t step = pass.layout.samplesPerPixel;
+    const size_t begin = 2 * static_cast<size_t>(step);
+    const size_t end = static_cast<size_t>(pass.width - 2) * step;
+    for (int32_t y = 2; y + 2 < pass.height; ++y) {
+        BoxRows<Sample> box;
+        for (int32_t r = 0; r < 4; ++r) {
+            box.rows[r] = reinterpret_cast<const Sample*>(pass.SrcRow(y - 2 + r));
+        }
+        box.step = step;
+        auto* dst = reinterpret_cast<Sample*>(pass.DstRow(y));
+        const size_t done = fastRow(dst, box, begin, end);
+        plainRow(dst, box, done, end);
+    }
+}
+
+}  // namespace
+
+int AdjustHueSaturation(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                        int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
+    const auto* block = static_cast<const HueSaturationBlock*>(param1);
+    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
+                               srcBytesPerPixel, dstStride, srcStride, block);
+    if (!pass || !pass->layout.color) return 0;
+    const HueShift shift = MakeHueShift(block->hue);
+    std::array<int32_t, 256> chroma;
+    BuildChromaTable(block->saturation, chroma.data());
+    if (pass->layout.wide) {
+        HueSaturation16(*pass, ClampSignificantBits(block->significantBits) - 8, shift,
+                        chroma.data());
+        return 1;
+    }
+    const auto row = ActiveKernelPaths().hueSaturation8;
+    const auto width = static_cast<size_t>(pass->width);
+    for (int32_t y = 0; y < pass->height; ++y) {
+        uint8_t* dst = pass->DstRow(y);
+        const uint8_t* in = pass->SrcRow(y);
+        const size_t done = row(dst, in, width, dstBytesPerPixel, shift, chroma.data());
+        const size_t offset = done * dstBytesPerPixel;
+        plain::HueSaturation8(dst + offset, in + offset, width - done, dstBytesPerPixel, shift,
+                              chroma.data());
+    }
+    return 1;
+}
+
+int AdjustGamma(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
+    const auto* block = static_cast<const SingleValueBlock*>(param1);
+    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
+                               srcBytesPerPixel, dstStride, srcStride, block);
+    if (!pass) return 0;
+    if (!pass->layout.wide) {
+        std::array<uint8_t, 256> table;
+        BuildGammaTable8(block->value, pass->layout.color, table.data());
+        ApplyTable8(*pass, table.data());
+        return 1;
+    }
+    const int32_t bits = SignificantBits(*block);
+    uint16_t* table = WideTable(bits);
+    BuildGammaTable16(block->value, bits, table);
+    ApplyTable16(*pass, table, 1u << bits);
+    return 1;
+}
+
+int AdjustContrast(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                   int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                   int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
+    const auto* block = static_cast<const SingleValueBlock*>(param1);
+    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
+                               srcBytesPerPixel, dstStride, srcStride, block);
+    if (!pass) return 0;
+    if (!pass->layout.wide) {
+        std::array<uint8_t, 256> table;
+        BuildContrastTable8(block->value, table.data());
+        ApplyTable8(*pass, table.data());
+        return 1;
+    }
+    const int32_t bits = SignificantBits(*block);
+    uint16_t* table = WideTable(bits);
+    BuildContrastTable16(block->value, bits, table);
+    ApplyTable16(*pass, table, 1u << bits);
+    return 1;
+}
+
+int AdjustSharpness(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                    int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                    int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
+    const auto* block = static_cast<const SingleValueBlock*>(param1);
+    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
+                               srcBytesPerPixel, dstStride, srcStride, block);
+    if (!pass || pass->dst == pass->src) return 0;
+    if (pass->width < 5 || pass->height < 5) return 1;  // all frame, nothing inside
+    const int32_t strength = std::clamp(block->value, 0, 30);
+    const bool skipFourth = pass->layout.skipFourth;
+    const KernelPaths& paths = ActiveKernelPaths();
+    if (!pass->layout.wide) {
+        SharpenPass<uint8_t>(
+            *pass, strength,
+            [&](uint8_t* d, const BoxRows<uint8_t>& b, size_t from, size_t to) {
+                return paths.sharpen8(d, b, from, to, skipFourth, strength);
+            },
+            [&](uint8_t* d, const BoxRows<uint8_t>& b, size_t from, size_t to) {
+                return plain::Sharpen8(d, b, from, to, skipFourth, strength);
+            });
+        return 1;
+    }
+    const int32_t maxValue = (1 << SignificantBits(*block)) - 1;
+    SharpenPass<uint16_t>(
+        *pass, strength,
+        [&](uint16_t* d, const BoxRows<uint16_t>& b, size_t from, size_t to) {
+            return paths.sharpen16(d, b, from, to, skipFourth, strength, maxValue);
+        },
+        [&](uint16_t* d, const BoxRows<uint16_t>& b, size_t from, size_t to) {
+            return plain::Sharpen16(d, b, from, to, skipFourth, strength, maxValue);
+        });
+    return 1;
+}
+
+int AdjustBrightness(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                     int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                     int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
+    const auto* block = static_cast<const SingleValueBlock*>(param1);
+    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
+                               srcBytesPerPixel, dstStride, srcStride, block);
+    if (!pass) return 0;
+    const float factor = BrightnessFactor(block->value);
+    if (!pass->layout.wide) {
+        // Every 8-bit value has one result, so the product is looked up, not recomputed.
+        std::array<uint8_t, 256> table;
+        BuildBrightnessTable8(factor, table.data());
+        ApplyTable8(*pass, table.data());
+        return 1;
+    }
+    const int32_t maxValue = (1 << SignificantBits(*block)) - 1;
+    const auto scale = ActiveKernelPaths().brightness16;
+    const size_t count = pass->SamplesPerRow();
+    const bool skipFourth = pass->layout.skipFourth;
+    for (int32_t y = 0; y < pass->height; ++y) {
+        auto* dst = reinterpret_cast<uint16_t*>(pass->DstRow(y));
+        const auto* in = reinterpret_cast<const uint16_t*>(pass->SrcRow(y));
+        const size_t done = scale(dst, in, count, skipFourth, factor, maxValue);
+        plain::Brightness16(dst + done, in + done, count - done, skipFourth, factor, maxValue);
+    }
+    return 1;
+}
+
+}  // namespace tavlin::imaging

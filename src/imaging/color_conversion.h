@@ -1,0 +1,26 @@
+// Bayer mosaic to colour with white-balance gains: 8-bit raw to 24/32-bit, 16-bit raw (10
+// significant bits) to 48/64-bit. A frame runs as
+//   block = MakeColorConversionBlock(values, mirrorV, mirrorH);
+//   if (values.bayerGainAuto) { measure the raw frame (white_balance.h), store the outcome and
+//                               copy its gains into the block }
+//   output.Transfer(ConvertBayerToColor, raw, whole image, 0, 0, &block, nullptr);
+#pragma once
+
+#include "kernel_types.h"
+#include "parameter_blocks.h"
+
+namespace tavlin::imaging {
+
+// ConversionKernel. param1: ColorConversionBlock. Source 1 byte per pixel into 3 or 4, or 2 bytes
+// into 6 or 8; the fourth byte or word of a pixel is never written. Returns 0 without touching
+// the destination for other depths, a missing block, or a source smaller than 2 x 2 (which holds
+// no complete mosaic cell).
+int ConvertBayerToColor(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                        int32_t dstStride, int32_t srcStride, void* param1, void* param2);
+
+// Percent to the 1/128 units the demosaic multiplies by (100 gives 128); limited to 0..400
+// percent first, the range every setter and the measurement keep to.
+int32_t ScaledColorGain(int32_t percent);
+
+}  // namespace tavlin::imaging

@@ -1,0 +1,20 @@
+// Portable hue and saturation over the pixels of one row.
+#include "hue_saturation_pixel.h"
+#include "plain_rows.h"
+
+namespace tavlin::imaging::plain {
+
+size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
+                      HueShift shift, const int32_t* chroma) {
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* in = src + i * bytesPerPixel;
+        uint8_t* out = dst + i * bytesPerPixel;
+        const uint32_t packed = HueSaturationPixel(in[0], in[1], in[2], shift, chroma);
+        out[0] = static_cast<uint8_t>(packed);
+        out[1] = static_cast<uint8_t>(packed >> 8);
+        out[2] = static_cast<uint8_t>(packed >> 16);
+    }
+    return pixels;
+}
+
+}  // namespace tavlin::imaging::plain

@@ -1,0 +1,89 @@
+// The row loops behind the stage kernels, one table per instruction-set level. The stage kernels
+// take the table that is active when they start, so a whole frame runs on one path. Every SIMD
+// row function processes what it can from the start of its range and returns how far it got;
+// the plain code of the same table finishes the row, so all paths give identical results.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavlin::imaging {
+
+enum class SimdLevel : uint8_t { Portable, Avx2, Avx512 };
+
+// Sources of one interior row of the demosaic: the raw rows holding red nearest to the
+// interpolation point (weight 3) and farther from it (weight 1), the same for blue, the column
+// parity of the red samples, and the gains scaled to 1/128 units.
+template <typename Sample>
+struct DemosaicRowSources {
+    const Sample* redNear = nullptr;
+    const Sample* redFar = nullptr;
+    const Sample* blueNear = nullptr;
+    const Sample* blueFar = nullptr;
+    int32_t redParity = 0;
+    int32_t gainR = 128;
+    int32_t gainB = 128;
+};
+
+// Hue rotation in the units of the hexcone arithmetic.
+struct HueShift {
+    int32_t sectorStep = 0;
+    int32_t fineStep = 0;
+};
+
+// Four source rows (y - 2 .. y + 1) of the sharpness box blur; `step` is the distance in samples
+// between horizontally neighbouring samples of one channel (the samples per pixel).
+template <typename Sample>
+struct BoxRows {
+    const Sample* rows[4] = {};
+    int32_t step = 1;
+};
+
+struct KernelPaths {
+    SimdLevel level = SimdLevel::Portable;
+
+    // Writes destination columns [x0, x1) of one interior row (x0 >= 2, x1 <= width - 2).
+    int32_t (*demosaic8)(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+                         int32_t dstBytesPerPixel, int32_t x0, int32_t x1) = nullptr;
+    int32_t (*demosaic16)(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
+                          int32_t dstBytesPerPixel, int32_t x0, int32_t x1) = nullptr;
+
+    // Table lookup over `count` samples; with skipFourth every fourth sample is left alone.
+    // The 16-bit table has tableSize + 2 readable entries: a sample at or above tableSize takes
+    // entry tableSize, the value for samples out of range.
+    size_t (*lut8)(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                   const uint8_t* table) = nullptr;
+    size_t (*lut16)(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                    const uint16_t* table, uint32_t tableSize) = nullptr;
+
+    // trunc(sample * factor) in single precision, limited to 0..maxValue.
+    size_t (*brightness16)(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                           float factor, int32_t maxValue) = nullptr;
+
+    // Unsharp mask over samples [begin, end) of one row; `center` is source row y.
+    size_t (*sharpen8)(uint8_t* dst, const BoxRows<uint8_t>& box, size_t begin, size_t end,
+                       bool skipFourth, int32_t strength) = nullptr;
+    size_t (*sharpen16)(uint16_t* dst, const BoxRows<uint16_t>& box, size_t begin, size_t end,
+                        bool skipFourth, int32_t strength, int32_t maxValue) = nullptr;
+
+    // Hue rotation and saturation of `pixels` 8-bit B, G, R pixels `bytesPerPixel` apart.
+    // `chroma` is the per-frame saturation table of 256 entries.
+    size_t (*hueSaturation8)(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
+                             HueShift shift, const int32_t* chroma) = nullptr;
+};
+
+// The table the stages use now: the best level this CPU supports unless one was chosen.
+const KernelPaths& ActiveKernelPaths();
+
+// The table of one level, or null when this build or this CPU lacks it.
+const KernelPaths* KernelPathsFor(SimdLevel level);
+
+// Makes the given level active (tests run every path this way); false if it is unavailable.
+bool UseSimdLevel(SimdLevel level);
+
+// The level chosen at start-up: the best available, or Portable when the build forces it.
+SimdLevel DefaultSimdLevel();
+
+const char* SimdLevelName(SimdLevel level);
+
+}  // namespace tavlin::imaging

@@ -1,0 +1,28 @@
+// The portable row loops: the Portable table's entries, and the code that finishes whatever a
+// SIMD row function left of a row.
+#pragma once
+
+#include "kernel_paths.h"
+
+namespace tavlin::imaging::plain {
+
+int32_t Demosaic8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+                  int32_t dstBytesPerPixel, int32_t x0, int32_t x1);
+int32_t Demosaic16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
+                   int32_t dstBytesPerPixel, int32_t x0, int32_t x1);
+
+size_t Lut8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth, const uint8_t* table);
+size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+             const uint16_t* table, uint32_t tableSize);
+size_t Brightness16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth, float factor,
+                    int32_t maxValue);
+
+size_t Sharpen8(uint8_t* dst, const BoxRows<uint8_t>& box, size_t begin, size_t end,
+                bool skipFourth, int32_t strength);
+size_t Sharpen16(uint16_t* dst, const BoxRows<uint16_t>& box, size_t begin, size_t end,
+                 bool skipFourth, int32_t strength, int32_t maxValue);
+
+size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
+                      HueShift shift, const int32_t* chroma);
+
+}  // namespace tavlin::imaging::plain

@@ -1,0 +1,96 @@
+#include "white_balance.h"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+
+#include "bayer_phase.h"
+
+namespace tavlin::imaging {
+namespace {
+
+constexpr double kMaxGain = 400.0;
+
+struct ClassSums {
+    std::array<uint64_t, 3> sum{};  // indexed by BayerColor
+    std::array<uint64_t, 3> count{};
+};
+
+template <typename Sample>
+ClassSums SumByColor(const uint8_t* origin, int32_t stride, int32_t width, int32_t height,
+                     int32_t phase) {
+    ClassSums sums;
+    for (int32_t y = 0; y < height; ++y) {
+        const auto* row =
+            reinterpret_cast<const Sample*>(origin + static_cast<ptrdiff_t>(y) * stride);
+        uint64_t even = 0;
+        uint64_t odd = 0;
+        int32_t x = 0;
+        for (; x + 1 < width; x += 2) {
+            even += row[x];
+            odd += row[x + 1];
+        }
+        if (x < width) even += row[x];
+        const auto evenColor = static_cast<size_t>(ColorAt(phase, 0, y));
+        const auto oddColor = static_cast<size_t>(ColorAt(phase, 1, y));
+        sums.sum[evenColor] += even;
+        sums.count[evenColor] += static_cast<uint64_t>(width + 1) / 2;
+        sums.sum[oddColor] += odd;
+        sums.count[oddColor] += static_cast<uint64_t>(width) / 2;
+    }
+    return sums;
+}
+
+double Mean(const ClassSums& sums, BayerColor color) {
+    const auto i = static_cast<size_t>(color);
+    return sums.count[i] == 0 ? 0.0 : static_cast<double>(sums.sum[i]) / sums.count[i];
+}
+
+// An undefined gain (no light in either colour) keeps the slot; an infinite one is the limit.
+void StoreGain(double measured, int32_t& slot) {
+    if (std::isnan(measured)) return;
+    slot = static_cast<int32_t>(std::fmin(std::fmax(measured, 0.0), kMaxGain));
+}
+
+}  // namespace
+
+int MeasureWhiteBalance(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
+                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                        int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
+    auto* block = static_cast<WhiteBalanceBlock*>(param1);
+    if (block == nullptr || srcBits == nullptr || src.Width() <= 0 || src.Height() <= 0) return 0;
+    const uint8_t* origin = srcBits + static_cast<ptrdiff_t>(src.top) * srcStride +
+                            static_cast<ptrdiff_t>(src.left) * srcBytesPerPixel;
+    const int32_t phase = PhaseAt(block->phase, src.left, src.top);
+    ClassSums sums;
+    if (srcBytesPerPixel == 1) {
+        sums = SumByColor<uint8_t>(origin, srcStride, src.Width(), src.Height(), phase);
+    } else if (srcBytesPerPixel == 2) {
+        sums = SumByColor<uint16_t>(origin, srcStride, src.Width(), src.Height(), phase);
+    } else {
+        return 0;
+    }
+    const double green = Mean(sums, BayerColor::Green);
+    const double blue = Mean(sums, BayerColor::Blue);
+    const double red = Mean(sums, BayerColor::Red);
+    const double total = green + blue + red;
+    if (total == 0.0) return 1;  // a black frame says nothing about the colour of the light
+    const double k = total / green / 3;
+    StoreGain(total / blue / 3 * 100 / k, block->blue);
+    StoreGain(total / red / 3 * 100 / k, block->red);
+    block->green = 100;
+    return 1;
+}
+
+WhiteBalanceOutcome ConcludeWhiteBalance(const WhiteBalanceBlock& measured,
+                                         const FilterValues& values) {
+    WhiteBalanceOutcome outcome;
+    outcome.gainR = measured.red;
+    outcome.gainG = measured.green;
+    outcome.gainB = measured.blue;
+    outcome.oneShotDone =
+        values.bayerGainAuto != 0 && values.onceMarkA != 0 && values.onceMarkB != 0;
+    return outcome;
+}
+
+}  // namespace tavlin::imaging
