@@ -27,6 +27,10 @@ struct TransferBlock {
     std::string pathRef;  // the device path as it was when the run started
 };
 
+// Moves writeIndex to the next ring buffer, skipping the one the consumer holds, and signals
+// the frame event.
+void AdvanceRing(TransferBlock& block);
+
 // The transfer thread's body: streams frames into the ring until stopped or failed.
 void RunTransfer(TransferBlock& block);
 

@@ -7,15 +7,6 @@ namespace tavlin::device {
 
 namespace {
 
-// Moves to the next ring buffer, skipping the one the consumer holds.
-void Advance(TransferBlock& block) {
-    const int32_t count = block.bufferCount;
-    int32_t next = (block.writeIndex.load() + 1) % count;
-    if (next == block.readIndex.load()) next = (next + 1) % count;
-    block.writeIndex.store(next);
-    block.frameEvent.Set();
-}
-
 int64_t StreamFrames(TransferBlock& block, vcam::DeviceFile* handle) {
     bool shortFrameForgiven = false;
     for (;;) {
@@ -40,13 +31,21 @@ int64_t StreamFrames(TransferBlock& block, vcam::DeviceFile* handle) {
                 advance = false;
             }
         }
-        if (advance) Advance(block);
+        if (advance) AdvanceRing(block);
         if (result == kResultTransferFailed) return result;
         if (block.stopFlag.load() != 0) return kResultOk;
     }
 }
 
 }  // namespace
+
+void AdvanceRing(TransferBlock& block) {
+    const int32_t count = block.bufferCount;
+    int32_t next = (block.writeIndex.load() + 1) % count;
+    if (next == block.readIndex.load()) next = (next + 1) % count;
+    block.writeIndex.store(next);
+    block.frameEvent.Set();
+}
 
 void RunTransfer(TransferBlock& block) {
     ChannelHandle handle = OpenChannel(block.pathRef.c_str());

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include "device/tavlin_410qz_sdk.h"
+#include "device_test_support.h"
+
+namespace tavlin::device {
+namespace {
+
+using testing::AttachedCameras;
+using testing::Wire;
+using Lines = std::vector<std::string>;
+
+uint16_t SensorRegister(int reg) {
+    uint16_t value = 0;
+    EXPECT_EQ(TavlinVcam_ReadSensorRegister(0, reg, &value), 1);
+    return value;
+}
+
+uint8_t ControllerRegister(int reg) {
+    uint8_t value = 0;
+    EXPECT_EQ(TavlinVcam_ReadControllerRegister(0, reg, &value), 1);
+    return value;
+}
+
+TEST(ModelSelection, ConstructionInitialisesTheCameraInOrder) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    const Lines expected = {
+        // sample width 8-bit
+        "cmd 0A 01", "cmd 25 0E 00",
+        // select
+        "cmd 06",
+        // sensor initialisation
+        "cmd 04 0D 00 01", "cmd 04 0D 00 00", "cmd 0C 00", "reply", "reply", "cmd 04 2B 00 0E",
+        "cmd 04 2C 00 0E", "cmd 04 2D 00 0E", "cmd 04 2E 00 0E", "cmd 04 35 00 0E",
+        "cmd 04 29 00 01", "cmd 04 3F 00 00", "cmd 04 40 00 06", "cmd 04 4A 00 60",
+        "cmd 04 4E 00 0C",
+        // full window, no sub-sampling
+        "cmd 0C 1E", "reply", "reply", "cmd 0C 20", "reply", "reply", "cmd 09 00 00 14 00",
+        "cmd 04 01 00 0C", "cmd 04 02 00 14", "cmd 04 03 03 FF", "cmd 04 04 04 FF",
+        "cmd 04 05 00 13", "cmd 04 06 00 19", "cmd 04 1E 80 00", "cmd 04 20 11 04", "cmd 25 00 00",
+        "cmd 25 01 00", "cmd 25 02 14", "cmd 25 03 00",
+        // trigger mode off
+        "cmd 25 0B 00", "cmd 0C 1E", "reply", "reply", "cmd 04 1E 80 00"};
+    EXPECT_EQ(Wire(0), expected);
+    EXPECT_EQ(sdk.SelectedIndex(), 0);
+    EXPECT_STREQ(sdk.DevicePath(), "\\\\.\\TvlnQZ410VKE-0");
+    EXPECT_EQ(sdk.FrameBytes(), 1310720);
+    EXPECT_EQ(sdk.RingBufferBytes(), 2621440u);
+    EXPECT_EQ(SensorRegister(43), 14);
+}
+
+TEST(ModelSelection, WithoutCameraTheObjectStillExists) {
+    CTavlin410QZVKESdk sdk;
+    EXPECT_EQ(sdk.IsPresent(0), 0);
+    EXPECT_EQ(sdk.FrameBytes(), 1310720);
+    EXPECT_EQ(sdk.SelectCamera(33), kResultBadIndex);
+    EXPECT_EQ(sdk.SelectCamera(-1), kResultBadIndex);
+    EXPECT_EQ(sdk.SelectDevice(32), kResultOk);  // 32 names a path; nothing answers there
+    EXPECT_EQ(sdk.IsPresent(32), 0);
+    EXPECT_EQ(sdk.IsPresent(-1), 0);
+}
+
+TEST(ProgramWindow, AlignsStartsAndCountsAndDividesTheGeometry) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_ClearTrace(0);
+    ASSERT_EQ(sdk.ProgramWindow(100, 51, 640, 480, 1), 0);
+    EXPECT_EQ(sdk.LineWidth(), 320);
+    EXPECT_EQ(sdk.FrameLines(), 240);
+    EXPECT_EQ(sdk.FrameBytes(), 76800);
+    EXPECT_EQ(sdk.RowStart(), 64);
+    EXPECT_EQ(sdk.ColumnStart(), 120);
+    EXPECT_EQ(sdk.RowCount(), 479);
+    EXPECT_EQ(sdk.ColumnCount(), 639);
+    EXPECT_EQ(SensorRegister(30), 0x8000);
+    EXPECT_EQ(SensorRegister(32), 0x111C);  // bits 3-4 set on 0x1104
+    EXPECT_EQ(ControllerRegister(0), 0x00);
+    EXPECT_EQ(ControllerRegister(1), 0x2C);  // 76800 = 0x012C00
+    EXPECT_EQ(ControllerRegister(2), 0x01);
+    uint32_t transfer = 0;
+    TavlinVcam_GetTransferSize(0, &transfer);
+    EXPECT_EQ(transfer, 76800u);
+
+    ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, 3), 0);
+    EXPECT_EQ(sdk.LineWidth(), 160);
+    EXPECT_EQ(sdk.FrameLines(), 128);
+    EXPECT_EQ(sdk.RowStart(), 12);
+    EXPECT_EQ(sdk.ColumnStart(), 20);
+    EXPECT_EQ(sdk.RowCount(), 1023);
+    EXPECT_EQ(sdk.ColumnCount(), 1279);
+    EXPECT_EQ(SensorRegister(30), 0x8030);
+    EXPECT_EQ(SensorRegister(32), 0x1104);
+    ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, 2), 0);
+    EXPECT_EQ(SensorRegister(30), 0x800C);
+}
+
+TEST(ProgramWindow, RefusesBadWindowsWithoutSendingAnything) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_ClearTrace(0);
+    EXPECT_EQ(sdk.ProgramWindow(1, 0, 1280, 1024, 0), 1);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 3, 1024, 0), 1);
+    EXPECT_EQ(sdk.ProgramWindow(0, 1, 1280, 1024, 0), 1);
+    EXPECT_EQ(sdk.ProgramWindow(-2, 0, 64, 64, 0), 1);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 64, 0, 0), 1);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 64, 64, 4), 1);
+    EXPECT_EQ(sdk.ProgramWindow(0x7FFFFFF0, 0, 64, 64, 0), 1);
+    EXPECT_TRUE(Wire(0).empty());
+    EXPECT_EQ(sdk.LineWidth(), 1280);
+}
+
+TEST(TriggerMode, ControllerAndSensorBits) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_ClearTrace(0);
+    ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+    EXPECT_EQ(Wire(0), (Lines{"cmd 25 0B 01", "cmd 0C 1E", "reply", "reply", "cmd 04 1E 81 00"}));
+    EXPECT_EQ(sdk.TriggerMode(), 1);
+    ASSERT_EQ(sdk.SetTriggerMode(2), 1);
+    EXPECT_EQ(ControllerRegister(11), 1);
+    EXPECT_EQ(SensorRegister(30) & 0x0100, 0);
+    TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_COMMAND_SEND, 1);
+    EXPECT_EQ(sdk.SetTriggerMode(0), 0);
+    EXPECT_EQ(sdk.TriggerMode(), 2);
+}
+
+TEST(SampleWidth, FlagAlwaysOneRegisterFourteenDecides) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_ClearTrace(0);
+    EXPECT_EQ(sdk.SetSampleWidth(0), 1);
+    EXPECT_EQ(sdk.SetSampleWidth(5), 1);
+    EXPECT_EQ(Wire(0), (Lines{"cmd 0A 01", "cmd 25 0E 00", "cmd 0A 01", "cmd 25 0E 01"}));
+    EXPECT_EQ(sdk.WideSamples(), 5);
+}
+
+TEST(GainsAndShutter, MaskAndClamp) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_ClearTrace(0);
+    sdk.SetShutter(0);
+    sdk.SetShutter(20000);
+    sdk.SetShutter(65537);
+    sdk.SetGlobalGain(0x1FF);
+    sdk.SetColourGain(45, 0x1F3);
+    EXPECT_EQ(sdk.SetColourGain(42, 1), 0);
+    EXPECT_EQ(sdk.SetColourGain(47, 1), 0);
+    EXPECT_EQ(Wire(0), (Lines{"cmd 04 09 00 01", "cmd 04 09 3F FF", "cmd 04 09 00 01",
+                              "cmd 04 35 00 7F", "cmd 04 2D 00 F3"}));
+    int32_t gain = 0;
+    EXPECT_EQ(sdk.GetColourGain(45, &gain), 1);
+    EXPECT_EQ(gain, 0x73);
+    EXPECT_EQ(sdk.GetGlobalGain(), 0x7F);
+    int32_t shutter = 0;
+    EXPECT_EQ(sdk.GetShutter(&shutter), 1);
+    EXPECT_EQ(shutter, 1);
+    EXPECT_EQ(sdk.GetShutter(nullptr), 0);
+    EXPECT_EQ(sdk.ColourGainDefault(43, &gain), 1);
+    EXPECT_EQ(gain, 14);
+    EXPECT_EQ(sdk.ColourGainMinimum(53, &gain), 0);
+}
+
+TEST(GainsAndShutter, FailedReadsGiveZero) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_REPLY_READ, 2);
+    EXPECT_EQ(sdk.GetGlobalGain(), 0);
+    TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_COMMAND_SEND, 1);
+    int32_t clock = 9;
+    EXPECT_EQ(sdk.GetClockSetting(&clock), 0);
+    EXPECT_EQ(clock, 9);
+    EXPECT_EQ(sdk.SetClockSetting(0x105), 1);
+    EXPECT_EQ(sdk.GetClockSetting(&clock), 1);
+    EXPECT_EQ(clock, 5);
+}
+
+TEST(Mirrors, StoredOnlyAndKeptAcrossSelection) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    TavlinVcam_ClearTrace(0);
+    sdk.SetMirrorH(3);
+    sdk.SetMirrorV(1);
+    EXPECT_TRUE(Wire(0).empty());
+    ASSERT_EQ(sdk.SelectCamera(0), kResultOk);
+    EXPECT_EQ(sdk.MirrorH(), 3);
+    EXPECT_EQ(sdk.MirrorV(), 0);
+}
+
+}  // namespace
+}  // namespace tavlin::device
