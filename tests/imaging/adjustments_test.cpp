@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "imaging/adjustment_plan.h"
+#include "imaging/adjustment_tables.h"
+#include "imaging/adjustments.h"
+#include "reference.h"
+#include "test_image.h"
+
+namespace tavlin::imaging {
+namespace {
+
+using test::TestImage;
+
+constexpr int32_t kBits = kWideSampleBits;
+
+int32_t MaxOf(const TestImage& image) {
+    return image.Wide() ? 1023 : 255;
+}
+
+void RunSingle(ConversionKernel kernel, TestImage& image, int32_t value) {
+    SingleValueBlock block{value, kBits};
+    TestImage copy = image;
+    ImageView source = kernel == AdjustSharpness ? copy.View() : image.View();
+    ASSERT_EQ(RunOnWholeImage(kernel, image.View(), source, &block, nullptr), 1);
+}
+
+TEST(Gamma, ExponentFollowsTheSetting) {
+    EXPECT_DOUBLE_EQ(GammaExponent(200), 11.0);
+    EXPECT_DOUBLE_EQ(GammaExponent(50), 0.5);
+    EXPECT_DOUBLE_EQ(GammaExponent(100), 1.0);
+}
+
+TEST(Gamma, ZeroLiftsGrayToTheMaximumButKeepsBlackColourChannels) {
+    for (int32_t bytes : {1, 2, 3, 4, 6, 8}) {
+        TestImage image(5, 3, bytes);
+        RunSingle(AdjustGamma, image, 0);
+        const bool limited = bytes == 3 || bytes == 4;
+        EXPECT_EQ(image.Get(2, 1, 0), limited ? 0 : MaxOf(image)) << bytes;
+    }
+}
+
+TEST(Contrast, StretchesAndCompressesAboutMidGray) {
+    TestImage image(4, 1, 1);
+    image.Set(0, 0, 0, 0);
+    image.Set(1, 0, 0, 255);
+    image.Set(2, 0, 0, 100);
+    image.Set(3, 0, 0, 156);
+    TestImage weak = image;
+    RunSingle(AdjustContrast, weak, -127);
+    EXPECT_EQ(weak.Get(0, 0), 63);
+    EXPECT_EQ(weak.Get(1, 0), 191);
+    RunSingle(AdjustContrast, image, 100);
+    EXPECT_EQ(image.Get(2, 0), 0);
+    EXPECT_EQ(image.Get(3, 0), 255);
+}
+
+TEST(Brightness, ExtremesBlackenOrMultiplyByEleven) {
+    for (int32_t bytes : {1, 2, 3, 8}) {
+        TestImage image(6, 2, bytes);
+        image.Fill(20);
+        TestImage dark = image;
+        RunSingle(AdjustBrightness, dark, -255);
+        EXPECT_EQ(dark.Get(3, 1, 0), 0);
+        RunSingle(AdjustBrightness, image, 255);
+        EXPECT_EQ(image.Get(3, 1, 0), 220);
+        image.Fill(100);
+        RunSingle(AdjustBrightness, image, 255);
+        EXPECT_EQ(image.Get(3, 1, 0), bytes == 1 || bytes == 3 ? 255 : 1023);
+    }
+}
+
+TEST(Sharpness, ConstantImageAndTheTwoPixelFrameStayUnchanged) {
+    std::mt19937 random(8);
+    for (int32_t bytes : {1, 2, 3, 4, 6, 8}) {
+        TestImage flat(9, 8, bytes);
+        flat.Fill(77);
+        const TestImage before = flat;
+        RunSingle(AdjustSharpness, flat, 30);
+        EXPECT_EQ(flat.bytes, before.bytes);
+
+        TestImage image(40, 12, bytes);
+        image.FillRandom(random, MaxOf(image));
+        const TestImage original = image;
+        RunSingle(AdjustSharpness, image, 30);
+        for (int32_t y = 0; y < image.height; ++y) {
+            for (int32_t x = 0; x < image.width; ++x) {
+                if (x >= 2 && y >= 2 && x < image.width - 2 && y < image.height - 2) continue;
+                for (int32_t c = 0; c < image.Channels(); ++c) {
+                    ASSERT_EQ(image.Get(x, y, c), original.Get(x, y, c)) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(Sharpness, RefusesToReadTheImageItWrites) {
+    TestImage image(8, 8, 1);
+    SingleValueBlock block{10, kBits};
+    EXPECT_EQ(RunOnWholeImage(AdjustSharpness, image.View(), image.View(), &block, nullptr), 0);
+}
+
+TEST(HueSaturation, FullTurnGivesTheSameShiftAsNone) {
+    EXPECT_EQ(MakeHueShift(360).sectorStep, MakeHueShift(0).sectorStep);
+    EXPECT_EQ(MakeHueShift(360).fineStep, MakeHueShift(0).fineStep);
+    EXPECT_EQ(MakeHueShift(-90).sectorStep, MakeHueShift(270).sectorStep);
+    EXPECT_EQ(MakeHueShift(-90).fineStep, MakeHueShift(270).fineStep);
+    std::mt19937 random(4);
+    TestImage turned(30, 4, 3);
+    turned.FillRandom(random, 255);
+    TestImage still = turned;
+    HueSaturationBlock full{360, 0, 0, kBits};
+    HueSaturationBlock none{0, 0, 0, kBits};
+    RunOnWholeImage(AdjustHueSaturation, turned.View(), turned.View(), &full, nullptr);
+    RunOnWholeImage(AdjustHueSaturation, still.View(), still.View(), &none, nullptr);
+    EXPECT_EQ(turned.bytes, still.bytes);
+}
+
+TEST(HueSaturation, GrayImagesAreNotColourAdjusted) {
+    TestImage gray(4, 4, 1);
+    HueSaturationBlock block{90, 0, 50, kBits};
+    EXPECT_EQ(RunOnWholeImage(AdjustHueSaturation, gray.View(), gray.View(), &block, nullptr), 0);
+}
+
+// Runs one stage and its reference on the same random image.
+struct Stage {
+    const char* name;
+    ConversionKernel kernel;
+    std::vector<int32_t> values;
+    std::function<void(TestImage& image, const TestImage& copy, int32_t value)> reference;
+};
+
+std::vector<Stage> Stages() {
+    return {
+        {"hue", AdjustHueSaturation, {-360, -200, -90, -1, 1, 45, 120, 359, 360}, nullptr},
+        {"gamma",
+         AdjustGamma,
+         {0, 1, 37, 50, 99, 101, 150, 200},
+         [](TestImage& i, const TestImage&, int32_t v) { ref::Gamma(i, v, kBits); }},
+        {"contrast",
+         AdjustContrast,
+         {-127, -60, -1, 1, 50, 100, 127},
+         [](TestImage& i, const TestImage&, int32_t v) { ref::Contrast(i, v, kBits); }},
+        {"sharpness",
+         AdjustSharpness,
+         {1, 7, 15, 30},
+         [](TestImage& i, const TestImage& c, int32_t v) { ref::Sharpness(c, i, v, kBits); }},
+        {"brightness",
+         AdjustBrightness,
+         {-255, -128, -1, 1, 3, 100, 255},
+         [](TestImage& i, const TestImage&, int32_t v) { ref::Brightness(i, v, kBits); }},
+    };
+}
+
+void RunStage(const Stage& stage, TestImage& image, int32_t value, int32_t saturation) {
+    TestImage copy = image;
+    if (stage.kernel == AdjustHueSaturation) {
+        HueSaturationBlock block{value, 0, saturation, kBits};
+        RunOnWholeImage(stage.kernel, image.View(), image.View(), &block, nullptr);
+        return;
+    }
+    SingleValueBlock block{value, kBits};
+    const ImageView source = stage.kernel == AdjustSharpness ? copy.View() : image.View();
+    RunOnWholeImage(stage.kernel, image.View(), source, &block, nullptr);
+}
+
+// Every stage, variant, path and setting range against the reference; the fourth channel and
+// the row padding must come out untouched.
+TEST(Adjustments, EveryPathEqualsTheReference) {
+    std::mt19937 random(1234);
+    const std::pair<int32_t, int32_t> sizes[] = {{5, 5}, {7, 6}, {33, 9}, {66, 7}, {131, 5}};
+    for (const Stage& stage : Stages()) {
+        for (int32_t bytes : {1, 2, 3, 4, 6, 8}) {
+            if (stage.kernel == AdjustHueSaturation && bytes <= 2) continue;
+            for (int32_t value : stage.values) {
+                const auto [w, h] = sizes[random() % std::size(sizes)];
+                TestImage image(w, h, bytes);
+                image.FillRandom(random, MaxOf(image));
+                const int32_t saturation = static_cast<int32_t>(random() % 511) - 255;
+                TestImage expected = image;
+                if (stage.reference) {
+                    stage.reference(expected, image, value);
+                } else {
+                    ref::HueSaturation(expected, value, saturation, kBits);
+                }
+                for (SimdLevel level : test::AvailableLevels()) {
+                    test::ScopedLevel scoped(level);
+                    TestImage actual = image;
+                    RunStage(stage, actual, value, saturation);
+                    ASSERT_EQ(actual.bytes, expected.bytes)
+                        << stage.name << " " << value << " bytes " << bytes << " "
+                        << SimdLevelName(level) << " " << w << "x" << h;
+                }
+            }
+        }
+    }
+}
+
+TEST(Adjustments, FullFramesOfEveryVariantEqualTheReference) {
+    std::mt19937 random(77);
+    for (int32_t bytes : {1, 2, 4, 6}) {
+        TestImage image(1280, 1024, bytes);
+        image.FillRandom(random, MaxOf(image));
+        for (const Stage& stage : Stages()) {
+            if (stage.kernel == AdjustHueSaturation && bytes <= 2) continue;
+            const int32_t value = stage.values[stage.values.size() / 2];
+            TestImage expected = image;
+            if (stage.reference) {
+                stage.reference(expected, image, value);
+            } else {
+                ref::HueSaturation(expected, value, 60, kBits);
+            }
+            for (SimdLevel level : test::AvailableLevels()) {
+                test::ScopedLevel scoped(level);
+                TestImage actual = image;
+                RunStage(stage, actual, value, 60);
+                ASSERT_EQ(actual.bytes, expected.bytes)
+                    << stage.name << " " << bytes << " " << SimdLevelName(level);
+            }
+        }
+    }
+}
+
+// Out-of-range 16-bit samples take the maximum through the tables and stay clamped elsewhere.
+TEST(Adjustments, WideSamplesAboveTheRangeAreHandledLikeTheReference) {
+    for (const Stage& stage : Stages()) {
+        if (stage.kernel == AdjustHueSaturation) continue;
+        for (SimdLevel level : test::AvailableLevels()) {
+            test::ScopedLevel scoped(level);
+            TestImage image(70, 6, 2);
+            image.Fill(512);
+            image.Set(40, 3, 0, 0xFFFF);
+            image.Set(41, 3, 0, 1024);
+            TestImage expected = image;
+            stage.reference(expected, image, stage.values.back());
+            RunStage(stage, image, stage.values.back(), 0);
+            EXPECT_EQ(image.bytes, expected.bytes) << stage.name << " " << SimdLevelName(level);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavlin::imaging
