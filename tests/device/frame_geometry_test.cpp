@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+#include "device/tvl_sdk_lib.h"
+
+namespace tavlin::device {
+namespace {
+
+TEST(FrameGeometry, FrameBytesRoundUpToWholeKilobytes) {
+    CTVLSdkLib sdk;
+    ASSERT_EQ(sdk.SetFrameGeometry(1280, 0, 1280, 1024, 0, 1024, 4), kResultOk);
+    EXPECT_EQ(sdk.FrameBytes(), 1310720);
+    EXPECT_EQ(sdk.RingBufferBytes(), 2621440u);
+    EXPECT_EQ(sdk.WorkBufferBytes(), 2621440u);
+    ASSERT_EQ(sdk.SetFrameGeometry(641, 0, 641, 481, 0, 481, 2), kResultOk);
+    EXPECT_EQ(sdk.FrameBytes(), 309248);
+    EXPECT_EQ(sdk.BufferCount(), 2);
+}
+
+TEST(FrameGeometry, InvalidGeometryKeepsThePreviousOne) {
+    CTVLSdkLib sdk;
+    ASSERT_EQ(sdk.SetFrameGeometry(64, 0, 64, 32, 0, 32, 4), kResultOk);
+    EXPECT_EQ(sdk.SetFrameGeometry(0, 0, 1, 32, 0, 32, 4), kResultBadLineWidth);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 65, 32, 0, 32, 4), kResultBadLineWidth);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 10, 60, 32, 0, 32, 4), kResultBadLineWidth);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 64, 32, 1, 32, 4), kResultBadFrameLines);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 64, 32, -1, 8, 4), kResultBadFrameLines);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 64, 0, 0, 0, 4), kResultBadFrameLines);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 64, 32, 0, 32, 1), kResultTooFewBuffers);
+    EXPECT_EQ(sdk.SetFrameGeometry(0x7FFFFFFF, 0, 1, 0x7FFFFFFF, 0, 0x7FFFFFFF, 4),
+              kResultNoMemory);
+    EXPECT_EQ(sdk.LineWidth(), 64);
+    EXPECT_EQ(sdk.FrameBytes(), 2048);
+    EXPECT_EQ(sdk.RingBufferBytes(), 4096u);
+}
+
+TEST(FrameGeometry, ResetDefaultsRestoresTheLegacyGeometryOnly) {
+    CTVLSdkLib sdk;
+    ASSERT_EQ(sdk.SetFrameGeometry(64, 0, 64, 32, 0, 32, 4), kResultOk);
+    sdk.SetColourVariant(2);
+    sdk.ResetDefaults();
+    EXPECT_EQ(sdk.LineWidth(), 1339);
+    EXPECT_EQ(sdk.VisibleX(), 50);
+    EXPECT_EQ(sdk.VisibleWidth(), 1280);
+    EXPECT_EQ(sdk.FrameLines(), 1040);
+    EXPECT_EQ(sdk.VisibleY(), 10);
+    EXPECT_EQ(sdk.VisibleHeight(), 1028);
+    EXPECT_EQ(sdk.ColourVariant(), 0);
+    EXPECT_EQ(sdk.RingBufferBytes(), 4096u);  // buffers untouched
+}
+
+TEST(CopyVisible, CutsTheVisiblePartOutOfEachLine) {
+    CTVLSdkLib sdk;
+    ASSERT_EQ(sdk.SetFrameGeometry(8, 2, 4, 6, 1, 3, 2), kResultOk);
+    std::vector<uint8_t> source(8 * 6);
+    std::iota(source.begin(), source.end(), 0);
+    std::vector<uint8_t> out(4 * 3 + 1, 0xEE);
+    ASSERT_EQ(sdk.CopyVisible(out.data(), source.data()), 0);
+    const std::vector<uint8_t> expected = {10, 11, 12, 13, 18, 19, 20, 21, 26, 27, 28, 29, 0xEE};
+    EXPECT_EQ(out, expected);
+}
+
+TEST(CopyVisible, SixteenBitSamplesCopyTwoBytesEach) {
+    CTVLSdkLib sdk;
+    ASSERT_EQ(sdk.SetFrameGeometry(4, 1, 2, 2, 1, 1, 2), kResultOk);
+    sdk.SetSampleWidth(1);  // no camera selected: only the field changes
+    std::vector<uint8_t> source(4 * 2 * 2);
+    std::iota(source.begin(), source.end(), 0);
+    std::vector<uint8_t> out(4);
+    sdk.CopyVisible(out.data(), source.data());
+    EXPECT_EQ(out, (std::vector<uint8_t>{10, 11, 12, 13}));
+}
+
+TEST(Transfer, NeedsARingAndAStopIsHarmlessWithoutARun) {
+    CTVLSdkLib sdk;
+    EXPECT_EQ(sdk.StartTransfer(), kResultTooFewBuffers);
+    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    EXPECT_EQ(sdk.WaitFrame(), kWaitNoRun);
+    EXPECT_EQ(sdk.ReadSingleFrame(), kResultTransferFailed);  // no geometry yet
+}
+
+}  // namespace
+}  // namespace tavlin::device
