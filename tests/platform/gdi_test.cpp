@@ -83,16 +83,6 @@ TEST(GdiDibSection, RefusesBadHeaders) {
     EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
 }
 
-TEST(GdiDibSection, InjectedFailuresAreCountedDown) {
-    const BITMAPINFO info = MakeInfo(2, 2, 8);
-    void* bits = nullptr;
-    InjectDibSectionFailures(1);
-    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-    HBITMAP next = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    EXPECT_NE(next, nullptr);
-    EXPECT_EQ(DeleteObject(next), 1);
-}
-
 TEST(GdiHandles, SelectedBitmapsAreProtected) {
     Surface s(4, 4, 8);
     HDC other = CreateCompatibleDC(nullptr);
