@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/text_convert.h"
+
 namespace tavlin::platform {
 
 namespace {
@@ -10,6 +12,18 @@ constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kOldHeader = "REGEDIT4";
 constexpr std::string_view kHiveName = "HKEY_CURRENT_USER";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+
+// The registry editor on Windows exports UTF-16LE with a byte order mark.
+std::optional<std::string> DecodeUtf16Le(std::string_view bytes) {
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    }
+    return Utf16ToUtf8(units);
+}
 
 void AppendQuotedName(std::string& out, std::string_view name) {
     if (name.empty()) {
@@ -122,6 +136,10 @@ std::string FormatRegistryText(const RegistryTree& tree) {
 }
 
 std::optional<RegistryTree> ParseRegistryText(std::string_view text) {
+    if (text.substr(0, kUtf16LeBom.size()) == kUtf16LeBom) {
+        const std::optional<std::string> decoded = DecodeUtf16Le(text.substr(kUtf16LeBom.size()));
+        return decoded ? ParseRegistryText(*decoded) : std::nullopt;
+    }
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
     RegistryTree tree;
     std::optional<std::string> currentKey;

@@ -8,7 +8,8 @@
 //   [HKEY_CURRENT_USER\Software\Korvel\Tavlin410QZVKESdk\Camera_00]
 //   "Size"=dword:00000000
 //
-// Reading also accepts CRLF line ends, a UTF-8 byte order mark, ';' comment lines, the header
+// Reading also accepts a file exported on Windows (UTF-16LE with its byte order mark), CRLF line
+// ends, a UTF-8 byte order mark, ';' comment lines, the header
 // "REGEDIT4", "@" for the unnamed value and one to eight hex digits.
 #pragma once
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/registry_text.h"
+#include "platform/text_convert.h"
 #include "support/child_process.h"
 
 namespace tavlin::platform {
@@ -349,6 +350,23 @@ TEST(RegistryTextTest, ReadsWhatEditorsWrite) {
     const std::optional<RegistryTree> again = ParseRegistryText(FormatRegistryText(*tree));
     ASSERT_TRUE(again.has_value());
     EXPECT_EQ(FormatRegistryText(*again), FormatRegistryText(*tree));
+}
+
+TEST(RegistryTextTest, ReadsWindowsUtf16Exports) {
+    const std::string utf8 =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K\u00e9y]\r\n"
+        "\"V\"=dword:0000002a\r\n";
+    std::string utf16 = "\xFF\xFE";
+    const std::optional<std::u16string> units = Utf8ToUtf16(utf8);
+    ASSERT_TRUE(units.has_value());
+    for (char16_t unit : *units) {
+        utf16 += static_cast<char>(unit & 0xFF);
+        utf16 += static_cast<char>(unit >> 8);
+    }
+    const std::optional<RegistryTree> tree = ParseRegistryText(utf16);
+    ASSERT_TRUE(tree.has_value());
+    EXPECT_EQ(tree->Query("K\u00e9y", "V"), 42u);
+    EXPECT_FALSE(ParseRegistryText(utf16.substr(0, utf16.size() - 1)));  // odd byte count
 }
 
 TEST(RegistryTextTest, RejectsWhatThisStoreCannotHold) {
