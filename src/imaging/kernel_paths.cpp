@@ -1,6 +1,7 @@
 #include "kernel_paths.h"
 
 #include <atomic>
+#include <initializer_list>
 
 #include "plain_rows.h"
 #include "simd_paths.h"

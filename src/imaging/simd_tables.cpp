@@ -9,8 +9,15 @@ namespace tavlin::imaging {
 
 const KernelPaths& Avx2KernelPaths() {
     static const KernelPaths paths = {
-        SimdLevel::Avx2,     avx2::Demosaic8, avx2::Demosaic16, plain::Lut8,           plain::Lut16,
-        plain::Brightness16, plain::Sharpen8, plain::Sharpen16, plain::HueSaturation8,
+        .level = SimdLevel::Avx2,
+        .demosaic8 = avx2::Demosaic8,
+        .demosaic16 = avx2::Demosaic16,
+        .lut8 = avx2::Lut8,
+        .lut16 = avx2::Lut16,
+        .brightness16 = avx2::Brightness16,
+        .sharpen8 = plain::Sharpen8,
+        .sharpen16 = plain::Sharpen16,
+        .hueSaturation8 = plain::HueSaturation8,
     };
     return paths;
 }
@@ -19,6 +26,7 @@ const KernelPaths& Avx512KernelPaths() {
     static const KernelPaths paths = [] {
         KernelPaths p = Avx2KernelPaths();
         p.level = SimdLevel::Avx512;
+        p.lut8 = avx512::Lut8;
         return p;
     }();
     return paths;

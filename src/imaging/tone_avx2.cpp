@@ -1,0 +1,111 @@
+// AVX2 table lookups and brightness scaling over the samples of one row.
+#include "simd_rows.h"
+#include "simd_x86.h"
+
+#if TAVLIN_SIMD_X86
+
+namespace tavlin::imaging::avx2 {
+namespace {
+
+using x86::Load;
+using x86::Store;
+
+// Byte lanes that are the fourth sample of a pixel, as blend masks.
+TAVLIN_AVX2 inline __m256i FourthBytes() {
+    return _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
+}
+
+// A 256-entry byte table as 16 rows of 16: pshufb picks the entry of every row by the low
+// nibble, then the high nibble's four bits choose among the rows by halving.
+struct ByteTable {
+    __m256i rows[16];
+};
+
+TAVLIN_AVX2 inline ByteTable LoadByteTable(const uint8_t* table) {
+    ByteTable t;
+    for (int k = 0; k < 16; ++k) {
+        t.rows[k] = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+    }
+    return t;
+}
+
+TAVLIN_AVX2 inline __m256i LookUp(const ByteTable& t, __m256i v) {
+    const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0F));
+    __m256i level[16];
+    for (int k = 0; k < 16; ++k) level[k] = _mm256_shuffle_epi8(t.rows[k], low);
+    // blendv looks at bit 7 of each byte: rows k and k + 8 differ in bit 7 of the value, rows
+    // k and k + 4 in bit 6, and so on, so each round moves the next bit up.
+    __m256i select = v;
+    for (int width = 8; width >= 1; width /= 2) {
+        for (int k = 0; k < width; ++k) {
+            level[k] = _mm256_blendv_epi8(level[k], level[k + width], select);
+        }
+        select = _mm256_add_epi8(select, select);
+    }
+    return level[0];
+}
+
+}  // namespace
+
+TAVLIN_AVX2 size_t Lut8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                        const uint8_t* table) {
+    const ByteTable t = LoadByteTable(table);
+    const __m256i fourth = FourthBytes();
+    size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i out = LookUp(t, Load(src + i));
+        if (skipFourth) out = _mm256_blendv_epi8(out, Load(dst + i), fourth);
+        Store(dst + i, out);
+    }
+    return i;
+}
+
+TAVLIN_AVX2 size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                         const uint16_t* table, uint32_t tableSize) {
+    const __m256i limit =
+        _mm256_set1_epi16(static_cast<int16_t>(tableSize > 0xFFFF ? 0xFFFF : tableSize));
+    const __m256i low = _mm256_set1_epi32(0xFFFF);
+    const auto* base = reinterpret_cast<const int*>(table);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i index = _mm256_min_epu16(Load(src + i), limit);
+        // Each gather reads the entry and the one after it; the table has that extra entry.
+        const __m256i first =
+            _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(index)), 2);
+        const __m256i second = _mm256_i32gather_epi32(
+            base, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(index, 1)), 2);
+        __m256i out = _mm256_permute4x64_epi64(
+            _mm256_packus_epi32(_mm256_and_si256(first, low), _mm256_and_si256(second, low)), 0xD8);
+        if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
+        Store(dst + i, out);
+    }
+    return i;
+}
+
+TAVLIN_AVX2 size_t Brightness16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                                float factor, int32_t maxValue) {
+    const __m256 scale = _mm256_set1_ps(factor);
+    const __m256i top = _mm256_set1_epi32(maxValue);
+    const __m256i zero = _mm256_setzero_si256();
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i v = Load(src + i);
+        __m256i half[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m128i part =
+                h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
+            const __m256 product =
+                _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(part)), scale);
+            half[h] = _mm256_min_epi32(_mm256_max_epi32(_mm256_cvttps_epi32(product), zero), top);
+        }
+        __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(half[0], half[1]), 0xD8);
+        if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
+        Store(dst + i, out);
+    }
+    return i;
+}
+
+}  // namespace tavlin::imaging::avx2
+
+#endif
