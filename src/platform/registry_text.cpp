@@ -142,7 +142,7 @@ std::optional<RegistryTree> ParseRegistryText(std::string_view text) {
     }
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
     RegistryTree tree;
-    std::optional<std::string> currentKey;
+    RegistryValues* currentKey = nullptr;
     bool sawHeader = false;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -156,9 +156,9 @@ std::optional<RegistryTree> ParseRegistryText(std::string_view text) {
         }
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
-            currentKey = ParseKeyLine(line);
-            if (!currentKey) return std::nullopt;
-            tree.CreateKey(*currentKey);
+            const std::optional<std::string> path = ParseKeyLine(line);
+            if (!path) return std::nullopt;
+            currentKey = &tree.ValuesOf(*path);
             continue;
         }
         if (!currentKey) return std::nullopt;
@@ -167,7 +167,7 @@ std::optional<RegistryTree> ParseRegistryText(std::string_view text) {
         if (!name) return std::nullopt;
         const std::optional<uint32_t> value = ParseDword(rest);
         if (!value) return std::nullopt;
-        tree.SetValue(*currentKey, *name, *value);
+        (*currentKey)[*name] = *value;  // a repeated name: the last line wins
     }
     return sawHeader ? std::optional<RegistryTree>(std::move(tree)) : std::nullopt;
 }

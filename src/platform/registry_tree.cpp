@@ -51,6 +51,7 @@ std::optional<uint32_t> RegistryTree::Query(std::string_view path, std::string_v
 }
 
 bool RegistryTree::CreateKey(std::string_view path) {
+    if (HasKey(path)) return false;  // then so do its ancestors
     bool changed = false;
     // Every prefix ending before a separator is an ancestor; the path itself comes last.
     for (size_t end = 0; end <= path.size(); ++end) {
@@ -65,8 +66,13 @@ bool RegistryTree::CreateKey(std::string_view path) {
 }
 
 bool RegistryTree::SetValue(std::string_view path, std::string_view name, uint32_t value) {
-    bool changed = CreateKey(path);
-    RegistryValues& values = keys_.find(path)->second;
+    auto key = keys_.find(path);
+    bool changed = false;
+    if (key == keys_.end()) {
+        changed = CreateKey(path);
+        key = keys_.find(path);
+    }
+    RegistryValues& values = key->second;
     const auto existing = values.find(name);
     if (existing == values.end()) {
         values.emplace(std::string(name), value);
@@ -77,6 +83,11 @@ bool RegistryTree::SetValue(std::string_view path, std::string_view name, uint32
         changed = true;
     }
     return changed;
+}
+
+RegistryValues& RegistryTree::ValuesOf(std::string_view path) {
+    CreateKey(path);
+    return keys_.find(path)->second;
 }
 
 bool RegistryTree::Apply(const RegistryChange& change) {

@@ -50,6 +50,9 @@ class RegistryTree {
     bool SetValue(std::string_view path, std::string_view name, uint32_t value);
     bool Apply(const RegistryChange& change);
 
+    // The values of a key, created (with its ancestors) when missing. For bulk loading.
+    RegistryValues& ValuesOf(std::string_view path);
+
     const KeyMap& Keys() const { return keys_; }
 
   private:
