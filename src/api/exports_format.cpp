@@ -1,5 +1,5 @@
-// Output format, sub-sampling, polling interval, automatic iris and clock selection: settings
-// that take effect when the next acquisition is prepared and need no device object.
+// Output format, sub-sampling, polling interval and automatic iris: settings that take effect
+// when the next acquisition is prepared and need no device object.
 #include "api/export_frame.h"
 
 using tavlin::api::WithCamera;
@@ -30,9 +30,6 @@ int32_t Tavlin_SetAutoIris(int32_t h, int32_t value) {
 }
 int32_t Tavlin_GetAutoIris(int32_t h, int32_t* ok) {
     return WithCamera(h, 0, [&](CTavlin& c) { return c.GetAutoIris(ok); });
-}
-int32_t Tavlin_SetHalfClock(int32_t h, int32_t clock) {
-    return WithCamera(h, 0, [&](CTavlin& c) { return c.SetHalfClock(clock); });
 }
 
 }  // extern "C"

@@ -1,17 +1,13 @@
+// Construction, the initialize and destroy sequences, and device selection.
 #include "camera/ctavlin.h"
 
-#include <array>
+#include <new>
+
+#include "settings/registry_settings.h"
 
 namespace tavlin::camera {
 
-namespace {
-
-constexpr std::array<int32_t, 6> kColorModeSetValues = {8, 16, 24, 32, 48, 64};
-constexpr std::array<int32_t, 6> kColorModeGetValues = {8, 10, 24, 32, 42, 58};
-
-}  // namespace
-
-bool WindowCheck(const CaptureWindow& w, int32_t subSample) {
+bool WindowCheck(const settings::SizePreset& w, int32_t subSample) {
     if (w.width < 0 || w.height < 0 || w.startX < 0 || w.startY < 0) return false;
     if (w.width > kSensorWidth || w.startX > kSensorWidth) return false;
     if (w.height > kSensorHeight || w.startY > kSensorHeight) return false;
@@ -28,23 +24,61 @@ CTavlin::~CTavlin() {
 int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
     // No notification window is known yet, so this failure is recorded but not posted.
     if (!claims_.Open()) {
-        errors_.Report(5);
+        errors_.Report(TAVLIN_ERR_MEMORY);
         return 0;
     }
-    // The device object and the image buffers come next; the window is stored first so their
-    // failure reaches it.
+    try {
+        device_ = std::make_unique<device::CTavlin410QZVKESdk>();
+    } catch (const std::bad_alloc&) {
+        device_.reset();
+    }
     errors_.SetNotifyWindow(notifyWindow);
-    if (!hasDevice_) {
-        errors_.Report(5);
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_MEMORY);
         return 0;
     }
+
+    const int32_t cameraNumber = deviceNumber_.load();
+    {
+        settings::SizePreset preset;
+        {
+            std::lock_guard<std::mutex> guard(settingsLock_);
+            preset = window_;
+        }
+        settings::LoadSizePreset(cameraNumber, preset);
+        if (!WindowCheck(preset, subSample_.load())) {
+            errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
+            const int32_t buffers = preset.bufferCount;
+            preset = settings::SizePreset{};
+            preset.bufferCount = buffers;
+        }
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        window_ = preset;
+        previewRect_ = {0, 0, preset.width, preset.height};
+    }
+    ProgramSensorWindow();
+    // Camera number 0 is the device object's own after construction.
+    LoadImageSettings(device_->SelectedIndex());
+    ApplyAnalogSettings();
+
+    settings::FormatSettings format{colorMode_.load(), subSample_.load(), waitTime_.load(),
+                                    clockMode_.load()};
+    settings::LoadFormat(cameraNumber, format);
+    colorMode_.store(format.colorMode);
+    subSample_.store(format.subSample);
+    waitTime_.store(format.waitTime);
+    clockMode_.store(format.clockMode);
     return 1;
 }
 
 void CTavlin::Destroy() {
     if (destroyed_.exchange(true)) return;
+    if (device_) SaveImageSettings(device_->SelectedIndex());
     Close();
-    claims_.Release(deviceNumber_.load(), errors_.NotifyWindow());
+    claims_.Release(device_ ? device_->SelectedIndex() : deviceNumber_.load(),
+                    errors_.NotifyWindow());
+    device_.reset();
+    for (auto& buffer : imageBuffers_) buffer.Release();
     {
         platform::ScopedLock guard(configLock_);
         configList_.clear();
@@ -52,67 +86,92 @@ void CTavlin::Destroy() {
     claims_.Close();
 }
 
+void CTavlin::LoadImageSettings(int32_t cameraNumber) {
+    settings::FilterSettings filter;
+    settings::AnalogSettings analog;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        filter = filter_;
+        analog = analog_;
+    }
+    settings::LoadFilter(cameraNumber, filter);
+    settings::LoadGray(cameraNumber, filter.gray);
+    const settings::MirrorFlags deviceMirrors{device_->MirrorV(), device_->MirrorH()};
+    settings::LoadAnalog(cameraNumber, deviceMirrors, analog);
+    std::lock_guard<std::mutex> guard(settingsLock_);
+    filter_ = filter;
+    analog_ = analog;
+}
+
+void CTavlin::SaveImageSettings(int32_t cameraNumber) {
+    settings::FilterSettings filter;
+    settings::AnalogSettings analog;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        filter = filter_;
+        analog = analog_;
+    }
+    settings::SaveAnalog(cameraNumber, analog);
+    settings::SaveFilter(cameraNumber, filter);
+    settings::SaveGray(cameraNumber, filter.gray);
+}
+
+void CTavlin::ApplyAnalogSettings() {
+    settings::AnalogSettings analog;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        analog = analog_;
+    }
+    device_->SetGlobalGain(analog.globalGain);
+    device_->SetColourGain(43, analog.colorGainG1);
+    device_->SetColourGain(45, analog.colorGainR);
+    device_->SetColourGain(44, analog.colorGainB);
+    device_->SetColourGain(46, analog.colorGainG2);
+    device_->SetShutter(analog.exposure);
+    // The flags go to the device object as stored, not reduced to 0/1.
+    device_->SetMirrorV(analog.mirrorV);
+    device_->SetMirrorH(analog.mirrorH);
+}
+
+void CTavlin::ProgramSensorWindow() {
+    settings::SizePreset w;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        w = window_;
+    }
+    device_->ProgramWindow(w.startX, w.startY, w.width, w.height, subSample_.load());
+}
+
 int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
-    if (!hasDevice_) {
-        errors_.Report(1);
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
-    // Device selection arrives with the device layer.
-    errors_.Report(2);
-    return 0;
-}
-
-int CTavlin::SetColorMode(int32_t bitsPerPixel) {
-    for (size_t index = 0; index < kColorModeSetValues.size(); ++index) {
-        if (kColorModeSetValues[index] == bitsPerPixel) {
-            colorMode_.store(static_cast<int32_t>(index));
-            return 1;
-        }
-    }
-    errors_.Report(9);
-    return 0;
-}
-
-int32_t CTavlin::GetColorMode() const {
-    const int32_t index = colorMode_.load();
-    if (index < 0 || index >= static_cast<int32_t>(kColorModeGetValues.size())) return -1;
-    return kColorModeGetValues[static_cast<size_t>(index)];
-}
-
-int CTavlin::SetSubSample(int32_t subSample) {
-    if (subSample < 0 || subSample > 3) return 0;
-    subSample_.store(subSample);
-    return 1;
-}
-
-int CTavlin::SetWaitTime(int32_t milliseconds) {
-    if (milliseconds < 0) return 0;
-    waitTime_.store(milliseconds);
-    return 1;
-}
-
-int CTavlin::SetAutoIris(int32_t value) {
-    if (static_cast<uint32_t>(value) >= 3) {
-        errors_.PostOnly(9);
+    SaveImageSettings(device_->SelectedIndex());
+    if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
+        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return 0;
     }
-    autoIris_.store(value);
-    return 1;
-}
-
-int32_t CTavlin::GetAutoIris(int32_t* ok) const {
-    if (ok != nullptr) *ok = 1;
-    return autoIris_.load();
-}
-
-int CTavlin::SetHalfClock(int32_t clock) {
-    clockMode_.store(clock);
+    LoadImageSettings(deviceNumber);
+    ApplyAnalogSettings();
+    uint8_t variant = 0;
+    if (device_->ReadSromByte(0x1EB0, &variant) == 1) {
+        if (variant == 1) device_->SetColourVariant(0);
+        if (variant == 2) device_->SetColourVariant(1);
+    }
+    deviceNumber_.store(deviceNumber);
     return 1;
 }
 
 int CTavlin::Close() {
     imageReady_.store(0);
     acquisitionMode_.store(0);
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 1;
+    }
+    device_->StopTransfer();
+    device_->CloseFrameChannel();
     return 1;
 }
 

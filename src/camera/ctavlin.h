@@ -1,43 +1,63 @@
 // The camera object behind a camera handle: owns the device object, the image buffers, the
 // settings, the error history, the preview window and the worker threads of one camera.
+//
+// Threads: any application thread may call any operation; worker threads read the settings
+// while they run. Settings blocks are guarded by settingsLock_ (held only to copy or store
+// values, never across device traffic); single values the workers poll are atomics.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
-#include <utility>
-#include <vector>
+#include <memory>
+#include <mutex>
 
 #include "camera/claim_table.h"
 #include "camera/error_reporter.h"
+#include "device/tavlin_410qz_sdk.h"
+#include "output/image_buffer.h"
 #include "platform/host_window.h"
 #include "platform/sync.h"
+#include "settings/config_file.h"
+#include "settings/settings_types.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::camera {
 
 inline constexpr int32_t kSensorWidth = 1280;
 inline constexpr int32_t kSensorHeight = 1024;
 
-// The capture window and the size preset it came from ("TH", "TV", "EH", "EV", "EHS", "EVS",
-// "Buf").
-struct CaptureWindow {
-    int32_t totalWidth = kSensorWidth;
-    int32_t totalHeight = kSensorHeight;
-    int32_t width = kSensorWidth;
-    int32_t height = kSensorHeight;
-    int32_t startX = 0;
-    int32_t startY = 0;
-    int32_t bufferCount = 4;
-};
-
-// Passes when the window lies inside the sensor and the sub-sampling is not one of the stored
-// values 17..19 that older settings could hold.
-bool WindowCheck(const CaptureWindow& window, int32_t subSample);
+// Passes when the window lies inside the sensor and the sub-sampling is not one of the codes
+// 17..19 that stored settings may hold.
+bool WindowCheck(const settings::SizePreset& window, int32_t subSample);
 
 struct PreviewRect {
     int32_t left = 0;
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
+};
+
+// Slots of the nine image buffers.
+enum BufferSlot : size_t {
+    kBuffer8 = 0,
+    kBuffer16,
+    kBuffer24,
+    kBuffer32,
+    kBuffer48,
+    kBuffer64,
+    kBufferScratch,
+    kBufferDisplay,
+    kBufferSpare,
+    kBufferCount
+};
+
+// What the exposure conversion last computed (clock duration, line length, lines, µs).
+struct ExposureState {
+    double clockMs = 1.0;
+    int32_t lineLength = 1;
+    int32_t shutter = 0;
+    int64_t microseconds = 0;
 };
 
 class CTavlin {
@@ -53,53 +73,101 @@ class CTavlin {
     void Destroy();
 
     ErrorReporter& Errors() { return errors_; }
-    bool HasDevice() const { return hasDevice_; }
+    bool HasDevice() const { return device_ != nullptr; }
 
     int SetDeviceNumber(int32_t deviceNumber);
     int32_t DeviceNumber() const { return deviceNumber_.load(); }
 
-    // Settings that need no device object.
+    // Capture window, format, mirrors, iris, preview placement, camera information.
+    int SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t width, int32_t totalHeight,
+                           int32_t startY, int32_t height);
+    int SetCaptureWindow(int32_t width, int32_t height);
+    int GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* width,
+                           int32_t* totalHeight, int32_t* startY, int32_t* height);
+    int32_t Width();
+    int32_t Height();
     int SetColorMode(int32_t bitsPerPixel);
     int32_t GetColorMode() const;
     int SetSubSample(int32_t subSample);
     int32_t GetSubSample() const { return subSample_.load(); }
     int SetWaitTime(int32_t milliseconds);
     int32_t GetWaitTime() const { return waitTime_.load(); }
+    int SetMirrorH(int32_t flag);
+    int32_t GetMirrorH();
+    int SetMirrorV(int32_t flag);
+    int32_t GetMirrorV();
     int SetAutoIris(int32_t value);
-    int32_t GetAutoIris(int32_t* ok) const;
+    int32_t GetAutoIris(int32_t* ok);
+    int SetPreviewWindow(platform::WindowHandle parent, int32_t left, int32_t top, int32_t right,
+                         int32_t bottom);
+    int GetCameraInfo(TavlinCameraInfo* info);
+
+    // Filter values by id (1..28).
+    int SetFilterValue(int32_t id, int32_t value);
+    int32_t GetFilterValue(int32_t id, int32_t* ok);
+
+    // Device access: registers, SROM, I/O port, clock, exposure time, enumeration and names.
+    int32_t ReadRegister(int32_t address, int32_t* ok);
+    int WriteRegister(int32_t address, int32_t value);
+    int32_t ReadSromID(int32_t index, int32_t* ok);
+    int WriteSromID(int32_t index, int32_t value);
+    int GetIOPort(uint8_t* value);
+    int SetIOPort(uint8_t value);
+    int32_t GetHalfClock(int32_t* ok);
     int SetHalfClock(int32_t clock);
-    int32_t ClockMode() const { return clockMode_.load(); }
+    int32_t GetRealExposureTime(int32_t* ok);
+    int SetRealExposureTime(int32_t microseconds);
+    int32_t EnumDevice(char* names);
+    int32_t EnumDeviceW(char16_t* names);
+    int GetDeviceName(int32_t index, char* buffer, int32_t length);
+    int GetDeviceNameW(int32_t index, char16_t* buffer, int32_t length);
+
+    // Configuration files.
+    int LoadConfigFile(const char* fileName);
+    int LoadConfigFileW(const char16_t* fileName);
+    settings::ConfigList ConfigPairs();
 
     // Ends any acquisition and releases the preview window; always 1.
     int Close();
 
-    // Claim table access for acquisition start/stop.
     ClaimTable& Claims() { return claims_; }
 
   private:
+    void LoadImageSettings(int32_t cameraNumber);
+    void SaveImageSettings(int32_t cameraNumber);
+    // Writes the analog settings to the sensor and the mirror flags to the device object.
+    void ApplyAnalogSettings();
+    void ProgramSensorWindow();
+    ExposureState ComputeExposure();
+    // The device's minimum for a colour gain register (0 when it names none).
+    int32_t ColourGainMinimum(int32_t reg) const;
+
     std::atomic<bool> destroyed_{false};
-    bool hasDevice_ = false;
     ClaimTable claims_;
     ErrorReporter errors_;
+    std::unique_ptr<device::CTavlin410QZVKESdk> device_;
+    std::array<output::ImageBuffer, kBufferCount> imageBuffers_;
 
-    CaptureWindow window_;
+    mutable std::mutex settingsLock_;  // guards the blocks below
+    settings::SizePreset window_;
+    settings::AnalogSettings analog_;
+    settings::FilterSettings filter_;
+    ExposureState exposure_;
     PreviewRect previewRect_{0, 0, kSensorWidth, kSensorHeight};
     platform::WindowHandle previewParent_ = 0;
-    platform::WindowHandle frameWindow_ = 0;
 
-    // Read by worker threads while they run, written by application threads.
+    // Polled by worker threads, written by application threads.
     std::atomic<int32_t> colorMode_{0};
     std::atomic<int32_t> subSample_{0};
     std::atomic<int32_t> waitTime_{10};
     std::atomic<int32_t> clockMode_{0};
-    std::atomic<int32_t> autoIris_{0};
     std::atomic<int32_t> deviceNumber_{0};
     std::atomic<int32_t> acquisitionMode_{0};
     std::atomic<int32_t> imageReady_{0};
 
     platform::CriticalSection frameLock_;
     platform::CriticalSection configLock_;
-    std::vector<std::pair<int32_t, int32_t>> configList_;  // guarded by configLock_
+    settings::ConfigList configList_;  // guarded by configLock_
 };
 
 }  // namespace tavlin::camera
