@@ -95,8 +95,12 @@ HueShift MakeHueShift(int32_t hue) {
     return {a / 255, a % 255};
 }
 
+int32_t ChromaScale(int32_t saturation) {
+    return std::clamp(saturation, -255, 255) + 256;
+}
+
 void BuildChromaTable(int32_t saturation, int32_t* table256) {
-    const int32_t scale = std::clamp(saturation, -255, 255) + 256;
+    const int32_t scale = ChromaScale(saturation);
     for (int32_t d = 0; d < 256; ++d) table256[d] = (scale * 256 * d + 0x8000) >> 16;
 }
 

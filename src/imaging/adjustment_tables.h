@@ -29,6 +29,8 @@ float BrightnessFactor(int32_t brightness);
 void BuildBrightnessTable8(float factor, uint8_t* table256);
 
 HueShift MakeHueShift(int32_t hue);
+// Saturation as the factor (in 1/256) that scales a pixel's chroma.
+int32_t ChromaScale(int32_t saturation);
 // The chroma of a pixel of chroma d after the saturation change, for d = 0..255.
 void BuildChromaTable(int32_t saturation, int32_t* table256);
 

@@ -158,6 +158,7 @@ int AdjustHueSaturation(uint8_t* dstBits, const uint8_t* srcBits, const Rect& sr
     const HueShift shift = MakeHueShift(block->hue);
     std::array<int32_t, 256> chroma;
     BuildChromaTable(block->saturation, chroma.data());
+    const int32_t scale = ChromaScale(block->saturation);
     if (pass->layout.wide) {
         HueSaturation16(*pass, ClampSignificantBits(block->significantBits) - 8, shift,
                         chroma.data());
@@ -168,10 +169,10 @@ int AdjustHueSaturation(uint8_t* dstBits, const uint8_t* srcBits, const Rect& sr
     for (int32_t y = 0; y < pass->height; ++y) {
         uint8_t* dst = pass->DstRow(y);
         const uint8_t* in = pass->SrcRow(y);
-        const size_t done = row(dst, in, width, dstBytesPerPixel, shift, chroma.data());
+        const size_t done = row(dst, in, width, dstBytesPerPixel, shift, scale, chroma.data());
         const size_t offset = done * dstBytesPerPixel;
         plain::HueSaturation8(dst + offset, in + offset, width - done, dstBytesPerPixel, shift,
-                              chroma.data());
+                              scale, chroma.data());
     }
     return 1;
 }

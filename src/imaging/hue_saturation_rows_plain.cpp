@@ -5,7 +5,7 @@
 namespace tavlin::imaging::plain {
 
 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
-                      HueShift shift, const int32_t* chroma) {
+                      HueShift shift, int32_t chromaScale, const int32_t* chroma) {
     for (size_t i = 0; i < pixels; ++i) {
         const uint8_t* in = src + i * bytesPerPixel;
         uint8_t* out = dst + i * bytesPerPixel;

@@ -67,9 +67,10 @@ struct KernelPaths {
                         bool skipFourth, int32_t strength, int32_t maxValue) = nullptr;
 
     // Hue rotation and saturation of `pixels` 8-bit B, G, R pixels `bytesPerPixel` apart.
-    // `chroma` is the per-frame saturation table of 256 entries.
+    // The saturation comes as the chroma scale (saturation + 256) and as its table of the new
+    // chroma of every chroma 0..255; a row function uses whichever suits it.
     size_t (*hueSaturation8)(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
-                             HueShift shift, const int32_t* chroma) = nullptr;
+                             HueShift shift, int32_t chromaScale, const int32_t* chroma) = nullptr;
 };
 
 // The table the stages use now: the best level this CPU supports unless one was chosen.

@@ -23,6 +23,6 @@ size_t Sharpen16(uint16_t* dst, const BoxRows<uint16_t>& box, size_t begin, size
                  bool skipFourth, int32_t strength, int32_t maxValue);
 
 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
-                      HueShift shift, const int32_t* chroma);
+                      HueShift shift, int32_t chromaScale, const int32_t* chroma);
 
 }  // namespace tavlin::imaging::plain

@@ -20,6 +20,14 @@ size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
 size_t Brightness16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth, float factor,
                     int32_t maxValue);
 
+size_t Sharpen8(uint8_t* dst, const BoxRows<uint8_t>& box, size_t begin, size_t end,
+                bool skipFourth, int32_t strength);
+size_t Sharpen16(uint16_t* dst, const BoxRows<uint16_t>& box, size_t begin, size_t end,
+                 bool skipFourth, int32_t strength, int32_t maxValue);
+
+size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
+                      HueShift shift, int32_t chromaScale, const int32_t* chroma);
+
 }  // namespace tavlin::imaging::avx2
 
 namespace tavlin::imaging::avx512 {

@@ -15,9 +15,9 @@ const KernelPaths& Avx2KernelPaths() {
         .lut8 = avx2::Lut8,
         .lut16 = avx2::Lut16,
         .brightness16 = avx2::Brightness16,
-        .sharpen8 = plain::Sharpen8,
-        .sharpen16 = plain::Sharpen16,
-        .hueSaturation8 = plain::HueSaturation8,
+        .sharpen8 = avx2::Sharpen8,
+        .sharpen16 = avx2::Sharpen16,
+        .hueSaturation8 = avx2::HueSaturation8,
     };
     return paths;
 }
