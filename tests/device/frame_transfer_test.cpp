@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -233,6 +234,26 @@ TEST(Ring, AdvanceSkipsTheConsumersBuffer) {
     block.readIndex = 1;
     AdvanceRing(block);
     EXPECT_EQ(block.writeIndex.load(), 2);
+}
+
+}  // namespace
+}  // namespace tavlin::device
+
+namespace tavlin::device {
+namespace {
+
+TEST_F(FrameTransfer, TriggeredSingleFramesWaitForAPulse) {
+    sdk.SendDriverSetting(60000);
+    ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+    auto read = std::async(std::launch::async, [&] { return sdk.ReadSingleFrame(); });
+    while (FrameRequests() < 1) std::this_thread::yield();
+    EXPECT_EQ(read.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+    ASSERT_EQ(TavlinVcam_Trigger(0, 1), 1);
+    EXPECT_EQ(read.get(), kResultOk);
+
+    sdk.SendDriverSetting(10);  // no pulse: the read fails after the time-out
+    EXPECT_EQ(sdk.ReadSingleFrame(), kResultTransferFailed);
+    EXPECT_FALSE(sdk.FrameChannelOpen());
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
 #include <future>
 #include <thread>
 #include <vector>
@@ -206,6 +212,58 @@ TEST(VcamInterface, RefusesBadIndicesAndNullOutputs) {
     EXPECT_EQ(TavlinVcam_FailNext(0, 9, 1), 0);
     EXPECT_EQ(TavlinVcam_GetTrace(0, 0, nullptr, 4), 0);
     EXPECT_EQ(TavlinVcam_LoadRawFile(0, "/nonexistent/raw", 8), 0);
+}
+
+}  // namespace
+}  // namespace tavlin::vcam
+
+namespace tavlin::vcam {
+namespace {
+
+std::string TempPath(const char* name) {
+    const char* base = std::getenv("TAVLIN_TEST_TMP");
+    std::string dir = base != nullptr ? base : "/tmp";
+    std::filesystem::create_directories(dir);
+    return dir + "/" + name + std::to_string(::getpid());
+}
+
+TEST(RawFrames, FileFramesReplayInALoopThroughTheWindow) {
+    AttachedCameras cameras({0});
+    const size_t frameBytes = 1280 * 1024;
+    std::vector<uint8_t> data(2 * frameBytes);
+    for (size_t i = 0; i < frameBytes; ++i) {
+        data[i] = uint8_t(i % 251);
+        data[frameBytes + i] = uint8_t(255 - i % 251);
+    }
+    const std::string path = TempPath("vcam_raw_");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    }
+    EXPECT_EQ(TavlinVcam_LoadRawFile(0, path.c_str(), 8), 2);
+    std::filesystem::resize_file(path, frameBytes + 1);
+    EXPECT_EQ(TavlinVcam_LoadRawFile(0, path.c_str(), 8), 0);  // not whole frames
+    std::filesystem::remove(path);
+
+    Client client;
+    // A 4 x 2 window at raw row 3, column 6.
+    client.Command({proto::kCmdSensorWrite, proto::sensor::kRowStart, 0, 12 + 3});
+    client.Command({proto::kCmdSensorWrite, proto::sensor::kColumnStart, 0, 20 + 6});
+    client.Command({proto::kCmdSensorWrite, proto::sensor::kRowCount, 0, 1});
+    client.Command({proto::kCmdSensorWrite, proto::sensor::kColumnCount, 0, 3});
+    std::vector<uint8_t> frame(8);
+    uint32_t got = 0;
+    for (int n = 0; n < 3; ++n) {
+        ASSERT_TRUE(client.ReadFrame(frame, &got));
+        const size_t at = 3 * 1280 + 6;
+        const uint8_t expected = n % 2 == 0 ? uint8_t(at % 251) : uint8_t(255 - at % 251);
+        EXPECT_EQ(frame[0], expected) << n;
+        EXPECT_EQ(frame[5], n % 2 == 0 ? uint8_t((at + 1280 + 1) % 251)
+                                       : uint8_t(255 - (at + 1280 + 1) % 251));
+    }
+    EXPECT_EQ(TavlinVcam_SetScene(0, TAVLIN_VCAM_SCENE_FLAT), 1);
+    ASSERT_TRUE(client.ReadFrame(frame, &got));
+    EXPECT_EQ(frame[0], (4 * 128 * 8 * 8 / (14 * 14)) >> 2);  // power-on gains 8, shutter 1049
 }
 
 }  // namespace
