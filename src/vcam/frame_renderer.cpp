@@ -54,7 +54,25 @@ SampleTable BuildTable(const ModelState& state) {
     return table;
 }
 
-void Store(uint8_t* line, int column, int sample10, int bytesPerSample) {
+// Where each delivered sample of a line comes from, worked out once per frame.
+struct ColumnPlan {
+    std::vector<int> sensorColumn;
+    std::vector<uint8_t> levelTerm;  // the column's share of the scene level
+    std::vector<uint8_t> parity;
+};
+
+ColumnPlan PlanColumns(const Readout& readout, SceneKind kind) {
+    ColumnPlan plan;
+    for (int j = 0; j < readout.columns; ++j) {
+        const int c = readout.columnStart + SubSampledOffset(j, readout.divisor);
+        plan.sensorColumn.push_back(c);
+        plan.levelTerm.push_back(kind == SceneKind::Ramp ? uint8_t(c & 0xFF) : 0);
+        plan.parity.push_back(uint8_t(c & 1));
+    }
+    return plan;
+}
+
+void Store(uint8_t* line, size_t column, int sample10, int bytesPerSample) {
     if (bytesPerSample == 1) {
         line[column] = static_cast<uint8_t>(sample10 >> 2);
     } else {
@@ -63,28 +81,40 @@ void Store(uint8_t* line, int column, int sample10, int bytesPerSample) {
     }
 }
 
-void RenderLine(const ModelState& state, const Scene& scene, const SampleTable& table,
-                uint64_t frameNumber, int sensorRow, const std::vector<int>& sensorColumns,
-                int bytesPerSample, uint8_t* line) {
-    const int columns = static_cast<int>(sensorColumns.size());
-    if (scene.kind == SceneKind::Raw && scene.raw && scene.raw->frameCount > 0) {
-        const RawFrames& raw = *scene.raw;
-        const int r = sensorRow - reg::kRowOffset;
-        const size_t frameBase =
-            size_t(frameNumber % uint64_t(raw.frameCount)) * RawFrames::kWidth * RawFrames::kHeight;
-        for (int j = 0; j < columns; ++j) {
-            const int c = sensorColumns[j] - reg::kColumnOffset;
-            const bool inside = r >= 0 && r < RawFrames::kHeight && c >= 0 && c < RawFrames::kWidth;
-            const int sample =
-                inside ? raw.samples[frameBase + size_t(r) * RawFrames::kWidth + size_t(c)] : 0;
-            Store(line, j, sample, bytesPerSample);
+void RenderRawLine(const RawFrames& raw, uint64_t frameNumber, int sensorRow,
+                   const ColumnPlan& plan, int bytesPerSample, uint8_t* line) {
+    const int r = sensorRow - reg::kRowOffset;
+    const size_t frameBase =
+        size_t(frameNumber % uint64_t(raw.frameCount)) * RawFrames::kWidth * RawFrames::kHeight;
+    for (size_t j = 0; j < plan.sensorColumn.size(); ++j) {
+        const int c = plan.sensorColumn[j] - reg::kColumnOffset;
+        const bool inside = r >= 0 && r < RawFrames::kHeight && c >= 0 && c < RawFrames::kWidth;
+        const int sample =
+            inside ? raw.samples[frameBase + size_t(r) * RawFrames::kWidth + size_t(c)] : 0;
+        Store(line, j, sample, bytesPerSample);
+    }
+}
+
+// Synthetic scenes: level = (row term + column term) mod 256, then the site's table.
+void RenderSyntheticLine(const SampleTable& table, SceneKind kind, uint64_t frameNumber,
+                         int sensorRow, const ColumnPlan& plan, int bytesPerSample, uint8_t* line) {
+    const unsigned rowTerm = kind == SceneKind::Ramp
+                                 ? unsigned((uint64_t(sensorRow) + 2 * frameNumber) & 0xFF)
+                                 : unsigned(kFlatLevel);
+    const int rowSite = (sensorRow & 1) << 1;
+    const uint16_t* siteTables[2] = {table[rowSite].data(), table[rowSite | 1].data()};
+    const size_t columns = plan.sensorColumn.size();
+    if (bytesPerSample == 1) {
+        for (size_t j = 0; j < columns; ++j) {
+            const uint16_t s = siteTables[plan.parity[j]][(rowTerm + plan.levelTerm[j]) & 0xFF];
+            line[j] = static_cast<uint8_t>(s >> 2);
         }
         return;
     }
-    for (int j = 0; j < columns; ++j) {
-        const int c = sensorColumns[j];
-        const int level = SceneLevel(scene.kind, sensorRow, c, frameNumber);
-        Store(line, j, table[SiteOf(sensorRow, c)][level], bytesPerSample);
+    for (size_t j = 0; j < columns; ++j) {
+        const uint16_t s = siteTables[plan.parity[j]][(rowTerm + plan.levelTerm[j]) & 0xFF];
+        line[2 * j] = static_cast<uint8_t>(s);
+        line[2 * j + 1] = static_cast<uint8_t>(s >> 8);
     }
 }
 
@@ -125,10 +155,9 @@ void RenderFrame(const ModelState& state, const Scene& scene, uint64_t frameNumb
                  size_t length) {
     const Readout readout = ReadoutOf(state);
     const size_t lineBytes = size_t(readout.columns) * size_t(readout.bytesPerSample);
-    std::vector<int> sensorColumns(readout.columns);
-    for (int j = 0; j < readout.columns; ++j) {
-        sensorColumns[j] = readout.columnStart + SubSampledOffset(j, readout.divisor);
-    }
+    const bool raw = scene.kind == SceneKind::Raw && scene.raw && scene.raw->frameCount > 0;
+    const SceneKind synthetic = scene.kind == SceneKind::Flat ? SceneKind::Flat : SceneKind::Ramp;
+    const ColumnPlan plan = PlanColumns(readout, synthetic);
     const SampleTable table = BuildTable(state);
     std::vector<uint8_t> partial;
     size_t done = 0;
@@ -137,8 +166,12 @@ void RenderFrame(const ModelState& state, const Scene& scene, uint64_t frameNumb
         const bool whole = length - done >= lineBytes;
         if (!whole) partial.resize(lineBytes);
         uint8_t* line = whole ? out + done : partial.data();
-        RenderLine(state, scene, table, frameNumber, sensorRow, sensorColumns,
-                   readout.bytesPerSample, line);
+        if (raw) {
+            RenderRawLine(*scene.raw, frameNumber, sensorRow, plan, readout.bytesPerSample, line);
+        } else {
+            RenderSyntheticLine(table, synthetic, frameNumber, sensorRow, plan,
+                                readout.bytesPerSample, line);
+        }
         const size_t n = std::min(lineBytes, length - done);
         if (!whole) std::memcpy(out + done, line, n);
         done += n;

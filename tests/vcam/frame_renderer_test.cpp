@@ -101,6 +101,47 @@ TEST(FrameRenderer, RampMovesAndFollowsBayerSiteGains) {
     EXPECT_EQ(sample(2), ((13 + 20 + 6) & 255) * 4);
 }
 
+// The fast line loops against the per-sample definition of the scene.
+TEST(FrameRenderer, EverySampleFollowsTheSceneDefinition) {
+    struct Case {
+        uint16_t readModeA, readModeB;
+        int rowStart, columnStart, rows, columns;
+        int wide;
+        SceneKind kind;
+        uint64_t frame;
+    };
+    const Case cases[] = {
+        {0x8000, 0x1104, 12, 20, 6, 10, 0, SceneKind::Ramp, 0},
+        {0x8000, 0x111C, 13, 21, 12, 20, 1, SceneKind::Ramp, 200},
+        {0x800C, 0x1104, 100, 300, 24, 40, 0, SceneKind::Flat, 5},
+        {0x8030, 0x1104, 12, 20, 64, 80, 1, SceneKind::Ramp, 77},
+    };
+    for (const Case& c : cases) {
+        ModelState s = InitialisedSensor();
+        s.sensor[reg::kGainRed] = 20;
+        s.sensor[reg::kGainBlue] = 9;
+        s.sensor[reg::kShutter] = 1500;
+        s.sensor[reg::kReadModeA] = c.readModeA;
+        s.sensor[reg::kReadModeB] = c.readModeB;
+        s.controller[protocol::controller::kSampleWidth] = uint8_t(c.wide);
+        SetWindow(s, c.rowStart, c.columnStart, c.rows, c.columns);
+        const Readout readout = ReadoutOf(s);
+        std::vector<uint8_t> frame(readout.ImageBytes());
+        RenderFrame(s, Scene{c.kind, nullptr}, c.frame, frame.data(), frame.size());
+        for (int i = 0; i < readout.rows; ++i) {
+            for (int j = 0; j < readout.columns; ++j) {
+                const int row = c.rowStart + SubSampledOffset(i, readout.divisor);
+                const int column = c.columnStart + SubSampledOffset(j, readout.divisor);
+                const int sample =
+                    ExposedSample(s, SceneLevel(c.kind, row, column, c.frame), row, column);
+                const size_t k = size_t(i) * readout.columns + j;
+                const int got = c.wide ? frame[2 * k] | (frame[2 * k + 1] << 8) : frame[k];
+                ASSERT_EQ(got, c.wide ? sample : sample >> 2) << i << "," << j;
+            }
+        }
+    }
+}
+
 TEST(FrameRenderer, BrightnessFollowsShutterAndClamps) {
     ModelState s = InitialisedSensor();
     EXPECT_EQ(ExposedSample(s, 100, 0, 0), 400);
