@@ -36,21 +36,6 @@ TEST(FrameGeometry, InvalidGeometryKeepsThePreviousOne) {
     EXPECT_EQ(sdk.RingBufferBytes(), 4096u);
 }
 
-TEST(FrameGeometry, ResetDefaultsRestoresTheLegacyGeometryOnly) {
-    CTVLSdkLib sdk;
-    ASSERT_EQ(sdk.SetFrameGeometry(64, 0, 64, 32, 0, 32, 4), kResultOk);
-    sdk.SetColourVariant(2);
-    sdk.ResetDefaults();
-    EXPECT_EQ(sdk.LineWidth(), 1339);
-    EXPECT_EQ(sdk.VisibleX(), 50);
-    EXPECT_EQ(sdk.VisibleWidth(), 1280);
-    EXPECT_EQ(sdk.FrameLines(), 1040);
-    EXPECT_EQ(sdk.VisibleY(), 10);
-    EXPECT_EQ(sdk.VisibleHeight(), 1028);
-    EXPECT_EQ(sdk.ColourVariant(), 0);
-    EXPECT_EQ(sdk.RingBufferBytes(), 4096u);  // buffers untouched
-}
-
 TEST(CopyVisible, CutsTheVisiblePartOutOfEachLine) {
     CTVLSdkLib sdk;
     ASSERT_EQ(sdk.SetFrameGeometry(8, 2, 4, 6, 1, 3, 2), kResultOk);

@@ -72,20 +72,5 @@ TEST_F(RegisterAccess, FailedReadsReportZero) {
     EXPECT_EQ(sdk.WriteIOPort(1), 0);
 }
 
-TEST_F(RegisterAccess, ColourVariantStoresOnlyKnownValues) {
-    EXPECT_EQ(sdk.SetColourVariant(2), 1);
-    EXPECT_EQ(sdk.ColourVariant(), 2);
-    EXPECT_EQ(sdk.SetColourVariant(3), 1);
-    EXPECT_EQ(sdk.ColourVariant(), 1);
-    sdk.SetColourVariant(-4);
-    EXPECT_EQ(sdk.ColourVariant(), 1);
-}
-
-TEST_F(RegisterAccess, DriverSettingTravelsOnTheSelectedPath) {
-    TavlinVcam_ClearTrace(0);
-    sdk.SendDriverSetting(3000);
-    EXPECT_EQ(Wire(0), (Lines{"setting 3000"}));
-}
-
 }  // namespace
 }  // namespace tavlin::device

@@ -77,13 +77,5 @@ TEST(CameraModel, DriverSettingNeedsSelectorOne) {
     EXPECT_EQ(s.driverSetting, 3000u);
 }
 
-TEST(CameraModel, TriggerModeNeedsSensorAndController) {
-    ModelState s = PowerOnState(1);
-    s.sensor[reg::kReadModeA] |= reg::kReadModeATrigger;
-    EXPECT_FALSE(InTriggerMode(s));
-    s.controller[ctl::kTriggerControl] = 1;
-    EXPECT_TRUE(InTriggerMode(s));
-}
-
 }  // namespace
 }  // namespace tavlin::vcam

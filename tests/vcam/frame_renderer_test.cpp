@@ -152,13 +152,5 @@ TEST(FrameRenderer, BrightnessFollowsShutterAndClamps) {
     EXPECT_EQ(ExposedSample(s, 200, 0, 0), 0);
 }
 
-TEST(FrameRenderer, FramePeriodFromClockAndWindow) {
-    ModelState s = InitialisedSensor();
-    // 1049 lines of (1280 + 244) clocks at 24 MHz.
-    EXPECT_EQ(FramePeriodMicroseconds(s), uint64_t(1049) * 1524 * 1000000 / 24000000);
-    s.controller[protocol::controller::kClock] = 2;
-    EXPECT_EQ(FramePeriodMicroseconds(s), uint64_t(1049) * 1524 * 1000000 / 48000000);
-}
-
 }  // namespace
 }  // namespace tavlin::vcam
