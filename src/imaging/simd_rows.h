@@ -32,6 +32,9 @@ size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t b
 
 namespace tavlin::imaging::avx512 {
 
+size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
+                      HueShift shift, int32_t chromaScale, const int32_t* chroma);
+
 size_t Lut8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth, const uint8_t* table);
 
 }  // namespace tavlin::imaging::avx512

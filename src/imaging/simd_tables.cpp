@@ -27,6 +27,7 @@ const KernelPaths& Avx512KernelPaths() {
         KernelPaths p = Avx2KernelPaths();
         p.level = SimdLevel::Avx512;
         p.lut8 = avx512::Lut8;
+        p.hueSaturation8 = avx512::HueSaturation8;
         return p;
     }();
     return paths;

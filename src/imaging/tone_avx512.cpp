@@ -1,5 +1,11 @@
 // AVX-512 VBMI byte table lookup: two 128-entry permutes and a select by the top bit replace the
 // sixteen shuffles of the AVX2 version.
+// GCC 12's AVX-512 headers initialise their "undefined" vectors from themselves.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "simd_rows.h"
 #include "simd_x86.h"
 
