@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "platform/clock.h"
 #include "settings/registry_settings.h"
 
 namespace tavlin::camera {
@@ -15,7 +16,7 @@ bool WindowCheck(const settings::SizePreset& w, int32_t subSample) {
     return subSample < 17 || subSample > 19;
 }
 
-CTavlin::CTavlin() = default;
+CTavlin::CTavlin() : rateTimestamp_(platform::TickCount()) {}
 
 CTavlin::~CTavlin() {
     Destroy();
@@ -139,6 +140,7 @@ void CTavlin::ProgramSensorWindow() {
         std::lock_guard<std::mutex> guard(settingsLock_);
         w = window_;
     }
+    std::lock_guard<std::recursive_mutex> device(deviceLock_);
     device_->ProgramWindow(w.startX, w.startY, w.width, w.height, subSample_.load());
 }
 
@@ -160,18 +162,6 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
         if (variant == 2) device_->SetColourVariant(1);
     }
     deviceNumber_.store(deviceNumber);
-    return 1;
-}
-
-int CTavlin::Close() {
-    imageReady_.store(0);
-    acquisitionMode_.store(0);
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 1;
-    }
-    device_->StopTransfer();
-    device_->CloseFrameChannel();
     return 1;
 }
 

@@ -12,12 +12,15 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/buffer_slots.h"
 #include "camera/claim_table.h"
 #include "camera/error_reporter.h"
+#include "camera/filter_mapping.h"
 #include "device/tavlin_410qz_sdk.h"
 #include "output/image_buffer.h"
 #include "platform/host_window.h"
 #include "platform/sync.h"
+#include "platform/thread.h"
 #include "settings/config_file.h"
 #include "settings/settings_types.h"
 #include "tavlin/tavlin.h"
@@ -36,20 +39,6 @@ struct PreviewRect {
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
-};
-
-// Slots of the nine image buffers.
-enum BufferSlot : size_t {
-    kBuffer8 = 0,
-    kBuffer16,
-    kBuffer24,
-    kBuffer32,
-    kBuffer48,
-    kBuffer64,
-    kBufferScratch,
-    kBufferDisplay,
-    kBufferSpare,
-    kBufferCount
 };
 
 // What the exposure conversion last computed (clock duration, line length, lines, µs).
@@ -127,12 +116,51 @@ class CTavlin {
     int LoadConfigFileW(const char16_t* fileName);
     settings::ConfigList ConfigPairs();
 
+    // Acquisition: preview (with or without frame messages), capture with snapshots, trigger.
+    int Preview();
+    int CallBackPreview(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
+                        int32_t rowOrder);
+    int StartPreview();
+    int StopPreview();
+    int Capture();
+    int SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder);
+    int Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
+                int32_t rowOrder);
+    int GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder);
+    int32_t AcquisitionMode() const { return acquisitionMode_.load(); }
     // Ends any acquisition and releases the preview window; always 1.
     int Close();
 
     ClaimTable& Claims() { return claims_; }
 
   private:
+    enum Mode : int32_t { kIdle = 0, kPreviewMode = 1, kCaptureMode = 2, kTriggerMode = 3 };
+    enum RunFlag : int32_t { kStop = 0, kRun = 1, kPaused = 2 };
+
+    // Sizes the buffers for the colour mode and sub-sampling and programs the sensor.
+    int PrepareAcquisition();
+    int StartAcquisitionThread();
+    void StopAcquisitionThread();
+    void AcquisitionThreadMain();
+    void PreviewLoop();
+    void TriggerLoop();
+    // One frame in the raw buffer through the pipeline, under frameLock_.
+    void ProcessFrame();
+    void AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris);
+    void StoreMeasurements(const struct FrameMeasurements& found);
+    // Takes the ready frame (ring or single read) into the raw buffer; false when it fails or
+    // no longer fits the buffer.
+    bool TakeRawFrame(output::ImageBuffer& raw, bool single);
+    // Re-strides the raw buffer if the device delivered it packed.
+    void RestrideRaw(output::ImageBuffer& raw);
+    void FillFrameInfo(int32_t frameRate);
+    int32_t UpdateFrameRate();
+    // Copies the output image into the caller's memory; false (reported) when it does not fit.
+    bool CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
+                      int32_t rowOrder, bool notifyFrameWindow);
+    void PostFrameNotice(uintptr_t wParam, intptr_t lParam);
+    void ReleaseClaim();
+
     void LoadImageSettings(int32_t cameraNumber);
     void SaveImageSettings(int32_t cameraNumber);
     // Writes the analog settings to the sensor and the mirror flags to the device object.
@@ -146,7 +174,7 @@ class CTavlin {
     ClaimTable claims_;
     ErrorReporter errors_;
     std::unique_ptr<device::CTavlin410QZVKESdk> device_;
-    std::array<output::ImageBuffer, kBufferCount> imageBuffers_;
+    ImageBuffers imageBuffers_;
 
     mutable std::mutex settingsLock_;  // guards the blocks below
     settings::SizePreset window_;
@@ -164,6 +192,26 @@ class CTavlin {
     std::atomic<int32_t> deviceNumber_{0};
     std::atomic<int32_t> acquisitionMode_{0};
     std::atomic<int32_t> imageReady_{0};
+
+    // Acquisition state. Mode changes are serialised by modeLock_ (never taken by the worker);
+    // the caller's buffer, the frame record and the buffers are guarded by frameLock_.
+    std::mutex modeLock_;
+    // Serialises the camera's short device calls (not the blocking frame waits and reads).
+    std::recursive_mutex deviceLock_;
+    int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
+    std::atomic<int32_t> runFlag_{kStop};
+    std::atomic<int32_t> skipNextTrigger_{0};
+    std::atomic<int32_t> recordFrame_{0};
+    std::atomic<platform::WindowHandle> frameWindow_{0};
+    platform::WorkerThread acquisitionThread_;
+    uint8_t* callerBuffer_ = nullptr;
+    int32_t callerLength_ = 0;
+    int32_t rowOrder_ = 0;
+    TavlinFrameInfo frameInfo_{32, 0, 0, 0, 0, 0, nullptr};
+    int32_t frameCounter_ = 0;
+    uint32_t rateTimestamp_ = 0;
+    int32_t frameRate_ = 0;
+    output::ImageBuffer mirrorBuffer_;
 
     platform::CriticalSection frameLock_;
     platform::CriticalSection configLock_;

@@ -1,20 +1,70 @@
-// The calling order of a typical application, on the in-process virtual camera: initialise a
-// camera with a notification window, report what it can, release it.
+// The calling order of a typical application, end to end on the in-process virtual camera:
+// initialise, list the cameras, configure, stream frames into our own buffer with frame
+// messages, take a snapshot, release.
+#include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "tavlin/tavlin.h"
 #include "tavlin/tavlin_host.h"
+#include "tavlin/tavlin_vcam.h"
 
 namespace {
 
-// Prints every error notification the SDK posted to the window so far.
-void DrainNotifications(TAVLIN_HWND window) {
-    TavlinMessage message;
-    while (TavlinHost_PeekMessage(window, &message) != 0) {
-        if (message.message == TAVLIN_MSG_ERROR) {
-            std::printf("  notification: error %ld\n", static_cast<long>(message.lParam));
-        }
+constexpr int kPreviewFrames = 60;
+
+void PrintRecordedErrors(int32_t camera) {
+    for (int32_t code = Tavlin_GetLastError(camera); code != 0;
+         code = Tavlin_GetLastError(camera)) {
+        std::printf("  recorded error %d\n", code);
     }
+}
+
+void ListCameras(int32_t camera) {
+    std::vector<char> names(32 * TAVLIN_DEVICE_NAME_SLOT);
+    const int32_t found = Tavlin_EnumDevice(camera, names.data());
+    std::printf("cameras found: %d\n", found);
+    for (int32_t i = 0; i < found; ++i) {
+        std::printf("  %s\n", &names[static_cast<size_t>(i) * TAVLIN_DEVICE_NAME_SLOT]);
+    }
+    TavlinCameraInfo info{};
+    info.size = sizeof(info);
+    if (Tavlin_GetCameraInfo(camera, &info) == 1) {
+        std::printf("sensor %d x %d, gains %d..%d, exposure %d..%d lines\n", info.sensorWidth,
+                    info.sensorHeight, info.globalGainMin, info.globalGainMax, info.exposureMin,
+                    info.exposureMax);
+    }
+}
+
+// Streams frames into `image` and counts the frame messages posted to `window`.
+bool StreamFrames(int32_t camera, TAVLIN_HWND window, std::vector<uint8_t>& image) {
+    if (Tavlin_CallBackPreview(camera, window, image.data(), static_cast<int32_t>(image.size()),
+                               1) != 1) {
+        std::printf("Tavlin_CallBackPreview failed\n");
+        return false;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int frames = 0;
+    int32_t rate = 0;
+    TavlinMessage message;
+    while (frames < kPreviewFrames && TavlinHost_GetMessage(window, &message, 5000) == 1) {
+        if (message.message != TAVLIN_MSG_FRAME) continue;
+        if (message.wParam == 0) {
+            std::printf("\n  stream failure %ld\n", static_cast<long>(message.lParam));
+            continue;
+        }
+        const auto* record = reinterpret_cast<const TavlinFrameInfo*>(message.wParam);
+        rate = record->frameRate;
+        ++frames;
+        std::printf("\r  frame %d/%d  %d x %d, %d bpp, %d.%d fps", frames, kPreviewFrames,
+                    record->width, record->height, record->bitsPerPixel, rate / 10, rate % 10);
+        std::fflush(stdout);
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("\n%d frames in %.2f s\n", frames, seconds);
+    Tavlin_StopPreview(camera);
+    return frames == kPreviewFrames;
 }
 
 }  // namespace
@@ -22,6 +72,7 @@ void DrainNotifications(TAVLIN_HWND window) {
 int main() {
     std::printf("Tavlin 410QZ-VKE SDK demo (library version 0x%08X)\n",
                 static_cast<unsigned>(Tavlin_GetDllVersion()));
+    TavlinVcam_Attach(0);
 
     TAVLIN_HWND window = TavlinHost_CreateMessageWindow();
     const int32_t camera = Tavlin_Initialize(window);
@@ -30,16 +81,28 @@ int main() {
         return 1;
     }
     std::printf("camera handle %d\n", camera);
-    DrainNotifications(window);
+    ListCameras(camera);
 
-    std::printf("colour mode %d, sub-sample %d, wait time %d ms\n", Tavlin_GetColorMode(camera),
-                Tavlin_GetSubSample(camera), Tavlin_GetWaitTime(camera));
-    if (Tavlin_SetColorMode(camera, 24) == 1) std::printf("colour mode set to 24-bit BGR\n");
+    Tavlin_SetColorMode(camera, 24);
+    Tavlin_SetCaptureWindowEx(camera, 1280, 0, 1280, 1024, 0, 1024);
+    Tavlin_SetSubSample(camera, 1);
+    Tavlin_SetGlobalGain(camera, 20);
+    Tavlin_SetWaitTime(camera, 1);
+    int32_t ok = 0;
+    std::printf("colour mode %d, window %d x %d, sub-sample %d, exposure %d us\n",
+                Tavlin_GetColorMode(camera), Tavlin_Width(camera), Tavlin_Height(camera),
+                Tavlin_GetSubSample(camera), Tavlin_GetRealExposureTime(camera, &ok));
 
-    for (int32_t code = Tavlin_GetLastError(camera); code != 0; code = Tavlin_GetLastError(camera)) {
-        std::printf("  recorded error %d\n", code);
+    // 640 x 512 at 24 bits per pixel after 1/2 sub-sampling.
+    std::vector<uint8_t> image(640 * 3 * 512);
+    const bool streamed = StreamFrames(camera, window, image);
+
+    if (Tavlin_SnapShot(camera, image.data(), static_cast<int32_t>(image.size()), 1) == 1) {
+        std::printf("snapshot taken (%zu bytes)\n", image.size());
     }
+    PrintRecordedErrors(camera);
     std::printf("release: %d\n", Tavlin_Release(camera));
     TavlinHost_DestroyWindow(window);
-    return 0;
+    TavlinVcam_Detach(0);
+    return streamed ? 0 : 1;
 }

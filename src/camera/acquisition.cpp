@@ -1,0 +1,352 @@
+// The acquisition modes: preparation, starting and stopping preview and trigger mode, capture
+// with snapshots on the caller's thread, and copying the output image out.
+#include <cstring>
+
+#include "camera/ctavlin.h"
+#include "platform/clock.h"
+
+namespace tavlin::camera {
+
+namespace {
+
+int32_t SubSampleDivisor(int32_t subSample) {
+    switch (subSample) {
+        case 1:
+            return 2;
+        case 2:
+            return 4;
+        case 3:
+            return 8;
+        default:
+            return 1;
+    }
+}
+
+}  // namespace
+
+int CTavlin::PrepareAcquisition() {
+    const int32_t deviceNumber = device_->SelectedIndex();
+    if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber)) {
+        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
+        return 0;
+    }
+    settings::SizePreset w;
+    settings::AnalogSettings analog;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        w = window_;
+        analog = analog_;
+    }
+    const int32_t subSample = subSample_.load();
+    if (!WindowCheck(w, subSample)) {
+        errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
+        return 0;
+    }
+    const int32_t colorMode = colorMode_.load();
+    // Stored settings may hold any colour mode; only the six real ones can be acquired.
+    if (!ValidColorMode(colorMode)) {
+        errors_.Report(TAVLIN_ERR_MEMORY);
+        return 0;
+    }
+    const int32_t divisor = SubSampleDivisor(subSample);
+    const int32_t outWidth = w.width / divisor;
+    const int32_t outHeight = w.height / divisor;
+    {
+        platform::ScopedLock frame(frameLock_);
+        auto create = [&](BufferSlot slot) {
+            return imageBuffers_[slot].Create(outWidth, outHeight, BitsPerPixel(slot)) != 0;
+        };
+        bool ok = true;
+        if (colorMode <= 3) ok = ok && create(kBuffer8) && imageBuffers_[kBuffer8].SetGrayPalette();
+        if (colorMode == 1 || colorMode >= 4) ok = ok && create(kBuffer16);
+        if (colorMode != 1) ok = ok && create(kBuffer24);
+        if (colorMode == 3) ok = ok && create(kBuffer32);
+        // Colour mode 1 also takes the 48-bit buffer: its gray mode 2 goes through colour.
+        if (colorMode == 4 || colorMode == 1) ok = ok && create(kBuffer48);
+        if (colorMode == 5) ok = ok && create(kBuffer64);
+        ok = ok && imageBuffers_[kBufferScratch].CreateLike(&imageBuffers_[OutputSlot(colorMode)]);
+        if (!ok) {
+            errors_.Report(TAVLIN_ERR_MEMORY);
+            return 0;
+        }
+        activeColorMode_ = colorMode;
+    }
+    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    device_->SetSampleWidth(RawSlot(colorMode) == kBuffer16 ? 1 : 0);
+    int32_t clock = 0;
+    if (device_->GetClockSetting(&clock) == 0 || clock != clockMode_.load()) {
+        device_->SetClockSetting(clockMode_.load());
+        platform::SleepMs(100);
+    }
+    device_->ProgramWindow(w.startX, w.startY, w.width, w.height, subSample);
+    device_->SetMirrorV(analog.mirrorV);
+    device_->SetMirrorH(analog.mirrorH);
+    device_->SetTriggerMode(0);
+    device_->SetGlobalGain(analog.globalGain);
+    device_->SetColourGain(43, analog.colorGainG1);
+    device_->SetColourGain(45, analog.colorGainR);
+    device_->SetColourGain(44, analog.colorGainB);
+    device_->SetColourGain(46, analog.colorGainG2);
+    device_->SetShutter(analog.exposure);
+    ComputeExposure();
+    return 1;
+}
+
+int CTavlin::StartPreview() {
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    std::lock_guard<std::mutex> mode(modeLock_);
+    switch (acquisitionMode_.load()) {
+        case kPreviewMode:
+            return 1;
+        case kCaptureMode:
+        case kTriggerMode:
+            errors_.Report(TAVLIN_ERR_NO_DEVICE);
+            return 0;
+        default:
+            break;
+    }
+    if (PrepareAcquisition() == 0) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    runFlag_.store(kRun);
+    if (StartAcquisitionThread() == 0) {
+        StopAcquisitionThread();
+        errors_.Report(TAVLIN_ERR_THREAD);
+        return 0;
+    }
+    device_->SetTriggerMode(0);
+    if (device_->StartTransfer() != 0) {
+        StopAcquisitionThread();
+        device_->StopTransfer();
+        errors_.Report(TAVLIN_ERR_IO);
+        return 0;
+    }
+    acquisitionMode_.store(kPreviewMode);
+    claims_.Claim(device_->SelectedIndex(), errors_.NotifyWindow());
+    return 1;
+}
+
+int CTavlin::Preview() {
+    {
+        platform::ScopedLock frame(frameLock_);
+        frameWindow_.store(0);
+        callerBuffer_ = nullptr;
+        callerLength_ = 0;
+        rowOrder_ = 0;
+    }
+    if (StartPreview() == 0) {
+        Close();
+        errors_.Report(TAVLIN_ERR_TRANSFER);
+        return 0;
+    }
+    return 1;
+}
+
+int CTavlin::CallBackPreview(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
+                             int32_t rowOrder) {
+    {
+        platform::ScopedLock frame(frameLock_);
+        frameWindow_.store(frameWindow);
+        callerBuffer_ = buffer;
+        callerLength_ = length;
+        rowOrder_ = rowOrder;
+    }
+    if (StartPreview() == 0) {
+        Close();
+        errors_.Report(TAVLIN_ERR_TRANSFER);
+        return 0;
+    }
+    return 1;
+}
+
+int CTavlin::Capture() {
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    std::lock_guard<std::mutex> mode(modeLock_);
+    switch (acquisitionMode_.load()) {
+        case kCaptureMode:
+            return 1;
+        case kPreviewMode:
+        case kTriggerMode:
+            errors_.Report(TAVLIN_ERR_NO_DEVICE);
+            return 0;
+        default:
+            break;
+    }
+    if (PrepareAcquisition() == 0) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    acquisitionMode_.store(kCaptureMode);
+    return 1;
+}
+
+int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    std::lock_guard<std::mutex> mode(modeLock_);
+    const int32_t current = acquisitionMode_.load();
+    if (current == kPreviewMode || current == kTriggerMode) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    if (current == kIdle && PrepareAcquisition() == 0) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    const bool keepChannel = current == kCaptureMode;
+    platform::ScopedLock frame(frameLock_);
+    const int32_t colorMode = activeColorMode_;
+    output::ImageBuffer& raw = imageBuffers_[RawSlot(colorMode)];
+    bool taken = device_->ReadSingleFrame() == 0;
+    if (taken && !TakeRawFrame(raw, true)) {
+        PostFrameNotice(0, TAVLIN_ERR_TRANSFER);
+        taken = false;
+    }
+    if (!taken) {
+        if (!keepChannel) device_->CloseFrameChannel();
+        errors_.Report(TAVLIN_ERR_TRANSFER);
+        return 0;
+    }
+    ProcessFrame();
+    imageReady_.store(1);
+    bool copied = true;
+    if (buffer != nullptr && length != 0) {
+        copied = CopyImageOut(imageBuffers_[OutputSlot(colorMode)], buffer, length, rowOrder, true);
+    }
+    if (!keepChannel) device_->CloseFrameChannel();
+    if (!copied) {
+        errors_.Report(TAVLIN_ERR_MEMORY);
+        return 0;
+    }
+    return 1;
+}
+
+int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
+                     int32_t rowOrder) {
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    {
+        std::lock_guard<std::mutex> mode(modeLock_);
+        const int32_t current = acquisitionMode_.load();
+        if (current == kPreviewMode || current == kCaptureMode) {
+            errors_.Report(TAVLIN_ERR_NO_DEVICE);
+            return 0;
+        }
+        // One trigger thread per camera: a second call keeps the running one and its buffers.
+        if (current == kTriggerMode) return 1;
+        {
+            platform::ScopedLock frame(frameLock_);
+            frameWindow_.store(frameWindow);
+            callerBuffer_ = buffer;
+            callerLength_ = length;
+            rowOrder_ = rowOrder;
+        }
+        if (PrepareAcquisition() != 0) {
+            acquisitionMode_.store(kTriggerMode);
+            device_->SendDriverSetting(3000);
+            device_->SetTriggerMode(1);
+            skipNextTrigger_.store(1);
+            runFlag_.store(kRun);
+            if (StartAcquisitionThread() != 0) return 1;
+            runFlag_.store(kStop);
+            device_->SetTriggerMode(0);
+            acquisitionMode_.store(kIdle);
+            Close();
+            errors_.Report(TAVLIN_ERR_THREAD);
+            return 0;
+        }
+    }
+    Close();
+    errors_.Report(TAVLIN_ERR_NO_DEVICE);
+    return 0;
+}
+
+int CTavlin::StopPreview() {
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    std::lock_guard<std::mutex> mode(modeLock_);
+    runFlag_.store(kStop);
+    if (acquisitionMode_.load() != kIdle) {
+        acquisitionMode_.store(kIdle);
+        // Leaving trigger mode also completes a frame read that waits for a pulse, so the
+        // trigger loop ends without waiting out the driver's time-out.
+        device_->SetTriggerMode(0);
+        device_->StopTransfer();
+        ReleaseClaim();
+    }
+    StopAcquisitionThread();
+    return 1;
+}
+
+int CTavlin::GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder) {
+    if (!device_) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    platform::ScopedLock frame(frameLock_);
+    const int32_t colorMode = colorMode_.load();
+    if (!ValidColorMode(colorMode)) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    const output::ImageBuffer& image = imageBuffers_[OutputSlot(colorMode)];
+    if (image.Bits() == nullptr || buffer == nullptr) {
+        errors_.Report(TAVLIN_ERR_MEMORY);
+        return 0;
+    }
+    if (!CopyImageOut(image, buffer, length, rowOrder, false)) {
+        errors_.Report(TAVLIN_ERR_MEMORY);
+        return 0;
+    }
+    return 1;
+}
+
+bool CTavlin::CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
+                           int32_t rowOrder, bool notifyFrameWindow) {
+    const size_t stride = static_cast<size_t>(image.Stride());
+    const size_t height = static_cast<size_t>(image.Height());
+    if (image.Bits() == nullptr || length < 0 || static_cast<size_t>(length) < stride * height) {
+        if (notifyFrameWindow) PostFrameNotice(0, TAVLIN_ERR_MEMORY);
+        errors_.Report(TAVLIN_ERR_MEMORY);
+        return false;
+    }
+    if (rowOrder != 0) {
+        std::memcpy(data, image.Bits(), stride * height);
+    } else {
+        for (size_t i = 0; i < height; ++i) {
+            std::memcpy(data + i * stride, image.Bits() + (height - 1 - i) * stride, stride);
+        }
+    }
+    return true;
+}
+
+void CTavlin::PostFrameNotice(uintptr_t wParam, intptr_t lParam) {
+    const platform::WindowHandle window = frameWindow_.load();
+    if (window != 0) platform::PostMessageTo(window, kMsgFrame, wParam, lParam);
+}
+
+void CTavlin::ReleaseClaim() {
+    claims_.Release(device_->SelectedIndex(), errors_.NotifyWindow());
+}
+
+int CTavlin::Close() {
+    StopPreview();  // reports 1 when there is no device object
+    imageReady_.store(0);
+    if (device_) device_->CloseFrameChannel();
+    return 1;
+}
+
+}  // namespace tavlin::camera

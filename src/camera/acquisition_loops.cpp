@@ -1,0 +1,201 @@
+// The acquisition thread (preview loop and trigger loop) and the per-frame work it shares with
+// snapshots: taking the raw frame, the frame pipeline, measurements and the frame record.
+#include "camera/auto_exposure.h"
+#include "camera/ctavlin.h"
+#include "camera/frame_pipeline.h"
+#include "imaging/gray_filter.h"
+#include "imaging/raw_kernels.h"
+#include "platform/clock.h"
+
+namespace tavlin::camera {
+
+int CTavlin::StartAcquisitionThread() {
+    return acquisitionThread_.Start("tavlin-acquire", platform::ThreadPriority::Normal,
+                                    [this] { AcquisitionThreadMain(); })
+               ? 1
+               : 0;
+}
+
+void CTavlin::StopAcquisitionThread() {
+    runFlag_.store(kStop);
+    acquisitionThread_.Join();
+}
+
+void CTavlin::AcquisitionThreadMain() {
+    if (acquisitionMode_.load() == kTriggerMode) {
+        TriggerLoop();
+    } else {
+        PreviewLoop();
+    }
+}
+
+bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
+    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    // The capture window may have been reprogrammed since the buffers were sized: a frame of
+    // another size would not fit the raw buffer, so it is refused instead of copied.
+    const int32_t sampleBytes = device_->WideSamples() != 0 ? 2 : 1;
+    if (raw.Bits() == nullptr || device_->VisibleWidth() != raw.Width() ||
+        device_->VisibleHeight() != raw.Height() || sampleBytes != raw.BytesPerPixel()) {
+        return false;
+    }
+    const int32_t result =
+        single ? device_->TakeSingleFrame(raw.Bits()) : device_->TakeFrame(raw.Bits());
+    if (result != 0) return false;
+    RestrideRaw(raw);
+    return true;
+}
+
+void CTavlin::PreviewLoop() {
+    while (runFlag_.load() != kStop) {
+        const int32_t wait = waitTime_.load();
+        platform::SleepMs(wait > 0 ? static_cast<uint32_t>(wait) : 0);
+        if (runFlag_.load() != kRun) continue;
+        const int32_t ready = device_->WaitFrame();
+        // A transfer thread that could not even open the device will never deliver: treat it
+        // like a failed run instead of polling forever.
+        const bool failed = ready == device::kWaitFailed ||
+                            (ready != device::kWaitFrameReady &&
+                             device_->TransferResult() == device::kResultOpenFailed);
+        if (failed) {
+            runFlag_.store(kStop);
+            PostFrameNotice(0, TAVLIN_ERR_STREAM_STOPPED);
+            errors_.Report(TAVLIN_ERR_STREAM_STOPPED);
+            break;
+        }
+        if (ready != device::kWaitFrameReady) continue;
+
+        bool deliver = true;
+        {
+            platform::ScopedLock frame(frameLock_);
+            output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
+            if (!TakeRawFrame(raw, false)) {
+                PostFrameNotice(0, TAVLIN_ERR_TRANSFER);
+                errors_.Report(TAVLIN_ERR_TRANSFER);
+                continue;
+            }
+            FillFrameInfo(UpdateFrameRate());
+            ProcessFrame();
+            recordFrame_.store(1);
+            imageReady_.store(1);
+            if (callerBuffer_ != nullptr && callerLength_ != 0) {
+                deliver = CopyImageOut(imageBuffers_[OutputSlot(activeColorMode_)], callerBuffer_,
+                                       callerLength_, rowOrder_, true);
+            }
+        }
+        if (deliver) PostFrameNotice(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+    }
+}
+
+void CTavlin::TriggerLoop() {
+    while (runFlag_.load() != kStop) {
+        if (runFlag_.load() != kRun) {
+            platform::SleepMs(10);
+            continue;
+        }
+        const int32_t result = device_->ReadSingleFrame();
+        if (runFlag_.load() == kStop) break;
+        if (result != 0) continue;
+        if (skipNextTrigger_.exchange(0) != 0) continue;  // the first frame after start
+
+        platform::ScopedLock frame(frameLock_);
+        output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
+        if (!TakeRawFrame(raw, true)) continue;
+        FillFrameInfo(0);
+        ProcessFrame();
+        imageReady_.store(1);
+        if (callerBuffer_ != nullptr && callerLength_ != 0 &&
+            !CopyImageOut(imageBuffers_[OutputSlot(activeColorMode_)], callerBuffer_, callerLength_,
+                          rowOrder_, true)) {
+            continue;
+        }
+        PostFrameNotice(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+    }
+}
+
+void CTavlin::RestrideRaw(output::ImageBuffer& raw) {
+    if (raw.Stride() == raw.Width() * raw.BytesPerPixel()) return;
+    raw.Transfer(raw.BitCount() == 16 ? imaging::Restride16 : imaging::Restride8, &raw, nullptr, 0,
+                 0, nullptr, nullptr);
+}
+
+void CTavlin::FillFrameInfo(int32_t frameRate) {
+    const output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
+    frameInfo_.size = 32;
+    frameInfo_.width = raw.Width();
+    frameInfo_.height = raw.Height();
+    frameInfo_.buffer = callerBuffer_;
+    frameInfo_.bitsPerPixel = BitsPerPixel(activeColorMode_);
+    frameInfo_.frameRate = frameRate;
+}
+
+int32_t CTavlin::UpdateFrameRate() {
+    ++frameCounter_;
+    const uint32_t now = platform::TickCount();
+    if (static_cast<uint32_t>(now - rateTimestamp_) > 1000) {
+        const uint32_t elapsed = platform::TickCount() - rateTimestamp_;
+        frameRate_ = static_cast<int32_t>(frameCounter_ * 10000.0 / elapsed);
+        frameCounter_ = 0;
+        rateTimestamp_ = platform::TickCount();
+    }
+    return frameRate_;
+}
+
+void CTavlin::ProcessFrame() {
+    FrameSettings frame;
+    int32_t autoIris = 0;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        frame.colorMode = activeColorMode_;
+        frame.mirrorV = analog_.mirrorV != 0;
+        frame.mirrorH = analog_.mirrorH != 0;
+        frame.values = ToFilterValues(filter_);
+        autoIris = analog_.autoIris;
+    }
+    output::ImageBuffer& raw = imageBuffers_[RawSlot(frame.colorMode)];
+    MirrorRaw(raw, mirrorBuffer_, frame.mirrorV, frame.mirrorH);
+    if (autoIris == 1 || autoIris == 2) AutoExposureStep(raw, autoIris);
+    StoreMeasurements(RunImageStages(frame, imageBuffers_));
+}
+
+void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
+    const double factor = ExposureFactor(MeasureExposureWindows(raw));
+    if (!NeedsCorrection(factor)) return;
+    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    if (autoIris == 2) {
+        const int32_t gain = CorrectedGain(device_->GetGlobalGain(), factor);
+        device_->SetGlobalGain(gain);
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        analog_.globalGain = gain;
+        analog_.colorGainG1 = gain;
+        analog_.colorGainR = gain;
+        analog_.colorGainB = gain;
+        analog_.colorGainG2 = gain;
+        return;
+    }
+    int32_t shutter = 0;
+    device_->GetShutter(&shutter);
+    const int32_t lines = CorrectedShutter(shutter, factor);
+    device_->SetShutter(lines);
+    std::lock_guard<std::mutex> guard(settingsLock_);
+    analog_.exposure = lines;
+}
+
+void CTavlin::StoreMeasurements(const FrameMeasurements& found) {
+    if (!found.whiteBalanceMeasured && !found.grayMeasured) return;
+    std::lock_guard<std::mutex> guard(settingsLock_);
+    if (found.whiteBalanceMeasured) {
+        filter_.bayerGainR = found.whiteBalance.gainR;
+        filter_.bayerGainG = found.whiteBalance.gainG;
+        filter_.bayerGainB = found.whiteBalance.gainB;
+        if (found.whiteBalance.oneShotDone) filter_.whiteBalance = settings::WhiteBalanceState{};
+    }
+    if (found.grayMeasured) {
+        filter_.gray.grayGainR = found.gray.gainR;
+        filter_.gray.grayGainG1 = found.gray.gainG1;
+        filter_.gray.grayGainG2 = found.gray.gainG2;
+        filter_.gray.grayGainB = found.gray.gainB;
+        filter_.grayAutoRequest = imaging::NextGrayAutoRequest(filter_.grayAutoRequest);
+    }
+}
+
+}  // namespace tavlin::camera
