@@ -133,6 +133,22 @@ TEST_F(FrameTransfer, SlowConsumerGetsTheNewestFrame) {
     EXPECT_EQ(sdk.StopTransfer(), kResultOk);
 }
 
+TEST_F(FrameTransfer, RegisterTrafficInterleavesWithAPacedStream) {
+    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
+    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    for (int shutter = 1; shutter <= 20; ++shutter) {
+        ASSERT_EQ(sdk.SetShutter(shutter), 1);
+        int32_t readBack = 0;
+        ASSERT_EQ(sdk.GetShutter(&readBack), 1);
+        EXPECT_EQ(readBack, shutter);
+    }
+    // The first frame comes at once; the second read waits for its frame time.
+    while (FrameRequests() < 2) std::this_thread::yield();
+    TavlinVcam_Detach(0);  // wakes that read
+    EXPECT_EQ(WaitForEnd(sdk), kWaitFailed);
+    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
+}
+
 TEST_F(FrameTransfer, OneShortFrameIsForgiven) {
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1);
     ASSERT_EQ(sdk.StartTransfer(), kResultOk);
