@@ -111,21 +111,18 @@ int32_t SignificantBits(const SingleValueBlock& block) {
     return ClampSignificantBits(block.significantBits);
 }
 
-void HueSaturation16(const Pass& pass, int32_t shift, HueShift hueShift, const int32_t* chroma) {
+void HueSaturationWide(const Pass& pass, int32_t shift, HueShift hueShift, int32_t scale,
+                       const int32_t* chroma) {
+    const auto row = ActiveKernelPaths().hueSaturation16;
     const int32_t step = pass.layout.samplesPerPixel;
+    const auto width = static_cast<size_t>(pass.width);
     for (int32_t y = 0; y < pass.height; ++y) {
-        auto* out = reinterpret_cast<uint16_t*>(pass.DstRow(y));
+        auto* dst = reinterpret_cast<uint16_t*>(pass.DstRow(y));
         const auto* in = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
-        for (int32_t x = 0; x < pass.width; ++x) {
-            const uint16_t* p = in + static_cast<ptrdiff_t>(x) * step;
-            auto narrow = [shift](uint16_t v) { return std::min(v >> shift, 255); };
-            const uint32_t packed =
-                HueSaturationPixel(narrow(p[0]), narrow(p[1]), narrow(p[2]), hueShift, chroma);
-            uint16_t* q = out + static_cast<ptrdiff_t>(x) * step;
-            q[0] = static_cast<uint16_t>((packed & 0xFF) << shift);
-            q[1] = static_cast<uint16_t>(((packed >> 8) & 0xFF) << shift);
-            q[2] = static_cast<uint16_t>(((packed >> 16) & 0xFF) << shift);
-        }
+        const size_t done = row(dst, in, width, step, shift, hueShift, scale, chroma);
+        const size_t offset = done * step;
+        plain::HueSaturation16(dst + offset, in + offset, width - done, step, shift, hueShift,
+                               scale, chroma);
     }
 }
 
@@ -160,8 +157,8 @@ int AdjustHueSaturation(uint8_t* dstBits, const uint8_t* srcBits, const Rect& sr
     BuildChromaTable(block->saturation, chroma.data());
     const int32_t scale = ChromaScale(block->saturation);
     if (pass->layout.wide) {
-        HueSaturation16(*pass, ClampSignificantBits(block->significantBits) - 8, shift,
-                        chroma.data());
+        HueSaturationWide(*pass, ClampSignificantBits(block->significantBits) - 8, shift, scale,
+                          chroma.data());
         return 1;
     }
     const auto row = ActiveKernelPaths().hueSaturation8;

@@ -1,5 +1,7 @@
 // AVX-512 hue and saturation: 16 pixels per step in 32-bit lanes, with byte permutes moving
 // three-channel pixels in and out of the lanes (no reads or writes past the pixels).
+#include <algorithm>
+
 #include "hue_saturation_pixel.h"
 // GCC 12's AVX-512 headers initialise their "undefined" vectors from themselves.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -153,6 +155,71 @@ TAVLIN_AVX512 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pix
         const __m512i lanes = _mm512_maskz_permutexvar_epi8(kColorBytes, spread, in);
         _mm512_mask_storeu_epi8(dst + 3 * i, bytes,
                                 _mm512_permutexvar_epi8(pack, Pixels(lanes, c)));
+    }
+    return pixels;
+}
+
+// Byte permutes between 16 pixels of 16-bit channels (3 or 4 words each, 96 or 128 bytes in two
+// registers) and the 16 lanes, and which bytes of the pixels are channel bytes.
+struct WideLayout {
+    __m512i spread;
+    __m512i pack[2];
+    __mmask64 packBytes[2];
+    __mmask64 channelBytes[2];
+};
+
+TAVLIN_AVX512 WideLayout MakeWideLayout(int32_t wordsPerPixel) {
+    alignas(64) int8_t spread[64] = {};
+    alignas(64) int8_t pack[128] = {};
+    uint64_t packBytes[2] = {};
+    uint64_t channelBytes[2] = {};
+    for (int i = 0; i < 64; ++i) {
+        const int channel = i % 4;
+        if (channel < 3) spread[i] = static_cast<int8_t>(2 * (wordsPerPixel * (i / 4) + channel));
+    }
+    for (int j = 0; j < 32 * wordsPerPixel; ++j) {
+        const int word = j / 2;
+        const int channel = word % wordsPerPixel;
+        if (channel >= 3) continue;
+        channelBytes[j / 64] |= 1ull << (j % 64);
+        if (j % 2 == 0) {
+            pack[j] = static_cast<int8_t>(4 * (word / wordsPerPixel) + channel);
+            packBytes[j / 64] |= 1ull << (j % 64);
+        }
+    }
+    return {_mm512_load_si512(spread),
+            {_mm512_load_si512(pack), _mm512_load_si512(pack + 64)},
+            {packBytes[0], packBytes[1]},
+            {channelBytes[0], channelBytes[1]}};
+}
+
+TAVLIN_AVX512 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
+                                     int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
+                                     int32_t chromaScale, const int32_t* chroma) {
+    if (wordsPerPixel != 3 && wordsPerPixel != 4) return 0;
+    const Context c = MakeContext(hueShift, chromaScale);
+    const WideLayout layout = MakeWideLayout(wordsPerPixel);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const __m512i byteMax = _mm512_set1_epi16(255);
+    for (size_t i = 0; i < pixels; i += 16) {
+        const size_t bytes = std::min<size_t>(16, pixels - i) * 2 * wordsPerPixel;
+        const auto* in = reinterpret_cast<const uint8_t*>(src + i * wordsPerPixel);
+        auto* out = reinterpret_cast<uint8_t*>(dst + i * wordsPerPixel);
+        const __mmask64 first = FirstBytes(bytes);
+        const __mmask64 second = FirstBytes(bytes > 64 ? bytes - 64 : 0);
+        const __m512i a =
+            _mm512_min_epu16(_mm512_srl_epi16(_mm512_maskz_loadu_epi8(first, in), count), byteMax);
+        const __m512i b = _mm512_min_epu16(
+            _mm512_srl_epi16(_mm512_maskz_loadu_epi8(second, in + 64), count), byteMax);
+        const __m512i packed =
+            Pixels(_mm512_maskz_permutex2var_epi8(kColorBytes, a, layout.spread, b), c);
+        for (int half = 0; half < 2; ++half) {
+            const __m512i words = _mm512_sll_epi16(
+                _mm512_maskz_permutexvar_epi8(layout.packBytes[half], layout.pack[half], packed),
+                count);
+            _mm512_mask_storeu_epi8(
+                out + 64 * half, layout.channelBytes[half] & (half == 0 ? first : second), words);
+        }
     }
     return pixels;
 }

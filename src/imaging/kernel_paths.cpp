@@ -10,8 +10,9 @@ namespace tavlin::imaging {
 namespace {
 
 const KernelPaths kPortablePaths = {
-    SimdLevel::Portable, plain::Demosaic8, plain::Demosaic16, plain::Lut8,           plain::Lut16,
-    plain::Brightness16, plain::Sharpen8,  plain::Sharpen16,  plain::HueSaturation8,
+    SimdLevel::Portable,   plain::Demosaic8,       plain::Demosaic16, plain::Lut8,
+    plain::Lut16,          plain::Brightness16,    plain::Sharpen8,   plain::Sharpen16,
+    plain::HueSaturation8, plain::HueSaturation16,
 };
 
 bool CpuHas(SimdLevel level) {

@@ -71,6 +71,11 @@ struct KernelPaths {
     // chroma of every chroma 0..255; a row function uses whichever suits it.
     size_t (*hueSaturation8)(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
                              HueShift shift, int32_t chromaScale, const int32_t* chroma) = nullptr;
+    // The same for 16-bit channels `wordsPerPixel` apart: each channel shifted right by `shift`
+    // (limited to 255), adjusted, and shifted back.
+    size_t (*hueSaturation16)(uint16_t* dst, const uint16_t* src, size_t pixels,
+                              int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
+                              int32_t chromaScale, const int32_t* chroma) = nullptr;
 };
 
 // The table the stages use now: the best level this CPU supports unless one was chosen.

@@ -32,6 +32,10 @@ size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t b
 
 namespace tavlin::imaging::avx512 {
 
+size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels, int32_t wordsPerPixel,
+                       int32_t shift, HueShift hueShift, int32_t chromaScale,
+                       const int32_t* chroma);
+
 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
                       HueShift shift, int32_t chromaScale, const int32_t* chroma);
 

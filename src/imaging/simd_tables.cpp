@@ -18,6 +18,7 @@ const KernelPaths& Avx2KernelPaths() {
         .sharpen8 = avx2::Sharpen8,
         .sharpen16 = avx2::Sharpen16,
         .hueSaturation8 = avx2::HueSaturation8,
+        .hueSaturation16 = plain::HueSaturation16,
     };
     return paths;
 }
@@ -28,6 +29,7 @@ const KernelPaths& Avx512KernelPaths() {
         p.level = SimdLevel::Avx512;
         p.lut8 = avx512::Lut8;
         p.hueSaturation8 = avx512::HueSaturation8;
+        p.hueSaturation16 = avx512::HueSaturation16;
         return p;
     }();
     return paths;
