@@ -1,0 +1,39 @@
+// Row converters shared by the file writers, the AVI frame conversion and the preview: they turn
+// one row of an image buffer's pixel format into what a consumer takes. Samples wider than 8 bits
+// are little-endian 16-bit words with `significantBits` significant bits, right-aligned.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gdi.h"
+
+namespace tavlin::output {
+
+// Shifts that move samples of `significantBits` (8..16) to 8 bits and to the full 16 bits.
+struct SampleScale {
+    int down = 2;  // to 8 bits: (v >> down) & 255
+    int up = 6;    // to 16 bits: v << up
+
+    // False for counts outside 8..16.
+    static bool FromSignificantBits(int significantBits, SampleScale* scale);
+};
+
+// 16-bit gray to 8 bits.
+void ReduceGrayRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale);
+// B, G, R of 3- or 4-byte pixels to packed B, G, R.
+void CopyBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int32_t width);
+// B, G, R words of 6- or 8-byte pixels to packed 8-bit B, G, R.
+void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int32_t width,
+                  SampleScale scale);
+// 8-bit indices through a colour table to packed B, G, R.
+void ExpandPaletteRow(const uint8_t* src, const platform::RGBQUAD* palette, uint8_t* dst,
+                      int32_t width);
+// 16-bit gray to 8-bit B, G, R (gray reduced, then repeated).
+void ReduceGrayToBgrRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale);
+
+// Words scaled to 16 bits, for the 16-bit file formats: `samples` words in, the same count out,
+// big-endian (PNG) or little-endian (TIFF).
+void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale);
+void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale);
+
+}  // namespace tavlin::output
