@@ -42,3 +42,22 @@ int32_t Tavlin_Close(int32_t h) {
 }
 
 }  // extern "C"
+
+extern "C" {
+
+int32_t Tavlin_SaveImage(int32_t h, const char* fileName, int32_t format) {
+    return WithCamera(h, 0, [&](CTavlin& c) { return c.SaveImage(fileName, format); });
+}
+int32_t Tavlin_SaveImageW(int32_t h, const TavlinWChar* fileName, int32_t format) {
+    return WithCamera(h, 0, [&](CTavlin& c) { return c.SaveImageW(fileName, format); });
+}
+int32_t Tavlin_Record(int32_t h, const char* fileName, int32_t durationMs, int32_t showWindow) {
+    return WithCamera(h, 0, [&](CTavlin& c) { return c.Record(fileName, durationMs, showWindow); });
+}
+int32_t Tavlin_RecordW(int32_t h, const TavlinWChar* fileName, int32_t durationMs,
+                       int32_t showWindow) {
+    return WithCamera(h, 0,
+                      [&](CTavlin& c) { return c.RecordW(fileName, durationMs, showWindow); });
+}
+
+}  // extern "C"

@@ -288,6 +288,7 @@ int CTavlin::StopPreview() {
         ReleaseClaim();
     }
     StopAcquisitionThread();
+    StopRecording();
     return 1;
 }
 

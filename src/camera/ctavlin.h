@@ -17,6 +17,7 @@
 #include "camera/error_reporter.h"
 #include "camera/filter_mapping.h"
 #include "device/tavlin_410qz_sdk.h"
+#include "output/avi_writer.h"
 #include "output/image_buffer.h"
 #include "platform/host_window.h"
 #include "platform/sync.h"
@@ -128,6 +129,12 @@ class CTavlin {
                 int32_t rowOrder);
     int GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder);
     int32_t AcquisitionMode() const { return acquisitionMode_.load(); }
+
+    // Image files and AVI recording (file names in UTF-8, or UTF-16 for the wide forms).
+    int SaveImage(const char* fileName, int32_t format);
+    int SaveImageW(const char16_t* fileName, int32_t format);
+    int Record(const char* fileName, int32_t durationMs, int32_t showWindow);
+    int RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow);
     // Ends any acquisition and releases the preview window; always 1.
     int Close();
 
@@ -159,6 +166,11 @@ class CTavlin {
     bool CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
                       int32_t rowOrder, bool notifyFrameWindow);
     void PostFrameNotice(uintptr_t wParam, intptr_t lParam);
+    // Copies the output image of the colour mode under frameLock_; false when there is none.
+    bool CopyOutputImage(output::ImageBuffer& copy);
+    int SaveImageCommon(const char* fileName, int32_t format, bool requireFrame);
+    void RecordLoop(uint32_t durationMs);
+    void StopRecording();
     void ReleaseClaim();
 
     void LoadImageSettings(int32_t cameraNumber);
@@ -212,6 +224,12 @@ class CTavlin {
     uint32_t rateTimestamp_ = 0;
     int32_t frameRate_ = 0;
     output::ImageBuffer mirrorBuffer_;
+
+    // Recording: one record thread per camera, riding on the preview.
+    std::recursive_mutex recordLock_;  // serialises starting and stopping a recording
+    std::atomic<int32_t> recordRun_{0};
+    platform::WorkerThread recordThread_;
+    output::AviWriter avi_;  // used by the record thread while it runs
 
     platform::CriticalSection frameLock_;
     platform::CriticalSection configLock_;
