@@ -1,0 +1,262 @@
+#include "platform/host_surface_window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+namespace tavlin::platform {
+
+namespace {
+
+// Headless desktop metrics: a sizing frame of 4, a caption bar of 19, a menu bar of 19.
+constexpr int32_t kSizingFrame = 4;
+constexpr int32_t kDialogFrame = 3;
+constexpr int32_t kCaption = 19;
+constexpr int32_t kMenuBar = 19;
+constexpr uint32_t kWsExClientEdge = 0x00000200;
+
+std::mutex gScreenMutex;
+ClientSize gScreen{1920, 1080};
+
+std::mutex gClassMutex;
+std::set<std::string>& Classes() {
+    static std::set<std::string> classes;
+    return classes;
+}
+
+int32_t FrameWidth(uint32_t style) {
+    if (style & kWsThickFrame) return kSizingFrame;
+    if (style & kWsDlgFrame) return kDialogFrame;
+    return (style & kWsBorder) ? 1 : 0;
+}
+
+int32_t ClampExtent(int32_t extent) {
+    return std::clamp(extent, 0, kMaxWindowExtent);
+}
+
+}  // namespace
+
+bool AdjustWindowRectEx(WindowRect* rect, uint32_t style, bool hasMenu, uint32_t exStyle) {
+    if (rect == nullptr) return false;
+    const int32_t frame = FrameWidth(style) + ((exStyle & kWsExClientEdge) ? 2 : 0);
+    const int32_t top =
+        frame + ((style & kWsCaption) == kWsCaption ? kCaption : 0) + (hasMenu ? kMenuBar : 0);
+    rect->left -= frame;
+    rect->right += frame;
+    rect->top -= top;
+    rect->bottom += frame;
+    return true;
+}
+
+ClientSize ScreenSize() {
+    std::lock_guard<std::mutex> guard(gScreenMutex);
+    return gScreen;
+}
+
+void SetScreenSize(ClientSize size) {
+    std::lock_guard<std::mutex> guard(gScreenMutex);
+    gScreen = size;
+}
+
+bool WindowClassTable::Register(const std::string& name) {
+    std::lock_guard<std::mutex> guard(gClassMutex);
+    return !name.empty() && Classes().insert(name).second;
+}
+
+bool WindowClassTable::Unregister(const std::string& name) {
+    std::lock_guard<std::mutex> guard(gClassMutex);
+    return Classes().erase(name) == 1;
+}
+
+bool WindowClassTable::IsRegistered(const std::string& name) {
+    std::lock_guard<std::mutex> guard(gClassMutex);
+    return Classes().count(name) == 1;
+}
+
+SurfaceWindow::SurfaceWindow(Key, const WindowCreation& creation)
+    : className_(creation.className),
+      title_(creation.title),
+      style_(creation.style),
+      exStyle_(creation.exStyle),
+      controlId_((creation.style & kWsChild) ? creation.controlId : 0),
+      parent_(creation.parent),
+      rect_{creation.x, creation.y, creation.x + ClampExtent(creation.width),
+            creation.y + ClampExtent(creation.height)} {}
+
+std::shared_ptr<SurfaceWindow> SurfaceWindow::Create(const WindowCreation& creation) {
+    if (!WindowClassTable::IsRegistered(creation.className)) return nullptr;
+    if (creation.parent != 0 && WindowRegistry::Instance().Find(creation.parent) == nullptr) {
+        return nullptr;
+    }
+    auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
+    window->dc_ = CreateCompatibleDC(nullptr);
+    if (window->dc_ == nullptr) return nullptr;
+    WindowRegistry::Instance().Add(window);
+    return window;
+}
+
+SurfaceWindow::~SurfaceWindow() {
+    std::lock_guard<std::mutex> surfaceGuard(surfaceMutex_);
+    DropSurface();
+    if (dc_ != nullptr) DeleteDC(dc_);
+}
+
+std::string SurfaceWindow::ClassName() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return className_;
+}
+
+std::string SurfaceWindow::Title() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return title_;
+}
+
+uint32_t SurfaceWindow::Style() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return style_;
+}
+
+uint32_t SurfaceWindow::ExStyle() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return exStyle_;
+}
+
+int32_t SurfaceWindow::ControlId() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return controlId_;
+}
+
+WindowHandle SurfaceWindow::Parent() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return parent_;
+}
+
+WindowRect SurfaceWindow::Rect() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return rect_;
+}
+
+ClientSize SurfaceWindow::Client() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (minimised_) return {};
+    WindowRect frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style_, false, exStyle_);
+    return {std::max(0, rect_.Width() - frame.Width()),
+            std::max(0, rect_.Height() - frame.Height())};
+}
+
+bool SurfaceWindow::IsAlive() const {
+    return WindowRegistry::Instance().Find(Handle()).get() == this;
+}
+
+bool SurfaceWindow::IsVisible() const {
+    WindowHandle parent;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!(style_ & kWsVisible)) return false;
+        parent = parent_;
+    }
+    if (!IsAlive()) return false;
+    if (parent == 0) return true;
+    const auto found = WindowRegistry::Instance().Find(parent);
+    const auto* surfaceParent = dynamic_cast<const SurfaceWindow*>(found.get());
+    // A plain message window as parent has no visibility of its own.
+    return found != nullptr && (surfaceParent == nullptr || surfaceParent->IsVisible());
+}
+
+bool SurfaceWindow::Show(int32_t command) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    switch (command) {
+        case kSwHide:
+            style_ &= ~kWsVisible;
+            return true;
+        case kSwShow:
+            style_ |= kWsVisible;
+            return true;
+        case kSwMinimize:
+            style_ |= kWsVisible;
+            minimised_ = true;
+            return true;
+        case kSwRestore:
+            style_ |= kWsVisible;
+            minimised_ = false;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void SurfaceWindow::Move(int32_t x, int32_t y, int32_t width, int32_t height) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    rect_ = {x, y, x + ClampExtent(width), y + ClampExtent(height)};
+}
+
+bool SurfaceWindow::Destroy() {
+    return WindowRegistry::Instance().Remove(Handle());
+}
+
+HDC SurfaceWindow::GetDc() {
+    return IsAlive() ? dc_ : nullptr;
+}
+
+bool SurfaceWindow::ReleaseDc(HDC dc) const {
+    return dc != nullptr && dc == dc_;
+}
+
+bool SurfaceWindow::EnsureSurface(ClientSize client) {
+    if (client.width <= 0 || client.height <= 0) return false;
+    if (surface_ != nullptr && surfaceSize_.width == client.width &&
+        surfaceSize_.height == client.height) {
+        return true;
+    }
+    DropSurface();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.width;
+    info.bmiHeader.biHeight = -client.height;  // top-down, as screens are read
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    surface_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (surface_ == nullptr) return false;
+    stockBitmap_ = SelectObject(dc_, surface_);
+    if (stockBitmap_ == nullptr) {
+        DeleteObject(surface_);
+        surface_ = nullptr;
+        return false;
+    }
+    surfaceSize_ = client;
+    return true;
+}
+
+void SurfaceWindow::DropSurface() {
+    if (surface_ == nullptr) return;
+    SelectObject(dc_, stockBitmap_);
+    DeleteObject(surface_);
+    surface_ = nullptr;
+    stockBitmap_ = nullptr;
+    surfaceSize_ = {};
+}
+
+bool SurfaceWindow::ReadPixels(int bitsPerPixel, std::vector<uint8_t>* pixels, ClientSize* size) {
+    if ((bitsPerPixel != 24 && bitsPerPixel != 32) || pixels == nullptr) return false;
+    std::lock_guard<std::mutex> surfaceGuard(surfaceMutex_);
+    const ClientSize client = Client();
+    DibDescription dib;
+    if (!EnsureSurface(client) || !DescribeDib(surface_, &dib)) return false;
+    const size_t outBytes = static_cast<size_t>(bitsPerPixel / 8);
+    pixels->resize(static_cast<size_t>(dib.width) * dib.height * outBytes);
+    uint8_t* out = pixels->data();
+    for (int32_t y = 0; y < dib.height; ++y) {
+        const uint8_t* row = dib.bits + static_cast<size_t>(y) * dib.stride;
+        for (int32_t x = 0; x < dib.width; ++x, out += outBytes) {
+            std::memcpy(out, row + 4 * x, 3);
+            if (outBytes == 4) out[3] = 0;
+        }
+    }
+    if (size != nullptr) *size = client;
+    return true;
+}
+
+}  // namespace tavlin::platform
