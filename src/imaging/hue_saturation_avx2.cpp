@@ -47,7 +47,15 @@ struct Context {
     __m256i fineStep;
 };
 
-TAVLIN_AVX2 inline __m256i Pixels(__m256i packed, const Context& c) {
+// A pixel's place on the hexcone: chroma d, sector and position in it, lightness (max + min).
+struct Hexcone {
+    __m256i d;
+    __m256i sector;
+    __m256i numerator;
+    __m256i lightness;
+};
+
+TAVLIN_AVX2 inline Hexcone Analyse(__m256i packed) {
     const __m256i byte = _mm256_set1_epi32(0xFF);
     const __m256i blue = _mm256_and_si256(packed, byte);
     const __m256i green = _mm256_and_si256(_mm256_srli_epi32(packed, 8), byte);
@@ -67,23 +75,19 @@ TAVLIN_AVX2 inline __m256i Pixels(__m256i packed, const Context& c) {
     const __m256i negative = _mm256_cmpgt_epi32(_mm256_setzero_si256(), numerator);
     sector = _mm256_add_epi32(sector, negative);  // -1 where negative
     numerator = _mm256_add_epi32(numerator, _mm256_and_si256(d, negative));
+    return {d, sector, numerator, _mm256_add_epi32(high, low)};
+}
 
-    const __m256i lightness = _mm256_add_epi32(high, low);
-    const __m256i chroma = _mm256_srli_epi32(
-        _mm256_add_epi32(_mm256_mullo_epi32(d, c.chromaScale), _mm256_set1_epi32(0x8000)), 16);
-    const __m256i newChroma = _mm256_min_epi32(_mm256_min_epi32(chroma, lightness),
-                                               _mm256_sub_epi32(_mm256_set1_epi32(511), lightness));
-    const __m256i newLow = _mm256_srli_epi32(_mm256_sub_epi32(lightness, newChroma), 1);
-    const __m256i width =
-        _mm256_sub_epi32(_mm256_srli_epi32(_mm256_add_epi32(newChroma, lightness), 1), newLow);
-
-    const __m256i reciprocal = _mm256_i32gather_epi32(kHueReciprocal.data(), d, 4);
+// The ramp of the shifted hue, placed on its channel with its sign, plus the channels at full
+// chroma; zero for gray pixels.
+TAVLIN_AVX2 inline __m256i HueTerm(const Hexcone& h, __m256i width, const Context& c) {
+    const __m256i reciprocal = _mm256_i32gather_epi32(kHueReciprocal.data(), h.d, 4);
     __m256i v = _mm256_add_epi32(
-        _mm256_srli_epi32(
-            _mm256_add_epi32(_mm256_mullo_epi32(numerator, reciprocal), _mm256_set1_epi32(0x8000)),
-            16),
+        _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(h.numerator, reciprocal),
+                                           _mm256_set1_epi32(0x8000)),
+                          16),
         c.fineStep);
-    __m256i index = _mm256_add_epi32(sector, c.sectorStep);
+    __m256i index = _mm256_add_epi32(h.sector, c.sectorStep);
     const __m256i wraps = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(254));
     index = _mm256_sub_epi32(index, wraps);
     v = _mm256_sub_epi32(v, _mm256_and_si256(wraps, _mm256_set1_epi32(255)));
@@ -91,18 +95,28 @@ TAVLIN_AVX2 inline __m256i Pixels(__m256i packed, const Context& c) {
     index = _mm256_sub_epi32(
         index,
         _mm256_and_si256(_mm256_cmpgt_epi32(index, _mm256_set1_epi32(5)), _mm256_set1_epi32(6)));
-
     const __m256i mask = _mm256_permutevar8x32_epi32(c.sectors.mask, index);
     const __m256i shift = _mm256_permutevar8x32_epi32(c.sectors.shift, index);
     const __m256i sign = _mm256_permutevar8x32_epi32(c.sectors.sign, index);
     // width * v < 2^16, so the 16-bit product of the low halves is exact.
     const __m256i ramp = _mm256_srli_epi32(
         _mm256_add_epi32(_mm256_mullo_epi16(width, v), _mm256_set1_epi32(128)), 8);
-    const __m256i hueTerm =
-        _mm256_add_epi32(_mm256_and_si256(Gray(width), mask),
-                         _mm256_sign_epi32(_mm256_sllv_epi32(ramp, shift), sign));
-    const __m256i gray = _mm256_cmpeq_epi32(d, _mm256_setzero_si256());
-    return _mm256_add_epi32(Gray(newLow), _mm256_andnot_si256(gray, hueTerm));
+    const __m256i term = _mm256_add_epi32(_mm256_and_si256(Gray(width), mask),
+                                          _mm256_sign_epi32(_mm256_sllv_epi32(ramp, shift), sign));
+    return _mm256_andnot_si256(_mm256_cmpeq_epi32(h.d, _mm256_setzero_si256()), term);
+}
+
+TAVLIN_AVX2 inline __m256i Pixels(__m256i packed, const Context& c) {
+    const Hexcone h = Analyse(packed);
+    const __m256i chroma = _mm256_srli_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(h.d, c.chromaScale), _mm256_set1_epi32(0x8000)), 16);
+    const __m256i newChroma =
+        _mm256_min_epi32(_mm256_min_epi32(chroma, h.lightness),
+                         _mm256_sub_epi32(_mm256_set1_epi32(511), h.lightness));
+    const __m256i newLow = _mm256_srli_epi32(_mm256_sub_epi32(h.lightness, newChroma), 1);
+    const __m256i width =
+        _mm256_sub_epi32(_mm256_srli_epi32(_mm256_add_epi32(newChroma, h.lightness), 1), newLow);
+    return _mm256_add_epi32(Gray(newLow), HueTerm(h, width, c));
 }
 
 // Three-byte pixels to and from 32-bit lanes.

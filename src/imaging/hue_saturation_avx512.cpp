@@ -47,7 +47,15 @@ TAVLIN_AVX512 inline __m512i Gray(__m512i v) {
     return _mm512_or_si512(v, _mm512_or_si512(_mm512_slli_epi32(v, 8), _mm512_slli_epi32(v, 16)));
 }
 
-TAVLIN_AVX512 inline __m512i Pixels(__m512i packed, const Context& c) {
+// A pixel's place on the hexcone: chroma d, sector and position in it, lightness (max + min).
+struct Hexcone {
+    __m512i d;
+    __m512i sector;
+    __m512i numerator;
+    __m512i lightness;
+};
+
+TAVLIN_AVX512 inline Hexcone Analyse(__m512i packed) {
     const __m512i byte = _mm512_set1_epi32(0xFF);
     const __m512i blue = _mm512_and_si512(packed, byte);
     const __m512i green = _mm512_and_si512(_mm512_srli_epi32(packed, 8), byte);
@@ -67,39 +75,45 @@ TAVLIN_AVX512 inline __m512i Pixels(__m512i packed, const Context& c) {
     const __mmask16 negative = _mm512_cmplt_epi32_mask(numerator, _mm512_setzero_si512());
     sector = _mm512_mask_sub_epi32(sector, negative, sector, _mm512_set1_epi32(1));
     numerator = _mm512_mask_add_epi32(numerator, negative, numerator, d);
+    return {d, sector, numerator, _mm512_add_epi32(high, low)};
+}
 
-    const __m512i lightness = _mm512_add_epi32(high, low);
-    const __m512i chroma = _mm512_srli_epi32(
-        _mm512_add_epi32(_mm512_mullo_epi32(d, c.chromaScale), _mm512_set1_epi32(0x8000)), 16);
-    const __m512i newChroma = _mm512_min_epi32(_mm512_min_epi32(chroma, lightness),
-                                               _mm512_sub_epi32(_mm512_set1_epi32(511), lightness));
-    const __m512i newLow = _mm512_srli_epi32(_mm512_sub_epi32(lightness, newChroma), 1);
-    const __m512i width =
-        _mm512_sub_epi32(_mm512_srli_epi32(_mm512_add_epi32(newChroma, lightness), 1), newLow);
-
+// The ramp of the shifted hue, placed on its channel with its sign, plus the channels at full
+// chroma; zero for gray pixels.
+TAVLIN_AVX512 inline __m512i HueTerm(const Hexcone& h, __m512i width, const Context& c) {
+    const __m512i reciprocal = _mm512_i32gather_epi32(h.d, kHueReciprocal.data(), 4);
     __m512i v = _mm512_add_epi32(
-        _mm512_srli_epi32(
-            _mm512_add_epi32(
-                _mm512_mullo_epi32(numerator, _mm512_i32gather_epi32(d, kHueReciprocal.data(), 4)),
-                _mm512_set1_epi32(0x8000)),
-            16),
+        _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(h.numerator, reciprocal),
+                                           _mm512_set1_epi32(0x8000)),
+                          16),
         c.fineStep);
-    __m512i index = _mm512_add_epi32(sector, c.sectorStep);
+    __m512i index = _mm512_add_epi32(h.sector, c.sectorStep);
     const __mmask16 wraps = _mm512_cmpgt_epi32_mask(v, _mm512_set1_epi32(254));
     index = _mm512_mask_add_epi32(index, wraps, index, _mm512_set1_epi32(1));
     v = _mm512_mask_sub_epi32(v, wraps, v, _mm512_set1_epi32(255));
-
     // width * v < 2^16, so the 16-bit product of the low halves is exact.
     const __m512i ramp = _mm512_srli_epi32(
         _mm512_add_epi32(_mm512_mullo_epi16(width, v), _mm512_set1_epi32(128)), 8);
     const __m512i placed = _mm512_sllv_epi32(ramp, _mm512_permutexvar_epi32(index, c.shift));
     // Sectors of even index take the ramp away, odd ones add it.
     const __mmask16 subtracts = _mm512_testn_epi32_mask(index, _mm512_set1_epi32(1));
-    __m512i hueTerm = _mm512_and_si512(Gray(width), _mm512_permutexvar_epi32(index, c.mask));
-    hueTerm = _mm512_mask_sub_epi32(hueTerm, subtracts, hueTerm, placed);
-    hueTerm = _mm512_mask_add_epi32(hueTerm, static_cast<__mmask16>(~subtracts), hueTerm, placed);
-    const __mmask16 colored = _mm512_test_epi32_mask(d, d);
-    return _mm512_mask_add_epi32(Gray(newLow), colored, Gray(newLow), hueTerm);
+    __m512i term = _mm512_and_si512(Gray(width), _mm512_permutexvar_epi32(index, c.mask));
+    term = _mm512_mask_sub_epi32(term, subtracts, term, placed);
+    term = _mm512_mask_add_epi32(term, static_cast<__mmask16>(~subtracts), term, placed);
+    return _mm512_maskz_mov_epi32(_mm512_test_epi32_mask(h.d, h.d), term);
+}
+
+TAVLIN_AVX512 inline __m512i Pixels(__m512i packed, const Context& c) {
+    const Hexcone h = Analyse(packed);
+    const __m512i chroma = _mm512_srli_epi32(
+        _mm512_add_epi32(_mm512_mullo_epi32(h.d, c.chromaScale), _mm512_set1_epi32(0x8000)), 16);
+    const __m512i newChroma =
+        _mm512_min_epi32(_mm512_min_epi32(chroma, h.lightness),
+                         _mm512_sub_epi32(_mm512_set1_epi32(511), h.lightness));
+    const __m512i newLow = _mm512_srli_epi32(_mm512_sub_epi32(h.lightness, newChroma), 1);
+    const __m512i width =
+        _mm512_sub_epi32(_mm512_srli_epi32(_mm512_add_epi32(newChroma, h.lightness), 1), newLow);
+    return _mm512_add_epi32(Gray(newLow), HueTerm(h, width, c));
 }
 
 // Byte permutes between 16 three-byte pixels and 16 lanes (fourth byte zero).
