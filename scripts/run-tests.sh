@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: the normal build, the portable-kernel build, and the
-# AddressSanitizer+UndefinedBehaviorSanitizer build. TAVLIN_TEST_PRESETS overrides the list
-# (for example "tsan" for the ThreadSanitizer run).
+# Builds and runs the test suite:
+#   default   the whole suite (optimised build, SIMD kernels chosen by CPU)
+#   portable  the image-kernel tests again with the portable kernels forced
+#   asan      the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tsan      the whole suite under ThreadSanitizer
+# TAVLIN_TEST_PRESETS chooses a subset, e.g. TAVLIN_TEST_PRESETS="default tsan".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
-presets=${TAVLIN_TEST_PRESETS:-"default asan"}
+presets=${TAVLIN_TEST_PRESETS:-"default portable asan tsan"}
 jobs=$(nproc)
 for preset in $presets; do
     echo "== preset $preset"
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
-    ctest --preset "$preset" -j "$jobs"
+    if [ "$preset" = portable ]; then
+        cmake --build --preset "$preset" -j "$jobs" --target test_imaging
+        ctest --preset "$preset" -j "$jobs" -R '^imaging\.'
+    else
+        cmake --build --preset "$preset" -j "$jobs"
+        ctest --preset "$preset" -j "$jobs"
+    fi
 done

@@ -38,7 +38,9 @@ int CTavlin::PrepareAcquisition() {
         analog = analog_;
     }
     const int32_t subSample = subSample_.load();
-    if (!WindowCheck(w, subSample)) {
+    // Stored settings may hold sub-sampling codes the sensor does not know; they are refused
+    // like an invalid window rather than streamed at a size the buffers do not have.
+    if (!WindowCheck(w, subSample) || subSample < 0 || subSample > 3) {
         errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
         return 0;
     }

@@ -3,6 +3,9 @@
 // messages, take a snapshot, release.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "tavlin/tavlin.h"
@@ -67,9 +70,44 @@ bool StreamFrames(int32_t camera, TAVLIN_HWND window, std::vector<uint8_t>& imag
     return frames == kPreviewFrames;
 }
 
+void SaveAllFormats(int32_t camera, const std::filesystem::path& folder) {
+    const std::pair<int32_t, const char*> formats[] = {
+        {TAVLIN_FILE_BMP, "snapshot.bmp"},           {TAVLIN_FILE_RAW, "snapshot.raw"},
+        {TAVLIN_FILE_JPEG_100, "snapshot-q100.jpg"}, {TAVLIN_FILE_JPEG_70, "snapshot-q70.jpg"},
+        {TAVLIN_FILE_JPEG_20, "snapshot-q20.jpg"},   {TAVLIN_FILE_PNG, "snapshot.png"},
+        {TAVLIN_FILE_TIFF, "snapshot.tif"}};
+    for (auto [format, name] : formats) {
+        const std::string path = (folder / name).string();
+        const int32_t ok = Tavlin_SaveImage(camera, path.c_str(), format);
+        std::printf("  saved %-40s %s\n", path.c_str(), ok == 1 ? "ok" : "FAILED");
+    }
+}
+
+bool RecordClip(int32_t camera, const std::filesystem::path& folder) {
+    const std::string path = (folder / "clip.avi").string();
+    constexpr int kMilliseconds = 2000;
+    if (Tavlin_Record(camera, path.c_str(), kMilliseconds, 0) != 1) {
+        std::printf("Tavlin_Record failed\n");
+        return false;
+    }
+    // The recording finalises itself once a frame arrives after the duration.
+    for (int tenth = 0; tenth <= kMilliseconds / 100 + 10; ++tenth) {
+        std::printf("\r  recording %s  %4.1f s", path.c_str(), tenth / 10.0);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    Tavlin_StopPreview(camera);
+    std::printf("\n  recorded %s (%ju bytes)\n", path.c_str(),
+                static_cast<uintmax_t>(std::filesystem::file_size(path)));
+    return true;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::filesystem::path folder = argc > 1 ? argv[1] : "tavlin-demo-output";
+    std::filesystem::create_directories(folder);
+    std::printf("output folder: %s\n", std::filesystem::absolute(folder).c_str());
     std::printf("Tavlin 410QZ-VKE SDK demo (library version 0x%08X)\n",
                 static_cast<unsigned>(Tavlin_GetDllVersion()));
     TavlinVcam_Attach(0);
@@ -100,9 +138,11 @@ int main() {
     if (Tavlin_SnapShot(camera, image.data(), static_cast<int32_t>(image.size()), 1) == 1) {
         std::printf("snapshot taken (%zu bytes)\n", image.size());
     }
+    SaveAllFormats(camera, folder);
+    const bool recorded = RecordClip(camera, folder);
     PrintRecordedErrors(camera);
     std::printf("release: %d\n", Tavlin_Release(camera));
     TavlinHost_DestroyWindow(window);
     TavlinVcam_Detach(0);
-    return streamed ? 0 : 1;
+    return streamed && recorded ? 0 : 1;
 }
