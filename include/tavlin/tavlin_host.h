@@ -50,6 +50,61 @@ TAVLIN_API int32_t TavlinHost_PostMessage(TAVLIN_HWND window, uint32_t message, 
 /* Reads the calling thread's own queue (posts made to a null window by this thread). */
 TAVLIN_API int32_t TavlinHost_GetThreadMessage(TavlinMessage* out, int32_t timeoutMs);
 
+/*
+ * Windows with a client area: parents an application hands to the SDK, and the preview windows
+ * the SDK creates in them. Without a display the client area is an in-memory surface that the
+ * SDK's drawing lands in; these functions read it back and query what a window manager shows.
+ * All are thread-safe; a handle that is not such a window makes them return 0 (or -1, null).
+ */
+
+/* ShowWindow commands. */
+enum { TAVLIN_SW_HIDE = 0, TAVLIN_SW_SHOW = 5, TAVLIN_SW_MINIMIZE = 6, TAVLIN_SW_RESTORE = 9 };
+
+/* Creates a visible top-level window with a client area of width x height (each 0..32767),
+ * usable as the parent of a preview window. Destroy it with TavlinHost_DestroyWindow.
+ * Returns null for sizes out of range or when memory is exhausted. */
+TAVLIN_API TAVLIN_HWND TavlinHost_CreateParentWindow(int32_t width, int32_t height);
+
+/* Copies the client area as top-down rows of bitsPerPixel 24 (B, G, R) or 32 (B, G, R, 0),
+ * packed without padding: width x height x bitsPerPixel / 8 bytes. *width and *height (each may
+ * be null) receive the client size whenever the window has one, so a first call with a null
+ * buffer tells the size to allocate. Returns 1 when copied; 0 for another depth, a window
+ * without a client area, or a buffer smaller than needed. A parent's pixels do not include its
+ * children's. */
+TAVLIN_API int32_t TavlinHost_ReadWindowPixels(TAVLIN_HWND window, void* pixels, size_t capacity,
+                                               int32_t bitsPerPixel, int32_t* width,
+                                               int32_t* height);
+
+/* The window's title / class name in UTF-8, zero-terminated and truncated to capacity bytes.
+ * Returns the full length in bytes without the terminator, or -1. */
+TAVLIN_API int32_t TavlinHost_GetWindowText(TAVLIN_HWND window, char* text, int32_t capacity);
+TAVLIN_API int32_t TavlinHost_GetClassName(TAVLIN_HWND window, char* text, int32_t capacity);
+
+/* Client size (0 x 0 while minimised). Returns 1 or 0. */
+TAVLIN_API int32_t TavlinHost_GetClientSize(TAVLIN_HWND window, int32_t* width, int32_t* height);
+
+/* Position (in the parent's client area, or on the screen for a top-level window) and size of
+ * the whole window, frame included. Returns 1 or 0. Any pointer may be null. */
+TAVLIN_API int32_t TavlinHost_GetWindowRect(TAVLIN_HWND window, int32_t* x, int32_t* y,
+                                            int32_t* width, int32_t* height);
+
+/* Style, extended style and control identifier (0 for top-level windows). Returns 1 or 0. */
+TAVLIN_API int32_t TavlinHost_GetWindowStyle(TAVLIN_HWND window, uint32_t* style, uint32_t* exStyle,
+                                             int32_t* controlId);
+
+/* The parent window, or null for a top-level window or a handle that is not a window. */
+TAVLIN_API TAVLIN_HWND TavlinHost_GetParent(TAVLIN_HWND window);
+
+/* 1 when the window and all its ancestors are visible, else 0. */
+TAVLIN_API int32_t TavlinHost_IsWindowVisible(TAVLIN_HWND window);
+
+/* Applies a TAVLIN_SW_ command. Returns 1, or 0 for another command or handle. */
+TAVLIN_API int32_t TavlinHost_ShowWindow(TAVLIN_HWND window, int32_t command);
+
+/* Moves and resizes the whole window (sizes clamped to 0..32767). Returns 1 or 0. */
+TAVLIN_API int32_t TavlinHost_MoveWindow(TAVLIN_HWND window, int32_t x, int32_t y, int32_t width,
+                                         int32_t height);
+
 #ifdef __cplusplus
 }
 #endif
