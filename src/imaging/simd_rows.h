@@ -32,6 +32,11 @@ size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t b
 
 namespace tavlin::imaging::avx512 {
 
+int32_t Demosaic8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+                  int32_t dstBytesPerPixel, int32_t x0, int32_t x1);
+int32_t Demosaic16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
+                   int32_t dstBytesPerPixel, int32_t x0, int32_t x1);
+
 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels, int32_t wordsPerPixel,
                        int32_t shift, HueShift hueShift, int32_t chromaScale,
                        const int32_t* chroma);

@@ -27,6 +27,8 @@ const KernelPaths& Avx512KernelPaths() {
     static const KernelPaths paths = [] {
         KernelPaths p = Avx2KernelPaths();
         p.level = SimdLevel::Avx512;
+        p.demosaic8 = avx512::Demosaic8;
+        p.demosaic16 = avx512::Demosaic16;
         p.lut8 = avx512::Lut8;
         p.hueSaturation8 = avx512::HueSaturation8;
         p.hueSaturation16 = avx512::HueSaturation16;

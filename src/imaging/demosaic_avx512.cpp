@@ -1,0 +1,260 @@
+// AVX-512 interior rows of the demosaic: the pair arithmetic of the AVX2 rows on 64 pixels per
+// step, with word and byte permutes writing the packed pixels.
+// GCC 12's AVX-512 headers initialise their "undefined" vectors from themselves.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+#include <array>
+
+#include "simd_rows.h"
+#include "simd_x86.h"
+
+#if TAVLIN_SIMD_X86
+
+namespace tavlin::imaging::avx512 {
+namespace {
+
+TAVLIN_AVX512 inline __m512i Load(const void* p) {
+    return _mm512_loadu_si512(p);
+}
+
+struct Pairs {
+    __m512i even;
+    __m512i odd;
+};
+
+TAVLIN_AVX512 inline Pairs Split(const uint8_t* p) {
+    const __m512i v = Load(p);
+    return {_mm512_and_si512(v, _mm512_set1_epi16(0x00FF)), _mm512_srli_epi16(v, 8)};
+}
+
+// 32 pairs of 16-bit samples; the lanes come out in a fixed shuffled pair order that the
+// unpack before storing undoes.
+TAVLIN_AVX512 inline Pairs Split(const uint16_t* p) {
+    const __m512i a = Load(p);
+    const __m512i b = Load(p + 32);
+    const __m512i low = _mm512_set1_epi32(0xFFFF);
+    return {_mm512_packus_epi32(_mm512_and_si512(a, low), _mm512_and_si512(b, low)),
+            _mm512_packus_epi32(_mm512_srli_epi32(a, 16), _mm512_srli_epi32(b, 16))};
+}
+
+struct Weighted {
+    __m512i even;
+    __m512i odd;
+};
+
+// 3 x near tap + far tap of one colour at column parity P, for both pixels of each pair.
+template <int kParity, typename Sample>
+TAVLIN_AVX512 inline Weighted Horizontal(const Sample* row) {
+    if constexpr (kParity == 0) {
+        const __m512i before = Split(row - 2).even;
+        const __m512i here = Split(row).even;
+        const __m512i after = Split(row + 2).even;
+        const __m512i three = _mm512_add_epi16(_mm512_add_epi16(here, here), here);
+        return {_mm512_add_epi16(three, before), _mm512_add_epi16(three, after)};
+    } else {
+        const __m512i before = Split(row - 2).odd;
+        const __m512i here = Split(row).odd;
+        const __m512i both = _mm512_add_epi16(before, here);
+        return {_mm512_add_epi16(both, _mm512_add_epi16(before, before)),
+                _mm512_add_epi16(both, _mm512_add_epi16(here, here))};
+    }
+}
+
+TAVLIN_AVX512 inline __m512i Vertical(__m512i nearRow, __m512i farRow) {
+    return _mm512_add_epi16(_mm512_add_epi16(nearRow, nearRow), _mm512_add_epi16(nearRow, farRow));
+}
+
+template <int kSumShift>
+TAVLIN_AVX512 inline __m512i Scale(__m512i sum, __m512i shiftedGain, __m512i maximum) {
+    return _mm512_min_epu16(_mm512_mulhi_epu16(_mm512_slli_epi16(sum, kSumShift), shiftedGain),
+                            maximum);
+}
+
+struct Planes {
+    Weighted blue;
+    Weighted green;
+    Weighted red;
+};
+
+template <int kRedParity, int kSumShift, typename Sample>
+TAVLIN_AVX512 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int32_t x,
+                                       __m512i gainR, __m512i gainB, __m512i maximum) {
+    constexpr int kBlueParity = 1 - kRedParity;
+    const Weighted rn = Horizontal<kRedParity>(rows.redNear + x);
+    const Weighted rf = Horizontal<kRedParity>(rows.redFar + x);
+    const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x);
+    const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x);
+    Planes planes;
+    planes.red = {Scale<kSumShift>(Vertical(rn.even, rf.even), gainR, maximum),
+                  Scale<kSumShift>(Vertical(rn.odd, rf.odd), gainR, maximum)};
+    planes.blue = {Scale<kSumShift>(Vertical(bn.even, bf.even), gainB, maximum),
+                   Scale<kSumShift>(Vertical(bn.odd, bf.odd), gainB, maximum)};
+    const Sample* evenGreenRow = kRedParity == 0 ? rows.blueNear : rows.redNear;
+    const Sample* oddGreenRow = kRedParity == 0 ? rows.redNear : rows.blueNear;
+    const __m512i shared = Split(evenGreenRow + x).even;
+    planes.green = {_mm512_srli_epi16(_mm512_add_epi16(shared, Split(oddGreenRow + x - 2).odd), 1),
+                    _mm512_srli_epi16(_mm512_add_epi16(shared, Split(oddGreenRow + x).odd), 1)};
+    return planes;
+}
+
+// Permute indices that interleave planes into packed pixels of kChannels samples (3 or 4, the
+// fourth left out), kPerRegister samples per output register: the first two planes by one
+// two-source permute (index bit kPlaneBit picks the second), the third by a masked permute.
+template <int kChannels, int kPerRegister, int kPlaneBit>
+struct InterleaveIndices {
+    std::array<std::array<uint8_t, 128>, 4> firstTwo{};
+    std::array<std::array<uint8_t, 128>, 4> third{};
+    std::array<uint64_t, 4> thirdMask{};
+    std::array<uint64_t, 4> written{};
+
+    constexpr InterleaveIndices() {
+        constexpr int kIndexBytes = kPerRegister == 64 ? 1 : 2;
+        for (int chunk = 0; chunk < kChannels; ++chunk) {
+            for (int j = 0; j < kPerRegister; ++j) {
+                const int sample = chunk * kPerRegister + j;
+                const int pixel = sample / kChannels;
+                const int channel = sample % kChannels;
+                if (channel == 3) continue;
+                written[chunk] |= 1ull << j;
+                if (channel == 2) thirdMask[chunk] |= 1ull << j;
+                const int index = channel == 1 ? pixel | (1 << kPlaneBit) : pixel;
+                auto& target = channel == 2 ? third[chunk] : firstTwo[chunk];
+                target[j * kIndexBytes] = static_cast<uint8_t>(index);  // little-endian words
+            }
+        }
+    }
+};
+
+template <int kChannels, int kPerRegister, int kPlaneBit>
+inline constexpr InterleaveIndices<kChannels, kPerRegister, kPlaneBit> kInterleave{};
+
+struct Interleave {
+    __m512i firstTwo[4];
+    __m512i third[4];
+    uint64_t thirdMask[4];
+    uint64_t written[4];
+};
+
+template <int kChannels, int kPerRegister, int kPlaneBit>
+TAVLIN_AVX512 inline Interleave LoadInterleave() {
+    const auto& indices = kInterleave<kChannels, kPerRegister, kPlaneBit>;
+    Interleave table{};
+    for (int c = 0; c < kChannels; ++c) {
+        table.firstTwo[c] = Load(indices.firstTwo[c].data());
+        table.third[c] = Load(indices.third[c].data());
+        table.thirdMask[c] = indices.thirdMask[c];
+        table.written[c] = indices.written[c];
+    }
+    return table;
+}
+
+// Byte planes of 64 pixels (3 or 4 bytes each).
+TAVLIN_AVX512 void StoreBytePixels(uint8_t* out, const Interleave& t, int chunks, __m512i b,
+                                   __m512i g, __m512i r) {
+    for (int c = 0; c < chunks; ++c) {
+        __m512i v = _mm512_permutex2var_epi8(b, t.firstTwo[c], g);
+        v = _mm512_mask_permutexvar_epi8(v, t.thirdMask[c], t.third[c], r);
+        if (t.written[c] == ~0ull) {
+            _mm512_storeu_si512(out + 64 * c, v);
+        } else {
+            _mm512_mask_storeu_epi8(out + 64 * c, t.written[c], v);
+        }
+    }
+}
+
+// Word planes of 32 pixels (3 or 4 words each).
+TAVLIN_AVX512 void StoreWordPixels(uint8_t* out, const Interleave& t, int chunks, __m512i b,
+                                   __m512i g, __m512i r) {
+    for (int c = 0; c < chunks; ++c) {
+        __m512i v = _mm512_permutex2var_epi16(b, t.firstTwo[c], g);
+        v = _mm512_mask_permutexvar_epi16(v, static_cast<__mmask32>(t.thirdMask[c]), t.third[c], r);
+        if (t.written[c] == 0xFFFFFFFFu) {
+            _mm512_storeu_si512(out + 64 * c, v);
+        } else {
+            _mm512_mask_storeu_epi16(out + 64 * c, static_cast<__mmask32>(t.written[c]), v);
+        }
+    }
+}
+
+TAVLIN_AVX512 inline __m512i JoinBytes(const Weighted& w) {
+    return _mm512_or_si512(w.even, _mm512_slli_epi16(w.odd, 8));
+}
+
+template <int kRedParity>
+TAVLIN_AVX512 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+                                   int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
+    const __m512i gainR = _mm512_set1_epi16(static_cast<int16_t>(rows.gainR << 1));
+    const __m512i gainB = _mm512_set1_epi16(static_cast<int16_t>(rows.gainB << 1));
+    const __m512i maximum = _mm512_set1_epi16(255);
+    const int chunks = dstBytesPerPixel;  // 64 pixels take 3 or 4 registers
+    const Interleave table = chunks == 3 ? LoadInterleave<3, 64, 6>() : LoadInterleave<4, 64, 6>();
+    for (; x + 65 <= x1; x += 64) {
+        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum);
+        StoreBytePixels(dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel, table, chunks,
+                        JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
+    }
+    return x;
+}
+
+// Samples above 10 bits would overflow the 16-bit sums; such stretches are left to plain code.
+TAVLIN_AVX512 inline bool WithinTenBits(const uint16_t* const* rows, int32_t x) {
+    __m512i any = _mm512_setzero_si512();
+    for (int r = 0; r < 4; ++r) {
+        any = _mm512_ternarylogic_epi64(any, Load(rows[r] + x - 2), Load(rows[r] + x + 30), 0xFE);
+        any = _mm512_or_si512(any, Load(rows[r] + x + 34));
+    }
+    return _mm512_test_epi16_mask(any, _mm512_set1_epi16(static_cast<int16_t>(0xFC00))) == 0;
+}
+
+template <int kRedParity>
+TAVLIN_AVX512 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
+                                    int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
+    const __m512i gainR = _mm512_set1_epi16(static_cast<int16_t>(rows.gainR << 3));
+    const __m512i gainB = _mm512_set1_epi16(static_cast<int16_t>(rows.gainB << 3));
+    const __m512i maximum = _mm512_set1_epi16(1023);
+    const int channels = dstBytesPerPixel / 2;
+    const Interleave table =
+        channels == 3 ? LoadInterleave<3, 32, 5>() : LoadInterleave<4, 32, 5>();
+    const uint16_t* const sources[4] = {rows.redNear, rows.redFar, rows.blueNear, rows.blueFar};
+    for (; x + 65 <= x1; x += 64) {
+        if (!WithinTenBits(sources, x)) break;
+        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum);
+        const __m512i low[3] = {_mm512_unpacklo_epi16(p.blue.even, p.blue.odd),
+                                _mm512_unpacklo_epi16(p.green.even, p.green.odd),
+                                _mm512_unpacklo_epi16(p.red.even, p.red.odd)};
+        const __m512i high[3] = {_mm512_unpackhi_epi16(p.blue.even, p.blue.odd),
+                                 _mm512_unpackhi_epi16(p.green.even, p.green.odd),
+                                 _mm512_unpackhi_epi16(p.red.even, p.red.odd)};
+        uint8_t* out = dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel;
+        StoreWordPixels(out, table, channels, low[0], low[1], low[2]);
+        StoreWordPixels(out + 32 * dstBytesPerPixel, table, channels, high[0], high[1], high[2]);
+    }
+    return x;
+}
+
+}  // namespace
+
+int32_t Demosaic8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+                  int32_t dstBytesPerPixel, int32_t x0, int32_t x1) {
+    if ((x0 & 1) != 0 || x0 < 2) return x0;
+    const int32_t done = rows.redParity == 0
+                             ? DemosaicRow8<0>(rows, dstRow, dstBytesPerPixel, x0, x1)
+                             : DemosaicRow8<1>(rows, dstRow, dstBytesPerPixel, x0, x1);
+    return avx2::Demosaic8(rows, dstRow, dstBytesPerPixel, done, x1);
+}
+
+int32_t Demosaic16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
+                   int32_t dstBytesPerPixel, int32_t x0, int32_t x1) {
+    if ((x0 & 1) != 0 || x0 < 2) return x0;
+    const int32_t done = rows.redParity == 0
+                             ? DemosaicRow16<0>(rows, dstRow, dstBytesPerPixel, x0, x1)
+                             : DemosaicRow16<1>(rows, dstRow, dstBytesPerPixel, x0, x1);
+    return avx2::Demosaic16(rows, dstRow, dstBytesPerPixel, done, x1);
+}
+
+}  // namespace tavlin::imaging::avx512
+
+#endif
