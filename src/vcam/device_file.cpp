@@ -1,6 +1,7 @@
 #include "vcam/device_file.h"
 
 #include "vcam/camera_registry.h"
+#include "vcam/socket_device_file.h"
 
 namespace tavlin::vcam {
 
@@ -24,7 +25,7 @@ class InProcessDeviceFile final : public DeviceFile {
 
 }  // namespace
 
-std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path) {
+std::unique_ptr<DeviceFile> OpenAttachedDeviceFile(std::string_view path) {
     constexpr std::string_view kStart = protocol::kDevicePathStart;
     if (!path.starts_with(kStart)) return nullptr;
     auto camera = CameraRegistry::Instance().ByName(path.substr(kStart.size()));
@@ -32,6 +33,16 @@ std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path) {
     const auto handle = camera->Open();
     if (!handle) return nullptr;
     return std::make_unique<InProcessDeviceFile>(std::move(camera), *handle);
+}
+
+std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path) {
+    constexpr std::string_view kStart = protocol::kDevicePathStart;
+    if (!path.starts_with(kStart)) return nullptr;
+    const std::string_view name = path.substr(kStart.size());
+    // A camera attached here answers even when unplugged (its opens fail), as a local device
+    // would; only names with no camera here go to the daemon.
+    if (CameraRegistry::Instance().ByName(name)) return OpenAttachedDeviceFile(path);
+    return OpenDaemonDeviceFile(name);
 }
 
 }  // namespace tavlin::vcam

@@ -1,6 +1,6 @@
 // Device files as the driver offers them: open a path, issue I/O control requests, close. The
 // device layer reaches cameras only through this interface; what stands behind a path (a camera
-// attached in this process, later a daemon's socket) is decided here.
+// attached in this process, or the camera daemon's socket) is decided here.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,11 @@ class DeviceFile {
                            uint32_t outLength, uint32_t* bytesReturned) = 0;
 };
 
-// Opens "\\.\NAME" with shared write access; null when nothing answers under NAME.
+// Opens "\\.\NAME" with shared write access: the camera attached in this process under NAME,
+// else the daemon's socket for NAME; null when nothing answers under NAME.
 std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path);
+
+// Only a camera attached in this process (the daemon serves these and must not reach itself).
+std::unique_ptr<DeviceFile> OpenAttachedDeviceFile(std::string_view path);
 
 }  // namespace tavlin::vcam

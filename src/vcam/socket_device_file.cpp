@@ -1,0 +1,108 @@
+#include "vcam/socket_device_file.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+
+#include "vcam/driver_protocol.h"
+#include "vcam/unix_socket.h"
+#include "vcam/wire_protocol.h"
+
+namespace tavlin::vcam {
+
+namespace {
+
+// A daemon that accepted but never answers (stopped, overloaded) must not hang the open.
+constexpr int kHelloTimeoutMs = 3000;
+
+uint32_t FirstWord(const void* in, uint32_t length) {
+    if (in == nullptr || length < 4) return 0xFFFFFFFFu;
+    const auto* b = static_cast<const uint8_t*>(in);
+    return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
+}
+
+// The output buffer is driver input for command packets sent on pipe 0 (input-direct); for
+// every other request the driver only writes it, so its old content stays here.
+uint32_t DirectBytes(uint32_t code, const void* in, uint32_t inLength, const void* out,
+                     uint32_t outLength) {
+    if (code != protocol::kCodePipeInput || out == nullptr) return 0;
+    if (FirstWord(in, inLength) != protocol::kPipeCommand) return 0;
+    return std::min(outLength, wire::kMaxDirect);
+}
+
+class SocketDeviceFile final : public DeviceFile {
+  public:
+    explicit SocketDeviceFile(UniqueFd fd) : fd_(std::move(fd)), stream_(fd_.Get()) {}
+
+    bool IoControl(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
+                   uint32_t* bytesReturned) override {
+        *bytesReturned = 0;
+        std::lock_guard guard(mutex_);
+        if (broken_) return false;
+        if (inLength > wire::kMaxInput || outLength > wire::kMaxOutput) return false;
+        wire::RequestHeader request;
+        request.code = code;
+        request.flags = (in ? wire::kFlagHasInput : 0) | (out ? wire::kFlagHasOutput : 0);
+        request.inLength = inLength;
+        request.outLength = outLength;
+        request.directLength = DirectBytes(code, in, inLength, out, outLength);
+        bool success = false;
+        if (!Exchange(request, in, static_cast<uint8_t*>(out), success, bytesReturned)) {
+            // The stream is out of step or gone: this handle fails from now on, like a handle
+            // on an unplugged camera.
+            broken_ = true;
+            ::shutdown(fd_.Get(), SHUT_RDWR);
+            *bytesReturned = 0;
+            return false;
+        }
+        return success;
+    }
+
+  private:
+    // False when the exchange itself failed; `success` is the driver's answer.
+    bool Exchange(const wire::RequestHeader& request, const void* in, uint8_t* out, bool& success,
+                  uint32_t* bytesReturned) {
+        const auto header = wire::EncodeRequest(request);
+        if (!stream_.WriteAll(header.data(), header.size())) return false;
+        if (request.InputBytes() > 0 && !stream_.WriteAll(in, request.InputBytes())) return false;
+        if (request.directLength > 0 && !stream_.WriteAll(out, request.directLength)) return false;
+        std::array<uint8_t, wire::kReplyHeaderSize> replyBytes;
+        if (!stream_.ReadExact(replyBytes.data(), replyBytes.size())) return false;
+        const auto reply = wire::DecodeReply(replyBytes, request);
+        if (!reply) return false;
+        if (reply->dataLength > 0 && !stream_.ReadExact(out, reply->dataLength)) return false;
+        success = reply->success;
+        *bytesReturned = reply->returned;
+        return true;
+    }
+
+    UniqueFd fd_;
+    SocketStream stream_;
+    std::mutex mutex_;  // one request at a time on the connection
+    bool broken_ = false;
+};
+
+bool ReceiveHello(int fd) {
+    if (!SetReceiveTimeout(fd, kHelloTimeoutMs)) return false;
+    std::array<uint8_t, wire::kHelloSize> bytes;
+    SocketStream stream(fd);
+    if (!stream.ReadExact(bytes.data(), bytes.size())) return false;
+    const auto hello = wire::DecodeHello(bytes);
+    if (!hello || hello->version != wire::kVersion || !hello->opened) return false;
+    // Requests themselves may wait as long as the driver would (a trigger without time-out).
+    return SetReceiveTimeout(fd, 0);
+}
+
+}  // namespace
+
+std::unique_ptr<DeviceFile> OpenDaemonDeviceFile(std::string_view deviceName) {
+    if (deviceName.empty() || deviceName.find('/') != std::string_view::npos) return nullptr;
+    if (!PrivateFolder(DaemonSocketDir())) return nullptr;
+    auto fd = ConnectUnixSocket(DeviceSocketPath(deviceName));
+    if (!fd || !ReceiveHello(fd->Get())) return nullptr;
+    return std::make_unique<SocketDeviceFile>(std::move(*fd));
+}
+
+}  // namespace tavlin::vcam

@@ -1,0 +1,178 @@
+// tavlin-vcamd: serves virtual cameras to every process of the user over Unix sockets, or with
+// --send passes one control command to the running daemon.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tavlin/tavlin_vcam.h"
+#include "vcam/unix_socket.h"
+#include "vcam_daemon.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tavlin-vcamd [--cameras LIST] [--pacing real-time|fast] [--scene ramp|flat]\n"
+    "                    [--raw FILE [--raw-bits 8|10]]\n"
+    "       tavlin-vcamd --send COMMAND\n"
+    "Serves virtual Tavlin 410QZ-VKE cameras at the device indices in LIST (default 0; e.g.\n"
+    "0,2,5-7) to every process of this user, through sockets in\n"
+    "${XDG_RUNTIME_DIR}/tavlin (or /tmp/tavlin-<uid>). Stops on SIGTERM or SIGINT.\n"
+    "--send passes one command to the running daemon's control socket and prints the reply\n"
+    "(--send help lists the commands).\n";
+
+struct Options {
+    std::vector<int> cameras{0};
+    int pacing = TAVLIN_VCAM_PACING_REAL_TIME;
+    int scene = TAVLIN_VCAM_SCENE_RAMP;
+    std::string rawFile;
+    int rawBits = 8;
+    std::string send;
+};
+
+std::optional<int> Number(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return {};
+    return value;
+}
+
+// "0,2,5-7" -> 0 2 5 6 7; empty on any index outside 0..31.
+std::optional<std::vector<int>> CameraList(std::string_view text) {
+    std::vector<int> cameras;
+    while (!text.empty()) {
+        const size_t comma = std::min(text.find(','), text.size());
+        const std::string_view item = text.substr(0, comma);
+        const size_t dash = item.find('-');
+        const auto first = Number(item.substr(0, dash));
+        const auto last = dash == std::string_view::npos ? first : Number(item.substr(dash + 1));
+        if (!first || !last || *first < 0 || *last > 31 || *first > *last) return {};
+        for (int i = *first; i <= *last; ++i) cameras.push_back(i);
+        text.remove_prefix(std::min(comma + 1, text.size()));
+    }
+    return cameras;
+}
+
+std::optional<int> Choice(std::string_view text, std::initializer_list<std::string_view> names) {
+    int value = 0;
+    for (const auto name : names) {
+        if (text == name) return value;
+        ++value;
+    }
+    return {};
+}
+
+bool ParseOption(std::string_view name, const char* value, Options& o) {
+    if (name == "--cameras") {
+        auto list = CameraList(value);
+        if (list) o.cameras = *list;
+        return list.has_value();
+    }
+    std::optional<int> choice;
+    if (name == "--pacing") {
+        choice = Choice(value, {"real-time", "fast"});
+        o.pacing = choice.value_or(0);
+    } else if (name == "--scene") {
+        choice = Choice(value, {"ramp", "flat"});
+        o.scene = choice.value_or(0);
+    } else if (name == "--raw-bits") {
+        choice = Choice(value, {"8", "10"});
+        o.rawBits = choice == 1 ? 10 : 8;
+    } else if (name == "--raw" || name == "--send") {
+        (name == "--raw" ? o.rawFile : o.send) = value;
+        return *value != '\0';
+    }
+    return choice.has_value();
+}
+
+std::optional<Options> ParseCommandLine(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 >= argc || !ParseOption(argv[i], argv[i + 1], options)) return {};
+        ++i;
+    }
+    return options;
+}
+
+// Sends the command, then reads the reply until the daemon closes.
+int SendCommand(const std::string& command) {
+    const std::string path = tavlin::vcam::ControlSocketPath();
+    auto fd = tavlin::vcam::ConnectUnixSocket(path);
+    if (!fd) {
+        std::fprintf(stderr, "tavlin-vcamd: no daemon listens on %s\n", path.c_str());
+        return 1;
+    }
+    tavlin::vcam::SocketStream stream(fd->Get());
+    const std::string line = command + "\n";
+    if (!stream.WriteAll(line.data(), line.size())) return 1;
+    ::shutdown(fd->Get(), SHUT_WR);
+    std::string reply;
+    char chunk[4096];
+    ssize_t n;
+    while ((n = ::recv(fd->Get(), chunk, sizeof(chunk), 0)) > 0) reply.append(chunk, size_t(n));
+    std::fputs(reply.c_str(), stdout);
+    return reply.starts_with("ok") ? 0 : 1;
+}
+
+bool AttachCameras(const Options& o) {
+    for (int index : o.cameras) {
+        if (TavlinVcam_IsAttached(index)) continue;
+        if (!TavlinVcam_Attach(index) || !TavlinVcam_SetPacing(index, o.pacing) ||
+            !TavlinVcam_SetScene(index, o.scene)) {
+            return false;
+        }
+        if (!o.rawFile.empty() &&
+            TavlinVcam_LoadRawFile(index, o.rawFile.c_str(), o.rawBits) == 0) {
+            std::fprintf(stderr, "tavlin-vcamd: cannot load raw frames from %s\n",
+                         o.rawFile.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+int Serve(const Options& options) {
+    // Stop signals are taken through the daemon's signal descriptor; every thread inherits
+    // the mask, so none of them is interrupted by one.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSignals, s);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    tavlin::vcamd::VcamDaemon daemon;
+    std::string error;
+    if (!daemon.Start(error)) {
+        std::fprintf(stderr, "tavlin-vcamd: %s\n", error.c_str());
+        return 1;
+    }
+    if (!AttachCameras(options)) return 1;
+    std::printf("tavlin-vcamd: serving %zu camera(s) in %s\n", options.cameras.size(),
+                daemon.Folder().c_str());
+    std::fflush(stdout);
+    daemon.Run();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const auto options = ParseCommandLine(argc, argv);
+    if (!options) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (!options->send.empty()) return SendCommand(options->send);
+    return Serve(*options);
+}
