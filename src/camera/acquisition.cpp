@@ -91,7 +91,30 @@ int CTavlin::PrepareAcquisition() {
     device_->SetColourGain(46, analog.colorGainG2);
     device_->SetShutter(analog.exposure);
     ComputeExposure();
+    preview_.PrepareDisplayBuffer(static_cast<uint16_t>(BitsPerPixel(colorMode)));
     return 1;
+}
+
+bool CTavlin::CreatePreviewWindow() {
+    platform::WindowHandle parent = 0;
+    PreviewRect rect;
+    settings::SizePreset w;
+    {
+        std::lock_guard<std::mutex> guard(settingsLock_);
+        parent = previewParent_;
+        rect = previewRect_;
+        w = window_;
+    }
+    if (parent == 0 && rect.left == 0 && rect.top == 0 && rect.right == 0 && rect.bottom == 0) {
+        return true;
+    }
+    const output::PreviewWindow::Placement placement{rect.left, rect.top, rect.right, rect.bottom};
+    if (preview_.Create(this, parent, placement, w.width, w.height, subSample_.load()) == 0 ||
+        preview_.GetDc() == nullptr) {
+        errors_.Report(TAVLIN_ERR_WINDOW);
+        return false;
+    }
+    return true;
 }
 
 int CTavlin::StartPreview() {
@@ -140,6 +163,7 @@ int CTavlin::Preview() {
         callerLength_ = 0;
         rowOrder_ = 0;
     }
+    if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
         errors_.Report(TAVLIN_ERR_TRANSFER);
@@ -157,6 +181,7 @@ int CTavlin::CallBackPreview(platform::WindowHandle frameWindow, uint8_t* buffer
         callerLength_ = length;
         rowOrder_ = rowOrder;
     }
+    if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
         errors_.Report(TAVLIN_ERR_TRANSFER);
@@ -254,6 +279,7 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
             callerLength_ = length;
             rowOrder_ = rowOrder;
         }
+        if (!CreatePreviewWindow()) return 0;
         if (PrepareAcquisition() != 0) {
             acquisitionMode_.store(kTriggerMode);
             device_->SendDriverSetting(3000);
@@ -346,9 +372,11 @@ void CTavlin::ReleaseClaim() {
 }
 
 int CTavlin::Close() {
+    preview_.Close();
     StopPreview();  // reports 1 when there is no device object
     imageReady_.store(0);
     if (device_) device_->CloseFrameChannel();
+    preview_.UnregisterClass();
     return 1;
 }
 

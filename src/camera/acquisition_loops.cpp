@@ -77,6 +77,7 @@ void CTavlin::PreviewLoop() {
             ProcessFrame();
             recordFrame_.store(1);
             imageReady_.store(1);
+            preview_.Draw(imageBuffers_[OutputSlot(activeColorMode_)]);
             if (callerBuffer_ != nullptr && callerLength_ != 0) {
                 deliver = CopyImageOut(imageBuffers_[OutputSlot(activeColorMode_)], callerBuffer_,
                                        callerLength_, rowOrder_, true);
@@ -109,6 +110,7 @@ void CTavlin::TriggerLoop() {
             continue;
         }
         PostFrameNotice(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+        preview_.Draw(imageBuffers_[OutputSlot(activeColorMode_)]);
     }
 }
 
@@ -164,6 +166,7 @@ void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     if (autoIris == 2) {
         const int32_t gain = CorrectedGain(device_->GetGlobalGain(), factor);
         device_->SetGlobalGain(gain);
+        NotifyDialogGain(gain);
         std::lock_guard<std::mutex> guard(settingsLock_);
         analog_.globalGain = gain;
         analog_.colorGainG1 = gain;
@@ -176,6 +179,7 @@ void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     device_->GetShutter(&shutter);
     const int32_t lines = CorrectedShutter(shutter, factor);
     device_->SetShutter(lines);
+    NotifyDialogExposure(lines);
     std::lock_guard<std::mutex> guard(settingsLock_);
     analog_.exposure = lines;
 }
@@ -196,6 +200,7 @@ void CTavlin::StoreMeasurements(const FrameMeasurements& found) {
         filter_.gray.grayGainB = found.gray.gainB;
         filter_.grayAutoRequest = imaging::NextGrayAutoRequest(filter_.grayAutoRequest);
     }
+    NotifyDialogFilterMeasured();
 }
 
 }  // namespace tavlin::camera

@@ -19,6 +19,7 @@
 #include "device/tavlin_410qz_sdk.h"
 #include "output/avi_writer.h"
 #include "output/image_buffer.h"
+#include "output/preview_window.h"
 #include "platform/host_window.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
@@ -140,6 +141,61 @@ class CTavlin {
 
     ClaimTable& Claims() { return claims_; }
 
+    // Property dialog access
+    // What an open property dialog hears from the acquisition thread. The calls come while that
+    // thread holds frameLock, so a listener only queues work for the dialog and never waits.
+    class DialogListener {
+      public:
+        virtual ~DialogListener() = default;
+        virtual void GainChosen(int32_t gain) = 0;       // automatic gain changed the gains
+        virtual void ExposureChosen(int32_t lines) = 0;  // automatic exposure changed it
+        virtual void FilterMeasured() = 0;               // white balance or gray gains measured
+    };
+    // The sensor's limits and defaults as the analog dialog offers them; colour gains by register
+    // 43, 44, 45, 46.
+    struct AnalogLimits {
+        int32_t globalGainMinimum = 0;
+        int32_t globalGainDefault = 0;
+        int32_t gainMaximum = 0;
+        std::array<int32_t, 4> colourGainMinimum{};
+        std::array<int32_t, 4> colourGainDefault{};
+        int32_t shutterMaximum = 0;
+        int32_t shutterDefault = 0;
+    };
+    // At most one property dialog listens per camera: false when one already does.
+    bool AttachDialogListener(std::shared_ptr<DialogListener> listener);
+    void DetachDialogListener(const DialogListener* listener);
+    // Called by the frame pipeline after an automatic correction or measurement.
+    void NotifyDialogGain(int32_t gain);
+    void NotifyDialogExposure(int32_t lines);
+    void NotifyDialogFilterMeasured();
+
+    AnalogLimits AnalogCapabilities() const;
+    // Reads the gains, the shutter and the device's mirror flags into the analog settings.
+    settings::AnalogSettings ReadAnalogFromDevice();
+    settings::AnalogSettings AnalogSettingsCopy() const;
+    // Writes the saved gains, shutter and mirrors to the camera, then restores all nine values.
+    void RestoreAnalogSettings(const settings::AnalogSettings& saved);
+    // Stores one analog value and writes it to the sensor (no range check, no fan-out).
+    void StoreGlobalGain(int32_t gain);
+    void StoreColourGain(int32_t reg, int32_t gain);
+    void StoreExposure(int32_t lines);
+    // lines x line length x clock duration of the conversion state as it stands; 0 before any
+    // conversion has run.
+    double ExposureMilliseconds(int32_t lines) const;
+    settings::FilterSettings FilterSettingsCopy() const;
+    void RestoreFilterSettings(const settings::FilterSettings& saved);
+    // Changes filter settings as typed (no range checks), under the settings lock.
+    void UpdateFilterSettings(const std::function<void(settings::FilterSettings&)>& change);
+    int32_t ColorModeIndex() const { return colorMode_.load(); }
+    // The device object's selected device number (0 without a device object).
+    int32_t DeviceObjectNumber() const;
+    // Holds (or releases) a running trigger loop without ending it.
+    void PauseTriggerLoop(bool paused);
+    // Takes over the stored size preset and format ("Size", "Color", "SubSample", "WaitTime",
+    // "Clock"); the sensor gets them at the next acquisition start.
+    void ReloadStreamFormat();
+
   private:
     enum Mode : int32_t { kIdle = 0, kPreviewMode = 1, kCaptureMode = 2, kTriggerMode = 3 };
     enum RunFlag : int32_t { kStop = 0, kRun = 1, kPaused = 2 };
@@ -166,6 +222,9 @@ class CTavlin {
     bool CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
                       int32_t rowOrder, bool notifyFrameWindow);
     void PostFrameNotice(uintptr_t wParam, intptr_t lParam);
+    // Creates the preview window when the application placed one; false (reported 4) when it
+    // cannot be made.
+    bool CreatePreviewWindow();
     // Copies the output image of the colour mode under frameLock_; false when there is none.
     bool CopyOutputImage(output::ImageBuffer& copy);
     int SaveImageCommon(const char* fileName, int32_t format, bool requireFrame);
@@ -224,6 +283,7 @@ class CTavlin {
     uint32_t rateTimestamp_ = 0;
     int32_t frameRate_ = 0;
     output::ImageBuffer mirrorBuffer_;
+    output::PreviewWindow preview_;  // has its own lock; drawn under frameLock_
 
     // Recording: one record thread per camera, riding on the preview.
     std::recursive_mutex recordLock_;  // serialises starting and stopping a recording

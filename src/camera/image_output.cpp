@@ -97,6 +97,10 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
         callerLength_ = 0;
         rowOrder_ = 0;
     }
+    if (showWindow != 0 && !CreatePreviewWindow()) {
+        Close();
+        return 0;
+    }
     if (StartPreview() == 0) {
         Close();
         errors_.Report(TAVLIN_ERR_FILE);

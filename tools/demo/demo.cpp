@@ -1,7 +1,10 @@
 // The calling order of a typical application, end to end on the in-process virtual camera:
 // initialise, list the cameras, configure, stream frames into our own buffer with frame
 // messages, take a snapshot, release.
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,6 +18,22 @@
 namespace {
 
 constexpr int kPreviewFrames = 60;
+
+// Progress is redrawn in place on a terminal; a log gets a line now and then instead.
+const bool kInteractive = isatty(STDOUT_FILENO) != 0;
+
+void Progress(bool last, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Progress(bool last, const char* format, ...) {
+    static int calls = 0;
+    if (!kInteractive && !last && ++calls % 10 != 0) return;
+    std::va_list args;
+    va_start(args, format);
+    std::fputs(kInteractive ? "\r" : "", stdout);
+    std::vprintf(format, args);
+    va_end(args);
+    if (!kInteractive) std::fputs("\n", stdout);
+    std::fflush(stdout);
+}
 
 void PrintRecordedErrors(int32_t camera) {
     for (int32_t code = Tavlin_GetLastError(camera); code != 0;
@@ -59,9 +78,9 @@ bool StreamFrames(int32_t camera, TAVLIN_HWND window, std::vector<uint8_t>& imag
         const auto* record = reinterpret_cast<const TavlinFrameInfo*>(message.wParam);
         rate = record->frameRate;
         ++frames;
-        std::printf("\r  frame %d/%d  %d x %d, %d bpp, %d.%d fps", frames, kPreviewFrames,
-                    record->width, record->height, record->bitsPerPixel, rate / 10, rate % 10);
-        std::fflush(stdout);
+        Progress(frames == kPreviewFrames, "  frame %d/%d  %d x %d, %d bpp, %d.%d fps", frames,
+                 kPreviewFrames, record->width, record->height, record->bitsPerPixel, rate / 10,
+                 rate % 10);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -91,9 +110,9 @@ bool RecordClip(int32_t camera, const std::filesystem::path& folder) {
         return false;
     }
     // The recording finalises itself once a frame arrives after the duration.
-    for (int tenth = 0; tenth <= kMilliseconds / 100 + 10; ++tenth) {
-        std::printf("\r  recording %s  %4.1f s", path.c_str(), tenth / 10.0);
-        std::fflush(stdout);
+    constexpr int kTenths = kMilliseconds / 100 + 10;
+    for (int tenth = 0; tenth <= kTenths; ++tenth) {
+        Progress(tenth == kTenths, "  recording %s  %4.1f s", path.c_str(), tenth / 10.0);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     Tavlin_StopPreview(camera);

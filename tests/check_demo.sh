@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the demo on the in-process virtual camera and checks its files with independent readers.
+set -euo pipefail
+demo=$1 work=$2
+rm -rf "$work" && mkdir -p "$work/config"
+export XDG_CONFIG_HOME="$work/config"
+"$demo" "$work/out" > "$work/demo.log"
+cd "$work/out"
+for f in snapshot.bmp snapshot-q100.jpg snapshot-q70.jpg snapshot-q20.jpg snapshot.png snapshot.tif; do
+    [ "$(identify -format '%w %h' "$f")" = "640 512" ] || { echo "bad size: $f"; exit 1; }
+done
+[ "$(stat -c %s snapshot.raw)" = $((640 * 3 * 512)) ] || { echo "bad raw size"; exit 1; }
+pngcheck -q snapshot.png
+tiffinfo snapshot.tif > /dev/null
+djpeg -verbose -verbose -outfile /dev/null snapshot-q70.jpg 2>&1 | grep -q 'Start Of Frame 0xc2'
+frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
+    -of csv=p=0 clip.avi)
+[ "$frames" -gt 10 ] || { echo "clip has $frames frames"; exit 1; }
+grep -q '60 frames in' "$work/demo.log"
+echo "demo files verified ($frames frames recorded)"
