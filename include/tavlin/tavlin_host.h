@@ -105,6 +105,80 @@ TAVLIN_API int32_t TavlinHost_ShowWindow(TAVLIN_HWND window, int32_t command);
 TAVLIN_API int32_t TavlinHost_MoveWindow(TAVLIN_HWND window, int32_t x, int32_t y, int32_t width,
                                          int32_t height);
 
+/*
+ * Property dialogs.
+ *
+ * Tavlin_SetAnalogDlg, Tavlin_SetImageDlg and Tavlin_SetCameraDlg run their dialog modally on the
+ * calling thread and return when it closes. A dialog is a window (TAVLIN_HWND); the functions below
+ * find open dialogs and drive them from any other thread, as a user would, without a display:
+ * each call is carried out on the dialog's thread, in the dialog's own order of notifications
+ * (typing into an edit notifies its change at once), and returns when it is done.
+ *
+ * Controls are named by their dialog item ids. An id is looked up in the dialog given, then in its
+ * pages, visible pages first, so the sheet's handle reaches the controls of the page on screen;
+ * TavlinHost_DialogPage names a page explicitly. Reads work on any existing item. Actions fail
+ * (return 0) for a missing item, an item of another kind, a disabled item, a read-only edit, an
+ * item on a hidden page, and a dialog that has closed.
+ *
+ * Without a display nobody else can answer a dialog: a dialog that hears from no automation call
+ * for the idle time-out (60 s unless set below) is closed as with its close box, i.e. cancelled.
+ */
+
+/* Linux thread id of the calling thread, as TavlinHost_FindThreadDialog takes it. */
+TAVLIN_API int64_t TavlinHost_CurrentThreadId(void);
+
+/* The dialog open for a camera handle / on a thread, waiting up to timeoutMs (negative: without
+ * limit) for one to open. Null when none does. */
+TAVLIN_API TAVLIN_HWND TavlinHost_FindCameraDialog(int32_t camera, int32_t timeoutMs);
+TAVLIN_API TAVLIN_HWND TavlinHost_FindThreadDialog(int64_t threadId, int32_t timeoutMs);
+
+/* The index-th page of a property sheet (0: the first tab's page), null when there is none. */
+TAVLIN_API TAVLIN_HWND TavlinHost_DialogPage(TAVLIN_HWND dialog, int32_t index);
+/* 1 when the dialog is shown (a page: its tab is the selected one), 0 when hidden, -1 when the
+ * handle is not an open dialog. */
+TAVLIN_API int32_t TavlinHost_DialogIsVisible(TAVLIN_HWND dialog);
+/* The dialog's resource number, or -1. */
+TAVLIN_API int32_t TavlinHost_DialogGetResourceId(TAVLIN_HWND dialog);
+
+/* Texts are UTF-8. Each text getter copies what fits into buffer (size bytes, always terminated,
+ * never cutting a character) and returns the whole text's length in bytes, or -1 when the dialog,
+ * item or entry does not exist. buffer may be null when size is 0. */
+TAVLIN_API int32_t TavlinHost_DialogGetTitle(TAVLIN_HWND dialog, char* buffer, int32_t size);
+TAVLIN_API int32_t TavlinHost_DialogGetItemText(TAVLIN_HWND dialog, int32_t id, char* buffer,
+                                                int32_t size);
+/* Entries of a drop-down list or tab labels of a tab control. */
+TAVLIN_API int32_t TavlinHost_DialogGetEntryCount(TAVLIN_HWND dialog, int32_t id);
+TAVLIN_API int32_t TavlinHost_DialogGetEntryText(TAVLIN_HWND dialog, int32_t id, int32_t index,
+                                                 char* buffer, int32_t size);
+
+/* An item's value: an edit's number, a trackbar's or up-down's position, the selected entry of a
+ * list or tab control (-1: none), 1 or 0 for a check box or radio button. Returns 1 with *value
+ * set, 0 when the item does not exist, has no value, or is an edit that holds no number. */
+TAVLIN_API int32_t TavlinHost_DialogGetItemValue(TAVLIN_HWND dialog, int32_t id, int32_t* value);
+/* 1 or 0, -1 when the item does not exist (or is not a check box or radio button). */
+TAVLIN_API int32_t TavlinHost_DialogIsItemChecked(TAVLIN_HWND dialog, int32_t id);
+TAVLIN_API int32_t TavlinHost_DialogIsItemEnabled(TAVLIN_HWND dialog, int32_t id);
+/* Range of a trackbar or up-down: 1, or 0 for other items. */
+TAVLIN_API int32_t TavlinHost_DialogGetItemRange(TAVLIN_HWND dialog, int32_t id, int32_t* minimum,
+                                                 int32_t* maximum);
+
+/* Replaces an edit's text (as typing or pasting it would). */
+TAVLIN_API int32_t TavlinHost_DialogSetItemText(TAVLIN_HWND dialog, int32_t id, const char* text);
+/* Moves a trackbar's thumb (kept inside its range) and notifies the move once. */
+TAVLIN_API int32_t TavlinHost_DialogMoveTrackbar(TAVLIN_HWND dialog, int32_t id, int32_t position);
+/* Clicks a push button, toggles a check box, or selects a radio button (clearing its group). */
+TAVLIN_API int32_t TavlinHost_DialogClick(TAVLIN_HWND dialog, int32_t id);
+/* Chooses an entry of a drop-down list, or a tab of a tab control. */
+TAVLIN_API int32_t TavlinHost_DialogSelectEntry(TAVLIN_HWND dialog, int32_t id, int32_t index);
+/* Presses an up-down's arrow steps times (negative: down); its buddy edit shows the result. */
+TAVLIN_API int32_t TavlinHost_DialogSpin(TAVLIN_HWND dialog, int32_t id, int32_t steps);
+/* The close box of the dialog (or of the sheet a page belongs to): the dialog is cancelled. */
+TAVLIN_API int32_t TavlinHost_DialogClose(TAVLIN_HWND dialog);
+
+/* Sets the idle time-out in milliseconds (negative: dialogs wait without limit) of dialogs that no
+ * display presents; it applies at once, also to open dialogs. Returns the previous value. */
+TAVLIN_API int32_t TavlinHost_SetDialogIdleTimeout(int32_t milliseconds);
+
 #ifdef __cplusplus
 }
 #endif
