@@ -40,16 +40,19 @@ struct Weighted {
 };
 
 template <int kParity, typename Sample>
-TAVLIN_AVX2 inline Weighted Horizontal(const Sample* row) {
+TAVLIN_AVX2 inline Weighted Horizontal(const Sample* row, __m256i* seen) {
     if constexpr (kParity == 0) {
         const __m256i before = Split(row - 2).even;
         const __m256i here = Split(row).even;
         const __m256i after = Split(row + 2).even;
+        if (seen != nullptr)
+            *seen = _mm256_or_si256(*seen, _mm256_or_si256(_mm256_or_si256(before, here), after));
         const __m256i three = _mm256_add_epi16(_mm256_add_epi16(here, here), here);
         return {_mm256_add_epi16(three, before), _mm256_add_epi16(three, after)};
     } else {
         const __m256i before = Split(row - 2).odd;
         const __m256i here = Split(row).odd;
+        if (seen != nullptr) *seen = _mm256_or_si256(*seen, _mm256_or_si256(before, here));
         const __m256i both = _mm256_add_epi16(before, here);
         return {_mm256_add_epi16(both, _mm256_add_epi16(before, before)),
                 _mm256_add_epi16(both, _mm256_add_epi16(here, here))};
@@ -77,12 +80,12 @@ struct Planes {
 // All three planes of the 32 pixels starting at x (even).
 template <int kRedParity, int kSumShift, typename Sample>
 TAVLIN_AVX2 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int32_t x,
-                                     __m256i gainR, __m256i gainB, __m256i maximum) {
+                                     __m256i gainR, __m256i gainB, __m256i maximum, __m256i* seen) {
     constexpr int kBlueParity = 1 - kRedParity;
-    const Weighted rn = Horizontal<kRedParity>(rows.redNear + x);
-    const Weighted rf = Horizontal<kRedParity>(rows.redFar + x);
-    const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x);
-    const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x);
+    const Weighted rn = Horizontal<kRedParity>(rows.redNear + x, seen);
+    const Weighted rf = Horizontal<kRedParity>(rows.redFar + x, seen);
+    const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x, seen);
+    const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x, seen);
     Planes planes;
     planes.red = {Scale<kSumShift>(Vertical(rn.even, rf.even), gainR, maximum),
                   Scale<kSumShift>(Vertical(rn.odd, rf.odd), gainR, maximum)};
@@ -93,8 +96,13 @@ TAVLIN_AVX2 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int
     const Sample* evenGreenRow = kRedParity == 0 ? rows.blueNear : rows.redNear;
     const Sample* oddGreenRow = kRedParity == 0 ? rows.redNear : rows.blueNear;
     const __m256i shared = Split(evenGreenRow + x).even;
-    planes.green = {_mm256_srli_epi16(_mm256_add_epi16(shared, Split(oddGreenRow + x - 2).odd), 1),
-                    _mm256_srli_epi16(_mm256_add_epi16(shared, Split(oddGreenRow + x).odd), 1)};
+    const __m256i oddBefore = Split(oddGreenRow + x - 2).odd;
+    const __m256i oddHere = Split(oddGreenRow + x).odd;
+    if (seen != nullptr)
+        *seen =
+            _mm256_or_si256(*seen, _mm256_or_si256(shared, _mm256_or_si256(oddBefore, oddHere)));
+    planes.green = {_mm256_srli_epi16(_mm256_add_epi16(shared, oddBefore), 1),
+                    _mm256_srli_epi16(_mm256_add_epi16(shared, oddHere), 1)};
     return planes;
 }
 
@@ -130,7 +138,7 @@ TAVLIN_AVX2 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint8_
     const __m256i gainB = _mm256_set1_epi16(static_cast<int16_t>(rows.gainB << 1));
     const __m256i maximum = _mm256_set1_epi16(255);
     for (; x + 33 <= x1; x += 32) {
-        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum);
+        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum, nullptr);
         uint8_t* out = dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel;
         if (dstBytesPerPixel == 3) {
             x86::StoreInterleaved3<1>(out, JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
@@ -142,13 +150,8 @@ TAVLIN_AVX2 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint8_
 }
 
 // Samples above 10 bits would overflow the 16-bit sums; such stretches are left to plain code.
-TAVLIN_AVX2 inline bool WithinTenBits(const uint16_t* const* rows, int32_t x) {
-    __m256i any = _mm256_setzero_si256();
-    for (int r = 0; r < 4; ++r) {
-        any = _mm256_or_si256(any, _mm256_or_si256(Load(rows[r] + x - 2), Load(rows[r] + x + 14)));
-        any = _mm256_or_si256(any, Load(rows[r] + x + 18));
-    }
-    return _mm256_testz_si256(any, _mm256_set1_epi16(static_cast<int16_t>(0xFC00)));
+TAVLIN_AVX2 inline bool WithinTenBits(__m256i seen) {
+    return _mm256_testz_si256(seen, _mm256_set1_epi16(static_cast<int16_t>(0xFC00)));
 }
 
 // 16 pixels of B, G, R words into 8-byte pixels whose fourth word keeps its value.
@@ -177,10 +180,10 @@ TAVLIN_AVX2 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, uint
     const __m256i gainR = _mm256_set1_epi16(static_cast<int16_t>(rows.gainR << 3));
     const __m256i gainB = _mm256_set1_epi16(static_cast<int16_t>(rows.gainB << 3));
     const __m256i maximum = _mm256_set1_epi16(1023);
-    const uint16_t* const sources[4] = {rows.redNear, rows.redFar, rows.blueNear, rows.blueFar};
     for (; x + 33 <= x1; x += 32) {
-        if (!WithinTenBits(sources, x)) break;
-        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum);
+        __m256i seen = _mm256_setzero_si256();
+        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum, &seen);
+        if (!WithinTenBits(seen)) break;
         // Back to pixel order: the low unpack holds pixels 0-15, the high one 16-31.
         const __m256i planes[2][3] = {{_mm256_unpacklo_epi16(p.blue.even, p.blue.odd),
                                        _mm256_unpacklo_epi16(p.green.even, p.green.odd),

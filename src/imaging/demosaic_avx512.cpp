@@ -47,16 +47,19 @@ struct Weighted {
 
 // 3 x near tap + far tap of one colour at column parity P, for both pixels of each pair.
 template <int kParity, typename Sample>
-TAVLIN_AVX512 inline Weighted Horizontal(const Sample* row) {
+TAVLIN_AVX512 inline Weighted Horizontal(const Sample* row, __m512i* seen) {
     if constexpr (kParity == 0) {
         const __m512i before = Split(row - 2).even;
         const __m512i here = Split(row).even;
         const __m512i after = Split(row + 2).even;
+        if (seen != nullptr)
+            *seen = _mm512_or_si512(*seen, _mm512_or_si512(_mm512_or_si512(before, here), after));
         const __m512i three = _mm512_add_epi16(_mm512_add_epi16(here, here), here);
         return {_mm512_add_epi16(three, before), _mm512_add_epi16(three, after)};
     } else {
         const __m512i before = Split(row - 2).odd;
         const __m512i here = Split(row).odd;
+        if (seen != nullptr) *seen = _mm512_or_si512(*seen, _mm512_or_si512(before, here));
         const __m512i both = _mm512_add_epi16(before, here);
         return {_mm512_add_epi16(both, _mm512_add_epi16(before, before)),
                 _mm512_add_epi16(both, _mm512_add_epi16(here, here))};
@@ -81,12 +84,13 @@ struct Planes {
 
 template <int kRedParity, int kSumShift, typename Sample>
 TAVLIN_AVX512 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int32_t x,
-                                       __m512i gainR, __m512i gainB, __m512i maximum) {
+                                       __m512i gainR, __m512i gainB, __m512i maximum,
+                                       __m512i* seen) {
     constexpr int kBlueParity = 1 - kRedParity;
-    const Weighted rn = Horizontal<kRedParity>(rows.redNear + x);
-    const Weighted rf = Horizontal<kRedParity>(rows.redFar + x);
-    const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x);
-    const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x);
+    const Weighted rn = Horizontal<kRedParity>(rows.redNear + x, seen);
+    const Weighted rf = Horizontal<kRedParity>(rows.redFar + x, seen);
+    const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x, seen);
+    const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x, seen);
     Planes planes;
     planes.red = {Scale<kSumShift>(Vertical(rn.even, rf.even), gainR, maximum),
                   Scale<kSumShift>(Vertical(rn.odd, rf.odd), gainR, maximum)};
@@ -95,8 +99,13 @@ TAVLIN_AVX512 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, i
     const Sample* evenGreenRow = kRedParity == 0 ? rows.blueNear : rows.redNear;
     const Sample* oddGreenRow = kRedParity == 0 ? rows.redNear : rows.blueNear;
     const __m512i shared = Split(evenGreenRow + x).even;
-    planes.green = {_mm512_srli_epi16(_mm512_add_epi16(shared, Split(oddGreenRow + x - 2).odd), 1),
-                    _mm512_srli_epi16(_mm512_add_epi16(shared, Split(oddGreenRow + x).odd), 1)};
+    const __m512i oddBefore = Split(oddGreenRow + x - 2).odd;
+    const __m512i oddHere = Split(oddGreenRow + x).odd;
+    if (seen != nullptr)
+        *seen =
+            _mm512_or_si512(*seen, _mm512_or_si512(shared, _mm512_or_si512(oddBefore, oddHere)));
+    planes.green = {_mm512_srli_epi16(_mm512_add_epi16(shared, oddBefore), 1),
+                    _mm512_srli_epi16(_mm512_add_epi16(shared, oddHere), 1)};
     return planes;
 }
 
@@ -192,7 +201,7 @@ TAVLIN_AVX512 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint
     const int chunks = dstBytesPerPixel;  // 64 pixels take 3 or 4 registers
     const Interleave table = chunks == 3 ? LoadInterleave<3, 64, 6>() : LoadInterleave<4, 64, 6>();
     for (; x + 65 <= x1; x += 64) {
-        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum);
+        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum, nullptr);
         StoreBytePixels(dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel, table, chunks,
                         JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
     }
@@ -200,13 +209,8 @@ TAVLIN_AVX512 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint
 }
 
 // Samples above 10 bits would overflow the 16-bit sums; such stretches are left to plain code.
-TAVLIN_AVX512 inline bool WithinTenBits(const uint16_t* const* rows, int32_t x) {
-    __m512i any = _mm512_setzero_si512();
-    for (int r = 0; r < 4; ++r) {
-        any = _mm512_ternarylogic_epi64(any, Load(rows[r] + x - 2), Load(rows[r] + x + 30), 0xFE);
-        any = _mm512_or_si512(any, Load(rows[r] + x + 34));
-    }
-    return _mm512_test_epi16_mask(any, _mm512_set1_epi16(static_cast<int16_t>(0xFC00))) == 0;
+TAVLIN_AVX512 inline bool WithinTenBits(__m512i seen) {
+    return _mm512_test_epi16_mask(seen, _mm512_set1_epi16(static_cast<int16_t>(0xFC00))) == 0;
 }
 
 template <int kRedParity>
@@ -218,10 +222,10 @@ TAVLIN_AVX512 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, ui
     const int channels = dstBytesPerPixel / 2;
     const Interleave table =
         channels == 3 ? LoadInterleave<3, 32, 5>() : LoadInterleave<4, 32, 5>();
-    const uint16_t* const sources[4] = {rows.redNear, rows.redFar, rows.blueNear, rows.blueFar};
     for (; x + 65 <= x1; x += 64) {
-        if (!WithinTenBits(sources, x)) break;
-        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum);
+        __m512i seen = _mm512_setzero_si512();
+        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum, &seen);
+        if (!WithinTenBits(seen)) break;
         const __m512i low[3] = {_mm512_unpacklo_epi16(p.blue.even, p.blue.odd),
                                 _mm512_unpacklo_epi16(p.green.even, p.green.odd),
                                 _mm512_unpacklo_epi16(p.red.even, p.red.odd)};
