@@ -23,12 +23,13 @@ uint32_t FirstWord(const void* in, uint32_t length) {
     return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
 }
 
-// The output buffer is driver input for command packets sent on pipe 0 (input-direct); for
-// every other request the driver only writes it, so its old content stays here.
+// On pipe 0 the output buffer is driver input: the command packet, whichever of the two pipe
+// codes carries it (the transfer thread sends its frame requests with the output-direct one).
+// For every other request the driver only writes the buffer, so its old content stays here.
 uint32_t DirectBytes(uint32_t code, const void* in, uint32_t inLength, const void* out,
                      uint32_t outLength) {
-    if (code != protocol::kCodePipeInput || out == nullptr) return 0;
-    if (FirstWord(in, inLength) != protocol::kPipeCommand) return 0;
+    if (code != protocol::kCodePipeInput && code != protocol::kCodePipeOutput) return 0;
+    if (out == nullptr || FirstWord(in, inLength) != protocol::kPipeCommand) return 0;
     return std::min(outLength, wire::kMaxDirect);
 }
 

@@ -123,7 +123,9 @@ struct Handle {
         return uint16_t(block[0] << 8 | block[1]);
     }
     bool ReadFrame(std::vector<uint8_t>& frame, uint32_t* got) {
-        Command({proto::kCmdFrameRequest});
+        // As the transfer thread does: the frame request goes out with the output-direct code.
+        std::array<uint8_t, 64> request{proto::kCmdFrameRequest};
+        if (!Pipe(proto::kCodePipeOutput, 0, request.data(), 64, got)) return false;
         return Pipe(proto::kCodePipeInput, 2, frame.data(), uint32_t(frame.size()), got);
     }
 };
