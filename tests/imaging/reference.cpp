@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace tavlin::imaging::ref {
 namespace {
@@ -126,7 +127,8 @@ void GrayGainOffset(TestImage& image, int32_t phase, const int32_t gains[4],
 
 namespace {
 
-int32_t HuePixel(int32_t b, int32_t g, int32_t r, int32_t hue, int32_t saturation) {
+// Sector step and fine step of a hue rotation.
+std::pair<int32_t, int32_t> HueSteps(int32_t hue) {
     const int32_t h16 = (hue * 65536 / 360) & 0xFFFF;
     const int32_t x = (h16 * 6) >> 8;
     int32_t fine = x % 512;
@@ -135,9 +137,11 @@ int32_t HuePixel(int32_t b, int32_t g, int32_t r, int32_t hue, int32_t saturatio
     int32_t a = fine + 510 * coarse;
     if (a < 0) a += 1530;
     if (a > 1529) a -= 1530;
-    const int32_t sectorStep = a / 255;
-    const int32_t fineStep = a % 255;
+    return {a / 255, a % 255};
+}
 
+int32_t HuePixel(int32_t b, int32_t g, int32_t r, int32_t hue, int32_t saturation) {
+    const auto [sectorStep, fineStep] = HueSteps(hue);
     const int32_t mx = std::max({r, g, b});
     const int32_t mn = std::min({r, g, b});
     const int32_t d = mx - mn;
