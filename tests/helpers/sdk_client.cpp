@@ -1,7 +1,9 @@
 // Test helper: one SDK application driven line by line from stdin, for tests that need several
 // processes on one camera. Every command prints one line: "ok[ value]" or "fail[ errors]", where
 // errors are the recorded codes newest first.
-//   open | small | callback | start | stop | frames N | write REG VALUE | read REG | exit
+//   open | small | callback | trigger | start | stop | frames N [MS] | stopped | write REG VALUE
+//   | read REG | exit
+// "stopped" waits for the stream-failure message and prints its code.
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -29,13 +31,22 @@ struct Client {
     }
 
     // Frame messages with a record (a zero record reports a stream failure).
-    int CountFrames(int wanted) {
+    int CountFrames(int wanted, int timeoutMs) {
         int got = 0;
         TavlinMessage m;
-        while (got < wanted && TavlinHost_GetMessage(frames, &m, 10000) == 1) {
+        while (got < wanted && TavlinHost_GetMessage(frames, &m, timeoutMs) == 1) {
             if (m.message == TAVLIN_MSG_FRAME && m.wParam != 0) ++got;
         }
         return got;
+    }
+
+    // Skips frame messages until one reports that the stream ended; its code, or -1.
+    int WaitStreamEnd() {
+        TavlinMessage m;
+        while (TavlinHost_GetMessage(frames, &m, 10000) == 1) {
+            if (m.message == TAVLIN_MSG_FRAME && m.wParam == 0) return static_cast<int>(m.lParam);
+        }
+        return -1;
     }
 
     std::string Run(const std::string& command, std::istringstream& args) {
@@ -52,11 +63,20 @@ struct Client {
             return Result(Tavlin_CallBackPreview(camera, frames, image.data(),
                                                  static_cast<int32_t>(image.size()), 1) == 1);
         }
+        if (command == "trigger") {
+            return Result(Tavlin_Trigger(camera, frames, image.data(),
+                                         static_cast<int32_t>(image.size()), 1) == 1);
+        }
+        if (command == "stopped") {
+            const int code = WaitStreamEnd();
+            return code >= 0 ? Result(true, std::to_string(code)) : "fail";
+        }
         if (command == "start") return Result(Tavlin_StartPreview(camera) == 1);
         if (command == "stop") return Result(Tavlin_StopPreview(camera) == 1);
         int a = 0, b = 0;
         if (command == "frames" && args >> a) {
-            const int got = CountFrames(a);
+            if (!(args >> b)) b = 10000;
+            const int got = CountFrames(a, b);
             return got == a ? Result(true) : "fail " + std::to_string(got);
         }
         if (command == "write" && args >> a >> b)

@@ -147,13 +147,14 @@ int Serve(const Options& options) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Cameras first, so their sockets exist once the daemon says it serves.
+    if (!AttachCameras(options)) return 1;
     tavlin::vcamd::VcamDaemon daemon;
     std::string error;
     if (!daemon.Start(error)) {
         std::fprintf(stderr, "tavlin-vcamd: %s\n", error.c_str());
         return 1;
     }
-    if (!AttachCameras(options)) return 1;
     std::printf("tavlin-vcamd: serving %zu camera(s) in %s\n", options.cameras.size(),
                 daemon.Folder().c_str());
     std::fflush(stdout);

@@ -113,7 +113,6 @@ void VcamDaemon::SyncListeners() {
 }
 
 void VcamDaemon::Run() {
-    SyncListeners();
     while (!stopping_) {
         PollOnce();
         ReapConnections();

@@ -23,7 +23,8 @@ class VcamDaemon {
     VcamDaemon& operator=(const VcamDaemon&) = delete;
 
     // Takes the socket folder for this process: creates it if needed, refuses when another
-    // daemon holds it, removes sockets a dead daemon left behind, listens on the control socket.
+    // daemon holds it, removes sockets a dead daemon left behind, listens on the control socket
+    // and on the socket of every camera attached so far.
     // SIGTERM, SIGINT and SIGHUP must already be blocked in the calling thread. On failure
     // `error` says why.
     bool Start(std::string& error);
