@@ -1,0 +1,41 @@
+# Installation beyond the library and headers (installed with their targets in src/): the
+# pkg-config file, the CMake package, documentation, and a run path for the installed tools.
+# Both package files locate the prefix from where they are installed, so
+# `cmake --install <build> --prefix <anywhere>` gives a working tree.
+include(CMakePackageConfigHelpers)
+
+set(TAVLIN_LIBRARY_FILE
+    ${CMAKE_SHARED_LIBRARY_PREFIX}TavlinSdk_410QZ_VKE${CMAKE_SHARED_LIBRARY_SUFFIX})
+set(TAVLIN_SONAME_FILE ${TAVLIN_LIBRARY_FILE}.${PROJECT_VERSION_MAJOR})
+set(TAVLIN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/TavlinSdk)
+set(TAVLIN_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# Paths from each package file's folder back to the prefix ("../.." or "../../.." with a
+# multiarch library folder).
+file(RELATIVE_PATH TAVLIN_PC_TO_PREFIX /prefix/${TAVLIN_PKGCONFIG_DIR} /prefix)
+file(RELATIVE_PATH TAVLIN_CONFIG_TO_PREFIX /prefix/${TAVLIN_CMAKE_DIR} /prefix)
+string(REGEX REPLACE "/$" "" TAVLIN_PC_TO_PREFIX "${TAVLIN_PC_TO_PREFIX}")
+string(REGEX REPLACE "/$" "" TAVLIN_CONFIG_TO_PREFIX "${TAVLIN_CONFIG_TO_PREFIX}")
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tavlin-sdk.pc.in
+               ${PROJECT_BINARY_DIR}/package/tavlin-sdk.pc @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/TavlinSdkConfig.cmake.in
+               ${PROJECT_BINARY_DIR}/package/TavlinSdkConfig.cmake @ONLY)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/TavlinSdkConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+
+install(FILES ${PROJECT_BINARY_DIR}/package/tavlin-sdk.pc DESTINATION ${TAVLIN_PKGCONFIG_DIR})
+install(FILES ${PROJECT_BINARY_DIR}/package/TavlinSdkConfig.cmake
+              ${PROJECT_BINARY_DIR}/package/TavlinSdkConfigVersion.cmake
+        DESTINATION ${TAVLIN_CMAKE_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# Installed tools find the installed library wherever the prefix is.
+file(RELATIVE_PATH tavlin_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
+if(TARGET tavlin-demo)
+    set_target_properties(tavlin-demo PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
+endif()
