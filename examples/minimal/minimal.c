@@ -27,7 +27,8 @@ int main(void) {
                kWidth, kHeight, sum / ((unsigned long)kWidth * kHeight * kBytesPerPixel));
         status = 0;
     } else {
-        fprintf(stderr, "snapshot failed, error %d\n", camera ? (int)Tavlin_GetLastError(camera) : 0);
+        fprintf(stderr, "snapshot failed, error %d\n",
+                camera ? (int)Tavlin_GetLastError(camera) : 0);
     }
     free(image);
     if (camera != 0) Tavlin_Release(camera);

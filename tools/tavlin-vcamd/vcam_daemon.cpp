@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "tavlin/tavlin_vcam.h"
 #include "vcam/camera_registry.h"
@@ -159,15 +160,19 @@ void VcamDaemon::AcceptDevice(int index) {
     connection->fd = std::move(fd);
     DeviceConnection* c = connection.get();
     const bool room = devices_.size() < kMaxDeviceConnections;
-    connection->thread = std::thread([c, index, room] {
-        // Opened on the connection's thread: a refused open is answered by the hello.
-        auto file = room ? vcam::OpenAttachedDeviceFile(DevicePathOf(index)) : nullptr;
-        vcam::SocketStream stream(c->fd.Get());
-        vcam::ServeDeviceConnection(stream, file.get());
-        file.reset();
-        ::shutdown(c->fd.Get(), SHUT_RDWR);
-        c->finished = true;
-    });
+    try {
+        connection->thread = std::thread([c, index, room] {
+            // Opened on the connection's thread: a refused open is answered by the hello.
+            auto file = room ? vcam::OpenAttachedDeviceFile(DevicePathOf(index)) : nullptr;
+            vcam::SocketStream stream(c->fd.Get());
+            vcam::ServeDeviceConnection(stream, file.get());
+            file.reset();
+            ::shutdown(c->fd.Get(), SHUT_RDWR);
+            c->finished = true;
+        });
+    } catch (const std::system_error&) {
+        return;  // no thread to serve it: the client sees the connection close before the hello
+    }
     devices_.push_back(std::move(connection));
 }
 
