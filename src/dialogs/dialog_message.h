@@ -14,7 +14,6 @@ enum class MessageId {
     HScroll,     // controlId: a trackbar was moved; code says how
     DrawItem,    // controlId + draw: an owner-drawn item must be painted
     Close,       // the close box; unhandled it becomes a Cancel command
-    App,         // code + value: a dialog's own message, posted from another thread
 };
 
 // Command ids of the standard buttons and the results EndDialog hands back.
