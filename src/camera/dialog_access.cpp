@@ -96,6 +96,8 @@ settings::AnalogSettings CTavlin::AnalogSettingsCopy() const {
 }
 
 void CTavlin::RestoreAnalogSettings(const settings::AnalogSettings& saved) {
+    // Between frames: an automatic correction of a frame in flight must not land after this.
+    platform::ScopedLock frame(frameLock_);
     if (device_) {
         std::lock_guard<std::recursive_mutex> device(deviceLock_);
         device_->SetGlobalGain(saved.globalGain);
@@ -166,6 +168,8 @@ settings::FilterSettings CTavlin::FilterSettingsCopy() const {
 }
 
 void CTavlin::RestoreFilterSettings(const settings::FilterSettings& saved) {
+    // Between frames: a measurement of a frame in flight must not land after this.
+    platform::ScopedLock frame(frameLock_);
     std::lock_guard<std::mutex> guard(settingsLock_);
     filter_ = saved;
 }
