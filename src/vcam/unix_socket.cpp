@@ -80,7 +80,10 @@ namespace {
 bool FillAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof(address));
     address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
+    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     return true;
 }

@@ -47,6 +47,25 @@ TEST_F(VcamDaemonTest, RefusesBadCommandLines) {
     }
 }
 
+TEST_F(VcamDaemonTest, RefusesASocketFolderItCannotUseSafely) {
+    fs::create_directories(SocketFolder());
+    fs::permissions(SocketFolder(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    ChildProcess open;
+    ASSERT_TRUE(open.Start(kDaemonProgram, {}));
+    EXPECT_EQ(open.Wait(), 1);
+    EXPECT_FALSE(fs::exists(SocketFolder() / "control.sock"));
+
+    // Socket addresses hold 108 bytes: a deeper folder cannot serve, and says so.
+    const fs::path deep = root_ / std::string(100, 'd');
+    fs::create_directories(deep);
+    setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+    ChildProcess tooDeep;
+    ASSERT_TRUE(tooDeep.Start(kDaemonProgram, {}));
+    EXPECT_EQ(tooDeep.Wait(), 1);
+}
+
 TEST_F(VcamDaemonTest, ASecondDaemonOnTheSameFolderIsRefused) {
     ASSERT_TRUE(StartDaemon());
     ChildProcess second;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -54,7 +55,10 @@ bool VcamDaemon::Start(std::string& error) {
         error = std::string("cannot watch signals: ") + std::strerror(errno);
         return false;
     }
-    SyncListeners();
+    if (!SyncListeners()) {
+        error = "cannot serve every camera";
+        return false;
+    }
     return true;
 }
 
@@ -99,18 +103,26 @@ void VcamDaemon::RemoveStaleSockets() {
 
 // Camera sockets exist exactly for the attached cameras, so opens of a detached name fail at
 // once instead of waiting on a socket nobody serves.
-void VcamDaemon::SyncListeners() {
+bool VcamDaemon::SyncListeners() {
+    bool allServed = true;
     for (int i = 0; i < vcam::protocol::kDeviceCount; ++i) {
         const bool attached = TavlinVcam_IsAttached(i) == 1;
         const std::string path = vcam::DeviceSocketPath(vcam::DeviceNameOf(i));
         if (attached && !listeners_[i].Valid()) {
             ::unlink(path.c_str());
-            if (auto fd = vcam::ListenUnixSocket(path)) listeners_[i] = std::move(*fd);
+            if (auto fd = vcam::ListenUnixSocket(path)) {
+                listeners_[i] = std::move(*fd);
+            } else {
+                std::fprintf(stderr, "tavlin-vcamd: cannot listen on %s: %s\n", path.c_str(),
+                             std::strerror(errno));
+                allServed = false;
+            }
         } else if (!attached && listeners_[i].Valid()) {
             ::unlink(path.c_str());
             listeners_[i].Reset();
         }
     }
+    return allServed;
 }
 
 void VcamDaemon::Run() {

@@ -42,7 +42,7 @@ class VcamDaemon {
 
     bool TakeFolder(std::string& error);
     void RemoveStaleSockets();
-    void SyncListeners();
+    bool SyncListeners();  // false when a camera socket could not be made
     void PollOnce();
     void AcceptDevice(int index);
     void AcceptControl();
