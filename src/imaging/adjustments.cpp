@@ -257,10 +257,23 @@ int AdjustBrightness(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, 
     if (!pass) return 0;
     const float factor = BrightnessFactor(block->value);
     if (!pass->layout.wide) {
-        // Every 8-bit value has one result, so the product is looked up, not recomputed.
+        // Every 8-bit value has one result: rows multiply where that is faster than a lookup,
+        // the table does the rest.
         std::array<uint8_t, 256> table;
         BuildBrightnessTable8(factor, table.data());
-        ApplyTable8(*pass, table.data());
+        const auto scale8 = ActiveKernelPaths().brightness8;
+        if (scale8 == nullptr) {
+            ApplyTable8(*pass, table.data());
+            return 1;
+        }
+        const size_t count = pass->SamplesPerRow();
+        const bool skipFourth = pass->layout.skipFourth;
+        for (int32_t y = 0; y < pass->height; ++y) {
+            uint8_t* dst = pass->DstRow(y);
+            const uint8_t* in = pass->SrcRow(y);
+            const size_t done = scale8(dst, in, count, skipFourth, factor);
+            plain::Lut8(dst + done, in + done, count - done, skipFourth, table.data());
+        }
         return 1;
     }
     const int32_t maxValue = (1 << SignificantBits(*block)) - 1;

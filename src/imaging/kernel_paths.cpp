@@ -10,9 +10,17 @@ namespace tavlin::imaging {
 namespace {
 
 const KernelPaths kPortablePaths = {
-    SimdLevel::Portable,   plain::Demosaic8,       plain::Demosaic16, plain::Lut8,
-    plain::Lut16,          plain::Brightness16,    plain::Sharpen8,   plain::Sharpen16,
-    plain::HueSaturation8, plain::HueSaturation16,
+    .level = SimdLevel::Portable,
+    .demosaic8 = plain::Demosaic8,
+    .demosaic16 = plain::Demosaic16,
+    .lut8 = plain::Lut8,
+    .lut16 = plain::Lut16,
+    .brightness8 = nullptr,
+    .brightness16 = plain::Brightness16,
+    .sharpen8 = plain::Sharpen8,
+    .sharpen16 = plain::Sharpen16,
+    .hueSaturation8 = plain::HueSaturation8,
+    .hueSaturation16 = plain::HueSaturation16,
 };
 
 bool CpuHas(SimdLevel level) {

@@ -56,7 +56,10 @@ struct KernelPaths {
     size_t (*lut16)(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
                     const uint16_t* table, uint32_t tableSize) = nullptr;
 
-    // trunc(sample * factor) in single precision, limited to 0..maxValue.
+    // trunc(sample * factor) in single precision, limited to 0..maxValue. Null for 8-bit
+    // samples means the stage looks them up in a table of the 256 results instead.
+    size_t (*brightness8)(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                          float factor) = nullptr;
     size_t (*brightness16)(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
                            float factor, int32_t maxValue) = nullptr;
 
