@@ -42,7 +42,8 @@ struct BoxRows {
 struct KernelPaths {
     SimdLevel level = SimdLevel::Portable;
 
-    // Writes destination columns [x0, x1) of one interior row (x0 >= 2, x1 <= width - 2).
+    // Writes destination columns [x0, x1) of one row; the taps reach columns x0 - 2 .. x1, so
+    // x0 >= 2 and x1 <= width - 1.
     int32_t (*demosaic8)(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
                          int32_t dstBytesPerPixel, int32_t x0, int32_t x1) = nullptr;
     int32_t (*demosaic16)(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
