@@ -1,13 +1,23 @@
 #include "output/sample_rows.h"
 
+#include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tavlin::output {
+
+static_assert(std::endian::native == std::endian::little,
+              "pixel words are little-endian in memory and read as native words");
 
 namespace {
 
 inline uint16_t Word(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
 }
 
 inline uint8_t Reduce(const uint8_t* p, SampleScale scale) {
@@ -16,6 +26,78 @@ inline uint8_t Reduce(const uint8_t* p, SampleScale scale) {
 
 inline uint16_t Scale(const uint8_t* p, SampleScale scale) {
     return static_cast<uint16_t>(Word(p) << scale.up);
+}
+
+// Packed 3-byte output written 4 bytes at a time: each store's fourth byte is overwritten by the
+// next pixel, and the last pixel of a row is stored with exactly 3 bytes.
+template <class PixelValue>
+inline void StoreTriples(uint8_t* dst, int32_t width, PixelValue value) {
+    if (width <= 0) return;
+    for (int32_t x = 0; x + 1 < width; ++x, dst += 3) {
+        const uint32_t v = value(x);
+        std::memcpy(dst, &v, 4);
+    }
+    const uint32_t last = value(width - 1);
+    std::memcpy(dst, &last, 3);
+}
+
+#if defined(__SSE2__)
+inline __m128i Load(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Eight words to 8 bits each (in the low bytes of the words).
+inline __m128i ReduceEight(const uint8_t* p, __m128i shift) {
+    return _mm_and_si128(_mm_srl_epi16(Load(p), shift), _mm_set1_epi16(0xFF));
+}
+#endif
+
+// Words to bytes, 16 at a time where the processor allows; returns how many were done.
+int32_t ReduceWordsWide(const uint8_t* src, uint8_t* dst, int32_t count, SampleScale scale) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i shift = _mm_cvtsi32_si128(scale.down);
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes =
+            _mm_packus_epi16(ReduceEight(src + 2 * i, shift), ReduceEight(src + 2 * i + 16, shift));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), bytes);
+    }
+#endif
+    return i;
+}
+
+// Words scaled to 16 bits, 8 at a time; returns how many were done.
+int32_t ScaleWordsWide(const uint8_t* src, uint8_t* dst, int32_t count, SampleScale scale,
+                       bool bigEndian) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i shift = _mm_cvtsi32_si128(scale.up);
+    for (; i + 8 <= count; i += 8) {
+        __m128i v = _mm_sll_epi16(Load(src + 2 * i), shift);
+        if (bigEndian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), v);
+    }
+#endif
+    return i;
+}
+
+// 8-byte pixels (B, G, R, X words) to packed 8-bit B, G, R, 4 pixels at a time while at least
+// one more pixel follows (each 4-byte store spills one byte the next store overwrites).
+int32_t ReduceQuadPixelsWide(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i shift = _mm_cvtsi32_si128(scale.down);
+    for (; x + 4 < width; x += 4) {
+        __m128i bgrx =
+            _mm_packus_epi16(ReduceEight(src + 8 * x, shift), ReduceEight(src + 8 * x + 16, shift));
+        for (int k = 0; k < 4; ++k) {
+            const auto v = static_cast<uint32_t>(_mm_cvtsi128_si32(bgrx));
+            std::memcpy(dst + 3 * (x + k), &v, 4);
+            bgrx = _mm_srli_si128(bgrx, 4);
+        }
+    }
+#endif
+    return x;
 }
 
 }  // namespace
@@ -28,7 +110,9 @@ bool SampleScale::FromSignificantBits(int significantBits, SampleScale* scale) {
 }
 
 void ReduceGrayRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale) {
-    for (int32_t x = 0; x < width; ++x) dst[x] = Reduce(src + 2 * x, scale);
+    for (int32_t x = ReduceWordsWide(src, dst, width, scale); x < width; ++x) {
+        dst[x] = Reduce(src + 2 * x, scale);
+    }
 }
 
 void CopyBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int32_t width) {
@@ -36,52 +120,88 @@ void CopyBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int
         std::memcpy(dst, src, static_cast<size_t>(width) * 3);
         return;
     }
-    for (int32_t x = 0; x < width; ++x, src += srcBytesPerPixel, dst += 3) {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-    }
+    StoreTriples(dst, width, [src, srcBytesPerPixel](int32_t x) {
+        uint32_t v;
+        std::memcpy(&v, src + static_cast<size_t>(x) * srcBytesPerPixel, 4);
+        return v;
+    });
 }
 
 void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int32_t width,
                   SampleScale scale) {
-    for (int32_t x = 0; x < width; ++x, src += srcBytesPerPixel, dst += 3) {
-        dst[0] = Reduce(src, scale);
-        dst[1] = Reduce(src + 2, scale);
-        dst[2] = Reduce(src + 4, scale);
+    if (srcBytesPerPixel == 6) {  // B, G, R words in, B, G, R bytes out: one word per byte
+        ReduceGrayRow(src, dst, width * 3, scale);
+        return;
     }
+    const int32_t done = srcBytesPerPixel == 8 ? ReduceQuadPixelsWide(src, dst, width, scale) : 0;
+    src += static_cast<size_t>(done) * srcBytesPerPixel;
+    dst += static_cast<size_t>(done) * 3;
+    StoreTriples(dst, width - done, [src, srcBytesPerPixel, scale](int32_t x) {
+        const uint8_t* p = src + static_cast<size_t>(x) * srcBytesPerPixel;
+        return uint32_t{Reduce(p, scale)} | uint32_t{Reduce(p + 2, scale)} << 8 |
+               uint32_t{Reduce(p + 4, scale)} << 16;
+    });
 }
 
 void ExpandPaletteRow(const uint8_t* src, const platform::RGBQUAD* palette, uint8_t* dst,
                       int32_t width) {
-    for (int32_t x = 0; x < width; ++x, dst += 3) {
-        const platform::RGBQUAD& entry = palette[src[x]];
-        dst[0] = entry.rgbBlue;
-        dst[1] = entry.rgbGreen;
-        dst[2] = entry.rgbRed;
+    uint32_t table[256];
+    for (int i = 0; i < 256; ++i) {
+        table[i] = uint32_t{palette[i].rgbBlue} | uint32_t{palette[i].rgbGreen} << 8 |
+                   uint32_t{palette[i].rgbRed} << 16;
     }
+    StoreTriples(dst, width, [src, &table](int32_t x) { return table[src[x]]; });
 }
 
 void ReduceGrayToBgrRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale) {
-    for (int32_t x = 0; x < width; ++x, dst += 3) {
-        const uint8_t level = Reduce(src + 2 * x, scale);
-        dst[0] = dst[1] = dst[2] = level;
-    }
+    StoreTriples(dst, width,
+                 [src, scale](int32_t x) { return Reduce(src + 2 * x, scale) * 0x010101u; });
 }
 
 void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale) {
-    for (int32_t i = 0; i < samples; ++i, src += 2, dst += 2) {
-        const uint16_t v = Scale(src, scale);
-        dst[0] = static_cast<uint8_t>(v >> 8);
-        dst[1] = static_cast<uint8_t>(v);
+    for (int32_t i = ScaleWordsWide(src, dst, samples, scale, true); i < samples; ++i) {
+        const auto v = static_cast<uint16_t>(std::rotl(Scale(src + 2 * i, scale), 8));
+        std::memcpy(dst + 2 * i, &v, 2);
     }
 }
 
 void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale) {
-    for (int32_t i = 0; i < samples; ++i, src += 2, dst += 2) {
-        const uint16_t v = Scale(src, scale);
-        dst[0] = static_cast<uint8_t>(v);
-        dst[1] = static_cast<uint8_t>(v >> 8);
+    for (int32_t i = 0; i < samples; ++i) {
+        const uint16_t v = Scale(src + 2 * i, scale);
+        std::memcpy(dst + 2 * i, &v, 2);
+    }
+}
+
+void SwapToRgbRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width) {
+    if (bytesPerPixel == 4) {
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t v;
+            std::memcpy(&v, src + 4 * x, 4);
+            // B, G, R, X -> R, G, B, 0
+            v = (v & 0x0000FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+            std::memcpy(dst + 4 * x, &v, 4);
+        }
+        return;
+    }
+    StoreTriples(dst, width, [src](int32_t x) {
+        const uint8_t* p = src + 3 * x;
+        return uint32_t{p[2]} | uint32_t{p[1]} << 8 | uint32_t{p[0]} << 16;
+    });
+}
+
+void SwapToRgbWideRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width,
+                      SampleScale scale) {
+    for (int32_t x = 0; x < width; ++x, src += bytesPerPixel, dst += bytesPerPixel) {
+        const uint64_t b = Scale(src, scale);
+        const uint64_t g = Scale(src + 2, scale);
+        const uint64_t r = Scale(src + 4, scale);
+        uint64_t out = r | g << 16 | b << 32;
+        if (bytesPerPixel == 8) {
+            out |= uint64_t{0xFFFF} << 48;
+            std::memcpy(dst, &out, 8);
+        } else {
+            std::memcpy(dst, &out, 6);
+        }
     }
 }
 

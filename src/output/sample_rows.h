@@ -36,4 +36,11 @@ void ReduceGrayToBgrRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleS
 void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale);
 void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale);
 
+// B, G, R (3 bytes) or B, G, R, X (4 bytes) to R, G, B or R, G, B, 0 (TIFF order).
+void SwapToRgbRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width);
+// B, G, R words (6 bytes) or B, G, R, X (8 bytes) to scaled R, G, B words, little-endian; a
+// fourth word becomes full scale.
+void SwapToRgbWideRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width,
+                      SampleScale scale);
+
 }  // namespace tavlin::output

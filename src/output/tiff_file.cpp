@@ -2,6 +2,7 @@
 // every width decodes correctly), samples in R, G, B order, 16-bit samples scaled to full range.
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,8 @@
 namespace tavlin::output::detail {
 
 namespace {
+
+constexpr size_t kBlockBytes = 256 * 1024;
 
 // libtiff's default handlers print; the library keeps no log.
 int Quiet(TIFF*, void*, const char*, const char*, va_list) {
@@ -45,7 +48,6 @@ TiffLayout LayoutFor(uint16_t bitCount) {
 // full scale at 16 bits.
 void PackRow(const uint8_t* src, uint8_t* dst, const ImageBuffer& image, SampleScale scale) {
     const int32_t width = image.Width();
-    const uint16_t bpp = image.BytesPerPixel();
     switch (image.BitCount()) {
         case 8:
             std::memcpy(dst, src, static_cast<size_t>(width));
@@ -55,22 +57,37 @@ void PackRow(const uint8_t* src, uint8_t* dst, const ImageBuffer& image, SampleS
             return;
         case 24:
         case 32:
-            for (int32_t x = 0; x < width; ++x, src += bpp, dst += bpp) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
-                if (bpp == 4) dst[3] = 0;
-            }
+            SwapToRgbRow(src, image.BytesPerPixel(), dst, width);
             return;
         default:  // 48, 64
-            for (int32_t x = 0; x < width; ++x, src += bpp, dst += bpp) {
-                ScaleWordsLittleEndian(src + 4, dst, 1, scale);
-                ScaleWordsLittleEndian(src + 2, dst + 2, 1, scale);
-                ScaleWordsLittleEndian(src, dst + 4, 1, scale);
-                if (bpp == 8) dst[6] = dst[7] = 0xFF;
-            }
+            SwapToRgbWideRow(src, image.BytesPerPixel(), dst, width, scale);
             return;
     }
+}
+
+// Appends the packed rows to strip 0, converted a block at a time (uncompressed data is its own
+// raw encoding). Rows that need no change go out straight from the image.
+bool WriteStrip(TIFF* tiff, const ImageBuffer& image, SampleScale scale) {
+    const size_t packedRow = static_cast<size_t>(image.Width()) * image.BytesPerPixel();
+    const auto stride = static_cast<size_t>(image.Stride());
+    if (image.BitCount() == 8 && packedRow == stride) {
+        const auto bytes = static_cast<tmsize_t>(image.SizeBytes());
+        return TIFFWriteRawStrip(tiff, 0, const_cast<uint8_t*>(image.Bits()), bytes) == bytes;
+    }
+    const int32_t rowsPerBlock =
+        static_cast<int32_t>(std::max<size_t>(1, kBlockBytes / std::max<size_t>(packedRow, 1)));
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow)
+                                         uint8_t[packedRow * static_cast<size_t>(rowsPerBlock)]);
+    if (!block) return false;
+    for (int32_t first = 0; first < image.Height(); first += rowsPerBlock) {
+        const int32_t rows = std::min(rowsPerBlock, image.Height() - first);
+        for (int32_t r = 0; r < rows; ++r) {
+            PackRow(image.Bits() + (first + r) * stride, block.get() + r * packedRow, image, scale);
+        }
+        const auto bytes = static_cast<tmsize_t>(packedRow * static_cast<size_t>(rows));
+        if (TIFFWriteRawStrip(tiff, 0, block.get(), bytes) != bytes) return false;
+    }
+    return true;
 }
 
 TIFF* OpenQuiet(const std::string& fileName) {
@@ -87,15 +104,6 @@ TIFF* OpenQuiet(const std::string& fileName) {
 
 int WriteTiffFile(const std::string& fileName, const ImageBuffer& image, SampleScale scale) {
     const TiffLayout layout = LayoutFor(image.BitCount());
-    const size_t packedRow = static_cast<size_t>(image.Width()) * image.BytesPerPixel();
-    const size_t stripBytes = packedRow * static_cast<size_t>(image.Height());
-    std::unique_ptr<uint8_t[]> strip(new (std::nothrow) uint8_t[stripBytes]);
-    if (!strip) return 0;
-    for (int32_t row = 0; row < image.Height(); ++row) {
-        PackRow(image.Bits() + static_cast<size_t>(row) * image.Stride(),
-                strip.get() + row * packedRow, image, scale);
-    }
-
     TIFF* tiff = OpenQuiet(fileName);
     if (tiff == nullptr) return 0;
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
@@ -110,8 +118,7 @@ int WriteTiffFile(const std::string& fileName, const ImageBuffer& image, SampleS
         const uint16_t extra[] = {EXTRASAMPLE_UNSPECIFIED};
         TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
-    const bool written =
-        TIFFWriteEncodedStrip(tiff, 0, strip.get(), static_cast<tmsize_t>(stripBytes)) != -1;
+    const bool written = WriteStrip(tiff, image, scale);
     // The directory is written by the flush; its failure (a full disk) must not pass silently.
     const bool flushed = written && TIFFFlush(tiff) == 1;
     TIFFClose(tiff);

@@ -1,0 +1,218 @@
+// Saving a 1280 x 1024 image in every pixel format and file format, and recording a 60-frame AVI,
+// each next to what it cannot beat: the codec library alone on the same (already converted)
+// pixels, and one plain write() of the same number of bytes. Ratios read as "times the anchor".
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <jpeglib.h>
+#include <png.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "output/avi_writer.h"
+#include "output/image_file.h"
+#include "output/record_frame.h"
+#include "output/sample_rows.h"
+
+namespace {
+
+using tavlin::output::ImageBuffer;
+
+constexpr int32_t kWidth = 1280;
+constexpr int32_t kHeight = 1024;
+
+const std::string& Folder() {
+    static const std::string folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "output-bench-XXXXXX");
+        return std::string(mkdtemp(pattern.data()));
+    }();
+    return folder;
+}
+
+// Something like a camera frame: smooth shading with a little noise, so codecs do real work.
+ImageBuffer MakeImage(int32_t bitCount) {
+    ImageBuffer image;
+    image.Create(kWidth, kHeight, bitCount);
+    const bool wide = bitCount == 16 || bitCount == 48 || bitCount == 64;
+    const int samples = bitCount / (wide ? 16 : 8);
+    uint32_t noise = 12345;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        uint8_t* row = image.Bits() + static_cast<size_t>(y) * image.Stride();
+        for (int32_t x = 0; x < kWidth; ++x) {
+            for (int c = 0; c < samples; ++c) {
+                noise = noise * 1103515245 + 12345;
+                const int v = ((x + c * 100) / 6 + y / 5 + ((noise >> 16) & 7)) & 0xFF;
+                if (wide) {
+                    const int v10 = v << 2;
+                    row[(x * samples + c) * 2] = static_cast<uint8_t>(v10);
+                    row[(x * samples + c) * 2 + 1] = static_cast<uint8_t>(v10 >> 8);
+                } else {
+                    row[x * samples + c] = static_cast<uint8_t>(v);
+                }
+            }
+        }
+    }
+    return image;
+}
+
+void Save(benchmark::State& state) {
+    const auto bitCount = static_cast<int32_t>(state.range(0));
+    const auto format = static_cast<int>(state.range(1));
+    const ImageBuffer image = MakeImage(bitCount);
+    const std::string file = Folder() + "/save";
+    for (auto _ : state) {
+        if (tavlin::output::SaveImageFile(file, image, format, 10) != 1) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(image.SizeBytes()));
+}
+BENCHMARK(Save)
+    ->ArgsProduct({{8, 16, 24, 32, 48, 64}, {0, 1, 2, 5, 6}})
+    ->ArgNames({"bits", "format"})
+    ->Unit(benchmark::kMillisecond);
+
+// One open, write() and close of the given number of bytes.
+void PlainWrite(benchmark::State& state) {
+    const auto bytes = static_cast<size_t>(state.range(0));
+    std::vector<uint8_t> data(bytes, 7);
+    const std::string file = Folder() + "/plain";
+    for (auto _ : state) {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        benchmark::DoNotOptimize(::write(fd, data.data(), bytes));
+        ::close(fd);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+BENCHMARK(PlainWrite)
+    ->Arg(kWidth* kHeight)
+    ->Arg(kWidth* kHeight * 2)
+    ->Arg(kWidth* kHeight * 3)
+    ->Arg(kWidth* kHeight * 4)
+    ->Arg(kWidth* kHeight * 6)
+    ->Arg(kWidth* kHeight * 8)
+    ->ArgName("bytes")
+    ->Unit(benchmark::kMillisecond);
+
+// libjpeg alone, same settings, on packed 8-bit gray (components 1) or R, G, B (3) rows.
+void JpegAlone(benchmark::State& state) {
+    const auto components = static_cast<int>(state.range(0));
+    std::vector<uint8_t> pixels(size_t{kWidth} * kHeight * components);
+    const ImageBuffer source = MakeImage(components == 1 ? 8 : 24);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        std::copy_n(source.Bits() + size_t(y) * source.Stride(), size_t(kWidth) * components,
+                    pixels.data() + size_t(y) * kWidth * components);
+    }
+    const std::string file = Folder() + "/alone.jpg";
+    for (auto _ : state) {
+        FILE* out = std::fopen(file.c_str(), "wb");
+        jpeg_compress_struct info{};
+        jpeg_error_mgr error{};
+        info.err = jpeg_std_error(&error);
+        jpeg_create_compress(&info);
+        jpeg_stdio_dest(&info, out);
+        info.image_width = kWidth;
+        info.image_height = kHeight;
+        info.input_components = components;
+        info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, 100, TRUE);
+        jpeg_simple_progression(&info);
+        jpeg_start_compress(&info, TRUE);
+        while (info.next_scanline < info.image_height) {
+            JSAMPROW row = pixels.data() + size_t(info.next_scanline) * kWidth * components;
+            jpeg_write_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_compress(&info);
+        jpeg_destroy_compress(&info);
+        std::fclose(out);
+    }
+}
+BENCHMARK(JpegAlone)->Arg(1)->Arg(3)->ArgName("components")->Unit(benchmark::kMillisecond);
+
+// libpng alone on rows already in the file's byte order, same settings.
+void PngAlone(benchmark::State& state) {
+    const auto bitCount = static_cast<int32_t>(state.range(0));
+    const bool wide = bitCount == 16 || bitCount == 48 || bitCount == 64;
+    const int channels = bitCount / (wide ? 16 : 8);
+    const int colorType = channels == 1   ? PNG_COLOR_TYPE_GRAY
+                          : channels == 3 ? PNG_COLOR_TYPE_RGB
+                                          : PNG_COLOR_TYPE_RGB_ALPHA;
+    // The rows exactly as the writer hands them to libpng (scaled, big-endian, alpha made).
+    const ImageBuffer image = MakeImage(bitCount);
+    const size_t rowBytes = size_t{kWidth} * channels * (wide ? 2 : 1);
+    std::vector<uint8_t> rows(rowBytes * kHeight);
+    const tavlin::output::SampleScale scale;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        const uint8_t* src = image.Bits() + size_t(y) * image.Stride();
+        uint8_t* dst = rows.data() + size_t(y) * rowBytes;
+        if (wide) {
+            tavlin::output::ScaleWordsBigEndian(src, dst, kWidth * channels, scale);
+            if (channels == 4) {
+                for (int32_t x = 0; x < kWidth; ++x) dst[8 * x + 6] = dst[8 * x + 7] = 0xFF;
+            }
+        } else {
+            std::copy_n(src, rowBytes, dst);
+            if (channels == 4) {
+                for (int32_t x = 0; x < kWidth; ++x) dst[4 * x + 3] = uint8_t(255 - src[4 * x + 3]);
+            }
+        }
+    }
+    const std::string file = Folder() + "/alone.png";
+    for (auto _ : state) {
+        FILE* out = std::fopen(file.c_str(), "wb");
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_init_io(png, out);
+        png_set_IHDR(png, info, kWidth, kHeight, wide ? 16 : 8, colorType, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        png_set_bgr(png);
+        for (int32_t y = 0; y < kHeight; ++y)
+            png_write_row(png, rows.data() + size_t(y) * rowBytes);
+        png_write_end(png, info);
+        png_destroy_write_struct(&png, &info);
+        std::fclose(out);
+    }
+}
+BENCHMARK(PngAlone)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(48)->Arg(64)->ArgName("bits")->Unit(
+    benchmark::kMillisecond);
+
+// A whole 60-frame recording: open, per frame the conversion and the write, finalisation.
+void Avi60Frames(benchmark::State& state) {
+    const auto bitCount = static_cast<int32_t>(state.range(0));
+    const ImageBuffer image = MakeImage(bitCount);
+    tavlin::output::RecordFrameConverter converter;
+    converter.Prepare(kWidth, kHeight);
+    tavlin::output::AviWriter writer;
+    const std::string file = Folder() + "/record.avi";
+    for (auto _ : state) {
+        // Truncating the previous 240 MB recording is the file system's cost, not the writer's.
+        state.PauseTiming();
+        std::filesystem::remove(file);
+        state.ResumeTiming();
+        writer.Open(file, kWidth, kHeight, static_cast<int16_t>(bitCount));
+        for (int frame = 0; frame < 60; ++frame) writer.WriteFrame(converter.Convert(image));
+        writer.Close(tavlin::output::MeasuredAviRate(60, 2000));
+    }
+    state.counters["frames"] =
+        benchmark::Counter(60.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(Avi60Frames)
+    ->Arg(8)
+    ->Arg(16)
+    ->Arg(24)
+    ->Arg(32)
+    ->Arg(48)
+    ->Arg(64)
+    ->ArgName("bits")
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
