@@ -305,17 +305,20 @@ int CTavlin::StopPreview() {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
-    std::lock_guard<std::mutex> mode(modeLock_);
-    runFlag_.store(kStop);
-    if (acquisitionMode_.load() != kIdle) {
-        acquisitionMode_.store(kIdle);
-        // Leaving trigger mode also completes a frame read that waits for a pulse, so the
-        // trigger loop ends without waiting out the driver's time-out.
-        device_->SetTriggerMode(0);
-        device_->StopTransfer();
-        ReleaseClaim();
+    {
+        std::lock_guard<std::mutex> mode(modeLock_);
+        runFlag_.store(kStop);
+        if (acquisitionMode_.load() != kIdle) {
+            acquisitionMode_.store(kIdle);
+            // Leaving trigger mode also completes a frame read that waits for a pulse, so the
+            // trigger loop ends without waiting out the driver's time-out.
+            device_->SetTriggerMode(0);
+            device_->StopTransfer();
+            ReleaseClaim();
+        }
+        StopAcquisitionThread();
     }
-    StopAcquisitionThread();
+    // Outside the mode lock: starting a recording takes the two locks the other way round.
     StopRecording();
     return 1;
 }

@@ -65,6 +65,7 @@ void CTavlin::PreviewLoop() {
         if (ready != device::kWaitFrameReady) continue;
 
         bool deliver = true;
+        const TavlinFrameInfo* record = nullptr;
         {
             platform::ScopedLock frame(frameLock_);
             output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
@@ -73,7 +74,7 @@ void CTavlin::PreviewLoop() {
                 errors_.Report(TAVLIN_ERR_TRANSFER);
                 continue;
             }
-            FillFrameInfo(UpdateFrameRate());
+            record = FillFrameInfo(UpdateFrameRate());
             ProcessFrame();
             recordFrame_.store(1);
             imageReady_.store(1);
@@ -83,7 +84,7 @@ void CTavlin::PreviewLoop() {
                                        callerLength_, rowOrder_, true);
             }
         }
-        if (deliver) PostFrameNotice(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+        if (deliver) PostFrameNotice(reinterpret_cast<uintptr_t>(record), 0);
     }
 }
 
@@ -101,7 +102,7 @@ void CTavlin::TriggerLoop() {
         platform::ScopedLock frame(frameLock_);
         output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
         if (!TakeRawFrame(raw, true)) continue;
-        FillFrameInfo(0);
+        const TavlinFrameInfo* record = FillFrameInfo(0);
         ProcessFrame();
         imageReady_.store(1);
         if (callerBuffer_ != nullptr && callerLength_ != 0 &&
@@ -109,7 +110,7 @@ void CTavlin::TriggerLoop() {
                           rowOrder_, true)) {
             continue;
         }
-        PostFrameNotice(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+        PostFrameNotice(reinterpret_cast<uintptr_t>(record), 0);
         preview_.Draw(imageBuffers_[OutputSlot(activeColorMode_)]);
     }
 }
@@ -120,14 +121,20 @@ void CTavlin::RestrideRaw(output::ImageBuffer& raw) {
                  0, nullptr, nullptr);
 }
 
-void CTavlin::FillFrameInfo(int32_t frameRate) {
+const TavlinFrameInfo* CTavlin::FillFrameInfo(int32_t frameRate) {
     const output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
-    frameInfo_.size = 32;
-    frameInfo_.width = raw.Width();
-    frameInfo_.height = raw.Height();
-    frameInfo_.buffer = callerBuffer_;
-    frameInfo_.bitsPerPixel = BitsPerPixel(activeColorMode_);
-    frameInfo_.frameRate = frameRate;
+    TavlinFrameInfo& record = frameInfos_[frameInfoSlot_];
+    frameInfoSlot_ = (frameInfoSlot_ + 1) % frameInfos_.size();
+    auto store = [](auto& field, auto value) {
+        std::atomic_ref(field).store(value, std::memory_order_relaxed);
+    };
+    store(record.size, int32_t{32});
+    store(record.width, raw.Width());
+    store(record.height, raw.Height());
+    store(record.buffer, callerBuffer_);
+    store(record.bitsPerPixel, BitsPerPixel(activeColorMode_));
+    store(record.frameRate, frameRate);
+    return &record;
 }
 
 int32_t CTavlin::UpdateFrameRate() {

@@ -216,7 +216,8 @@ class CTavlin {
     bool TakeRawFrame(output::ImageBuffer& raw, bool single);
     // Re-strides the raw buffer if the device delivered it packed.
     void RestrideRaw(output::ImageBuffer& raw);
-    void FillFrameInfo(int32_t frameRate);
+    // Fills the next frame record and returns its address for the frame notice.
+    const TavlinFrameInfo* FillFrameInfo(int32_t frameRate);
     int32_t UpdateFrameRate();
     // Copies the output image into the caller's memory; false (reported) when it does not fit.
     bool CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
@@ -278,7 +279,11 @@ class CTavlin {
     uint8_t* callerBuffer_ = nullptr;
     int32_t callerLength_ = 0;
     int32_t rowOrder_ = 0;
-    TavlinFrameInfo frameInfo_{32, 0, 0, 0, 0, 0, nullptr};
+    // Frame records, used in turn: a notice's record stays as posted until eight more frames
+    // have been delivered, so an application that keeps up never reads a record being rewritten.
+    // Fields are stored atomically, as a reader on another thread may look at any time.
+    std::array<TavlinFrameInfo, 8> frameInfos_{};
+    size_t frameInfoSlot_ = 0;
     int32_t frameCounter_ = 0;
     uint32_t rateTimestamp_ = 0;
     int32_t frameRate_ = 0;

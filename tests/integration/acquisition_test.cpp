@@ -23,11 +23,12 @@ class AcquisitionTest : public SdkTest {
     static int32_t Stride(int32_t width, int32_t bits) { return (width * (bits / 8) + 3) & ~3; }
 
     // Reads frame messages until one frame notice arrived; false on time-out.
-    bool WaitFrameNotice(const TavlinFrameInfo** record = nullptr) {
+    bool WaitFrameNotice(TavlinFrameInfo* record = nullptr) {
         TavlinMessage m;
         while (NextFrameMessage(m)) {
             if (m.message == TAVLIN_MSG_FRAME && m.wParam != 0) {
-                if (record) *record = reinterpret_cast<const TavlinFrameInfo*>(m.wParam);
+                if (record)
+                    *record = ReadRecord(reinterpret_cast<const TavlinFrameInfo*>(m.wParam));
                 return true;
             }
         }
@@ -61,13 +62,13 @@ TEST_F(AcquisitionTest, CallbackPreviewDeliversFramesWithTheirRecord) {
     UseSmallFrames(32);
     std::vector<uint8_t> image(Stride(160, 32) * 128, 0xEE);
     ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
-    const TavlinFrameInfo* record = nullptr;
+    TavlinFrameInfo record{};
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(WaitFrameNotice(&record));
-    EXPECT_EQ(record->size, 32);
-    EXPECT_EQ(record->width, 160);
-    EXPECT_EQ(record->height, 128);
-    EXPECT_EQ(record->bitsPerPixel, 32);
-    EXPECT_EQ(record->buffer, image.data());
+    EXPECT_EQ(record.size, 32);
+    EXPECT_EQ(record.width, 160);
+    EXPECT_EQ(record.height, 128);
+    EXPECT_EQ(record.bitsPerPixel, 32);
+    EXPECT_EQ(record.buffer, image.data());
     ASSERT_EQ(Tavlin_StopPreview(camera_), 1);
     // The fourth byte of every pixel stays as the converted image has it (0), and the image is
     // what Tavlin_GetImage copies too.
@@ -146,10 +147,10 @@ TEST_F(AcquisitionTest, TriggerModeDiscardsTheFirstFrameAndDeliversOnePerPulse) 
     TavlinMessage m;
     EXPECT_FALSE(NextFrameMessage(m, 300));
     TavlinVcam_Trigger(0, 1);
-    const TavlinFrameInfo* record = nullptr;
+    TavlinFrameInfo record{};
     ASSERT_TRUE(WaitFrameNotice(&record));
-    EXPECT_EQ(record->frameRate, 0);
-    EXPECT_EQ(record->width, 160);
+    EXPECT_EQ(record.frameRate, 0);
+    EXPECT_EQ(record.width, 160);
     TavlinVcam_Trigger(0, 2);
     ASSERT_TRUE(WaitFrameNotice());
     ASSERT_TRUE(WaitFrameNotice());
@@ -186,14 +187,14 @@ TEST_F(AcquisitionTest, FrameRateStaysZeroForTheFirstSecond) {
     // The rate counts from the camera's construction: the first frames read 0, a frame more
     // than a second later reads a positive rate.
     const auto opened = Clock::now();
-    const TavlinFrameInfo* first = nullptr;
+    TavlinFrameInfo first{};
     ASSERT_TRUE(WaitFrameNotice(&first));
-    EXPECT_EQ(first->frameRate, 0);
+    EXPECT_EQ(first.frameRate, 0);
     int32_t lastRate = -1;
     while (Clock::now() - opened < std::chrono::milliseconds(2500)) {
-        const TavlinFrameInfo* record = nullptr;
+        TavlinFrameInfo record{};
         ASSERT_TRUE(WaitFrameNotice(&record));
-        lastRate = record->frameRate;
+        lastRate = record.frameRate;
     }
     EXPECT_GT(lastRate, 0);
     Tavlin_StopPreview(camera_);

@@ -16,6 +16,19 @@
 
 namespace tavlin::test {
 
+// A frame record as posted: the acquisition thread may rewrite it later, so it is read with
+// atomic loads, as an application on another thread should.
+inline TavlinFrameInfo ReadRecord(const TavlinFrameInfo* posted) {
+    TavlinFrameInfo copy{};
+    copy.size = __atomic_load_n(&posted->size, __ATOMIC_RELAXED);
+    copy.width = __atomic_load_n(&posted->width, __ATOMIC_RELAXED);
+    copy.height = __atomic_load_n(&posted->height, __ATOMIC_RELAXED);
+    copy.bitsPerPixel = __atomic_load_n(&posted->bitsPerPixel, __ATOMIC_RELAXED);
+    copy.frameRate = __atomic_load_n(&posted->frameRate, __ATOMIC_RELAXED);
+    copy.buffer = __atomic_load_n(&posted->buffer, __ATOMIC_RELAXED);
+    return copy;
+}
+
 class SdkTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -75,12 +75,15 @@ bool StreamFrames(int32_t camera, TAVLIN_HWND window, std::vector<uint8_t>& imag
             std::printf("\n  stream failure %ld\n", static_cast<long>(message.lParam));
             continue;
         }
+        // The record is reused by a later frame, so it is read with atomic loads.
         const auto* record = reinterpret_cast<const TavlinFrameInfo*>(message.wParam);
-        rate = record->frameRate;
+        rate = __atomic_load_n(&record->frameRate, __ATOMIC_RELAXED);
+        const int32_t width = __atomic_load_n(&record->width, __ATOMIC_RELAXED);
+        const int32_t height = __atomic_load_n(&record->height, __ATOMIC_RELAXED);
+        const int32_t bits = __atomic_load_n(&record->bitsPerPixel, __ATOMIC_RELAXED);
         ++frames;
         Progress(frames == kPreviewFrames, "  frame %d/%d  %d x %d, %d bpp, %d.%d fps", frames,
-                 kPreviewFrames, record->width, record->height, record->bitsPerPixel, rate / 10,
-                 rate % 10);
+                 kPreviewFrames, width, height, bits, rate / 10, rate % 10);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
