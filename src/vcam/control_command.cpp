@@ -53,6 +53,13 @@ ControlResult Error(const std::string& why) {
     return {"error " + why + "\n"};
 }
 
+// A word of the command quoted back in an error, cut to a sane length.
+std::string Quote(std::string_view word) {
+    constexpr size_t kMaxQuoted = 40;
+    return word.size() <= kMaxQuoted ? std::string(word)
+                                     : std::string(word.substr(0, kMaxQuoted)) + "...";
+}
+
 struct Args {
     Words words;            // words[0] is the command
     std::string_view rest;  // the line after the third word (a file name may hold spaces)
@@ -77,7 +84,7 @@ ControlResult ChooseOption(std::string_view word, std::initializer_list<std::str
         if (word == name) return apply(camera, value) ? Ok() : Error("refused");
         ++value;
     }
-    return Error("unknown option " + std::string(word));
+    return Error("unknown option " + Quote(word));
 }
 
 ControlResult Trigger(const Args& a, int32_t camera) {
@@ -108,7 +115,7 @@ ControlResult Fail(const Args& a, int32_t camera) {
             return Ok();
         }
     }
-    return Error("unknown fault " + std::string(a.words[2]));
+    return Error("unknown fault " + Quote(a.words[2]));
 }
 
 ControlResult UnplugAfter(const Args& a, int32_t camera) {
@@ -125,7 +132,7 @@ ControlResult LoadRaw(const Args& a, int32_t camera) {
     const std::string path(a.rest);
     const int32_t frames =
         TavlinVcam_LoadRawFile(camera, path.c_str(), static_cast<int32_t>(*bits));
-    if (frames == 0) return Error("cannot load " + path);
+    if (frames == 0) return Error("cannot load " + Quote(path));
     return Ok(std::to_string(frames));
 }
 
@@ -273,11 +280,11 @@ ControlResult RunCameraCommand(std::string_view line, const Words& words) {
             return Error("wrong number of arguments; try help");
         }
         const auto index = DeviceIndex(words[1]);
-        if (!index) return Error("bad device index " + std::string(words[1]));
+        if (!index) return Error("bad device index " + Quote(words[1]));
         if (!TavlinVcam_IsAttached(*index)) return Error("no camera at " + std::to_string(*index));
         return command.handler(Args{words, RestAfterThirdWord(line, words)}, *index);
     }
-    return Error("unknown command " + std::string(words[0]) + "; try help");
+    return Error("unknown command " + Quote(words[0]) + "; try help");
 }
 
 }  // namespace
@@ -292,7 +299,7 @@ ControlResult ExecuteControlCommand(std::string_view line) {
     if (command == "shutdown" && words.size() == 1) return {"ok\n", true};
     if (command == "attach" && words.size() == 2) {
         const auto index = DeviceIndex(words[1]);
-        if (!index) return Error("bad device index " + std::string(words[1]));
+        if (!index) return Error("bad device index " + Quote(words[1]));
         return TavlinVcam_Attach(*index) ? Ok() : Error("a camera is already attached there");
     }
     return RunCameraCommand(line, words);

@@ -105,6 +105,29 @@ TEST_F(VcamDaemonTest, SigtermStopsCleanlyWhileAClientStreams) {
     EXPECT_EQ(client.Wait(), 0);
 }
 
+TEST_F(VcamDaemonTest, GarbageOnItsSocketsDoesNotHurtTheDaemon) {
+    ASSERT_TRUE(StartDaemon());
+    {
+        // A peer speaking something else: a request header claiming a 4 GiB buffer.
+        auto fd = vcam::ConnectUnixSocket((SocketFolder() / "TvlnQZ410VKE-0.sock").string());
+        ASSERT_TRUE(fd);
+        vcam::SocketStream stream(fd->Get());
+        uint8_t hello[12];
+        ASSERT_TRUE(stream.ReadExact(hello, sizeof(hello)));
+        const uint8_t garbage[24] = {0x54, 0x56, 0x52, 0x51, 0x51, 0x20, 0x22, 0,    3, 0, 0, 0,
+                                     4,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+        ASSERT_TRUE(stream.WriteAll(garbage, sizeof(garbage)));
+        EXPECT_FALSE(stream.ReadExact(hello, 1));  // dropped without an answer
+    }
+    EXPECT_EQ(Control(std::string(5000, 'x')), "error line too long\n");
+    EXPECT_EQ(Control("ping\n" + std::string(5000, 'x') + "\nping"), "ok\nerror line too long\n");
+    EXPECT_EQ(Control("ping\nlist\n\nhelp me"),
+              "ok\nok 0\nerror empty command\nerror unknown command help; try help\n");
+    auto& client = StartClient();
+    ASSERT_EQ(Ask(client, "open"), "ok");
+    EXPECT_EQ(Ask(client, "read 9"), "ok 1049");
+}
+
 TEST_F(VcamDaemonTest, ShutdownCommandStopsTheDaemon) {
     ASSERT_TRUE(StartDaemon());
     EXPECT_EQ(Control("shutdown"), "ok\n");

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "vcam/control_command.h"
@@ -48,24 +49,29 @@ void ControlSession::ReadInput() {
 void ControlSession::RunCompleteLines() {
     size_t end;
     while (!shutdownRequested_ && (end = input_.find('\n')) != std::string::npos) {
-        const auto result = vcam::ExecuteControlCommand(std::string_view(input_).substr(0, end));
-        output_ += result.reply;
-        shutdownRequested_ = result.shutdown;
+        if (end > kMaxLine) break;
+        Execute(std::string_view(input_).substr(0, end));
         input_.erase(0, end + 1);
     }
-    // A last command without its newline still counts once the peer has finished sending.
-    if (!shutdownRequested_ && peerClosed_ && !input_.empty()) {
-        const auto result = vcam::ExecuteControlCommand(input_);
-        output_ += result.reply;
-        shutdownRequested_ = result.shutdown;
-        input_.clear();
-    }
-    if (input_.size() > kMaxLine) {
+    // A line too long is refused whether or not its end has arrived, and ends the session.
+    const size_t lineLength = std::min(input_.find('\n'), input_.size());
+    if (!shutdownRequested_ && lineLength > kMaxLine) {
         output_ += "error line too long\n";
         input_.clear();
         peerClosed_ = true;  // stop reading; the reply still goes out
     }
+    // A last command without its newline still counts once the peer has finished sending.
+    if (!shutdownRequested_ && peerClosed_ && !input_.empty()) {
+        Execute(input_);
+        input_.clear();
+    }
     if (output_.size() > kMaxPendingOutput) failed_ = true;
+}
+
+void ControlSession::Execute(std::string_view line) {
+    const auto result = vcam::ExecuteControlCommand(line);
+    output_ += result.reply;
+    shutdownRequested_ = result.shutdown;
 }
 
 void ControlSession::WriteOutput() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "vcam/unix_socket.h"
 
@@ -25,6 +26,7 @@ class ControlSession {
   private:
     void ReadInput();
     void RunCompleteLines();
+    void Execute(std::string_view line);
     void WriteOutput();
 
     vcam::UniqueFd fd_;
