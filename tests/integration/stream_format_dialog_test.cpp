@@ -214,5 +214,24 @@ TEST_F(StreamFormatDialogTest, OkTakesTheFormatOverAndRestartsThePreview) {
     EXPECT_EQ(reinterpret_cast<const TavlinFrameInfo*>(m.wParam)->width, 1280 / 4);
 }
 
+TEST_F(StreamFormatDialogTest, CaptureAndTriggerModesResumeAfterTheDialog) {
+    ASSERT_EQ(Tavlin_SetSubSample(camera_, 3), 1);
+    ASSERT_EQ(Tavlin_Capture(camera_), 1);
+    OpenDialog(Tavlin_SetCameraDlg);
+    EXPECT_EQ(CloseWith(2), 1);
+    EXPECT_EQ(Tavlin_StartPreview(camera_), 0);  // capture mode again: no preview on top
+    EXPECT_EQ(Errors(), std::vector<int32_t>{1});
+    ASSERT_EQ(Tavlin_Close(camera_), 1);
+
+    ASSERT_EQ(Tavlin_Trigger(camera_, frames_, nullptr, 0, 0), 1);
+    OpenDialog(Tavlin_SetCameraDlg);
+    EXPECT_EQ(CloseWith(1), 1);
+    TavlinMessage m;
+    EXPECT_TRUE(Eventually([&] {
+        TavlinVcam_Trigger(kDevice, 1);
+        return NextFrameMessage(m, 100) && m.wParam != 0;
+    }));
+}
+
 }  // namespace
 }  // namespace tavlin::test
