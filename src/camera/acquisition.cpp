@@ -117,26 +117,28 @@ bool CTavlin::CreatePreviewWindow() {
     return true;
 }
 
+int CTavlin::EnterFromIdle(int32_t target) {
+    const int32_t current = acquisitionMode_.load();
+    if (current == target) return 1;
+    if (current != kIdle) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    if (PrepareAcquisition() == 0) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
+    return kPrepared;
+}
+
 int CTavlin::StartPreview() {
     if (!device_) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
     std::lock_guard<std::mutex> mode(modeLock_);
-    switch (acquisitionMode_.load()) {
-        case kPreviewMode:
-            return 1;
-        case kCaptureMode:
-        case kTriggerMode:
-            errors_.Report(TAVLIN_ERR_NO_DEVICE);
-            return 0;
-        default:
-            break;
-    }
-    if (PrepareAcquisition() == 0) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    const int entered = EnterFromIdle(kPreviewMode);
+    if (entered != kPrepared) return entered;
     runFlag_.store(kRun);
     if (StartAcquisitionThread() == 0) {
         StopAcquisitionThread();
@@ -196,20 +198,8 @@ int CTavlin::Capture() {
         return 0;
     }
     std::lock_guard<std::mutex> mode(modeLock_);
-    switch (acquisitionMode_.load()) {
-        case kCaptureMode:
-            return 1;
-        case kPreviewMode:
-        case kTriggerMode:
-            errors_.Report(TAVLIN_ERR_NO_DEVICE);
-            return 0;
-        default:
-            break;
-    }
-    if (PrepareAcquisition() == 0) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    const int entered = EnterFromIdle(kCaptureMode);
+    if (entered != kPrepared) return entered;
     acquisitionMode_.store(kCaptureMode);
     return 1;
 }

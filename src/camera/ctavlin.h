@@ -202,6 +202,10 @@ class CTavlin {
 
     // Sizes the buffers for the colour mode and sub-sampling and programs the sensor.
     int PrepareAcquisition();
+    // With modeLock_ held: 1 when `target` already runs, 0 (reported) when another mode runs or
+    // preparation fails, kPrepared when idle and prepared for `target`.
+    static constexpr int kPrepared = -1;
+    int EnterFromIdle(int32_t target);
     int StartAcquisitionThread();
     void StopAcquisitionThread();
     void AcquisitionThreadMain();
