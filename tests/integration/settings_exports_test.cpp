@@ -15,6 +15,21 @@ uint16_t SensorRegister(int reg) {
 
 using SettingsTest = SdkTest;
 
+// Sensor register writes (command 0x04: register, value high, value low) in the packet trace.
+std::vector<std::pair<int, int>> SensorWrites() {
+    uint32_t count = 0;
+    TavlinVcam_GetTraceCount(0, &count);
+    std::vector<TavlinVcamTraceEntry> entries(count);
+    if (count > 0) TavlinVcam_GetTrace(0, 0, entries.data(), count);
+    std::vector<std::pair<int, int>> writes;
+    for (const auto& e : entries) {
+        if (e.pipe == 0 && e.succeeded && e.data[0] == 0x04) {
+            writes.emplace_back(e.data[1], (e.data[2] << 8) | e.data[3]);
+        }
+    }
+    return writes;
+}
+
 TEST_F(SettingsTest, FreshAccountDefaults) {
     EXPECT_EQ(Tavlin_GetColorMode(camera_), 24);
     EXPECT_EQ(Tavlin_GetWaitTime(camera_), 1);
@@ -130,7 +145,10 @@ TEST_F(SettingsTest, SensorBackedValuesGoToTheirRegisters) {
     TavlinVcam_ClearTrace(0);
     EXPECT_EQ(Tavlin_SetColorGainRed(camera_, 30), 1);
     EXPECT_EQ(SensorRegister(45), 30);
+    EXPECT_EQ(SensorWrites(), (std::vector<std::pair<int, int>>{{45, 30}}));
+    TavlinVcam_ClearTrace(0);
     EXPECT_EQ(Tavlin_SetGlobalGain(camera_, 20), 1);
+    EXPECT_EQ(SensorWrites(), (std::vector<std::pair<int, int>>{{53, 20}}));
     EXPECT_EQ(SensorRegister(53), 20);
     EXPECT_EQ(SensorRegister(45), 30);  // only the global register was written
     EXPECT_EQ(Tavlin_GetColorGainRed(camera_, nullptr), 30);  // read back from the sensor
