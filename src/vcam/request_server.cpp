@@ -48,8 +48,7 @@ bool ServeOne(ByteStream& stream, DeviceFile& device, ConnectionBuffers& buffers
     // What the driver read from the buffer need not travel back.
     reply.dataLength = (ok && out != nullptr && request->directLength == 0) ? reply.returned : 0;
     const auto replyBytes = wire::EncodeReply(reply);
-    return stream.WriteAll(replyBytes.data(), replyBytes.size()) &&
-           (reply.dataLength == 0 || stream.WriteAll(out, reply.dataLength));
+    return stream.WriteParts({{replyBytes.data(), replyBytes.size()}, {out, reply.dataLength}});
 }
 
 }  // namespace

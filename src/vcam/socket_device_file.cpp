@@ -66,9 +66,11 @@ class SocketDeviceFile final : public DeviceFile {
     bool Exchange(const wire::RequestHeader& request, const void* in, uint8_t* out, bool& success,
                   uint32_t* bytesReturned) {
         const auto header = wire::EncodeRequest(request);
-        if (!stream_.WriteAll(header.data(), header.size())) return false;
-        if (request.InputBytes() > 0 && !stream_.WriteAll(in, request.InputBytes())) return false;
-        if (request.directLength > 0 && !stream_.WriteAll(out, request.directLength)) return false;
+        if (!stream_.WriteParts({{header.data(), header.size()},
+                                 {in, request.InputBytes()},
+                                 {out, request.directLength}})) {
+            return false;
+        }
         std::array<uint8_t, wire::kReplyHeaderSize> replyBytes;
         if (!stream_.ReadExact(replyBytes.data(), replyBytes.size())) return false;
         const auto reply = wire::DecodeReply(replyBytes, request);

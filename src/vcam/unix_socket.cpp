@@ -4,9 +4,11 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +52,44 @@ bool SocketStream::WriteAll(const void* data, size_t size) {
         if (n <= 0) return false;
         at += n;
         size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ByteStream::WriteParts(std::initializer_list<Part> parts) {
+    for (const auto& part : parts) {
+        if (part.size > 0 && !WriteAll(part.data, part.size)) return false;
+    }
+    return true;
+}
+
+bool SocketStream::WriteParts(std::initializer_list<Part> parts) {
+    std::array<iovec, 4> vectors{};
+    size_t count = 0;
+    for (const auto& part : parts) {
+        if (part.size == 0) continue;
+        if (count == vectors.size()) return ByteStream::WriteParts(parts);
+        vectors[count++] = {const_cast<void*>(part.data), part.size};
+    }
+    iovec* next = vectors.data();
+    while (count > 0) {
+        msghdr message{};
+        message.msg_iov = next;
+        message.msg_iovlen = count;
+        const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        // Skip what went out, possibly ending inside a part.
+        auto sent = static_cast<size_t>(n);
+        while (count > 0 && sent >= next->iov_len) {
+            sent -= next->iov_len;
+            ++next;
+            --count;
+        }
+        if (count > 0) {
+            next->iov_base = static_cast<uint8_t*>(next->iov_base) + sent;
+            next->iov_len -= sent;
+        }
     }
     return true;
 }

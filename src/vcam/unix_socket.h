@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,10 +34,19 @@ class UniqueFd {
 // from memory.
 class ByteStream {
   public:
+    // One piece of a message written with WriteParts.
+    struct Part {
+        const void* data;
+        size_t size;
+    };
+
     virtual ~ByteStream() = default;
     // False at end of stream or on an error (then nothing more can be read).
     virtual bool ReadExact(void* data, size_t size) = 0;
     virtual bool WriteAll(const void* data, size_t size) = 0;
+    // The parts in order, as one message where the transport allows: a peer woken by the first
+    // bytes then finds the rest already there.
+    virtual bool WriteParts(std::initializer_list<Part> parts);
 };
 
 class SocketStream final : public ByteStream {
@@ -44,6 +54,7 @@ class SocketStream final : public ByteStream {
     explicit SocketStream(int fd) : fd_(fd) {}
     bool ReadExact(void* data, size_t size) override;
     bool WriteAll(const void* data, size_t size) override;
+    bool WriteParts(std::initializer_list<Part> parts) override;
 
   private:
     int fd_;

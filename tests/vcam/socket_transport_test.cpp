@@ -132,7 +132,11 @@ struct Handle {
 
 TEST_F(SocketTransportTest, SocketHandlesAnswerExactlyAsInProcessHandles) {
     testing::AttachedCameras cameras({kIndex});
-    ASSERT_EQ(TavlinVcam_SetScene(kIndex, TAVLIN_VCAM_SCENE_FLAT), 1);
+    // One random raw frame on repeat: every read sees the same varied samples.
+    std::vector<uint8_t> scene(size_t(TAVLIN_VCAM_SENSOR_WIDTH) * TAVLIN_VCAM_SENSOR_HEIGHT);
+    std::mt19937 random(7);
+    for (auto& sample : scene) sample = uint8_t(random());
+    ASSERT_EQ(TavlinVcam_SetRawFrames(kIndex, scene.data(), 8, 1), 1);
     LocalServer server(kIndex);
     Handle local{OpenAttachedDeviceFile("\\\\.\\TvlnQZ410VKE-5")};
     Handle remote{OpenDaemonDeviceFile("TvlnQZ410VKE-5")};
@@ -142,9 +146,18 @@ TEST_F(SocketTransportTest, SocketHandlesAnswerExactlyAsInProcessHandles) {
     EXPECT_EQ(local.SensorRead(proto::sensor::kShutter), 0x020D);
     EXPECT_EQ(remote.SensorRead(proto::sensor::kShutter), 0x020D);
 
-    // Whole frames arrive byte for byte; an odd length is no special case.
-    std::vector<uint8_t> near(12345, 0xEE), far(12345, 0xEE);
+    // Whole frames arrive byte for byte, an odd length as well as a full 16-bit frame that
+    // takes many socket writes.
+    ASSERT_TRUE(remote.Command({proto::kCmdControllerWrite, proto::controller::kSampleWidth, 1}));
+    std::vector<uint8_t> near(1280 * 1024 * 2, 0xEE), far(near.size(), 0xEE);
     uint32_t nearGot = 0, farGot = 0;
+    ASSERT_TRUE(local.ReadFrame(near, &nearGot));
+    ASSERT_TRUE(remote.ReadFrame(far, &farGot));
+    EXPECT_EQ(farGot, near.size());
+    EXPECT_TRUE(near == far);
+    ASSERT_TRUE(remote.Command({proto::kCmdControllerWrite, proto::controller::kSampleWidth, 0}));
+    near.assign(12345, 0xEE);
+    far.assign(12345, 0xEE);
     ASSERT_TRUE(local.ReadFrame(near, &nearGot));
     ASSERT_TRUE(remote.ReadFrame(far, &farGot));
     EXPECT_EQ(farGot, 12345u);
@@ -170,7 +183,7 @@ TEST_F(SocketTransportTest, SocketHandlesAnswerExactlyAsInProcessHandles) {
     TavlinVcamCounters counters{};
     ASSERT_EQ(TavlinVcam_GetCounters(kIndex, &counters), 1);
     EXPECT_EQ(counters.handlesOpen, 2u);
-    EXPECT_EQ(counters.framesDelivered, 2u);
+    EXPECT_EQ(counters.framesDelivered, 4u);
     EXPECT_EQ(counters.framesShort, 1u);
 }
 
