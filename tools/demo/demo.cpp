@@ -132,7 +132,6 @@ int main(int argc, char** argv) {
     std::printf("output folder: %s\n", std::filesystem::absolute(folder).c_str());
     std::printf("Tavlin 410QZ-VKE SDK demo (library version 0x%08X)\n",
                 static_cast<unsigned>(Tavlin_GetDllVersion()));
-    TavlinVcam_Attach(0);
 
     TAVLIN_HWND window = TavlinHost_CreateMessageWindow();
     const int32_t camera = Tavlin_Initialize(window);
@@ -141,6 +140,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("camera handle %d\n", camera);
+    // Cameras served by a virtual-camera daemon (or real ones) come first; without any, plug an
+    // in-process virtual camera in and select it.
+    std::vector<char> probe(32 * TAVLIN_DEVICE_NAME_SLOT);
+    bool inProcess = false;
+    if (Tavlin_EnumDevice(camera, probe.data()) == 0) {
+        inProcess = TavlinVcam_Attach(0) == 1;
+        Tavlin_EnumDevice(camera, probe.data());
+        Tavlin_SetDeviceNumber(camera, 0);
+    }
+    std::printf("using %s\n", inProcess ? "an in-process virtual camera" : "the attached cameras");
     ListCameras(camera);
 
     Tavlin_SetColorMode(camera, 24);
@@ -165,6 +174,6 @@ int main(int argc, char** argv) {
     PrintRecordedErrors(camera);
     std::printf("release: %d\n", Tavlin_Release(camera));
     TavlinHost_DestroyWindow(window);
-    TavlinVcam_Detach(0);
+    if (inProcess) TavlinVcam_Detach(0);
     return streamed && recorded ? 0 : 1;
 }
