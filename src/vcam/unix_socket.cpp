@@ -133,13 +133,17 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
 std::optional<UniqueFd> ConnectUnixSocket(const std::string& path) {
     sockaddr_un address;
     if (!FillAddress(path, address)) return std::nullopt;
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // Non-blocking while connecting: a daemon that stopped accepting (its backlog full) fails
+    // the open at once instead of hanging it. Unix sockets connect at once or not at all.
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd.Valid()) return std::nullopt;
     int rc;
     do {
         rc = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) return std::nullopt;
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return std::nullopt;
     return fd;
 }
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
@@ -243,6 +244,22 @@ TEST_F(SocketTransportTest, OpensFailWithoutAServerOrAPrivateFolder) {
     EXPECT_EQ(OpenDaemonDeviceFile("TvlnQZ410VKE-5"), nullptr);
     ::chmod(DaemonSocketDir().c_str(), 0700);
     EXPECT_NE(OpenDaemonDeviceFile("TvlnQZ410VKE-5"), nullptr);
+}
+
+TEST_F(SocketTransportTest, ADaemonThatStoppedAcceptingFailsOpensInsteadOfHangingThem) {
+    const std::string path = DeviceSocketPath("TvlnQZ410VKE-5");
+    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listener.Get(), 0), 0);  // and never accepts
+    std::vector<UniqueFd> queued;
+    for (int i = 0; i < 8; ++i) {
+        if (auto fd = ConnectUnixSocket(path)) queued.push_back(std::move(*fd));
+    }
+    EXPECT_LT(queued.size(), 8u);
+    EXPECT_EQ(OpenDaemonDeviceFile("TvlnQZ410VKE-5"), nullptr);
 }
 
 // A peer that answers with the bytes the test gives it.
