@@ -56,6 +56,9 @@ void CTavlin::PreviewLoop() {
         const bool failed = ready == device::kWaitFailed ||
                             (ready != device::kWaitFrameReady &&
                              device_->TransferResult() == device::kResultOpenFailed);
+        // A stop stops the transfer too, which can fail the wait that was under way: that is
+        // the end of the run, not a stream failure.
+        if (runFlag_.load() == kStop) break;
         if (failed) {
             runFlag_.store(kStop);
             PostFrameNotice(0, TAVLIN_ERR_STREAM_STOPPED);
