@@ -179,6 +179,24 @@ TAVLIN_API int32_t TavlinHost_DialogClose(TAVLIN_HWND dialog);
  * display presents; it applies at once, also to open dialogs. Returns the previous value. */
 TAVLIN_API int32_t TavlinHost_SetDialogIdleTimeout(int32_t milliseconds);
 
+/*
+ * On-screen windows. With an X11 display ($DISPLAY) parents and previews are also real X windows
+ * showing the same pixels as their client areas; without one everything stays in memory. The
+ * close box of such a window posts TAVLIN_WM_CLOSE to the window's queue (the window is not
+ * destroyed), and key presses in a top-level window post TAVLIN_WM_CHAR with the character (or
+ * the X keysym of keys without one) as wParam.
+ */
+enum { TAVLIN_WM_CLOSE = 0x0010, TAVLIN_WM_CHAR = 0x0102 };
+
+/* Wraps an X11 window of the application (on the display named by $DISPLAY) as a parent for
+ * Tavlin_SetPreviewWindow; its client size is the X window's. Destroying the X window destroys
+ * the wrapper too (previews in it stop drawing); TavlinHost_DestroyWindow lets it go without
+ * touching the X window. Null without a display or for an id that names no window. */
+TAVLIN_API TAVLIN_HWND TavlinHost_WrapX11Window(unsigned long xid);
+
+/* The X11 window id behind a window, or 0 when it has none (no display). */
+TAVLIN_API unsigned long TavlinHost_GetX11Window(TAVLIN_HWND window);
+
 #ifdef __cplusplus
 }
 #endif

@@ -201,4 +201,18 @@ int32_t TavlinHost_MoveWindow(TAVLIN_HWND window, int32_t x, int32_t y, int32_t 
     return 1;
 }
 
+TAVLIN_HWND TavlinHost_WrapX11Window(unsigned long xid) {
+    try {
+        const auto window = platform::SurfaceWindow::Wrap(xid);
+        return window != nullptr ? ToHwnd(window->Handle()) : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+unsigned long TavlinHost_GetX11Window(TAVLIN_HWND window) {
+    const auto target = LookupSurface(window);
+    return target == nullptr ? 0 : static_cast<unsigned long>(target->NativeWindow());
+}
+
 }  // extern "C"

@@ -49,6 +49,13 @@ bool AdjustWindowRectEx(WindowRect* rect, uint32_t style, bool hasMenu, uint32_t
 }
 
 ClientSize ScreenSize() {
+    // A display, once connected, gives its real size; SetScreenSize may still override it.
+    static const bool kScreenFromDisplay = [] {
+        ClientSize size;
+        if (PresenterScreenSize(&size)) SetScreenSize(size);
+        return true;
+    }();
+    (void)kScreenFromDisplay;
     std::lock_guard<std::mutex> guard(gScreenMutex);
     return gScreen;
 }
@@ -91,8 +98,96 @@ std::shared_ptr<SurfaceWindow> SurfaceWindow::Create(const WindowCreation& creat
     auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
     window->dc_ = CreateCompatibleDC(nullptr);
     if (window->dc_ == nullptr) return nullptr;
+    window->presenter_ = CreateWindowPresenter(PresenterRequestFor(*window), ListenerFor(window));
     WindowRegistry::Instance().Add(window);
     return window;
+}
+
+std::shared_ptr<SurfaceWindow> SurfaceWindow::Wrap(uint64_t nativeId) {
+    WindowCreation creation;
+    creation.style = kWsVisible;
+    auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
+    ClientSize size;
+    auto presenter = WrapNativeWindow(nativeId, &size, ListenerFor(window));
+    if (presenter == nullptr) return nullptr;
+    window->dc_ = CreateCompatibleDC(nullptr);
+    if (window->dc_ == nullptr) return nullptr;
+    window->wrapped_ = true;
+    window->rect_ = {0, 0, ClampExtent(size.width), ClampExtent(size.height)};
+    window->presenter_ = std::move(presenter);
+    WindowRegistry::Instance().Add(window);
+    return window;
+}
+
+PresenterRequest SurfaceWindow::PresenterRequestFor(const SurfaceWindow& window) {
+    PresenterRequest request;
+    request.title = window.title_;
+    request.className = window.className_;
+    request.x = window.rect_.left;
+    request.y = window.rect_.top;
+    request.client = window.Client();
+    request.visible = (window.style_ & kWsVisible) != 0;
+    const auto parent =
+        std::dynamic_pointer_cast<SurfaceWindow>(WindowRegistry::Instance().Find(window.parent_));
+    // A child of a window that is not on screen (a message window) is shown on its own.
+    request.nativeParent = parent != nullptr ? parent->NativeWindow() : 0;
+    request.child = (window.style_ & kWsChild) && request.nativeParent != 0;
+    return request;
+}
+
+PresenterListener SurfaceWindow::ListenerFor(const std::shared_ptr<SurfaceWindow>& window) {
+    return [weak = std::weak_ptr<SurfaceWindow>(window)](const PresenterNotice& notice) {
+        if (const auto window = weak.lock()) window->OnPresenterNotice(notice);
+    };
+}
+
+void SurfaceWindow::OnPresenterNotice(const PresenterNotice& notice) {
+    switch (notice.event) {
+        case PresenterEvent::kResized:
+            Resize({notice.width, notice.height});
+            return;
+        case PresenterEvent::kMinimised:
+        case PresenterEvent::kRestored: {
+            std::lock_guard<std::mutex> guard(mutex_);
+            minimised_ = notice.event == PresenterEvent::kMinimised;
+            return;
+        }
+        case PresenterEvent::kCloseRequested:
+            PostMessageTo(Handle(), kWmClose, 0, 0);
+            return;
+        case PresenterEvent::kKey:
+            PostMessageTo(Handle(), kWmChar, notice.key, 0);
+            return;
+        case PresenterEvent::kGone:
+            // Our own windows go only through Destroy; an application's window can vanish.
+            if (wrapped_) Destroy();
+            return;
+    }
+}
+
+void SurfaceWindow::Resize(ClientSize client) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    WindowRect frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style_, false, exStyle_);
+    rect_.right = rect_.left + ClampExtent(client.width + frame.Width());
+    rect_.bottom = rect_.top + ClampExtent(client.height + frame.Height());
+}
+
+uint64_t SurfaceWindow::NativeWindow() const {
+    std::lock_guard<std::mutex> guard(presenterMutex_);
+    return presenter_ != nullptr ? presenter_->NativeId() : 0;
+}
+
+void SurfaceWindow::OnRemoved() {
+    std::lock_guard<std::mutex> guard(presenterMutex_);
+    presenter_.reset();
+}
+
+void SurfaceWindow::Present() {
+    std::lock_guard<std::mutex> guard(presenterMutex_);
+    DibDescription dib;
+    if (presenter_ == nullptr || surface_ == nullptr || !DescribeDib(surface_, &dib)) return;
+    presenter_->Present(dib.bits, dib.width, dib.height, dib.stride);
 }
 
 SurfaceWindow::~SurfaceWindow() {
@@ -166,6 +261,14 @@ bool SurfaceWindow::IsVisible() const {
 
 bool SurfaceWindow::Show(int32_t command) {
     std::lock_guard<std::mutex> guard(mutex_);
+    if (command != kSwHide && command != kSwShow && command != kSwMinimize &&
+        command != kSwRestore) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> presenterGuard(presenterMutex_);
+        if (presenter_ != nullptr) presenter_->Show(command);
+    }
     switch (command) {
         case kSwHide:
             style_ &= ~kWsVisible;
@@ -189,6 +292,14 @@ bool SurfaceWindow::Show(int32_t command) {
 void SurfaceWindow::Move(int32_t x, int32_t y, int32_t width, int32_t height) {
     std::lock_guard<std::mutex> guard(mutex_);
     rect_ = {x, y, x + ClampExtent(width), y + ClampExtent(height)};
+    WindowRect frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style_, false, exStyle_);
+    std::lock_guard<std::mutex> presenterGuard(presenterMutex_);
+    if (presenter_ != nullptr) {
+        presenter_->Move(x, y,
+                         {std::max(0, rect_.Width() - frame.Width()),
+                          std::max(0, rect_.Height() - frame.Height())});
+    }
 }
 
 bool SurfaceWindow::Destroy() {

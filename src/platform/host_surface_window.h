@@ -1,5 +1,8 @@
 // Windows with a client area: a host window (handle and message queue) plus the geometry, styles,
 // title and class a window manager keeps, and a client-area surface that GDI blits land in.
+// With a display, a presenter also shows the window on screen: each Paint's result is handed to
+// it, and what the user does there (resize, minimise, close box, keys) comes back as the same
+// state changes and posted messages (WM_CLOSE and WM_CHAR are posted to the window's queue).
 //
 // Headless, the surface is an in-memory 32-bit top-down DIB of the client size, made on first use
 // and re-made when the client size changes; its memory DC stays the same for the window's life,
@@ -17,6 +20,7 @@
 
 #include "platform/gdi.h"
 #include "platform/host_window.h"
+#include "platform/window_presenter.h"
 
 namespace tavlin::platform {
 
@@ -38,6 +42,9 @@ inline constexpr int32_t kSwRestore = 9;
 // Windows are never larger than this on either side, as window managers cap them.
 inline constexpr int32_t kMaxWindowExtent = 32767;
 
+inline constexpr uint32_t kWmClose = 0x0010;
+inline constexpr uint32_t kWmChar = 0x0102;
+
 struct WindowRect {
     int32_t left = 0;
     int32_t top = 0;
@@ -46,11 +53,6 @@ struct WindowRect {
 
     int32_t Width() const { return right - left; }
     int32_t Height() const { return bottom - top; }
-};
-
-struct ClientSize {
-    int32_t width = 0;
-    int32_t height = 0;
 };
 
 // Grows a client rectangle to the window rectangle of a window with these styles (frame, caption,
@@ -90,7 +92,14 @@ class SurfaceWindow : public HostWindow {
     // CreateWindowEx: the class must be registered and a parent, when given, a live window.
     // The new window is filed in the WindowRegistry. Null on failure.
     static std::shared_ptr<SurfaceWindow> Create(const WindowCreation& creation);
+    // A visible, frameless parent standing for an on-screen window the application owns (an X11
+    // window id). Null without a display or for an id that names no window. When the application
+    // destroys that window, this one is destroyed too.
+    static std::shared_ptr<SurfaceWindow> Wrap(uint64_t nativeId);
     ~SurfaceWindow() override;
+
+    // The on-screen window's id (an X11 window), or 0 when headless.
+    uint64_t NativeWindow() const;
 
     std::string ClassName() const;
     std::string Title() const;
@@ -124,7 +133,9 @@ class SurfaceWindow : public HostWindow {
         std::lock_guard<std::mutex> surfaceGuard(surfaceMutex_);
         const ClientSize client = Client();
         if (!EnsureSurface(client)) return 0;
-        return draw(dc_, client);
+        const int result = draw(dc_, client);
+        Present();
+        return result;
     }
 
     // Copies the client area as top-down rows of `bitsPerPixel` (24: B, G, R; 32: B, G, R, 0),
@@ -141,6 +152,12 @@ class SurfaceWindow : public HostWindow {
   private:
     bool EnsureSurface(ClientSize client);  // surfaceMutex_ held
     void DropSurface();                     // surfaceMutex_ held
+    void Present();                         // surfaceMutex_ held
+    void OnRemoved() override;
+    void OnPresenterNotice(const PresenterNotice& notice);
+    void Resize(ClientSize client);
+    static PresenterRequest PresenterRequestFor(const SurfaceWindow& window);
+    static PresenterListener ListenerFor(const std::shared_ptr<SurfaceWindow>& window);
 
     mutable std::mutex mutex_;  // guards the fields below up to the surface
     std::string className_;
@@ -157,6 +174,10 @@ class SurfaceWindow : public HostWindow {
     HBITMAP surface_ = nullptr;
     HGDIOBJ stockBitmap_ = nullptr;
     ClientSize surfaceSize_;
+
+    mutable std::mutex presenterMutex_;  // taken last
+    std::unique_ptr<WindowPresenter> presenter_;
+    bool wrapped_ = false;
 };
 
 }  // namespace tavlin::platform

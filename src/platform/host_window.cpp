@@ -76,6 +76,7 @@ bool WindowRegistry::Remove(WindowHandle handle) {
         windows_.erase(it);
     }
     removed->Queue().Close();
+    removed->OnRemoved();
     return true;
 }
 

@@ -51,6 +51,8 @@ class HostWindow {
   public:
     virtual ~HostWindow() = default;
     MessageQueue& Queue() { return queue_; }
+    // Called once when the registry lets the window go (DestroyWindow), on the destroying thread.
+    virtual void OnRemoved() {}
     WindowHandle Handle() const { return handle_; }
 
   private:
