@@ -12,7 +12,9 @@ done
 [ "$(stat -c %s snapshot.raw)" = $((640 * 3 * 512)) ] || { echo "bad raw size"; exit 1; }
 pngcheck -q snapshot.png
 tiffinfo snapshot.tif > /dev/null
-djpeg -verbose -verbose -outfile /dev/null snapshot-q70.jpg 2>&1 | grep -q 'Start Of Frame 0xc2'
+# Read the whole report first: grep -q closing the pipe early would fail djpeg under pipefail.
+markers=$(djpeg -verbose -verbose -outfile /dev/null snapshot-q70.jpg 2>&1)
+grep -q 'Start Of Frame 0xc2' <<< "$markers" || { echo "JPEG is not progressive"; exit 1; }
 frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
     -of csv=p=0 clip.avi)
 [ "$frames" -ge 2 ] || { echo "clip has $frames frames"; exit 1; }
