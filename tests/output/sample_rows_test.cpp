@@ -116,17 +116,5 @@ TEST_F(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
     }
 }
 
-TEST(SampleScaleTest, DerivedFromTheSignificantBits) {
-    SampleScale scale;
-    ASSERT_TRUE(SampleScale::FromSignificantBits(10, &scale));
-    EXPECT_EQ(scale.down, 2);
-    EXPECT_EQ(scale.up, 6);
-    ASSERT_TRUE(SampleScale::FromSignificantBits(16, &scale));
-    EXPECT_EQ(scale.down, 8);
-    EXPECT_EQ(scale.up, 0);
-    EXPECT_FALSE(SampleScale::FromSignificantBits(7, &scale));
-    EXPECT_FALSE(SampleScale::FromSignificantBits(17, &scale));
-}
-
 }  // namespace
 }  // namespace tavlin::output
