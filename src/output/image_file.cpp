@@ -86,6 +86,16 @@ int WriteRawFile(const std::string& fileName, const ImageBuffer& image) {
 
 }  // namespace detail
 
+int SnapshotImage(const ImageBuffer& image, ImageBuffer& copy) {
+    if (&image == &copy) return image.Usable() ? 1 : 0;
+    if (!image.Usable() || copy.CreateLike(&image) != 1) {
+        copy.Release();
+        return 0;
+    }
+    std::memcpy(copy.Bits(), image.Bits(), image.SizeBytes());
+    return 1;
+}
+
 int SaveImageFile(const std::string& fileName, const ImageBuffer& image, int formatCode,
                   int significantBits) {
     if (formatCode < kFileBmp || formatCode > kFileTiff) return 0;

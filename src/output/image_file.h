@@ -23,6 +23,11 @@ enum ImageFileFormat : int {
     kFileTiff = 6,
 };
 
+// Copies the image (format and pixels; an 8-bit copy has the gray ramp, the one colour table of
+// this system's images) into `copy`, so the owner can leave its frame lock before the slow
+// encoding. Returns 1, or 0 (copy left empty) for an unusable image or no memory.
+int SnapshotImage(const ImageBuffer& image, ImageBuffer& copy);
+
 // Writes `image` to `fileName` (UTF-8) in format 0..6. Samples of 16-bit images carry
 // `significantBits` (8..16; the camera's are 10). An existing file is replaced, a missing one
 // created. Returns 1 when the whole file was written, 0 for an unknown format code (nothing

@@ -250,6 +250,20 @@ TEST_F(ImageFileTest, JpegIsProgressiveAtEachQualityAndDecodesClose) {
     }
 }
 
+TEST_F(ImageFileTest, SnapshotIsAnIndependentCopy) {
+    ImageBuffer image = Pattern(37, 5, 48);
+    ImageBuffer copy;
+    ASSERT_EQ(SnapshotImage(image, copy), 1);
+    ASSERT_EQ(copy.SizeBytes(), image.SizeBytes());
+    EXPECT_EQ(copy.BitCount(), 48);
+    EXPECT_TRUE(std::equal(image.Bits(), image.Bits() + image.SizeBytes(), copy.Bits()));
+    image.Bits()[0] ^= 0xFF;
+    EXPECT_NE(copy.Bits()[0], image.Bits()[0]) << "the copy owns its pixels";
+    ImageBuffer empty;
+    EXPECT_EQ(SnapshotImage(empty, copy), 0);
+    EXPECT_FALSE(copy.Usable());
+}
+
 // --- bad input and failing files
 
 TEST_F(ImageFileTest, UnknownFormatCodesWriteNothing) {
