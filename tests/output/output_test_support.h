@@ -49,7 +49,8 @@ struct ToolRun {
 // Runs a shell command line; standard error is discarded unless the command redirects it.
 inline ToolRun RunTool(const std::string& command) {
     ToolRun run;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    const bool keepsErrors = command.find("2>&1") != std::string::npos;
+    FILE* pipe = popen((keepsErrors ? command : command + " 2>/dev/null").c_str(), "r");
     if (pipe == nullptr) return run;
     char chunk[65536];
     size_t n;
