@@ -1,0 +1,137 @@
+// tavlin-viewer: the first camera live in a window, with keys for the property dialogs,
+// snapshots, recording, camera and colour mode. See --help.
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "viewer.h"
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+void OnSignal(int) {
+    gInterrupted.store(true);
+}
+
+void PrintHelp() {
+    std::printf(
+        "usage: tavlin-viewer [options]\n"
+        "Shows the first camera (an in-process virtual camera when none is found) live.\n\n"
+        "  --device N        open camera N instead of the first\n"
+        "  --output DIR      folder for snapshots and clips (default tavlin-viewer-output)\n"
+        "  --size WxH        client size of the window (default 640x512)\n"
+        "  --record-ms N     length of a recording in milliseconds (default 10000)\n"
+        "  --frames N        quit after N frames\n"
+        "  --plain-preview   preview without frame messages (Tavlin_Preview): no frame rate\n"
+        "  --help            this text\n\n");
+    viewer::Viewer::PrintKeys();
+}
+
+bool ParseNumber(const char* text, int32_t* value) {
+    char* end = nullptr;
+    const long number = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || number < 0 || number > 1000000000) return false;
+    *value = static_cast<int32_t>(number);
+    return true;
+}
+
+// 0: parsed; otherwise the exit status.
+int ParseOptions(int argc, char** argv, viewer::Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        bool ok = value != nullptr;
+        if (option == "--help" || option == "-h") {
+            PrintHelp();
+            return -1;
+        } else if (option == "--plain-preview") {
+            options->plainPreview = true;
+            continue;
+        } else if (option == "--device" && ok) {
+            ok = ParseNumber(value, &options->device);
+        } else if (option == "--output" && ok) {
+            options->outputFolder = value;
+        } else if (option == "--size" && ok) {
+            ok = std::sscanf(value, "%dx%d", &options->clientWidth, &options->clientHeight) == 2 &&
+                 options->clientWidth > 0 && options->clientHeight > 0;
+        } else if (option == "--record-ms" && ok) {
+            ok = ParseNumber(value, &options->recordMs);
+        } else if (option == "--frames" && ok) {
+            ok = ParseNumber(value, &options->exitAfterFrames);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "tavlin-viewer: bad option %s (see --help)\n", option.c_str());
+            return 64;
+        }
+        ++i;
+    }
+    return 0;
+}
+
+// Single key presses from a terminal, without echo; restored on destruction.
+class TerminalKeys {
+  public:
+    TerminalKeys() {
+        if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+        termios raw = saved_;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        raw.c_cc[VMIN] = 0;
+        raw.c_cc[VTIME] = 0;
+        active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    }
+    ~TerminalKeys() {
+        if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+    }
+    TerminalKeys(const TerminalKeys&) = delete;
+    TerminalKeys& operator=(const TerminalKeys&) = delete;
+
+    // The next key typed, or -1.
+    int Next() {
+        if (!active_) return -1;
+        pollfd fd{STDIN_FILENO, POLLIN, 0};
+        unsigned char key = 0;
+        if (poll(&fd, 1, 0) <= 0 || read(STDIN_FILENO, &key, 1) != 1) return -1;
+        return key;
+    }
+
+  private:
+    termios saved_{};
+    bool active_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    viewer::Options options;
+    if (const int status = ParseOptions(argc, argv, &options); status != 0) {
+        return status < 0 ? 0 : status;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    viewer::Viewer view(options);
+    if (!view.Open()) return 1;
+    viewer::Viewer::PrintKeys();
+    TerminalKeys keys;
+    bool running = true;
+    while (running && !gInterrupted.load()) {
+        for (int key = keys.Next(); key >= 0 && running; key = keys.Next()) {
+            running = view.OnKey(static_cast<uint32_t>(key));
+        }
+        running = running && view.Poll(50);
+    }
+    std::printf("\nbye\n");
+    return 0;
+}
