@@ -1,5 +1,7 @@
 #include "viewer.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <system_error>
 
@@ -275,8 +277,11 @@ void Viewer::ReportFrame(const TavlinMessage& message) {
     const auto* info = reinterpret_cast<const TavlinFrameInfo*>(message.wParam);
     const int32_t rate = __atomic_load_n(&info->frameRate, __ATOMIC_RELAXED);
     if (frames_ % 10 == 0) {
-        std::printf("\rframe %lld  %d.%d fps  ", static_cast<long long>(frames_), rate / 10,
-                    rate % 10);
+        // Redrawn in place on a terminal; a log or pipe gets whole lines.
+        static const bool interactive = isatty(STDOUT_FILENO) != 0;
+        std::printf("%sframe %lld  %d.%d fps%s", interactive ? "\r" : "",
+                    static_cast<long long>(frames_), rate / 10, rate % 10,
+                    interactive ? "  " : "\n");
         std::fflush(stdout);
     }
 }
