@@ -86,12 +86,15 @@ class X11PreviewTest : public ::testing::Test {
     }
 
     // Runs the helper in a preview mode and checks the screen against its last frame.
-    void ExpectScreenShowsFrame(const XServer& server, const std::vector<std::string>& mode) {
+    // `launcher` runs the helper (e.g. in a namespace of its own).
+    void ExpectScreenShowsFrame(const XServer& server, const std::vector<std::string>& mode,
+                                const std::vector<std::string>& launcher = {}) {
         ASSERT_TRUE(server.Running());
         const std::string frameFile = folder_ + "/frame.bgr";
         std::vector<std::string> argv = {HelperPath("x11_preview_app")};
         argv.insert(argv.end(), mode.begin(), mode.end());
         argv.insert(argv.begin() + 2, frameFile);
+        argv.insert(argv.begin(), launcher.begin(), launcher.end());
         Child app(argv, Environment(server, folder_));
         ASSERT_TRUE(app.Started());
         const auto line = app.ReadLine(30000);
@@ -144,6 +147,17 @@ TEST_F(X11PreviewTest, ChildPreviewOfAnotherAspectIsScaledUnevenly) {
 TEST_F(X11PreviewTest, ServerWithoutSharedMemoryShowsTheSameFrame) {
     XServer server({"-extension", "MIT-SHM"});
     ExpectScreenShowsFrame(server, {"toplevel"});
+}
+
+// In an IPC namespace of its own the application's shared memory is invisible to the server,
+// which then refuses every attach: frames must arrive by plain XPutImage instead.
+TEST_F(X11PreviewTest, ServerRefusingSharedMemoryShowsTheSameFrame) {
+    const std::string unshare = tavlin::testing::FindProgram("unshare");
+    if (unshare.empty() || std::system((unshare + " --ipc true 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "unshare --ipc is not permitted here";
+    }
+    XServer server;
+    ExpectScreenShowsFrame(server, {"toplevel"}, {unshare, "--ipc"});
 }
 
 TEST_F(X11PreviewTest, AcquisitionOutlivesTheServer) {
