@@ -30,10 +30,7 @@ bool CTavlin::CopyOutputImage(output::ImageBuffer& copy) {
     platform::ScopedLock frame(frameLock_);
     const int32_t colorMode = colorMode_.load();
     if (!ValidColorMode(colorMode)) return false;
-    const output::ImageBuffer& image = imageBuffers_[OutputSlot(colorMode)];
-    if (image.Bits() == nullptr || copy.CreateLike(&image) == 0) return false;
-    std::memcpy(copy.Bits(), image.Bits(), static_cast<size_t>(image.Stride()) * image.Height());
-    return true;
+    return output::SnapshotImage(imageBuffers_[OutputSlot(colorMode)], copy) != 0;
 }
 
 int CTavlin::SaveImageCommon(const char* fileName, int32_t format, bool requireFrame) {
@@ -167,7 +164,9 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
         // Finalise after the first frame past the duration, or before the file would outgrow
         // its 32-bit sizes.
         const bool done = end < now;
-        if (done || written == output::AviWriteResult::kFull) {
+        // A frame that failed to write (disk full) ends the recording with the frames that
+        // made it, finalised, while the preview goes on.
+        if (done || written != output::AviWriteResult::kWritten) {
             avi_.Close(output::MeasuredAviRate(frames, now - start));
             recordRun_.store(0);
         }
