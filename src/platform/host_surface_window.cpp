@@ -98,7 +98,11 @@ std::shared_ptr<SurfaceWindow> SurfaceWindow::Create(const WindowCreation& creat
     auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
     window->dc_ = CreateCompatibleDC(nullptr);
     if (window->dc_ == nullptr) return nullptr;
-    window->presenter_ = CreateWindowPresenter(PresenterRequestFor(*window), ListenerFor(window));
+    auto presenter = CreateWindowPresenter(PresenterRequestFor(*window), ListenerFor(window));
+    {
+        std::lock_guard<std::mutex> guard(window->presenterMutex_);
+        window->presenter_ = std::move(presenter);
+    }
     WindowRegistry::Instance().Add(window);
     return window;
 }
@@ -107,14 +111,20 @@ std::shared_ptr<SurfaceWindow> SurfaceWindow::Wrap(uint64_t nativeId) {
     WindowCreation creation;
     creation.style = kWsVisible;
     auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
+    window->wrapped_ = true;  // before the presenter, whose notices read it at once
+    window->dc_ = CreateCompatibleDC(nullptr);
+    if (window->dc_ == nullptr) return nullptr;
     ClientSize size;
     auto presenter = WrapNativeWindow(nativeId, &size, ListenerFor(window));
     if (presenter == nullptr) return nullptr;
-    window->dc_ = CreateCompatibleDC(nullptr);
-    if (window->dc_ == nullptr) return nullptr;
-    window->wrapped_ = true;
-    window->rect_ = {0, 0, ClampExtent(size.width), ClampExtent(size.height)};
-    window->presenter_ = std::move(presenter);
+    {
+        std::lock_guard<std::mutex> guard(window->mutex_);
+        window->rect_ = {0, 0, ClampExtent(size.width), ClampExtent(size.height)};
+    }
+    {
+        std::lock_guard<std::mutex> guard(window->presenterMutex_);
+        window->presenter_ = std::move(presenter);
+    }
     WindowRegistry::Instance().Add(window);
     return window;
 }

@@ -20,8 +20,8 @@ constexpr int32_t kConnectTimeoutMs = 5000;
 
 std::atomic<X11Display*> gDisplayObject{nullptr};
 std::atomic<Display*> gConnection{nullptr};
-XErrorHandler gPreviousErrorHandler = nullptr;
-XIOErrorHandler gPreviousIoErrorHandler = nullptr;
+std::atomic<XErrorHandler> gPreviousErrorHandler{nullptr};
+std::atomic<XIOErrorHandler> gPreviousIoErrorHandler{nullptr};
 
 }  // namespace
 
@@ -53,8 +53,8 @@ bool X11Display::Connect() {
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) return false;
     gConnection.store(display_);
-    gPreviousErrorHandler = XSetErrorHandler(&X11Display::OnError);
-    gPreviousIoErrorHandler = XSetIOErrorHandler(&X11Display::OnIoError);
+    gPreviousErrorHandler.store(XSetErrorHandler(&X11Display::OnError));
+    gPreviousIoErrorHandler.store(XSetIOErrorHandler(&X11Display::OnIoError));
     const int screen = DefaultScreen(display_);
     visual_ = DefaultVisual(display_, screen);
     depth_ = DefaultDepth(display_, screen);
@@ -169,7 +169,8 @@ void X11Display::MarkGone() {
 int X11Display::OnError(Display* display, XErrorEvent* error) {
     X11Display* self = gDisplayObject.load();
     if (self == nullptr || display != gConnection.load()) {
-        return gPreviousErrorHandler != nullptr ? gPreviousErrorHandler(display, error) : 0;
+        const XErrorHandler previous = gPreviousErrorHandler.load();
+        return previous != nullptr ? previous(display, error) : 0;
     }
     // Windows an application destroys under us and refused requests are expected; the request
     // that asked checks refusedSerial_.
@@ -180,7 +181,8 @@ int X11Display::OnError(Display* display, XErrorEvent* error) {
 int X11Display::OnIoError(Display* display) {
     X11Display* self = gDisplayObject.load();
     if (self == nullptr || display != gConnection.load()) {
-        return gPreviousIoErrorHandler != nullptr ? gPreviousIoErrorHandler(display) : 0;
+        const XIOErrorHandler previous = gPreviousIoErrorHandler.load();
+        return previous != nullptr ? previous(display) : 0;
     }
     // Returning would let Xlib exit the process; this thread owns nothing else, so it stops here.
     self->MarkGone();
