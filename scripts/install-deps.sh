@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g
 x11_tools=(xvfb x11-apps x11-utils imagemagick)
 case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
-    test) packages+=(libgtest-dev libgmock-dev imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
+    test) packages+=(libgtest-dev libgmock-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
                      "${x11_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
 esac
