@@ -151,7 +151,9 @@ int ShowPreview(bool child, const char* frameFile, int32_t childWidth, int32_t c
     std::fflush(stdout);
     std::string line;
     std::getline(std::cin, line);
-    return Finish(session, 0);
+    const int status = Finish(session, 0);
+    XCloseDisplay(display);
+    return status;
 }
 
 int SurviveServer() {
