@@ -2,6 +2,8 @@
 
 #include "platform/x11_display.h"
 
+#include "platform/host_window.h"
+
 #include <X11/extensions/XShm.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -30,10 +32,18 @@ X11Display* X11Display::Instance() {
     static X11Display* const instance = [] {
         const char* name = std::getenv("DISPLAY");
         if (name == nullptr || *name == '\0') return static_cast<X11Display*>(nullptr);
+        // Built first, so it is destroyed after the exit guard below has stopped the thread.
+        WindowRegistry::Instance();
         auto* display = new X11Display();
         if (!display->Start()) return static_cast<X11Display*>(nullptr);
         return display;
     }();
+    struct ExitGuard {
+        ~ExitGuard() {
+            if (instance != nullptr) instance->StopForExit();
+        }
+    };
+    static ExitGuard exitGuard;
     return instance != nullptr && instance->Alive() ? instance : nullptr;
 }
 
@@ -74,6 +84,11 @@ void X11Display::Run() {
     changed_.notify_all();
     if (!connected) return;
     for (;;) {
+        workLock_.lock();
+        if (stopping_) {
+            workLock_.unlock();
+            return;
+        }
         RunJobs();
         while (XPending(display_) > 0) {
             XEvent event;
@@ -81,8 +96,14 @@ void X11Display::Run() {
             Dispatch(event);
         }
         XFlush(display_);
+        workLock_.unlock();
         WaitForWork();
     }
+}
+
+void X11Display::StopForExit() {
+    std::lock_guard<std::mutex> guard(workMutex_);
+    stopping_ = true;
 }
 
 void X11Display::RunJobs() {
@@ -186,6 +207,7 @@ int X11Display::OnIoError(Display* display) {
     }
     // Returning would let Xlib exit the process; this thread owns nothing else, so it stops here.
     self->MarkGone();
+    if (self->workLock_.owns_lock()) self->workLock_.unlock();
     for (;;) pause();
 }
 

@@ -58,6 +58,9 @@ class X11Display {
     void Dispatch(const XEvent& event);
     void WaitForWork();
     void MarkGone();
+    // At process exit: waits for the job or event in hand, then lets the thread go idle for good,
+    // so it never touches objects that exit is destroying.
+    void StopForExit();
 
     static int OnError(Display* display, XErrorEvent* error);
     static int OnIoError(Display* display);
@@ -78,6 +81,11 @@ class X11Display {
     bool connectDone_ = false;
 
     std::unordered_map<Window, EventHandler> handlers_;  // display thread only
+
+    // Held by the display thread while it runs jobs and handlers.
+    std::mutex workMutex_;
+    std::unique_lock<std::mutex> workLock_{workMutex_, std::defer_lock};
+    bool stopping_ = false;  // guarded by workMutex_
 };
 
 }  // namespace tavlin::platform
