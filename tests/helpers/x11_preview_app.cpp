@@ -1,6 +1,8 @@
 // An application showing a live preview on the X display of $DISPLAY, for the on-screen tests.
 //
-//   x11_preview_app toplevel <frame-file>   centred top-level preview (scaled)
+//   x11_preview_app toplevel <frame-file>   centred top-level preview
+//   x11_preview_app resized <frame-file>    the same, resized to 400 x 300 on screen while
+//                                           streaming (as a user or window manager would)
 //   x11_preview_app child <frame-file> [w h] preview in an X window of our own (default: filling
 //                                           it, 1:1)
 //   x11_preview_app survive-server          keeps streaming after the X server is killed
@@ -128,7 +130,8 @@ Window MakeParent(Display* display) {
     return window;
 }
 
-int ShowPreview(bool child, const char* frameFile, int32_t childWidth, int32_t childHeight) {
+int ShowPreview(bool child, bool resize, const char* frameFile, int32_t childWidth,
+                int32_t childHeight) {
     Display* display = XOpenDisplay(nullptr);
     Session session;
     if (display == nullptr || !Open(session)) return 2;
@@ -142,11 +145,16 @@ int ShowPreview(bool child, const char* frameFile, int32_t childWidth, int32_t c
         Tavlin_SetPreviewWindow(session.camera, nullptr, 0, 0, 100, 100);
     }
     if (!Stream(session) || WaitFrames(session, 10) != 10) return Finish(session, 4);
-    Tavlin_StopPreview(session.camera);
-    if (!WriteFrame(session, frameFile)) return Finish(session, 5);
     const Window preview =
         child ? FirstChild(display, parent) : FindTopLevel(display, "Active Window");
     if (preview == 0) return Finish(session, 6);
+    if (resize) {
+        XResizeWindow(display, preview, 400, 300);
+        XSync(display, False);
+        if (WaitFrames(session, 10) != 10) return Finish(session, 4);
+    }
+    Tavlin_StopPreview(session.camera);
+    if (!WriteFrame(session, frameFile)) return Finish(session, 5);
     PrintPlacement(display, preview);
     std::fflush(stdout);
     std::string line;
@@ -193,10 +201,10 @@ int DestroyParent() {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if ((mode == "toplevel" || mode == "child") && argc > 2) {
+    if ((mode == "toplevel" || mode == "resized" || mode == "child") && argc > 2) {
         const int32_t width = argc > 4 ? std::atoi(argv[3]) : kWidth;
         const int32_t height = argc > 4 ? std::atoi(argv[4]) : kHeight;
-        return ShowPreview(mode == "child", argv[2], width, height);
+        return ShowPreview(mode == "child", mode == "resized", argv[2], width, height);
     }
     if (mode == "survive-server") return SurviveServer();
     if (mode == "destroy-parent") return DestroyParent();

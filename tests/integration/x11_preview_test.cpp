@@ -129,6 +129,11 @@ TEST_F(X11PreviewTest, TopLevelPreviewShowsTheApplicationsFrame) {
     ExpectScreenShowsFrame(server, {"toplevel"});
 }
 
+TEST_F(X11PreviewTest, TopLevelPreviewResizedOnScreenScalesToTheNewClientArea) {
+    XServer server;
+    ExpectScreenShowsFrame(server, {"resized"});
+}
+
 TEST_F(X11PreviewTest, ChildPreviewFillsTheApplicationsWindow) {
     XServer server;
     ExpectScreenShowsFrame(server, {"child"});
