@@ -41,18 +41,18 @@ enum {
 /* Error codes kept in the history and posted with TAVLIN_MSG_ERROR. */
 enum {
     TAVLIN_ERR_NONE = 0,
-    TAVLIN_ERR_NO_DEVICE = 1,         /* no device, or not possible now */
-    TAVLIN_ERR_DEVICE_BUSY = 2,       /* device not available (absent or claimed elsewhere) */
-    TAVLIN_ERR_THREAD = 3,            /* thread or event could not be created */
-    TAVLIN_ERR_WINDOW = 4,            /* window not created, or no matching size preset */
-    TAVLIN_ERR_MEMORY = 5,            /* out of memory or initialisation failed */
-    TAVLIN_ERR_IO = 6,                /* device input/output failed */
-    TAVLIN_ERR_CAPTURE_WINDOW = 7,    /* capture window invalid */
-    TAVLIN_ERR_TRANSFER = 8,          /* frame transfer failed */
-    TAVLIN_ERR_INVALID_ARGUMENT = 9,  /* value out of range or unknown id */
-    TAVLIN_ERR_NOT_SUPPORTED = 11,    /* not supported */
-    TAVLIN_ERR_FILE = 12,             /* file or name failure */
-    TAVLIN_ERR_STREAM_STOPPED = 13    /* stream stopped */
+    TAVLIN_ERR_NO_DEVICE = 1,        /* no device, or not possible now */
+    TAVLIN_ERR_DEVICE_BUSY = 2,      /* device not available (absent or claimed elsewhere) */
+    TAVLIN_ERR_THREAD = 3,           /* thread or event could not be created */
+    TAVLIN_ERR_WINDOW = 4,           /* window not created, or no matching size preset */
+    TAVLIN_ERR_MEMORY = 5,           /* out of memory or initialisation failed */
+    TAVLIN_ERR_IO = 6,               /* device input/output failed */
+    TAVLIN_ERR_CAPTURE_WINDOW = 7,   /* capture window invalid */
+    TAVLIN_ERR_TRANSFER = 8,         /* frame transfer failed */
+    TAVLIN_ERR_INVALID_ARGUMENT = 9, /* value out of range or unknown id */
+    TAVLIN_ERR_NOT_SUPPORTED = 11,   /* not supported */
+    TAVLIN_ERR_FILE = 12,            /* file or name failure */
+    TAVLIN_ERR_STREAM_STOPPED = 13   /* stream stopped */
 };
 
 /* File format codes of Tavlin_SaveImage. */
@@ -100,13 +100,13 @@ enum {
 
 /* Record whose address is the wParam of a frame notice; overwritten by the next frame. */
 typedef struct TavlinFrameInfo {
-    int32_t size;           /* 32 */
-    int32_t width;          /* raw buffer width after sub-sampling */
-    int32_t height;         /* raw buffer height after sub-sampling */
-    int32_t bitsPerPixel;   /* 8, 16, 24, 32, 48 or 64 */
-    int32_t frameRate;      /* tenths of frames per second (preview); 0 in trigger mode */
-    int32_t reserved;       /* not written */
-    uint8_t* buffer;        /* the application buffer given to the acquisition call */
+    int32_t size;         /* 32 */
+    int32_t width;        /* raw buffer width after sub-sampling */
+    int32_t height;       /* raw buffer height after sub-sampling */
+    int32_t bitsPerPixel; /* 8, 16, 24, 32, 48 or 64 */
+    int32_t frameRate;    /* tenths of frames per second (preview); 0 in trigger mode */
+    int32_t reserved;     /* not written */
+    uint8_t* buffer;      /* the application buffer given to the acquisition call */
 } TavlinFrameInfo;
 
 /* Filled by Tavlin_GetCameraInfo; the application sets size to at least 36. */
@@ -154,8 +154,8 @@ TAVLIN_API int32_t Tavlin_GetBayerMode(int32_t h, int32_t* ok);
 TAVLIN_API int32_t Tavlin_GetBrightness(int32_t h, int32_t* ok);
 TAVLIN_API int32_t Tavlin_GetCameraInfo(int32_t h, TavlinCameraInfo* info);
 TAVLIN_API int32_t Tavlin_GetCaptureWindowEx(int32_t h, int32_t* totalWidth, int32_t* startX,
-                                             int32_t* width, int32_t* totalHeight,
-                                             int32_t* startY, int32_t* height);
+                                             int32_t* width, int32_t* totalHeight, int32_t* startY,
+                                             int32_t* height);
 TAVLIN_API int32_t Tavlin_GetColorGainBlue(int32_t h, int32_t* ok);
 TAVLIN_API int32_t Tavlin_GetColorGainGreen1(int32_t h, int32_t* ok);
 TAVLIN_API int32_t Tavlin_GetColorGainGreen2(int32_t h, int32_t* ok);

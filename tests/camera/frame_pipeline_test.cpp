@@ -92,11 +92,11 @@ TEST(AutoExposureTest, FactorsFromTheFiveWindows) {
 }
 
 TEST(AutoExposureTest, GainAndShutterLimits) {
-    EXPECT_EQ(CorrectedGain(0, 1.3), 5);      // raised to 4 first
-    EXPECT_EQ(CorrectedGain(3, 1.2), 4);      // never below 4 when raising
-    EXPECT_EQ(CorrectedGain(60, 1.5), 63);    // never above 63
+    EXPECT_EQ(CorrectedGain(0, 1.3), 5);           // raised to 4 first
+    EXPECT_EQ(CorrectedGain(3, 1.2), 4);           // never below 4 when raising
+    EXPECT_EQ(CorrectedGain(60, 1.5), 63);         // never above 63
     EXPECT_EQ(CorrectedGain(0x80 | 40, 0.5), 20);  // only 7 bits count
-    EXPECT_EQ(CorrectedShutter(0, 0.5), 1);   // never 0
+    EXPECT_EQ(CorrectedShutter(0, 0.5), 1);        // never 0
 }
 
 TEST(AutoExposureTest, WindowsAreMeasuredInBottomUpMemoryRows) {
