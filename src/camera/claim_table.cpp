@@ -1,10 +1,29 @@
 #include "camera/claim_table.h"
 
+#include <array>
+#include <atomic>
 #include <cstring>
 
 #include "platform/process.h"
 
 namespace tavlin::camera {
+namespace {
+
+// Other processes read and write the window field without any lock; it is published last on
+// claim and cleared first on release, so a reader that sees it set sees the rest of the claim.
+std::atomic_ref<uint64_t> WindowField(uint8_t* entry) {
+    return std::atomic_ref<uint64_t>(*reinterpret_cast<uint64_t*>(entry));
+}
+
+ClaimRecord Snapshot(uint8_t* entry) {
+    std::array<uint8_t, kClaimRecordSize> copy{};
+    const uint64_t window = WindowField(entry).load(std::memory_order_acquire);
+    std::memcpy(copy.data() + 8, entry + 8, kClaimRecordSize - 8);
+    std::memcpy(copy.data(), &window, sizeof(window));
+    return ReadClaimRecord(copy);
+}
+
+}  // namespace
 
 bool ClaimTable::Open(const char* name) {
     if (!section_.OpenOrCreate(name, kSharedSectionSize)) return false;
@@ -12,44 +31,41 @@ bool ClaimTable::Open(const char* name) {
     return true;
 }
 
-ClaimEntry* ClaimTable::Entry(int32_t deviceNumber) const {
+uint8_t* ClaimTable::Entry(int32_t deviceNumber) const {
     if (section_.View() == nullptr || deviceNumber < 0) return nullptr;
-    const size_t offset = kClaimTableOffset + kClaimEntrySize * static_cast<size_t>(deviceNumber);
-    if (offset + kClaimEntrySize > section_.Size()) return nullptr;
-    return reinterpret_cast<ClaimEntry*>(section_.View() + offset);
+    const size_t offset = kClaimTableStart + kClaimRecordSize * static_cast<size_t>(deviceNumber);
+    if (offset + kClaimRecordSize > section_.Size()) return nullptr;
+    return section_.View() + offset;
 }
 
 int ClaimTable::Claim(int32_t deviceNumber, uint64_t window) {
     if (!HasView()) return 0;
-    ClaimEntry* entry = Entry(deviceNumber);
+    uint8_t* entry = Entry(deviceNumber);
     if (entry == nullptr) return 1;
-    entry->window = window;
-    entry->module = platform::CurrentProcessId();
-    entry->reserved = 0;
-    std::memset(entry->name, 0, sizeof(entry->name));
-    std::memcpy(entry->name, kClaimLibraryName, std::strlen(kClaimLibraryName));
+    const uint64_t self = platform::CurrentProcessId();
+    const auto bytes = EncodeClaim(window, self, platform::ProcessStartTime(self).value_or(0));
+    std::memcpy(entry + 8, bytes.data() + 8, kClaimRecordSize - 8);
+    WindowField(entry).store(window, std::memory_order_release);
     return 1;
 }
 
 int ClaimTable::Release(int32_t deviceNumber, uint64_t window) {
     if (!HasView()) return 0;
-    ClaimEntry* entry = Entry(deviceNumber);
+    uint8_t* entry = Entry(deviceNumber);
     if (entry == nullptr) return 1;
-    if (entry->window == window && entry->module == platform::CurrentProcessId() &&
-        entry->reserved == 0) {
-        entry->window = 0;
-        entry->module = 0;
-        entry->reserved = 0;
-        std::memset(entry->name, 0, sizeof(entry->name));
+    const ClaimRecord record = Snapshot(entry);
+    if (record.window == window && record.owner == platform::CurrentProcessId() &&
+        record.reserved == 0) {
+        WindowField(entry).store(0, std::memory_order_release);
+        std::memset(entry + 8, 0, kClaimRecordSize - 8);
     }
     return 1;
 }
 
 bool ClaimTable::Claimed(int32_t deviceNumber) const {
-    const ClaimEntry* entry = Entry(deviceNumber);
-    if (entry == nullptr || entry->window == 0) return false;
-    if (entry->module != 0 && !platform::ProcessAlive(entry->module)) return false;
-    return true;
+    uint8_t* entry = Entry(deviceNumber);
+    if (entry == nullptr) return false;
+    return ClaimBlocks(Snapshot(entry), platform::ProcessStartTime);
 }
 
 }  // namespace tavlin::camera

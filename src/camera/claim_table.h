@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "camera/claim_record.h"
 #include "platform/shared_memory.h"
 
 namespace tavlin::camera {
@@ -12,20 +13,9 @@ namespace tavlin::camera {
 inline constexpr const char* kSharedSectionName = "/KORVEL_USBCAMERA";
 inline constexpr size_t kSharedSectionSize = 0x4C0000;
 inline constexpr size_t kSharedZeroFillBytes = 32768;
-inline constexpr size_t kClaimTableOffset = 12832 * 152;  // 1,950,464
-inline constexpr size_t kClaimEntrySize = 152;
-inline constexpr size_t kClaimNameSize = 128;
-inline constexpr const char* kClaimLibraryName = "TavlinSdk_410QZ_VKE.dll";
 
-// Entry layout: window (8), module = owner process id (8), reserved 0 (8), library name (128).
-struct ClaimEntry {
-    uint64_t window;
-    uint64_t module;
-    uint64_t reserved;
-    char name[kClaimNameSize];
-};
-static_assert(sizeof(ClaimEntry) == kClaimEntrySize);
-
+// Entry layout (claim_record.h): window (8), module = owner process id (8), 0 (8), library
+// name (128, with the owner's start time behind the name's terminator).
 class ClaimTable {
   public:
     // Opens or creates the section; the creator zero-fills its first 32 KiB. False: no view.
@@ -39,13 +29,13 @@ class ClaimTable {
     int Claim(int32_t deviceNumber, uint64_t window);
     int Release(int32_t deviceNumber, uint64_t window);
 
-    // True when the entry is held: its window field is set and, if the claim names
-    // a process, that process is still alive (a dead owner's claim counts as free).
+    // True when the entry is held: its window field is set and its owner is not known to be
+    // gone (ClaimBlocks).
     bool Claimed(int32_t deviceNumber) const;
 
   private:
     // Null for device numbers whose entry would lie outside the section.
-    ClaimEntry* Entry(int32_t deviceNumber) const;
+    uint8_t* Entry(int32_t deviceNumber) const;
 
     platform::SharedMemory section_;
 };
