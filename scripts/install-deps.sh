@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests or the benchmarks need, when missing.
-#   scripts/install-deps.sh build|test|bench
+#   scripts/install-deps.sh build|test|bench|fuzz
 set -euo pipefail
 what=${1:-build}
 
@@ -13,6 +13,7 @@ case "$what" in
     test) packages+=(libgtest-dev libgmock-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
                      "${x11_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
+    fuzz) packages+=(clang libclang-rt-dev) ;;
 esac
 
 missing=()
