@@ -139,9 +139,17 @@ int CTavlin::StartPreview() {
     std::lock_guard<std::mutex> mode(modeLock_);
     const int entered = EnterFromIdle(kPreviewMode);
     if (entered != kPrepared) return entered;
+    // Checked afresh and taken in one step: another process may have claimed the device since
+    // the preparation looked, and of processes starting at once only one may stream.
+    if (!claims_.ClaimIfFree(device_->SelectedIndex(), errors_.NotifyWindow())) {
+        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
     runFlag_.store(kRun);
     if (StartAcquisitionThread() == 0) {
         StopAcquisitionThread();
+        ReleaseClaim();
         errors_.Report(TAVLIN_ERR_THREAD);
         return 0;
     }
@@ -149,11 +157,11 @@ int CTavlin::StartPreview() {
     if (device_->StartTransfer() != 0) {
         StopAcquisitionThread();
         device_->StopTransfer();
+        ReleaseClaim();
         errors_.Report(TAVLIN_ERR_IO);
         return 0;
     }
     acquisitionMode_.store(kPreviewMode);
-    claims_.Claim(device_->SelectedIndex(), errors_.NotifyWindow());
     return 1;
 }
 

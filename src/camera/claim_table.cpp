@@ -23,6 +23,23 @@ ClaimRecord Snapshot(uint8_t* entry) {
     return ReadClaimRecord(copy);
 }
 
+// Holds the section's lock for a scope; without it (section gone, lock refused) the steps run
+// unlocked, as they did before any process took the lock.
+class SectionGuard {
+  public:
+    explicit SectionGuard(const platform::SharedMemory& section)
+        : section_(section), locked_(section.Lock()) {}
+    ~SectionGuard() {
+        if (locked_) section_.Unlock();
+    }
+    SectionGuard(const SectionGuard&) = delete;
+    SectionGuard& operator=(const SectionGuard&) = delete;
+
+  private:
+    const platform::SharedMemory& section_;
+    bool locked_;
+};
+
 }  // namespace
 
 bool ClaimTable::Open(const char* name) {
@@ -38,21 +55,36 @@ uint8_t* ClaimTable::Entry(int32_t deviceNumber) const {
     return section_.View() + offset;
 }
 
-int ClaimTable::Claim(int32_t deviceNumber, uint64_t window) {
-    if (!HasView()) return 0;
-    uint8_t* entry = Entry(deviceNumber);
-    if (entry == nullptr) return 1;
+void ClaimTable::Write(uint8_t* entry, uint64_t window) {
     const uint64_t self = platform::CurrentProcessId();
     const auto bytes = EncodeClaim(window, self, platform::ProcessStartTime(self).value_or(0));
     std::memcpy(entry + 8, bytes.data() + 8, kClaimRecordSize - 8);
     WindowField(entry).store(window, std::memory_order_release);
+}
+
+int ClaimTable::Claim(int32_t deviceNumber, uint64_t window) {
+    if (!HasView()) return 0;
+    uint8_t* entry = Entry(deviceNumber);
+    if (entry == nullptr) return 1;
+    SectionGuard guard(section_);
+    Write(entry, window);
     return 1;
+}
+
+bool ClaimTable::ClaimIfFree(int32_t deviceNumber, uint64_t window) {
+    uint8_t* entry = Entry(deviceNumber);
+    if (entry == nullptr) return true;
+    SectionGuard guard(section_);
+    if (ClaimBlocks(Snapshot(entry), platform::ProcessStartTime)) return false;
+    Write(entry, window);
+    return true;
 }
 
 int ClaimTable::Release(int32_t deviceNumber, uint64_t window) {
     if (!HasView()) return 0;
     uint8_t* entry = Entry(deviceNumber);
     if (entry == nullptr) return 1;
+    SectionGuard guard(section_);
     const ClaimRecord record = Snapshot(entry);
     if (record.window == window && record.owner == platform::CurrentProcessId() &&
         record.reserved == 0) {

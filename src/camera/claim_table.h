@@ -29,6 +29,11 @@ class ClaimTable {
     int Claim(int32_t deviceNumber, uint64_t window);
     int Release(int32_t deviceNumber, uint64_t window);
 
+    // Claims the entry only if it does not block (Claimed false), checked and written under the
+    // section's lock so that of processes starting at once exactly one gets it. True also
+    // without a view or for an entry outside the section, where there is nothing to hold.
+    bool ClaimIfFree(int32_t deviceNumber, uint64_t window);
+
     // True when the entry is held: its window field is set and its owner is not known to be
     // gone (ClaimBlocks).
     bool Claimed(int32_t deviceNumber) const;
@@ -36,6 +41,8 @@ class ClaimTable {
   private:
     // Null for device numbers whose entry would lie outside the section.
     uint8_t* Entry(int32_t deviceNumber) const;
+    // Fills the entry for this process, the window last.
+    static void Write(uint8_t* entry, uint64_t window);
 
     platform::SharedMemory section_;
 };

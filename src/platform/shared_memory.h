@@ -21,11 +21,18 @@ class SharedMemory {
     bool OpenOrCreate(const std::string& name, size_t size);
     void Close();
 
+    // Machine-wide exclusive lock on the section (flock on its object), for check-then-write
+    // steps other processes must not interleave with. The kernel drops it if the holder dies.
+    // False when the section is closed or the lock cannot be had.
+    bool Lock() const;
+    void Unlock() const;
+
     uint8_t* View() const { return view_; }
     size_t Size() const { return size_; }
     bool Created() const { return created_; }
 
   private:
+    int fd_ = -1;  // kept open for Lock()
     uint8_t* view_ = nullptr;
     size_t size_ = 0;
     bool created_ = false;

@@ -44,6 +44,32 @@ TEST_F(SharedCameraTest, KilledStreamerDoesNotBlockTheNext) {
     clients_.clear();
 }
 
+TEST_F(SharedCameraTest, OfProcessesStartingAtOnceExactlyOneStreams) {
+    constexpr int kProcesses = 6;
+    ASSERT_TRUE(StartDaemon());
+    std::vector<ChildProcess*> clients;
+    for (int i = 0; i < kProcesses; ++i) {
+        clients.push_back(&StartClient());
+        OpenSmall(*clients.back());
+    }
+    for (int round = 0; round < 3; ++round) {
+        // Every client gets its command before any answers, so the starts overlap.
+        for (ChildProcess* client : clients) client->Send("start");
+        int winner = -1;
+        for (int i = 0; i < kProcesses; ++i) {
+            const std::string reply = clients[i]->ReadLine();
+            if (reply == "ok") {
+                EXPECT_EQ(winner, -1) << "round " << round << ": a second process streams";
+                winner = i;
+            } else {
+                EXPECT_EQ(reply, "fail 1 2") << "round " << round;
+            }
+        }
+        ASSERT_NE(winner, -1) << "round " << round;
+        ASSERT_EQ(Ask(*clients[winner], "stop"), "ok");
+    }
+}
+
 TEST_F(SharedCameraTest, RegisterWritesAreSeenByOtherProcesses) {
     ASSERT_TRUE(StartDaemon());
     auto& writer = StartClient();
