@@ -5,12 +5,12 @@ set -euo pipefail
 what=${1:-build}
 
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
-          libx11-dev libxext-dev)
+          libx11-dev libxext-dev libgtk-3-dev)
 # An X server of its own (Xvfb) and screenshot tools: the on-screen tests, the viewer's picture.
 x11_tools=(xvfb x11-apps x11-utils imagemagick)
 case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
-    test) packages+=(libgtest-dev libgmock-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
+    test) packages+=(libgtest-dev libgmock-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
                      "${x11_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;

@@ -15,3 +15,16 @@ if(X11_FOUND AND X11_Xext_FOUND)
     add_compile_definitions(TAVLIN_HAVE_X11=1)
     list(APPEND TAVLIN_PLATFORM_LIBS X11::X11 X11::Xext)
 endif()
+
+# GTK 3 for the property dialogs on screen, when installed with X11; without it dialogs stay
+# headless. Linked into the dialogs' GTK presenter and the shared library through
+# TAVLIN_DIALOG_LIBS. Debian: libgtk-3-dev.
+set(TAVLIN_DIALOG_LIBS "")
+find_package(PkgConfig)
+if(PKG_CONFIG_FOUND AND X11_FOUND AND X11_Xext_FOUND)
+    pkg_check_modules(GTK3 IMPORTED_TARGET gtk+-3.0)
+endif()
+if(GTK3_FOUND)
+    set(TAVLIN_HAVE_GTK ON)
+    list(APPEND TAVLIN_DIALOG_LIBS PkgConfig::GTK3)
+endif()

@@ -1,6 +1,9 @@
 // The property dialogs: analog settings, image and gray filter, stream format.
 #include "api/export_frame.h"
 #include "dialogs/property_dialogs.h"
+#if TAVLIN_HAVE_GTK
+#include "dialogs/gtk/gtk_presenter.h"
+#endif
 
 using tavlin::api::ToHandle;
 using tavlin::api::WithCamera;
@@ -10,6 +13,10 @@ namespace dialogs = tavlin::dialogs;
 namespace {
 
 dialogs::ModalOptions Options(int32_t h, TAVLIN_HWND parent) {
+#if TAVLIN_HAVE_GTK
+    // Before the first dialog takes its presenter: on screen when there is a display.
+    dialogs::gtk::InstallPresenter();
+#endif
     dialogs::ModalOptions options;
     options.ownerKey = h;
     options.ownerWindow = ToHandle(parent);

@@ -1,10 +1,10 @@
 #include "dialogs/automation.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "dialogs/dialog_registry.h"
 #include "dialogs/modal_run.h"
+#include "dialogs/user_input.h"
 
 namespace tavlin::dialogs::automation {
 
@@ -24,60 +24,12 @@ bool OnDialogThread(WindowHandle window, Work&& work) {
     return ran && result;
 }
 
-struct Found {
-    Dialog* dialog = nullptr;
-    Control* control = nullptr;
-};
-
-Found FindItem(Dialog& dialog, int32_t id) {
-    if (Control* control = dialog.Item(id)) return {&dialog, control};
-    for (const bool shown : {true, false}) {
-        for (const auto& page : dialog.Pages()) {
-            if (page->ShownOnScreen() != shown) continue;
-            if (Control* control = page->Item(id)) return {page.get(), control};
-        }
-    }
-    return {};
-}
-
-// An item a user could act on: present, enabled and on a visible dialog.
-Found Reachable(Dialog& dialog, int32_t id) {
-    const Found found = FindItem(dialog, id);
-    if (found.control == nullptr || !found.control->Enabled() || !found.dialog->ShownOnScreen()) {
-        return {};
-    }
-    return found;
-}
-
 template <typename Read>
 bool ReadItem(WindowHandle window, int32_t id, Read&& read) {
     return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = FindItem(dialog, id);
+        const input::FoundItem found = input::FindItem(dialog, id);
         return found.control != nullptr && read(*found.control);
     });
-}
-
-bool ClickButton(Dialog& owner, Control& control) {
-    switch (control.Kind()) {
-        case ControlKind::PushButton:
-            break;
-        case ControlKind::CheckBox:
-            control.SetChecked(!control.Checked());
-            break;
-        case ControlKind::RadioButton:
-            for (Control& other : owner.Controls()) {
-                if (other.Kind() == ControlKind::RadioButton &&
-                    other.Template().group == control.Template().group) {
-                    other.SetChecked(false);
-                }
-            }
-            control.SetChecked(true);
-            break;
-        default:
-            return false;
-    }
-    owner.Send({MessageId::Command, control.Id(), kButtonClicked});
-    return true;
 }
 
 }  // namespace
@@ -136,7 +88,7 @@ bool ItemText(WindowHandle window, int32_t id, std::string& text) {
 
 bool ItemValue(WindowHandle window, int32_t id, int32_t& value) {
     return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = FindItem(dialog, id);
+        const input::FoundItem found = input::FindItem(dialog, id);
         if (found.control == nullptr) return false;
         const Control& control = *found.control;
         switch (control.Kind()) {
@@ -216,71 +168,26 @@ bool ItemEntry(WindowHandle window, int32_t id, int32_t index, std::string& text
 }
 
 bool SetItemText(WindowHandle window, int32_t id, const std::string& text) {
-    return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = Reachable(dialog, id);
-        if (found.control == nullptr || found.control->Kind() != ControlKind::Edit ||
-            found.control->ReadOnly()) {
-            return false;
-        }
-        return found.dialog->SetItemText(id, text);
-    });
+    return OnDialogThread(window,
+                          [&](Dialog& dialog) { return input::TypeText(dialog, id, text); });
 }
 
 bool MoveTrackbar(WindowHandle window, int32_t id, int32_t position) {
-    return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = Reachable(dialog, id);
-        if (found.control == nullptr || found.control->Kind() != ControlKind::Trackbar) {
-            return false;
-        }
-        found.control->SetPosition(position);
-        // One notification for the whole move, with the thumb at its new place.
-        found.dialog->Send(
-            {MessageId::HScroll, id, kScrollThumbPosition, found.control->Position()});
-        return true;
-    });
+    return OnDialogThread(
+        window, [&](Dialog& dialog) { return input::MoveTrackbar(dialog, id, position); });
 }
 
 bool Click(WindowHandle window, int32_t id) {
-    return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = Reachable(dialog, id);
-        return found.control != nullptr && ClickButton(*found.dialog, *found.control);
-    });
+    return OnDialogThread(window, [&](Dialog& dialog) { return input::Click(dialog, id); });
 }
 
 bool SelectEntry(WindowHandle window, int32_t id, int32_t index) {
-    return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = Reachable(dialog, id);
-        if (found.control == nullptr || index < 0 || index >= found.control->ItemCount()) {
-            return false;
-        }
-        if (found.control->Kind() == ControlKind::DropDownList) {
-            found.control->SetSelection(index);
-            found.dialog->Send({MessageId::Command, id, kListSelectionChanged});
-            return true;
-        }
-        if (found.control->Kind() == ControlKind::Tab) {
-            found.dialog->Send({MessageId::Notify, id, kTabSelectionChanging});
-            found.control->SetSelection(index);
-            found.dialog->Send({MessageId::Notify, id, kTabSelectionChanged});
-            return true;
-        }
-        return false;
-    });
+    return OnDialogThread(window,
+                          [&](Dialog& dialog) { return input::SelectEntry(dialog, id, index); });
 }
 
 bool Spin(WindowHandle window, int32_t id, int32_t steps) {
-    return OnDialogThread(window, [&](Dialog& dialog) {
-        const Found found = Reachable(dialog, id);
-        if (found.control == nullptr || found.control->Kind() != ControlKind::UpDown) return false;
-        // The arrows count on from what the buddy shows, as a user sees it.
-        int32_t position = found.control->Position();
-        if (found.control->Buddy() != kNoId) {
-            position = found.dialog->ItemInt(found.control->Buddy(), true).value_or(position);
-        }
-        const int64_t target = static_cast<int64_t>(position) + steps;
-        const int64_t bounded = std::clamp<int64_t>(target, INT32_MIN, INT32_MAX);
-        return found.dialog->SetUpDownPosition(id, static_cast<int32_t>(bounded));
-    });
+    return OnDialogThread(window, [&](Dialog& dialog) { return input::Spin(dialog, id, steps); });
 }
 
 bool Close(WindowHandle window) {

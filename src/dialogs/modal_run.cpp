@@ -123,6 +123,16 @@ bool ModalRun::Send(std::function<void()> job) {
     return result.get();
 }
 
+void ModalRun::RestartIdleTime() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (closed_) return;
+        lastActivity_ = std::chrono::steady_clock::now();
+        jobs_.push_back({[] {}, nullptr});
+    }
+    arrived_.notify_one();
+}
+
 void ModalRun::End(int32_t result) {
     result_ = result;
     ended_.store(true);

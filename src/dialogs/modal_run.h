@@ -49,6 +49,10 @@ class ModalRun : public std::enable_shared_from_this<ModalRun> {
     // when the run ended before the work ran. Counts as activity for the idle time-out.
     bool Send(std::function<void()> job);
 
+    // The idle time-out counts again from now, and the run looks again at whether it applies
+    // (a presenter lost its screen). Any thread.
+    void RestartIdleTime();
+
     // Dialog's thread: marks the run ended; the loop returns after the current work.
     void End(int32_t result);
     bool Ended() const { return ended_.load(); }
