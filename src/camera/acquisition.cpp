@@ -72,6 +72,8 @@ int CTavlin::PrepareAcquisition() {
             return 0;
         }
         activeColorMode_ = colorMode;
+        // Under the frame lock, so a waiter never pairs the new buffers with the old count.
+        accounting_.Start();
     }
     std::lock_guard<std::recursive_mutex> device(deviceLock_);
     device_->SetSampleWidth(RawSlot(colorMode) == kBuffer16 ? 1 : 0);
@@ -142,6 +144,7 @@ int CTavlin::StartPreview() {
     // Checked afresh and taken in one step: another process may have claimed the device since
     // the preparation looked, and of processes starting at once only one may stream.
     if (!claims_.ClaimIfFree(device_->SelectedIndex(), errors_.NotifyWindow())) {
+        accounting_.Stop();
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
@@ -149,6 +152,7 @@ int CTavlin::StartPreview() {
     runFlag_.store(kRun);
     if (StartAcquisitionThread() == 0) {
         StopAcquisitionThread();
+        accounting_.Stop();
         ReleaseClaim();
         errors_.Report(TAVLIN_ERR_THREAD);
         return 0;
@@ -157,6 +161,7 @@ int CTavlin::StartPreview() {
     if (device_->StartTransfer() != 0) {
         StopAcquisitionThread();
         device_->StopTransfer();
+        accounting_.Stop();
         ReleaseClaim();
         errors_.Report(TAVLIN_ERR_IO);
         return 0;
@@ -228,6 +233,12 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         return 0;
     }
     const bool keepChannel = current == kCaptureMode;
+    // A snapshot from idle is an acquisition of one frame.
+    const auto endSnapshot = [&] {
+        if (keepChannel) return;
+        device_->CloseFrameChannel();
+        accounting_.Stop();
+    };
     platform::ScopedLock frame(frameLock_);
     const int32_t colorMode = activeColorMode_;
     output::ImageBuffer& raw = imageBuffers_[RawSlot(colorMode)];
@@ -237,17 +248,19 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         taken = false;
     }
     if (!taken) {
-        if (!keepChannel) device_->CloseFrameChannel();
+        accounting_.SingleFrameFailed();
+        endSnapshot();
         errors_.Report(TAVLIN_ERR_TRANSFER);
         return 0;
     }
     ProcessFrame();
+    accounting_.SingleFrameProcessed(device_->SingleFrameArrivalNs());
     imageReady_.store(1);
     bool copied = true;
     if (buffer != nullptr && length != 0) {
         copied = CopyImageOut(imageBuffers_[OutputSlot(colorMode)], buffer, length, rowOrder, true);
     }
-    if (!keepChannel) device_->CloseFrameChannel();
+    endSnapshot();
     if (!copied) {
         errors_.Report(TAVLIN_ERR_MEMORY);
         return 0;
@@ -286,6 +299,7 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
             runFlag_.store(kRun);
             if (StartAcquisitionThread() != 0) return 1;
             runFlag_.store(kStop);
+            accounting_.Stop();
             device_->SetTriggerMode(0);
             acquisitionMode_.store(kIdle);
             Close();
@@ -306,7 +320,8 @@ int CTavlin::StopPreview() {
     {
         std::lock_guard<std::mutex> mode(modeLock_);
         runFlag_.store(kStop);
-        if (acquisitionMode_.load() != kIdle) {
+        const int32_t stopped = acquisitionMode_.load();
+        if (stopped != kIdle) {
             acquisitionMode_.store(kIdle);
             // Leaving trigger mode also completes a frame read that waits for a pulse, so the
             // trigger loop ends without waiting out the driver's time-out.
@@ -315,6 +330,9 @@ int CTavlin::StopPreview() {
             ReleaseClaim();
         }
         StopAcquisitionThread();
+        // Frames the run stored that the loop never took were skipped.
+        if (stopped == kPreviewMode) accounting_.SettleRun(device_->TransferTotals());
+        if (stopped != kIdle) accounting_.Stop();
     }
     // Outside the mode lock: starting a recording takes the two locks the other way round.
     StopRecording();

@@ -61,11 +61,20 @@ void CTavlin::PreviewLoop() {
         if (runFlag_.load() == kStop) break;
         if (failed) {
             runFlag_.store(kStop);
+            accounting_.SettleRun(device_->TransferTotals());
+            accounting_.Stop();
             PostFrameNotice(0, TAVLIN_ERR_STREAM_STOPPED);
             errors_.Report(TAVLIN_ERR_STREAM_STOPPED);
             break;
         }
         if (ready != device::kWaitFrameReady) continue;
+        // A frame refused earlier stays where the ring handed it out until a newer one is
+        // stored: it is given up instead of being counted and refused again.
+        const device::FrameStamp stamp = device_->ReadyFrameStamp();
+        if (!accounting_.IsNew(stamp)) {
+            device_->PassFrame();
+            continue;
+        }
 
         bool deliver = true;
         const TavlinFrameInfo* record = nullptr;
@@ -73,12 +82,14 @@ void CTavlin::PreviewLoop() {
             platform::ScopedLock frame(frameLock_);
             output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
             if (!TakeRawFrame(raw, false)) {
+                accounting_.RingFrameFailed(stamp);
                 PostFrameNotice(0, TAVLIN_ERR_TRANSFER);
                 errors_.Report(TAVLIN_ERR_TRANSFER);
                 continue;
             }
             record = FillFrameInfo(UpdateFrameRate());
             ProcessFrame();
+            accounting_.RingFrameProcessed(stamp);
             recordFrame_.store(1);
             imageReady_.store(1);
             preview_.Draw(imageBuffers_[OutputSlot(activeColorMode_)]);
@@ -98,15 +109,30 @@ void CTavlin::TriggerLoop() {
             continue;
         }
         const int32_t result = device_->ReadSingleFrame();
-        if (runFlag_.load() == kStop) break;
-        if (result != 0) continue;
-        if (skipNextTrigger_.exchange(0) != 0) continue;  // the first frame after start
+        if (runFlag_.load() == kStop) {
+            // A frame that arrived as the stop came is not used; a read the stop cut short
+            // brought none.
+            if (result == 0) accounting_.SingleFrameSkipped();
+            break;
+        }
+        if (result != 0) {
+            accounting_.SingleFrameFailed();
+            continue;
+        }
+        if (skipNextTrigger_.exchange(0) != 0) {  // the first frame after start
+            accounting_.SingleFrameSkipped();
+            continue;
+        }
 
         platform::ScopedLock frame(frameLock_);
         output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
-        if (!TakeRawFrame(raw, true)) continue;
+        if (!TakeRawFrame(raw, true)) {
+            accounting_.SingleFrameFailed();
+            continue;
+        }
         const TavlinFrameInfo* record = FillFrameInfo(0);
         ProcessFrame();
+        accounting_.SingleFrameProcessed(device_->SingleFrameArrivalNs());
         imageReady_.store(1);
         if (callerBuffer_ != nullptr && callerLength_ != 0 &&
             !CopyImageOut(imageBuffers_[OutputSlot(activeColorMode_)], callerBuffer_, callerLength_,

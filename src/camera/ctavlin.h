@@ -17,6 +17,7 @@
 #include "camera/claim_table.h"
 #include "camera/error_reporter.h"
 #include "camera/filter_mapping.h"
+#include "camera/frame_accounting.h"
 #include "device/tavlin_410qz_sdk.h"
 #include "output/avi_writer.h"
 #include "output/image_buffer.h"
@@ -42,6 +43,17 @@ struct PreviewRect {
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
+};
+
+// The image TavlinExt_WaitFrame copied, described under the same frame lock.
+struct WaitedFrame {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bitsPerPixel = 0;
+    int32_t stride = 0;
+    int64_t imageBytes = 0;
+    uint64_t sequence = 0;
+    int64_t timestampNs = 0;
 };
 
 // What the exposure conversion last computed (clock duration, line length, lines, µs).
@@ -131,6 +143,13 @@ class CTavlin {
                 int32_t rowOrder);
     int GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder);
     int32_t AcquisitionMode() const { return acquisitionMode_.load(); }
+    // Frame accounting of the current (or last) acquisition, as one consistent snapshot.
+    FrameCounts FrameStats() const { return accounting_.Snapshot(); }
+    // Waits for a processed frame numbered above `after` and copies it with its description;
+    // 0 after reporting 9 (null output), 5 (buffer too small; *info filled), 13 (no acquisition
+    // and no such frame) or 8 (time-out).
+    int WaitFrame(uint64_t after, int32_t timeoutMs, uint8_t* buffer, int32_t length,
+                  int32_t rowOrder, WaitedFrame* info);
 
     // Image files and AVI recording (file names in UTF-8, or UTF-16 for the wide forms).
     int SaveImage(const char* fileName, int32_t format);
@@ -294,6 +313,9 @@ class CTavlin {
     int32_t frameRate_ = 0;
     output::ImageBuffer mirrorBuffer_;
     output::PreviewWindow preview_;  // has its own lock; drawn under frameLock_
+    // Updated by the acquisition paths; resets under frameLock_ when buffers are prepared, and
+    // a frame's count moves under frameLock_ with its image (lock order: frameLock_ first).
+    FrameAccounting accounting_;
 
     // Recording: one record thread per camera, riding on the preview.
     std::recursive_mutex recordLock_;  // serialises starting and stopping a recording

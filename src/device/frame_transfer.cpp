@@ -1,6 +1,7 @@
 // The two frame paths of the device object: the transfer run with its ring, and the single-frame
 // read into the work buffer.
 #include "device/tvl_sdk_lib.h"
+#include "platform/clock.h"
 
 namespace tavlin::device {
 
@@ -29,6 +30,9 @@ int32_t CTVLSdkLib::StartTransfer() {
     transfer.writeIndex.store(0);
     transfer.readIndex.store(0);
     transfer.bufferCount = bufferCount;
+    transfer.stamps = std::make_unique<RingStamp[]>(static_cast<size_t>(bufferCount));
+    transfer.reads.store(0);
+    transfer.failedReads.store(0);
     transfer.bufferTable.clear();
     for (auto& buffer : bufferTable) transfer.bufferTable.push_back(buffer.data());
     transfer.pathRef = devicePath.data();
@@ -84,6 +88,23 @@ int32_t CTVLSdkLib::TakeFrame(uint8_t* destination) {
     return result;
 }
 
+void CTVLSdkLib::PassFrame() {
+    if (transfer.bufferCount > 0) {
+        transfer.readIndex.store((transfer.readIndex.load() + 1) % transfer.bufferCount);
+    }
+}
+
+FrameStamp CTVLSdkLib::ReadyFrameStamp() const {
+    const int32_t index = transfer.readIndex.load();
+    if (!transfer.stamps || index < 0 || index >= transfer.bufferCount) return {};
+    const RingStamp& stamp = transfer.stamps[static_cast<size_t>(index)];
+    return {stamp.sequence.load(), stamp.failedBefore.load(), stamp.arrivalNs.load()};
+}
+
+TransferTally CTVLSdkLib::TransferTotals() const {
+    return {transfer.reads.load(), transfer.failedReads.load()};
+}
+
 int32_t CTVLSdkLib::ReadSingleFrame() {
     const uint32_t length = static_cast<uint32_t>(frameBytes) * (wideSamples == 1 ? 2u : 1u);
     if (workBuffer.size() < length || length == 0) return kResultTransferFailed;
@@ -100,7 +121,10 @@ int32_t CTVLSdkLib::ReadSingleFrame() {
     const PipeStatus status =
         PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeFrame,
                     workBuffer.data(), length, &received);
-    if (status == PipeStatus::Ok && received == length) return kResultOk;
+    if (status == PipeStatus::Ok && received == length) {
+        singleArrivalNs.store(platform::MonotonicNs());
+        return kResultOk;
+    }
     CloseChannel(frameHandle);
     return kResultTransferFailed;
 }

@@ -1,17 +1,40 @@
 // What the transfer thread shares with the device object: indices into the ring, run flags and
 // the two events. The thread writes writeIndex and, at its end, resultCode, errorFlag and
 // stopFlag; the consumer writes readIndex; the stopping thread writes stopFlag. The atomics and
-// the events are the only synchronisation between them.
+// the events are the only synchronisation between them. The thread alone counts reads and
+// writes stamps; the consumer reads the stamp of the buffer it holds.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/sync.h"
 
 namespace tavlin::device {
+
+// Where a stored frame stands in its run: its arrival number among the run's frame reads (from
+// 1, whole, short or failed), the failed reads before it, and its CLOCK_MONOTONIC arrival time.
+struct FrameStamp {
+    uint64_t sequence = 0;
+    uint64_t failedBefore = 0;
+    int64_t arrivalNs = 0;
+};
+
+// A run's frame reads so far: all of them and the failed or short ones.
+struct TransferTally {
+    uint64_t reads = 0;
+    uint64_t failed = 0;
+};
+
+// One ring buffer's stamp, written by the thread before it moves past the buffer.
+struct RingStamp {
+    std::atomic<uint64_t> sequence{0};
+    std::atomic<uint64_t> failedBefore{0};
+    std::atomic<int64_t> arrivalNs{0};
+};
 
 struct TransferBlock {
     uint32_t transferBytes = 0;
@@ -24,7 +47,10 @@ struct TransferBlock {
     std::vector<uint8_t*> bufferTable;  // the ring buffers' memory, fixed for one run
     std::atomic<int32_t> writeIndex{0};
     std::atomic<int32_t> readIndex{0};
-    std::string pathRef;  // the device path as it was when the run started
+    std::unique_ptr<RingStamp[]> stamps;   // bufferCount entries, fixed for one run
+    std::atomic<uint64_t> reads{0};        // frame reads completed in this run
+    std::atomic<uint64_t> failedReads{0};  // of those, failed or short
+    std::string pathRef;                   // the device path as it was when the run started
 };
 
 // Moves writeIndex to the next ring buffer, skipping the one the consumer holds, and signals

@@ -2,10 +2,19 @@
 
 #include "device/driver_channel.h"
 #include "device/tvl_sdk_lib.h"
+#include "platform/clock.h"
 
 namespace tavlin::device {
 
 namespace {
+
+void StampBuffer(TransferBlock& block, uint64_t sequence, int64_t arrivalNs) {
+    if (!block.stamps) return;
+    RingStamp& stamp = block.stamps[static_cast<size_t>(block.writeIndex.load())];
+    stamp.sequence.store(sequence);
+    stamp.failedBefore.store(block.failedReads.load());
+    stamp.arrivalNs.store(arrivalNs);
+}
 
 int64_t StreamFrames(TransferBlock& block, vcam::DeviceFile* handle) {
     bool shortFrameForgiven = false;
@@ -19,20 +28,23 @@ int64_t StreamFrames(TransferBlock& block, vcam::DeviceFile* handle) {
         const PipeStatus status =
             PipeRequest(handle, protocol::kCodePipeInput, protocol::kPipeFrame, buffer,
                         block.transferBytes, &received);
-        int64_t result = kResultOk;
-        bool advance = true;
-        if (status != PipeStatus::Ok) {
-            result = kResultTransferFailed;
-        } else if (received != block.transferBytes) {
-            if (shortFrameForgiven) {
-                result = kResultTransferFailed;
-            } else {
-                shortFrameForgiven = true;  // once per run the data is dropped and read again
-                advance = false;
-            }
+        const int64_t arrivalNs = platform::MonotonicNs();
+        const bool whole = status == PipeStatus::Ok && received == block.transferBytes;
+        // A read the stop cut short brought no frame and is not counted.
+        if (!whole && status != PipeStatus::Ok && block.stopFlag.load() != 0) {
+            return kResultTransferFailed;
         }
-        if (advance) AdvanceRing(block);
-        if (result == kResultTransferFailed) return result;
+        const uint64_t sequence = block.reads.fetch_add(1) + 1;
+        // A failed read stores nothing: its buffer is not handed out. Once per run a short
+        // frame is dropped and read again; a second one, or a failed read, ends the run.
+        if (whole) {
+            StampBuffer(block, sequence, arrivalNs);
+            AdvanceRing(block);
+        } else {
+            block.failedReads.fetch_add(1);
+            if (status != PipeStatus::Ok || shortFrameForgiven) return kResultTransferFailed;
+            shortFrameForgiven = true;
+        }
         if (block.stopFlag.load() != 0) return kResultOk;
     }
 }

@@ -85,6 +85,15 @@ class CTVLSdkLib {
     int32_t TakeSingleFrame(uint8_t* destination);
     void CloseFrameChannel();
 
+    // Frame accounting. After WaitFrame answered kWaitFrameReady: the stamp of the frame it
+    // picked, and PassFrame gives that frame up without copying it (as TakeFrame would after
+    // the copy). The run's read totals are final once the run has ended.
+    FrameStamp ReadyFrameStamp() const;
+    void PassFrame();
+    TransferTally TransferTotals() const;
+    // CLOCK_MONOTONIC nanoseconds at which the last successful single-frame read completed.
+    int64_t SingleFrameArrivalNs() const { return singleArrivalNs.load(); }
+
     // Driver setting on the selected path (the trigger read time-out in milliseconds).
     void SendDriverSetting(uint32_t value);
 
@@ -154,6 +163,7 @@ class CTVLSdkLib {
     std::vector<std::vector<uint8_t>> bufferTable;
     std::array<char, 128> devicePath{};
     ChannelHandle frameHandle;
+    std::atomic<int64_t> singleArrivalNs{0};
 
   private:
     bool TransferRunning() const { return transfer.stopFlag.load() == 0; }
