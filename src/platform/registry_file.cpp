@@ -88,6 +88,7 @@ void RegistryFile::MoveAside() const {
 
 RegistryTree RegistryFile::Load() const {
     RegistryTree tree;
+    if (!UsablePath()) return tree;
     {
         // Writers only ever rename complete files into place, so if the lock cannot be had the
         // file is still safe to read.
@@ -103,6 +104,7 @@ RegistryTree RegistryFile::Load() const {
 
 RegResult RegistryFile::Commit(const std::vector<RegistryChange>& changes) const {
     if (changes.empty()) return RegResult::Success;
+    if (!UsablePath()) return RegResult::AccessDenied;
     const std::string folder = FolderOf(path_);
     if (const int error = CreateDirectories(folder, 0700); error != 0) {
         return ResultFromErrno(error);

@@ -30,6 +30,8 @@ class RegistryFile {
     enum class Contents { Parsed, Absent, Corrupt, Unreadable };
     Contents ReadTree(RegistryTree& tree) const;
     void MoveAside() const;
+    // Only absolute paths: a relative one would land wherever the process happens to run.
+    bool UsablePath() const { return !path_.empty() && path_[0] == '/'; }
 
     std::string path_;
 };

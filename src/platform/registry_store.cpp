@@ -24,9 +24,11 @@ std::string HomeFolder() {
     passwd* found = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
         found != nullptr && found->pw_dir != nullptr) {
-        return found->pw_dir;
+        if (found->pw_dir[0] == '/') return found->pw_dir;
     }
-    return "/tmp";
+    // No home at all: settings are not kept rather than put where other users could read or
+    // plant them (a shared folder such as /tmp).
+    return {};
 }
 
 }  // namespace
@@ -114,8 +116,10 @@ std::string RegistryStore::DefaultFilePath() {
     // The XDG rules ignore a relative XDG_CONFIG_HOME.
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
         configHome = xdg;
+    } else if (std::string home = HomeFolder(); !home.empty()) {
+        configHome = home + "/.config";
     } else {
-        configHome = HomeFolder() + "/.config";
+        return {};
     }
     return configHome + "/" + kStoreFolder + "/" + kStoreFileName;
 }

@@ -75,7 +75,9 @@ class RegistryStore {
   public:
     explicit RegistryStore(std::string filePath);
 
-    // The current user's store, from XDG_CONFIG_HOME (when absolute) or HOME, read now.
+    // The current user's store, from XDG_CONFIG_HOME (when absolute) or HOME, read now. With
+    // neither, nor a home in the password database, the path is empty: reads find nothing and
+    // writes give AccessDenied.
     static RegistryStore ForCurrentUser();
     static std::string DefaultFilePath();
 

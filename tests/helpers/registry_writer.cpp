@@ -1,12 +1,21 @@
 // Test helper: writes to a registry store file from a separate process.
-//   registry_writer <store file> [--fsize-limit <bytes>] set <key> <name> <value>
+//   registry_writer <store file> [options] set <key> <name> <value>
 //       one batch; prints "result <code>"
 //   registry_writer <store file> many <key> <prefix> <count>
 //       <count> batches, value "<prefix><i>" = i; prints "ok" or "failed <i> <code>"
 //   registry_writer <store file> loop <key>
 //       saves batches of 20 values forever; prints "ready" after the first
+// <store file> "-" is the current user's store (from XDG_CONFIG_HOME or HOME). Options:
+//   --fsize-limit <bytes>    writes past this size fail with EFBIG, as on a full disk
+//   --drop-to <uid>          when root, become this user (and its group) first; prints "as <euid>"
+//   --die-at <point> <n>     SIGKILL at the n-th rename (1-based), point "before-rename" or
+//                            "after-rename": a crash exactly around the atomic replacement
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +26,25 @@
 using tavlin::platform::RegistryKey;
 using tavlin::platform::RegistryStore;
 using tavlin::platform::RegResult;
+
+namespace {
+
+enum class DiePoint { Never, BeforeRename, AfterRename };
+DiePoint diePoint = DiePoint::Never;
+long dieAtRename = 0;
+long renames = 0;
+
+}  // namespace
+
+// The store's atomic replacement calls rename(); this definition in the program takes the place
+// of the C library's for the statically linked store code, so the helper can die around it.
+extern "C" int rename(const char* from, const char* to) {
+    const bool die = diePoint != DiePoint::Never && ++renames == dieAtRename;
+    if (die && diePoint == DiePoint::BeforeRename) raise(SIGKILL);
+    const int result = static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 0));
+    if (die) raise(SIGKILL);
+    return result;
+}
 
 namespace {
 
@@ -56,20 +84,49 @@ int RunLoop(const RegistryStore& store, const std::string& key) {
     }
 }
 
+bool DropTo(uid_t uid) {
+    if (geteuid() == 0) {
+        // The user's own group too, and no supplementary root groups.
+        if (setgroups(0, nullptr) != 0 || setresgid(uid, uid, uid) != 0 ||
+            setresuid(uid, uid, uid) != 0) {
+            return false;
+        }
+    }
+    std::printf("as %u\n", static_cast<unsigned>(geteuid()));
+    std::fflush(stdout);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
-    const RegistryStore store(argv[1]);
     int arg = 2;
-    if (std::string(argv[arg]) == "--fsize-limit" && argc > arg + 1) {
-        // Past the limit a write fails with EFBIG instead of killing the process.
-        signal(SIGXFSZ, SIG_IGN);
-        const rlim_t limit = std::strtoull(argv[arg + 1], nullptr, 10);
-        const rlimit fsize{limit, limit};
-        if (setrlimit(RLIMIT_FSIZE, &fsize) != 0) return 3;
-        arg += 2;
+    while (argc > arg + 1 && std::string(argv[arg]).starts_with("--")) {
+        const std::string option = argv[arg];
+        if (option == "--fsize-limit") {
+            // Past the limit a write fails with EFBIG instead of killing the process.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlim_t limit = std::strtoull(argv[arg + 1], nullptr, 10);
+            const rlimit fsize{limit, limit};
+            if (setrlimit(RLIMIT_FSIZE, &fsize) != 0) return 3;
+            arg += 2;
+        } else if (option == "--drop-to") {
+            if (!DropTo(static_cast<uid_t>(std::strtoul(argv[arg + 1], nullptr, 10)))) return 4;
+            arg += 2;
+        } else if (option == "--die-at" && argc > arg + 2) {
+            const std::string point = argv[arg + 1];
+            diePoint = point == "before-rename"  ? DiePoint::BeforeRename
+                       : point == "after-rename" ? DiePoint::AfterRename
+                                                 : DiePoint::Never;
+            dieAtRename = std::strtol(argv[arg + 2], nullptr, 10);
+            arg += 3;
+        } else {
+            return 2;
+        }
     }
+    const RegistryStore store =
+        std::string(argv[1]) == "-" ? RegistryStore::ForCurrentUser() : RegistryStore(argv[1]);
     const std::string command = argc > arg ? argv[arg] : "";
     if (command == "set" && argc == arg + 4) {
         const auto value = static_cast<uint32_t>(std::strtoul(argv[arg + 3], nullptr, 0));
