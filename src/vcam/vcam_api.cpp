@@ -6,6 +6,7 @@
 
 #include "tavlin/tavlin_vcam.h"
 #include "vcam/camera_registry.h"
+#include "vcam/raw_file.h"
 
 namespace {
 
@@ -96,15 +97,9 @@ int32_t TavlinVcam_SetRawFrames(int32_t index, const void* samples, int32_t bits
 int32_t TavlinVcam_LoadRawFile(int32_t index, const char* path, int32_t bitsPerSample) {
     auto camera = CameraAt(index);
     if (!camera || path == nullptr || !ValidRawBits(bitsPerSample)) return 0;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "rb"), &std::fclose);
-    if (!file) return 0;
-    std::vector<uint8_t> data;
-    uint8_t chunk[65536];
-    size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) {
-        data.insert(data.end(), chunk, chunk + n);
-    }
-    if (std::ferror(file.get())) return 0;
+    const std::optional<std::vector<uint8_t>> contents = tavlin::vcam::ReadRegularFile(path);
+    if (!contents) return 0;
+    const std::vector<uint8_t>& data = *contents;
     const size_t frameBytes = kFrameSamples * (bitsPerSample == 8 ? 1 : 2);
     if (data.empty() || data.size() % frameBytes != 0) return 0;
     const size_t frames = data.size() / frameBytes;
