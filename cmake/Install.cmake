@@ -39,3 +39,9 @@ file(RELATIVE_PATH tavlin_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${C
 if(TARGET tavlin-demo)
     set_target_properties(tavlin-demo PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
 endif()
+if(TARGET tavlin-ctl)
+    set_target_properties(tavlin-ctl PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
+    # Its manual page is generated from its --help at build time.
+    install(FILES ${PROJECT_BINARY_DIR}/tools/tavlin-ctl/tavlin-ctl.1
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
