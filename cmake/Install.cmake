@@ -45,3 +45,8 @@ if(TARGET tavlin-ctl)
     install(FILES ${PROJECT_BINARY_DIR}/tools/tavlin-ctl/tavlin-ctl.1
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+
+# The Python package, where Debian's python3 looks for packages of the prefix; it finds the
+# library of the same prefix.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/tavlin DESTINATION lib/python3/dist-packages
+        PATTERN __pycache__ EXCLUDE)

@@ -17,6 +17,7 @@ libdir=$(dirname "$(find "$prefix" -name 'libTavlinSdk_410QZ_VKE.so.1' | head -n
 readelf -d "$libdir/libTavlinSdk_410QZ_VKE.so.1" | grep -q 'SONAME.*\[libTavlinSdk_410QZ_VKE.so.1\]' ||
     fail "wrong SONAME"
 for f in include/tavlin/tavlin.h include/tavlin/tavlin_host.h include/tavlin/tavlin_vcam.h \
+         include/tavlin/tavlin_ext.h \
          bin/tavlin-demo bin/tavlin-vcamd share/doc/TavlinSdk/README.md \
          share/doc/TavlinSdk/daemon.md; do
     [ -e "$prefix/$f" ] || fail "missing $f"
@@ -24,6 +25,11 @@ done
 [ -f "$libdir/pkgconfig/tavlin-sdk.pc" ] || fail "missing tavlin-sdk.pc"
 [ -f "$libdir/cmake/TavlinSdk/TavlinSdkConfig.cmake" ] || fail "missing TavlinSdkConfig.cmake"
 "$prefix/bin/tavlin-vcamd" --help > /dev/null
+# The installed Python package loads the installed library.
+loaded=$(PYTHONPATH="$prefix/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 \
+    /usr/bin/python3 -c 'import tavlin; print(tavlin.library().path)')
+[ "$(realpath "$loaded")" = "$(realpath "$libdir/libTavlinSdk_410QZ_VKE.so.1")" ] ||
+    fail "the installed Python package loads $loaded"
 found=$(ldd "$prefix/bin/tavlin-demo" | awk '/libTavlinSdk_410QZ_VKE/ { print $3 }')
 [ "$(realpath "$found")" = "$(realpath "$libdir/libTavlinSdk_410QZ_VKE.so.1")" ] ||
     fail "the installed demo does not find the installed library"

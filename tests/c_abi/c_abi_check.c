@@ -2,6 +2,7 @@
 #include <stdio.h>
 
 #include "tavlin/tavlin.h"
+#include "tavlin/tavlin_ext.h"
 #include "tavlin/tavlin_host.h"
 
 int main(void) {
@@ -22,6 +23,13 @@ int main(void) {
     int32_t h = Tavlin_Initialize(window);
     if (h == 0) return 1;
     (void)ok;
+    TavlinExtFrameStats stats = {0};
+    stats.size = sizeof stats;
+    if (TavlinExt_GetFrameStats(h, &stats) != 1 || stats.delivered != 0 ||
+        TavlinExt_GetFrameStats(987654, &stats) != 0) {
+        fprintf(stderr, "frame statistics\n");
+        return 1;
+    }
     if (Tavlin_Release(h) != 1 || Tavlin_Release(h) != 0) return 1;
     TavlinHost_DestroyWindow(window);
     printf("c abi ok\n");

@@ -1,0 +1,25 @@
+import os
+import pathlib
+import sys
+
+import pytest
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "python"))
+
+import tavlin  # noqa: E402
+
+DEVICE = 3
+
+
+@pytest.fixture
+def camera(tmp_path, monkeypatch):
+    """A camera on a fast in-process virtual camera, with settings kept in a folder of its own,
+    making 160 x 128 images of 24 bits. Device index 3 keeps clear of the cameras other test
+    programs on the machine claim (claims are machine-wide)."""
+    monkeypatch.setenv("XDG_CONFIG_HOME", str(tmp_path / "config"))
+    tavlin.vcam.detach_all()
+    tavlin.vcam.attach(DEVICE, pacing=tavlin.vcam.PACING_FAST)
+    with tavlin.Camera(device=DEVICE) as cam:
+        cam.configure(color_mode=24, sub_sample=3, wait_time_ms=0)
+        yield cam
+    tavlin.vcam.detach_all()

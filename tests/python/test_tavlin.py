@@ -1,0 +1,129 @@
+"""The Python package against the in-process virtual camera."""
+
+import ctypes
+import os
+import struct
+import subprocess
+import sys
+import zlib
+
+import numpy as np
+import pytest
+
+import tavlin
+from conftest import DEVICE
+
+
+def image_bytes(cam):
+    """Tavlin_GetImage's bytes, called directly through ctypes."""
+    width, height, bits = cam.image_shape()
+    size = ((width * bits // 8 + 3) & ~3) * height
+    raw = (ctypes.c_uint8 * size)()
+    assert tavlin.library().Tavlin_GetImage(cam.handle, ctypes.addressof(raw), size, 1) == 1
+    return bytes(raw)
+
+
+def test_snapshot_is_the_sdk_image(camera):
+    snap = camera.snapshot()
+    assert snap.shape == (128, 160, 3)
+    assert snap.dtype == np.uint8
+    assert snap.tobytes() == image_bytes(camera)
+    assert snap.std() > 0  # the ramp scene, not an empty buffer
+    # The array is the caller's own: a later frame does not change it.
+    kept = snap.copy()
+    camera.snapshot()
+    assert np.array_equal(snap, kept)
+
+
+@pytest.mark.parametrize("bits,shape,dtype", [(8, (128, 160), np.uint8),
+                                              (48, (128, 160, 3), np.uint16)])
+def test_snapshot_layout_follows_the_colour_mode(camera, bits, shape, dtype):
+    camera.color_mode = bits
+    snap = camera.snapshot()
+    assert snap.shape == shape and snap.dtype == dtype
+    assert snap.tobytes() == image_bytes(camera)
+
+
+def test_stream_yields_increasing_sequence_numbers(camera):
+    seen = []
+    for image, frame in camera.frames(count=15):
+        assert image.shape == (128, 160, 3)
+        assert (frame.width, frame.height, frame.bits_per_pixel) == (160, 128, 24)
+        seen.append(frame)
+    sequences = [f.sequence for f in seen]
+    assert sequences == sorted(set(sequences)) and sequences[0] >= 1
+    stamps = [f.timestamp_ns for f in seen]
+    assert stamps == sorted(stamps) and stamps[0] > 0
+    stats = camera.stats()
+    assert not stats.acquiring  # the iteration started the stream and stopped it
+    assert stats.delivered == stats.processed + stats.skipped + stats.failed
+    assert stats.processed >= 15
+
+
+def test_stream_copies_unless_asked_to_reuse(camera):
+    copies = [image for image, _ in camera.frames(count=3)]
+    assert len({id(c) for c in copies}) == 3
+    assert not np.shares_memory(copies[0], copies[1])
+    shared = [image for image, _ in camera.frames(count=3, reuse=True)]
+    assert np.shares_memory(shared[0], shared[2])
+
+
+def test_stream_end_raises_with_the_sdk_code(camera):
+    frames = camera.frames()
+    next(frames)
+    tavlin.vcam.fail_next(DEVICE, tavlin.vcam.FAULT_FRAME_READ)
+    with pytest.raises(tavlin.TavlinError) as caught:
+        for _ in frames:
+            pass
+    assert caught.value.code == 13
+    stats = camera.stats()
+    assert stats.failed == 1
+    assert stats.delivered == stats.processed + stats.skipped + stats.failed
+
+
+def test_invalid_settings_raise_code_9(camera):
+    with pytest.raises(tavlin.TavlinError) as caught:
+        camera.color_mode = 7
+    assert caught.value.code == 9
+    assert caught.value.function == "Tavlin_SetColorMode"
+    with pytest.raises(tavlin.TavlinError) as caught:
+        camera.configure(gamma=100000)
+    assert caught.value.code == 9
+    assert camera.color_mode == 24  # nothing changed
+
+
+def test_settings_round_trip(camera):
+    camera.configure(window=(64, 32, 640, 480), gamma=150, global_gain=20)
+    assert camera.window == (64, 32, 640, 480)
+    assert camera.get("gamma") == 150
+    assert camera.get("global_gain") == 20
+    camera.sub_sample = 1
+    assert camera.snapshot().shape == (240, 320, 3)
+    assert camera.info()["sensorWidth"] == 1280
+
+
+def test_saved_png_has_the_image_size(camera, tmp_path):
+    camera.snapshot()
+    path = tmp_path / "frame.png"
+    camera.save_image(path)
+    data = path.read_bytes()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    length, kind = struct.unpack(">I4s", data[8:16])
+    assert kind == b"IHDR"
+    assert struct.unpack(">II", data[16:24]) == (160, 128)
+    assert zlib.crc32(data[12:16 + length]) == struct.unpack(">I", data[16 + length:20 + length])[0]
+
+
+def test_closed_camera_refuses(camera):
+    camera.close()
+    camera.close()
+    with pytest.raises(tavlin.TavlinError):
+        camera.color_mode = 24
+
+
+def test_a_wrong_library_path_is_reported(tmp_path):
+    env = dict(os.environ, TAVLIN_SDK_LIBRARY=str(tmp_path / "missing.so"))
+    code = "import tavlin\ntry:\n tavlin.library()\nexcept OSError as e:\n print('missing.so' in str(e))"
+    out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True,
+                         cwd=os.path.dirname(tavlin.__path__[0]))
+    assert out.stdout.strip() == "True", out.stderr
