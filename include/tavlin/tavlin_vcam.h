@@ -36,12 +36,21 @@ enum {
     TAVLIN_VCAM_PACING_FAST = 1       /* every frame read is served at once */
 };
 
-/* Fault kinds of TavlinVcam_FailNext: the next N requests of the kind fail. */
+/* Fault kinds of TavlinVcam_FailNext and TavlinVcam_FailNth. Each kind counts the requests it
+ * can hit (command sends, reply reads or frame reads) on its own. */
 enum {
     TAVLIN_VCAM_FAULT_COMMAND_SEND = 0, /* packets on pipe 0: the request fails, nothing done */
     TAVLIN_VCAM_FAULT_REPLY_READ = 1,   /* reads on pipe 1 */
     TAVLIN_VCAM_FAULT_FRAME_READ = 2,   /* reads on pipe 2 */
-    TAVLIN_VCAM_FAULT_SHORT_FRAME = 3   /* reads on pipe 2 succeed but deliver half the bytes */
+    TAVLIN_VCAM_FAULT_SHORT_FRAME = 3,  /* reads on pipe 2 succeed but deliver half the bytes */
+    TAVLIN_VCAM_FAULT_LONG_FRAME = 4,   /* reads on pipe 2 fill the buffer and report 1.5 times
+                                           the requested bytes */
+    TAVLIN_VCAM_FAULT_EMPTY_FRAME = 5,  /* reads on pipe 2 succeed with no bytes */
+    /* The request never returns: it waits until the stall is ended (TavlinVcam_SetStall 0), its
+     * handle is cancelled or closed, or the camera is unplugged, and then fails. */
+    TAVLIN_VCAM_FAULT_HANG_COMMAND = 6,
+    TAVLIN_VCAM_FAULT_HANG_REPLY = 7,
+    TAVLIN_VCAM_FAULT_HANG_FRAME = 8
 };
 
 /* One request the camera received, oldest first. */
@@ -59,7 +68,7 @@ typedef struct TavlinVcamTraceEntry {
 /* Counters since attach: produced = delivered + short + failed for frame reads. */
 typedef struct TavlinVcamCounters {
     uint64_t framesDelivered; /* frame reads that returned the full requested length */
-    uint64_t framesShort;     /* frame reads cut short by injected faults */
+    uint64_t framesShort;     /* frame reads with a wrong byte count (short, long, empty) */
     uint64_t framesFailed;    /* frame reads that failed (fault, time-out, no request, unplug) */
     uint64_t commands;        /* command packets accepted on pipe 0 */
     uint64_t triggersPending; /* trigger pulses not yet turned into frames */
@@ -103,8 +112,17 @@ TAVLIN_API int32_t TavlinVcam_SetPacing(int32_t index, int32_t pacing);
 /* Makes the next count requests of the kind fail (TAVLIN_VCAM_FAULT_*); count 0 cancels. */
 TAVLIN_API int32_t TavlinVcam_FailNext(int32_t index, int32_t kind, int32_t count);
 
-/* While stalled, frame reads wait (until the stall ends or the camera is detached). */
+/* Lets nth - 1 further requests of the kind pass, then makes count of them fail (nth >= 1;
+ * FailNext is nth 1). Replaces what was set for the kind; count 0 cancels. */
+TAVLIN_API int32_t TavlinVcam_FailNth(int32_t index, int32_t kind, int32_t nth, int32_t count);
+
+/* While stalled, frame reads wait (until the stall ends or the camera is detached). Ending a
+ * stall also lets requests held by hang faults go (they fail). */
 TAVLIN_API int32_t TavlinVcam_SetStall(int32_t index, int32_t stalled);
+
+/* Requests blocked inside the camera right now: stalled, hung, waiting for a trigger pulse or
+ * for the frame time. */
+TAVLIN_API int32_t TavlinVcam_GetWaitingRequests(int32_t index, uint32_t* count);
 
 /* Unplugs the camera right after it has delivered the given number of further frames. */
 TAVLIN_API int32_t TavlinVcam_UnplugAfterFrames(int32_t index, int32_t frames);

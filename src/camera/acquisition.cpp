@@ -317,6 +317,10 @@ int CTavlin::StopPreview() {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
+    // Before the mode lock, which a snapshot holds while it reads: a read the camera never
+    // completes (stalled, hung) then fails at once instead of holding the stop. Trigger reads
+    // end the same way.
+    device_->CancelSingleFrames();
     {
         std::lock_guard<std::mutex> mode(modeLock_);
         runFlag_.store(kStop);
@@ -330,6 +334,7 @@ int CTavlin::StopPreview() {
             ReleaseClaim();
         }
         StopAcquisitionThread();
+        device_->AllowSingleFrames();
         // Frames the run stored that the loop never took were skipped.
         if (stopped == kPreviewMode) accounting_.SettleRun(device_->TransferTotals());
         if (stopped != kIdle) accounting_.Stop();

@@ -50,11 +50,15 @@ void CTavlin::PreviewLoop() {
         const int32_t wait = waitTime_.load();
         platform::SleepMs(wait > 0 ? static_cast<uint32_t>(wait) : 0);
         if (runFlag_.load() != kRun) continue;
+        // The mode turns to preview only once the transfer has started, so a run seen ended
+        // after that is this run.
+        const bool started = acquisitionMode_.load() == kPreviewMode;
         const int32_t ready = device_->WaitFrame();
         // A transfer thread that could not even open the device will never deliver: treat it
-        // like a failed run instead of polling forever.
+        // like a failed run instead of polling forever. The result of an earlier run (the
+        // camera was unplugged then) says nothing about this one.
         const bool failed = ready == device::kWaitFailed ||
-                            (ready != device::kWaitFrameReady &&
+                            (started && ready == device::kWaitNoRun &&
                              device_->TransferResult() == device::kResultOpenFailed);
         // A stop stops the transfer too, which can fail the wait that was under way: that is
         // the end of the run, not a stream failure.

@@ -36,6 +36,7 @@ int32_t CTVLSdkLib::StartTransfer() {
     transfer.bufferTable.clear();
     for (auto& buffer : bufferTable) transfer.bufferTable.push_back(buffer.data());
     transfer.pathRef = devicePath.data();
+    transfer.cancel.Rearm();
     transfer.stopFlag.store(0);
     const bool started = transferThread.Start("tavlin-transfer", platform::ThreadPriority::Highest,
                                               [this] { RunTransfer(transfer); });
@@ -53,10 +54,14 @@ int32_t CTVLSdkLib::StopTransfer() {
     }
     if (transfer.stopFlag.load() == 0) {
         transfer.stopFlag.store(1);
+        // A read the camera holds (stalled, hung) would keep the thread, and this wait, forever.
+        transfer.cancel.Cancel();
         transfer.doneEvent.Wait(platform::kInfinite);
     }
     transferThread.Join();
-    transfer.frameEvent.ResetEvent();
+    // The frame event stays as the thread left it (set at its end): a consumer still waiting
+    // for a frame must learn of the end rather than wait out its time-out. StartTransfer resets
+    // it for the next run.
     transfer.doneEvent.ResetEvent();
     transfer.stopFlag.store(1);
     transfer.errorFlag.store(0);
@@ -108,19 +113,23 @@ TransferTally CTVLSdkLib::TransferTotals() const {
 int32_t CTVLSdkLib::ReadSingleFrame() {
     const uint32_t length = static_cast<uint32_t>(frameBytes) * (wideSamples == 1 ? 2u : 1u);
     if (workBuffer.size() < length || length == 0) return kResultTransferFailed;
+    if (singleFrameCancel.Cancelled()) return kResultTransferFailed;
     if (!frameHandle) {
         frameHandle = OpenChannel(devicePath.data());
         if (!frameHandle) return kResultOpenFailed;
     }
     SendCommandPacket(MakePacket(protocol::kCmdPrepareTransfer));
-    Packet request = MakePacket(protocol::kCmdFrameRequest);
-    uint32_t sent = 0;
-    (void)PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeCommand,
-                      request.data(), request.size(), &sent);
+    PipeStatus status = PipeStatus::Failed;
     uint32_t received = 0;
-    const PipeStatus status =
-        PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeFrame,
-                    workBuffer.data(), length, &received);
+    if (singleFrameCancel.Enter(frameHandle.get())) {
+        Packet request = MakePacket(protocol::kCmdFrameRequest);
+        uint32_t sent = 0;
+        (void)PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeCommand,
+                          request.data(), request.size(), &sent);
+        status = PipeRequest(frameHandle.get(), protocol::kCodePipeInput, protocol::kPipeFrame,
+                             workBuffer.data(), length, &received);
+        singleFrameCancel.Leave();
+    }
     if (status == PipeStatus::Ok && received == length) {
         singleArrivalNs.store(platform::MonotonicNs());
         return kResultOk;
@@ -137,6 +146,14 @@ int32_t CTVLSdkLib::TakeSingleFrame(uint8_t* destination) {
 
 void CTVLSdkLib::CloseFrameChannel() {
     CloseChannel(frameHandle);
+}
+
+void CTVLSdkLib::CancelSingleFrames() {
+    singleFrameCancel.Cancel();
+}
+
+void CTVLSdkLib::AllowSingleFrames() {
+    singleFrameCancel.Rearm();
 }
 
 void CTVLSdkLib::SendDriverSetting(uint32_t value) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "device/cancel_point.h"
 #include "platform/sync.h"
 
 namespace tavlin::device {
@@ -51,6 +52,7 @@ struct TransferBlock {
     std::atomic<uint64_t> reads{0};        // frame reads completed in this run
     std::atomic<uint64_t> failedReads{0};  // of those, failed or short
     std::string pathRef;                   // the device path as it was when the run started
+    CancelPoint cancel;  // the run's handle, so a stop never waits for a read that hangs
 };
 
 // Moves writeIndex to the next ring buffer, skipping the one the consumer holds, and signals

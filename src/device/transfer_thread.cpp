@@ -32,7 +32,7 @@ int64_t StreamFrames(TransferBlock& block, vcam::DeviceFile* handle) {
         const bool whole = status == PipeStatus::Ok && received == block.transferBytes;
         // A read the stop cut short brought no frame and is not counted.
         if (!whole && status != PipeStatus::Ok && block.stopFlag.load() != 0) {
-            return kResultTransferFailed;
+            return kResultOk;  // the stop cancels the read under way: a clean end of the run
         }
         const uint64_t sequence = block.reads.fetch_add(1) + 1;
         // A failed read stores nothing: its buffer is not handed out. Once per run a short
@@ -64,8 +64,9 @@ void RunTransfer(TransferBlock& block) {
     int64_t result = kResultOk;
     if (!handle) {
         result = kResultOpenFailed;
-    } else if (block.stopFlag.load() == 0) {
+    } else if (block.stopFlag.load() == 0 && block.cancel.Enter(handle.get())) {
         result = StreamFrames(block, handle.get());
+        block.cancel.Leave();
     }
     CloseChannel(handle);
     block.errorFlag.store(result == kResultTransferFailed ? 1 : 0);

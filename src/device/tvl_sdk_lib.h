@@ -93,6 +93,11 @@ class CTVLSdkLib {
     TransferTally TransferTotals() const;
     // CLOCK_MONOTONIC nanoseconds at which the last successful single-frame read completed.
     int64_t SingleFrameArrivalNs() const { return singleArrivalNs.load(); }
+    // From any thread: a single-frame read under way fails at once (19), and so does every
+    // later one until AllowSingleFrames. A stop uses it so that no read the camera holds can
+    // keep it waiting.
+    void CancelSingleFrames();
+    void AllowSingleFrames();
 
     // Driver setting on the selected path (the trigger read time-out in milliseconds).
     void SendDriverSetting(uint32_t value);
@@ -164,6 +169,7 @@ class CTVLSdkLib {
     std::array<char, 128> devicePath{};
     ChannelHandle frameHandle;
     std::atomic<int64_t> singleArrivalNs{0};
+    CancelPoint singleFrameCancel;
 
   private:
     bool TransferRunning() const { return transfer.stopFlag.load() == 0; }

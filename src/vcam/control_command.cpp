@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -106,16 +107,28 @@ ControlResult Stall(const Args& a, int32_t camera) {
 }
 
 ControlResult Fail(const Args& a, int32_t camera) {
-    static constexpr std::string_view kKinds[] = {"command", "reply", "frame", "short"};
+    // In the order of the TAVLIN_VCAM_FAULT_ numbers.
+    static constexpr std::string_view kKinds[] = {"command",      "reply",      "frame",
+                                                  "short",        "long",       "empty",
+                                                  "hang-command", "hang-reply", "hang-frame"};
     const auto count = Number(a.words[3]);
     if (!count || *count > INT32_MAX) return Error("bad count");
-    for (int32_t kind = 0; kind < 4; ++kind) {
+    const auto nth = a.words.size() > 4 ? Number(a.words[4]) : std::optional<int64_t>(1);
+    if (!nth || *nth < 1 || *nth > INT32_MAX) return Error("bad request number");
+    for (int32_t kind = 0; kind < int32_t(std::size(kKinds)); ++kind) {
         if (a.words[2] == kKinds[kind]) {
-            TavlinVcam_FailNext(camera, kind, static_cast<int32_t>(*count));
+            TavlinVcam_FailNth(camera, kind, static_cast<int32_t>(*nth),
+                               static_cast<int32_t>(*count));
             return Ok();
         }
     }
     return Error("unknown fault " + Quote(a.words[2]));
+}
+
+ControlResult Waiting(const Args&, int32_t camera) {
+    uint32_t count = 0;
+    TavlinVcam_GetWaitingRequests(camera, &count);
+    return Ok(std::to_string(count));
 }
 
 ControlResult UnplugAfter(const Args& a, int32_t camera) {
@@ -237,7 +250,8 @@ constexpr CameraCommand kCameraCommands[] = {
     {"scene", 3, 3, &Scene},
     {"raw", 4, SIZE_MAX, &LoadRaw},
     {"pacing", 3, 3, &Pacing},
-    {"fail", 4, 4, &Fail},
+    {"fail", 4, 5, &Fail},
+    {"waiting", 2, 2, &Waiting},
     {"stall", 3, 3, &Stall},
     {"unplug-after", 3, 3, &UnplugAfter},
     {"sensor", 3, 3, &ReadRegister},
@@ -312,7 +326,9 @@ std::string_view ControlCommandHelp() {
            "  trigger I [PULSES]\n"
            "  scene I ramp|flat|raw | raw I 8|10 FILE\n"
            "  pacing I real-time|fast\n"
-           "  fail I command|reply|frame|short N | stall I on|off | unplug-after I FRAMES\n"
+           "  fail I command|reply|frame|short|long|empty|hang-command|hang-reply|hang-frame N"
+           " [NTH]\n"
+           "  stall I on|off | unplug-after I FRAMES | waiting I\n"
            "  sensor I REG | controller I REG | srom I ADDR | srom-write I ADDR VALUE\n"
            "  transfer-size I | driver-setting I | counters I\n"
            "  trace I [FIRST [COUNT]] | clear-trace I\n";

@@ -18,6 +18,8 @@ class InProcessDeviceFile final : public DeviceFile {
         return camera_->Request(handle_, code, in, inLength, out, outLength, bytesReturned);
     }
 
+    void Cancel() override { camera_->Cancel(handle_); }
+
   private:
     std::shared_ptr<VirtualCamera> camera_;
     uint32_t handle_;

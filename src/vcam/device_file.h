@@ -17,6 +17,11 @@ class DeviceFile {
     // reported in *bytesReturned (never null).
     virtual bool IoControl(uint32_t code, const void* in, uint32_t inLength, void* out,
                            uint32_t outLength, uint32_t* bytesReturned) = 0;
+
+    // Makes a request pending on this file, and every later one, fail at once: what cancelling
+    // a handle's I/O does. May be called from any thread while a request runs; the file must
+    // stay alive until the call returns.
+    virtual void Cancel() {}
 };
 
 // Opens "\\.\NAME" with shared write access: the camera attached in this process under NAME,

@@ -44,9 +44,13 @@ bool ServeOne(ByteStream& stream, DeviceFile& device, ConnectionBuffers& buffers
 
     wire::ReplyHeader reply;
     reply.success = ok;
-    reply.returned = ok ? std::min(returned, request->outLength) : 0;
-    // What the driver read from the buffer need not travel back.
-    reply.dataLength = (ok && out != nullptr && request->directLength == 0) ? reply.returned : 0;
+    // The count goes back as the driver reported it (a wrong count is the caller's to judge);
+    // the data never exceeds the buffer. What the driver read from the buffer need not travel
+    // back.
+    reply.returned = ok ? returned : 0;
+    reply.dataLength = (ok && out != nullptr && request->directLength == 0)
+                           ? std::min(returned, request->outLength)
+                           : 0;
     const auto replyBytes = wire::EncodeReply(reply);
     return stream.WriteParts({{replyBytes.data(), replyBytes.size()}, {out, reply.dataLength}});
 }

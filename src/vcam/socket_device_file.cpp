@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <mutex>
 
 #include "vcam/driver_protocol.h"
@@ -14,8 +15,10 @@ namespace tavlin::vcam {
 
 namespace {
 
-// A daemon that accepted but never answers (stopped, overloaded) must not hang the open.
-constexpr int kHelloTimeoutMs = 3000;
+// A daemon that accepted but never answers (stopped) must not hang the open: a stop issues a
+// register write or two, and must come back promptly even then. A live daemon answers within
+// milliseconds.
+constexpr int kHelloTimeoutMs = 1000;
 
 uint32_t FirstWord(const void* in, uint32_t length) {
     if (in == nullptr || length < 4) return 0xFFFFFFFFu;
@@ -41,7 +44,7 @@ class SocketDeviceFile final : public DeviceFile {
                    uint32_t* bytesReturned) override {
         *bytesReturned = 0;
         std::lock_guard guard(mutex_);
-        if (broken_) return false;
+        if (broken_ || cancelled_.load()) return false;
         if (inLength > wire::kMaxInput || outLength > wire::kMaxOutput) return false;
         wire::RequestHeader request;
         request.code = code;
@@ -59,6 +62,13 @@ class SocketDeviceFile final : public DeviceFile {
             return false;
         }
         return success;
+    }
+
+    // Not under the request lock: the request it cancels holds it. Shutting the socket down
+    // ends a blocked exchange at once; the handle is dead from then on.
+    void Cancel() override {
+        cancelled_.store(true);
+        ::shutdown(fd_.Get(), SHUT_RDWR);
     }
 
   private:
@@ -85,6 +95,7 @@ class SocketDeviceFile final : public DeviceFile {
     SocketStream stream_;
     std::mutex mutex_;  // one request at a time on the connection
     bool broken_ = false;
+    std::atomic<bool> cancelled_{false};
 };
 
 bool ReceiveHello(int fd) {

@@ -118,24 +118,16 @@ int32_t TavlinVcam_SetPacing(int32_t index, int32_t pacing) {
 }
 
 int32_t TavlinVcam_FailNext(int32_t index, int32_t kind, int32_t count) {
+    return TavlinVcam_FailNth(index, kind, 1, count);
+}
+
+int32_t TavlinVcam_FailNth(int32_t index, int32_t kind, int32_t nth, int32_t count) {
     auto camera = CameraAt(index);
-    if (!camera || count < 0) return 0;
-    switch (kind) {
-        case TAVLIN_VCAM_FAULT_COMMAND_SEND:
-            camera->FailNext(FaultKind::CommandSend, count);
-            break;
-        case TAVLIN_VCAM_FAULT_REPLY_READ:
-            camera->FailNext(FaultKind::ReplyRead, count);
-            break;
-        case TAVLIN_VCAM_FAULT_FRAME_READ:
-            camera->FailNext(FaultKind::FrameRead, count);
-            break;
-        case TAVLIN_VCAM_FAULT_SHORT_FRAME:
-            camera->FailNext(FaultKind::ShortFrame, count);
-            break;
-        default:
-            return 0;
+    // The public kind numbers are the model's fault kinds in the same order.
+    if (!camera || count < 0 || nth < 1 || kind < 0 || kind >= tavlin::vcam::kFaultKinds) {
+        return 0;
     }
+    camera->FailNth(static_cast<FaultKind>(kind), nth, count);
     return 1;
 }
 
@@ -143,6 +135,13 @@ int32_t TavlinVcam_SetStall(int32_t index, int32_t stalled) {
     auto camera = CameraAt(index);
     if (!camera) return 0;
     camera->SetStall(stalled != 0);
+    return 1;
+}
+
+int32_t TavlinVcam_GetWaitingRequests(int32_t index, uint32_t* count) {
+    auto camera = CameraAt(index);
+    if (!camera || count == nullptr) return 0;
+    *count = camera->WaitingRequests();
     return 1;
 }
 

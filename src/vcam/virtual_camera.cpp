@@ -36,9 +36,16 @@ std::optional<uint32_t> VirtualCamera::Open() {
     return nextHandle_++;
 }
 
-void VirtualCamera::Close(uint32_t) {
+void VirtualCamera::Close(uint32_t handle) {
     std::lock_guard guard(mutex_);
+    cancelled_.erase(handle);
     if (handlesOpen_ > 0) --handlesOpen_;
+}
+
+void VirtualCamera::Cancel(uint32_t handle) {
+    std::lock_guard guard(mutex_);
+    cancelled_.insert(handle);
+    wake_.notify_all();
 }
 
 bool VirtualCamera::Request(uint32_t handle, uint32_t code, const void* in, uint32_t inLength,
@@ -56,19 +63,19 @@ bool VirtualCamera::Request(uint32_t handle, uint32_t code, const void* in, uint
         if (in != nullptr) {
             std::memcpy(entry.data, in, std::min<size_t>(inLength, sizeof(entry.data)));
         }
-        ok = plugged_ && in != nullptr && inLength == proto::kDriverSettingSize &&
+        ok = !Gone(handle) && in != nullptr && inLength == proto::kDriverSettingSize &&
              ApplyDriverSetting(state_, {static_cast<const uint8_t*>(in), inLength});
         if (ok) wake_.notify_all();
     } else if ((code == proto::kCodePipeInput || code == proto::kCodePipeOutput) && in != nullptr &&
                inLength == proto::kPipeRequestSize) {
         entry.pipe = ReadWord(in);
         auto* buffer = static_cast<uint8_t*>(out);
-        if (!plugged_ || buffer == nullptr) {
+        if (Gone(handle) || buffer == nullptr) {
             ok = false;
         } else if (entry.pipe == proto::kPipeCommand) {
-            ok = HandleCommand(entry, buffer, outLength);
+            ok = HandleCommand(lock, entry, buffer, outLength);
         } else if (entry.pipe == proto::kPipeReply) {
-            ok = HandleReply(entry, buffer, outLength);
+            ok = HandleReply(lock, entry, buffer, outLength);
         } else if (entry.pipe == proto::kPipeFrame) {
             ok = HandleFrameRead(lock, entry, buffer, outLength);
         }
@@ -80,10 +87,12 @@ bool VirtualCamera::Request(uint32_t handle, uint32_t code, const void* in, uint
     return ok;
 }
 
-bool VirtualCamera::HandleCommand(TavlinVcamTraceEntry& entry, const uint8_t* packet,
+bool VirtualCamera::HandleCommand(Lock& lock, TavlinVcamTraceEntry& entry, const uint8_t* packet,
                                   uint32_t length) {
     std::memcpy(entry.data, packet, std::min<size_t>(length, sizeof(entry.data)));
-    if (length != proto::kPacketSize || TakeFault(faults_.commandSend)) return false;
+    if (length != proto::kPacketSize) return false;
+    if (TakeFault(FaultKind::HangCommand)) return Hang(lock, entry.handle);
+    if (TakeFault(FaultKind::CommandSend)) return false;
     Packet p;
     std::memcpy(p.data(), packet, p.size());
     ApplyCommand(state_, p);
@@ -94,8 +103,11 @@ bool VirtualCamera::HandleCommand(TavlinVcamTraceEntry& entry, const uint8_t* pa
     return true;
 }
 
-bool VirtualCamera::HandleReply(TavlinVcamTraceEntry& entry, uint8_t* block, uint32_t length) {
-    if (length < proto::kPacketSize || TakeFault(faults_.replyRead)) return false;
+bool VirtualCamera::HandleReply(Lock& lock, TavlinVcamTraceEntry& entry, uint8_t* block,
+                                uint32_t length) {
+    if (length < proto::kPacketSize) return false;
+    if (TakeFault(FaultKind::HangReply)) return Hang(lock, entry.handle);
+    if (TakeFault(FaultKind::ReplyRead)) return false;
     std::memcpy(block, state_.reply.data(), proto::kPacketSize);
     std::memcpy(entry.data, state_.reply.data(), proto::kPacketSize);
     entry.returned = proto::kPacketSize;
@@ -106,41 +118,70 @@ bool VirtualCamera::HandleFrameRead(Lock& lock, TavlinVcamTraceEntry& entry, uin
                                     uint32_t length) {
     const bool requested = state_.frameRequested;
     state_.frameRequested = false;
-    if (TakeFault(faults_.frameRead) || !requested || length == 0 || !WaitForFrame(lock)) {
+    if (TakeFault(FaultKind::HangFrame)) {
+        ++counters_.framesFailed;
+        return Hang(lock, entry.handle);
+    }
+    if (TakeFault(FaultKind::FrameRead) || !requested || length == 0 ||
+        !WaitForFrame(lock, entry.handle)) {
         ++counters_.framesFailed;
         return false;
     }
-    const bool cut = TakeFault(faults_.shortFrame);
-    const uint32_t delivered = cut ? length / 2 : length;
+    uint32_t delivered = length;
+    uint32_t reported = length;
+    if (TakeFault(FaultKind::EmptyFrame)) {
+        delivered = reported = 0;
+    } else if (TakeFault(FaultKind::ShortFrame)) {
+        delivered = reported = length / 2;
+    } else if (TakeFault(FaultKind::LongFrame)) {
+        // A driver can only fill the buffer it was given; what it gets wrong is the count.
+        reported = length + length / 2;
+    }
     const ModelState registers = RegistersOf(state_);
     const Scene scene = scene_;
     const uint64_t frameNumber = framesProduced_++;
     lock.unlock();
     RenderFrame(registers, scene, frameNumber, out, delivered);
     lock.lock();
-    ++(cut ? counters_.framesShort : counters_.framesDelivered);
+    ++(reported == length ? counters_.framesDelivered : counters_.framesShort);
     if (unplugAfter_ > 0 && --unplugAfter_ == 0) {
         plugged_ = false;
         unplugAfter_ = -1;
         wake_.notify_all();
     }
-    entry.returned = delivered;
+    entry.returned = reported;
     return true;
 }
 
-// Called with the lock held; false when the read must fail (unplugged, trigger time-out).
-bool VirtualCamera::WaitForFrame(Lock& lock) {
-    wake_.wait(lock, [&] { return !stalled_ || !plugged_; });
-    if (!plugged_) return false;
+bool VirtualCamera::Hang(Lock& lock, uint32_t handle) {
+    const uint64_t release = releases_;
+    ++waiting_;
+    wake_.wait(lock, [&] { return releases_ != release || Gone(handle); });
+    --waiting_;
+    return false;
+}
+
+// Called with the lock held; false when the read must fail (unplugged, cancelled, trigger
+// time-out).
+bool VirtualCamera::WaitForFrame(Lock& lock, uint32_t handle) {
+    ++waiting_;
+    const bool ready = WaitForFrameLocked(lock, handle);
+    --waiting_;
+    return ready;
+}
+
+bool VirtualCamera::WaitForFrameLocked(Lock& lock, uint32_t handle) {
+    wake_.wait(lock, [&] { return !stalled_ || Gone(handle); });
+    if (Gone(handle)) return false;
     if (InTriggerMode(state_)) {
-        auto ready = [&] { return triggersPending_ > 0 || !plugged_ || !InTriggerMode(state_); };
+        auto ready = [&] { return triggersPending_ > 0 || Gone(handle) || !InTriggerMode(state_); };
         const uint32_t timeoutMs = state_.driverSetting;
         if (timeoutMs == 0) {
             wake_.wait(lock, ready);
         } else if (!wake_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
             return false;
         }
-        if (!plugged_) return false;
+        if (Gone(handle)) return false;
         if (triggersPending_ > 0) {
             --triggersPending_;
             return true;
@@ -149,16 +190,21 @@ bool VirtualCamera::WaitForFrame(Lock& lock) {
     }
     if (realTime_) {
         const auto due = std::max(nextFrameDue_, Clock::now());
-        wake_.wait_until(lock, due, [&] { return !plugged_; });
-        if (!plugged_) return false;
+        wake_.wait_until(lock, due, [&] { return Gone(handle); });
+        if (Gone(handle)) return false;
         nextFrameDue_ = due + std::chrono::microseconds(FramePeriodMicroseconds(state_));
     }
     return true;
 }
 
-bool VirtualCamera::TakeFault(int& counter) {
-    if (counter <= 0) return false;
-    --counter;
+bool VirtualCamera::TakeFault(FaultKind kind) {
+    Fault& fault = faults_[static_cast<int>(kind)];
+    if (fault.count <= 0) return false;
+    if (fault.pass > 0) {
+        --fault.pass;
+        return false;
+    }
+    --fault.count;
     return true;
 }
 
@@ -211,29 +257,23 @@ void VirtualCamera::SetRealTime(bool realTime) {
     wake_.notify_all();
 }
 
-void VirtualCamera::FailNext(FaultKind kind, int count) {
+void VirtualCamera::FailNth(FaultKind kind, int nth, int count) {
     std::lock_guard guard(mutex_);
-    const int n = std::max(count, 0);
-    switch (kind) {
-        case FaultKind::CommandSend:
-            faults_.commandSend = n;
-            break;
-        case FaultKind::ReplyRead:
-            faults_.replyRead = n;
-            break;
-        case FaultKind::FrameRead:
-            faults_.frameRead = n;
-            break;
-        case FaultKind::ShortFrame:
-            faults_.shortFrame = n;
-            break;
-    }
+    Fault& fault = faults_[static_cast<int>(kind)];
+    fault.count = std::max(count, 0);
+    fault.pass = fault.count > 0 ? std::max(nth, 1) - 1 : 0;
 }
 
 void VirtualCamera::SetStall(bool stalled) {
     std::lock_guard guard(mutex_);
     stalled_ = stalled;
+    if (!stalled) ++releases_;
     wake_.notify_all();
+}
+
+uint32_t VirtualCamera::WaitingRequests() const {
+    std::lock_guard guard(mutex_);
+    return waiting_;
 }
 
 void VirtualCamera::UnplugAfterFrames(int frames) {

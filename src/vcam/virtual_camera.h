@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "tavlin/tavlin_vcam.h"
@@ -18,7 +19,20 @@
 
 namespace tavlin::vcam {
 
-enum class FaultKind { CommandSend, ReplyRead, FrameRead, ShortFrame };
+// What an injected fault does to the request it hits. The frame kinds count pipe-2 reads, the
+// others the requests of their pipe; each kind keeps its own count.
+enum class FaultKind {
+    CommandSend,  // pipe 0 fails
+    ReplyRead,    // pipe 1 fails
+    FrameRead,    // pipe 2 fails
+    ShortFrame,   // pipe 2 delivers half the bytes
+    LongFrame,    // pipe 2 fills the buffer and reports half as many bytes again
+    EmptyFrame,   // pipe 2 succeeds with no bytes
+    HangCommand,  // pipe 0 waits until released, cancelled or unplugged, then fails
+    HangReply,
+    HangFrame,
+};
+inline constexpr int kFaultKinds = 9;
 
 class VirtualCamera {
   public:
@@ -32,6 +46,9 @@ class VirtualCamera {
     // One DeviceIoControl: true on success with *returned set (returned may not be null).
     bool Request(uint32_t handle, uint32_t code, const void* in, uint32_t inLength, void* out,
                  uint32_t outLength, uint32_t* returned);
+    // The pending request on the handle fails at once, and so does every later one (what
+    // cancelling I/O and closing does to a driver handle).
+    void Cancel(uint32_t handle);
 
     // Control side.
     void Unplug();
@@ -41,8 +58,11 @@ class VirtualCamera {
     bool HasRawFrames() const;
     void SetRawFrames(std::shared_ptr<const RawFrames> frames);
     void SetRealTime(bool realTime);
-    void FailNext(FaultKind kind, int count);
-    void SetStall(bool stalled);
+    void FailNext(FaultKind kind, int count) { FailNth(kind, 1, count); }
+    // Lets nth - 1 requests of the kind pass, then hits count of them.
+    void FailNth(FaultKind kind, int nth, int count);
+    void SetStall(bool stalled);  // ending a stall also releases hung requests
+    uint32_t WaitingRequests() const;
     void UnplugAfterFrames(int frames);
 
     uint16_t SensorRegister(uint8_t reg) const;
@@ -61,25 +81,31 @@ class VirtualCamera {
     using Clock = std::chrono::steady_clock;
     using Lock = std::unique_lock<std::mutex>;
 
-    struct Faults {
-        int commandSend = 0;
-        int replyRead = 0;
-        int frameRead = 0;
-        int shortFrame = 0;
+    struct Fault {
+        int pass = 0;   // requests of the kind still let through
+        int count = 0;  // requests hit after those
     };
 
-    bool HandleCommand(TavlinVcamTraceEntry& entry, const uint8_t* packet, uint32_t length);
-    bool HandleReply(TavlinVcamTraceEntry& entry, uint8_t* block, uint32_t length);
+    bool HandleCommand(Lock& lock, TavlinVcamTraceEntry& entry, const uint8_t* packet,
+                       uint32_t length);
+    bool HandleReply(Lock& lock, TavlinVcamTraceEntry& entry, uint8_t* block, uint32_t length);
     bool HandleFrameRead(Lock& lock, TavlinVcamTraceEntry& entry, uint8_t* out, uint32_t length);
-    bool WaitForFrame(Lock& lock);
-    static bool TakeFault(int& counter);
+    bool WaitForFrame(Lock& lock, uint32_t handle);
+    bool WaitForFrameLocked(Lock& lock, uint32_t handle);
+    // Holds a hung request; always false (the request fails once let go).
+    bool Hang(Lock& lock, uint32_t handle);
+    bool Gone(uint32_t handle) const { return !plugged_ || cancelled_.contains(handle); }
+    bool TakeFault(FaultKind kind);
     void Record(const TavlinVcamTraceEntry& entry);
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     ModelState state_;
     Scene scene_;
-    Faults faults_;
+    Fault faults_[kFaultKinds];
+    std::set<uint32_t> cancelled_;  // open handles whose requests fail
+    uint64_t releases_ = 0;         // ends of stalls, which also let hung requests go
+    uint32_t waiting_ = 0;          // requests blocked inside the camera now
     bool plugged_ = true;
     bool realTime_ = true;
     bool stalled_ = false;

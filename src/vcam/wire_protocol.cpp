@@ -74,7 +74,10 @@ std::optional<ReplyHeader> DecodeReply(std::span<const uint8_t, kReplyHeaderSize
     ReplyHeader h{success == 1, GetWord(&bytes[8]), GetWord(&bytes[12])};
     if (success > 1) return std::nullopt;
     const uint32_t room = request.HasOutput() ? request.outLength : 0;
-    if (h.returned > request.outLength || h.dataLength > room) return std::nullopt;
+    if (h.dataLength > room) return std::nullopt;
+    // A count beyond the buffer is a driver that overran its count: it comes with the whole
+    // buffer filled, never with more data.
+    if (h.returned > request.outLength && (room == 0 || h.dataLength != room)) return std::nullopt;
     if (!h.success && (h.returned != 0 || h.dataLength != 0)) return std::nullopt;
     return h;
 }
