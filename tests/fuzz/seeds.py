@@ -165,6 +165,36 @@ seed("daemon_protocol", "decode-valid", b"\x02" + request(PIPE_IN, 3, b"", 64)[:
 seed("daemon_protocol", "decode-mismatched", b"\x02" + word(0, PIPE_IN, 1, 4, 0, 0) + b"\x01" +
      word(0, 1, 8, 8) + b"\x01" + word(0x4C485654, 1, 2))
 
+# claim_table: byte 0 limits the devices read, then (device number, 152-byte entry) pairs.
+LIB = b"TavlinSdk_410QZ_VKE.dll"
+TAG = struct.pack("<Q", 0x54524154534C5654)
+
+
+def entry(window, owner, reserved=0, name=LIB, start=None, tail=b""):
+    name_field = name + bytes(112 - len(name)) if len(name) <= 112 else name[:112]
+    stamp = (TAG + struct.pack("<Q", start)) if start is not None else bytes(16)
+    body = struct.pack("<QQQ", window, owner, reserved) + name_field + stamp
+    return body[:152 - len(tail)] + tail if tail else body
+
+
+def claim(device, data):
+    return struct.pack("<H", device) + data
+
+
+seed("claim_table", "empty-table", b"\x08" + claim(0, bytes(152)))
+seed("claim_table", "init-process", b"\xff" + claim(1, entry(0x1234, 1)))
+seed("claim_table", "init-process-stamped", b"\xff" + claim(1, entry(0x1234, 1, start=1)))
+seed("claim_table", "owner-zero", b"\x04" + claim(2, entry(7, 0)))
+seed("claim_table", "owner-impossible", b"\x04" + claim(3, entry(7, 2**40)) + claim(3, entry(7, 2**64 - 1)))
+seed("claim_table", "owner-gone", b"\x04" + claim(4, entry(7, 4194304 + 17)))
+seed("claim_table", "foreign-name", b"\x04" + claim(5, entry(7, 1, name=b"other.dll")))
+seed("claim_table", "reserved-set", b"\x04" + claim(6, entry(7, 1, reserved=9)))
+seed("claim_table", "unterminated-name", b"\x04" + claim(7, entry(7, 1, name=b"A" * 128 + TAG)))
+seed("claim_table", "name-prefix", b"\x04" + claim(8, entry(7, 1, name=LIB + b"x")))
+seed("claim_table", "beyond-section", b"\x01" + claim(65535, entry(7, 1)) + claim(19934, entry(7, 1)))
+seed("claim_table", "short-entry", b"\x02" + claim(9, entry(7, 1)[:100]))
+seed("claim_table", "many", b"\x03" + b"".join(claim(i, entry(i + 1, i)) for i in range(6)))
+
 
 def write_all():
     for target, files in seeds.items():
