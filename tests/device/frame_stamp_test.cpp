@@ -1,0 +1,90 @@
+// The transfer thread's account of its reads: every frame stored carries its read number, the
+// failed reads before it and its arrival time; failed reads store nothing.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "device/tavlin_410qz_sdk.h"
+#include "device_test_support.h"
+#include "platform/clock.h"
+
+namespace tavlin::device {
+namespace {
+
+using testing::AttachedCameras;
+
+uint64_t VcamReads() {
+    TavlinVcamCounters c{};
+    EXPECT_EQ(TavlinVcam_GetCounters(0, &c), 1);
+    return c.framesDelivered + c.framesShort + c.framesFailed;
+}
+
+class FrameStamps : public ::testing::Test {
+  protected:
+    // Trigger mode lets the test decide how many frames the camera makes.
+    void SetUp() override {
+        sdk.SendDriverSetting(60000);
+        ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+    }
+    void TearDown() override {
+        sdk.SetTriggerMode(0);  // frees a waiting read
+        sdk.StopTransfer();
+    }
+    // Waits until the run has made `reads` reads, then for the frame WaitFrame hands out.
+    FrameStamp NewestAfter(uint64_t reads) {
+        while (sdk.TransferTotals().reads < reads) std::this_thread::yield();
+        while (sdk.WaitFrame() != kWaitFrameReady) {
+        }
+        return sdk.ReadyFrameStamp();
+    }
+
+    AttachedCameras cameras{0};
+    CTavlin410QZVKESdk sdk;
+};
+
+TEST_F(FrameStamps, StoredFramesCarryTheirReadNumberAndArrival) {
+    const int64_t start = platform::MonotonicNs();
+    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(TavlinVcam_Trigger(0, 3), 3);
+    const FrameStamp third = NewestAfter(3);
+    EXPECT_EQ(third.sequence, 3u);
+    EXPECT_EQ(third.failedBefore, 0u);
+    EXPECT_GE(third.arrivalNs, start);
+    EXPECT_LE(third.arrivalNs, platform::MonotonicNs());
+    // Given up without a copy, the next frame is the next read's.
+    sdk.PassFrame();
+    ASSERT_EQ(TavlinVcam_Trigger(0, 1), 1);
+    const FrameStamp fourth = NewestAfter(4);
+    EXPECT_EQ(fourth.sequence, 4u);
+    EXPECT_GE(fourth.arrivalNs, third.arrivalNs);
+    EXPECT_EQ(sdk.TransferTotals().failed, 0u);
+}
+
+TEST_F(FrameStamps, ForgivenShortFrameIsCountedAsFailedRead) {
+    ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1), 1);
+    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(TavlinVcam_Trigger(0, 2), 2);
+    const FrameStamp stamp = NewestAfter(2);
+    EXPECT_EQ(stamp.sequence, 2u);
+    EXPECT_EQ(stamp.failedBefore, 1u);
+    EXPECT_EQ(sdk.TransferTotals().reads, 2u);
+    EXPECT_EQ(sdk.TransferTotals().failed, 1u);
+}
+
+TEST_F(FrameStamps, FailedReadEndsTheRunWithoutStoringAFrame) {
+    ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_FRAME_READ, 1), 1);
+    const uint64_t before = VcamReads();
+    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(TavlinVcam_Trigger(0, 1), 1);
+    int32_t answer = kWaitEventArrived;
+    while (answer == kWaitEventArrived) answer = sdk.WaitFrame();
+    EXPECT_EQ(answer, kWaitFailed);  // never kWaitFrameReady: the failed buffer is not a frame
+    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
+    EXPECT_EQ(sdk.TransferTotals().reads, VcamReads() - before);
+    EXPECT_EQ(sdk.TransferTotals().failed, 1u);
+    EXPECT_EQ(sdk.ReadyFrameStamp().sequence, 0u);
+}
+
+}  // namespace
+}  // namespace tavlin::device
