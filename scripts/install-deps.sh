@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests or the benchmarks need, when missing.
-#   scripts/install-deps.sh build|test|bench|fuzz
+#   scripts/install-deps.sh build|test|bench|fuzz|valgrind
 set -euo pipefail
 what=${1:-build}
 
@@ -15,6 +15,7 @@ case "$what" in
                      "${x11_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;
+    valgrind) packages+=(valgrind) ;;
 esac
 
 missing=()
