@@ -121,7 +121,8 @@ settings_group() {
 }
 
 capture_group() {
-    local small=(-q --pacing fast --set subsample=2)   # 320 x 256 frames
+    # Device 2, not 0: other programs streaming from device 0 on this machine hold its claim.
+    local small=(-q -d 2 --pacing fast --set subsample=2)   # 320 x 256 frames
     expect 0 "${small[@]}" --snapshot s.bmp --snapshot s.raw --snapshot s100.jpg \
         --snapshot s.png --snapshot s.tiff
     expect 0 "${small[@]}" -f jpg20 --snapshot s20.jpg
@@ -174,6 +175,17 @@ capture_group() {
     [ "$processed" -ge 10 ] || fail "processed $processed"
     [ "$delivered" = $((processed + skipped + failed)) ] || fail "accounting: $(cat out.txt)"
 
+    # Ctrl-C ends a stream cleanly: the camera is released, so its settings are saved.
+    "$tool" "${small[@]}" --set gamma=77 --stream 1000000 > out.txt 2> err.txt &
+    local streaming=$! status=0
+    sleep 1
+    kill -INT "$streaming"
+    wait "$streaming" || status=$?
+    [ "$status" = 130 ] || fail "interrupted stream exited $status"
+    says 'interrupted' err.txt
+    expect 0 -q -d 2 --get gamma
+    says '^gamma=77$'
+
     expect 0 "${small[@]}" --trigger-capture 2 -o 'trig-%d.bmp'
     [ "$(identify -format '%w %h\n' trig-1.bmp trig-2.bmp | sort -u)" = "320 256" ] ||
         fail "trigger frames"
@@ -182,7 +194,7 @@ capture_group() {
 daemon_group() {
     expect 2 --daemon --list
     says 'no virtual-camera daemon' err.txt
-    "$vcamd" --cameras 0 --pacing fast > vcamd.log 2>&1 &
+    "$vcamd" --cameras 2 --pacing fast > vcamd.log 2>&1 &
     daemon=$!
     trap 'kill $daemon 2> /dev/null || true' EXIT
     for _ in $(seq 50); do grep -q serving vcamd.log && break; sleep 0.1; done
@@ -190,7 +202,7 @@ daemon_group() {
 
     expect 0 --vcam-list
     says "using the virtual-camera daemon's cameras" err.txt
-    [ "$(cat out.txt)" = 0 ] || fail "daemon list: $(cat out.txt)"
+    [ "$(cat out.txt)" = 2 ] || fail "daemon list: $(cat out.txt)"
     expect 0 --attach 3 --vcam-list -d 3 --list --info
     says '^3$'
     says $'^3\tTavlin410QZ-VKE_04\tdaemon\t(selected)$'
@@ -198,20 +210,27 @@ daemon_group() {
     expect 1 --attach 3
     says 'already attached' err.txt
     expect 0 --detach 3 --vcam-list
-    [ "$(cat out.txt)" = 0 ] || fail "camera 3 still listed"
+    [ "$(cat out.txt)" = 2 ] || fail "camera 3 still listed"
     expect 2 -d 3 --info
     expect 2 --detach 3
     says 'no camera at 3' err.txt
-    expect 0 --trigger 0:3
+    expect 0 --trigger 2:3
     says '0 pulses accepted'
     # Settings and SROM bytes through the daemon's camera; the next process sees them.
-    expect 0 --set exposure=321 --write-srom 0x21=0x5A
-    expect 0 --get exposure --read-srom 0x21
+    expect 0 -d 2 --set exposure=321 --write-srom 0x21=0x5A
+    expect 0 -d 2 --get exposure --read-srom 0x21
     says '^exposure=321$'
     says 'srom 33 = 90 (0x5A)'
-    expect 0 -q --set subsample=3 --trigger-capture 2 -o 'dtrig-%d.png'
+    expect 0 -q -d 2 --set subsample=3 --trigger-capture 2 -o 'dtrig-%d.png'
     [ "$(identify -format '%w %h\n' dtrig-1.png dtrig-2.png | sort -u)" = "160 128" ] ||
         fail "trigger frames through the daemon"
+    # Listing needs no camera at the selected index.
+    expect 0 --list
+    says $'^2\tTavlin410QZ-VKE_03\tdaemon$'
+    expect 2 --info
+    says 'camera 0: device not available' err.txt
+    expect 0 --detach 2 --list
+    says '^no camera$'
     # An in-process camera is still available on request.
     expect 0 --in-process --list
     says 'using an in-process virtual camera' err.txt

@@ -49,7 +49,7 @@ int UnknownSetting(Session& session, const std::string& name) {
 }  // namespace
 
 int ListCameras(Session& session) {
-    if (const int status = session.Open(); status != 0) return status;
+    if (const int status = session.Open(false); status != 0) return status;
     int found = 0;
     for (int32_t index = 0; index < 32; ++index) {
         char name[64] = {};

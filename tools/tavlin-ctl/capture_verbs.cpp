@@ -1,5 +1,6 @@
 #include "capture_verbs.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "error_text.h"
 #include "file_formats.h"
+#include "stop_signal.h"
 #include "tavlin/tavlin_ext.h"
 
 namespace ctl {
@@ -88,17 +90,27 @@ int PlanFiles(Session& session, int count, std::vector<std::string>* names, int3
     return ChooseFormat(session, names->front(), format);
 }
 
-// Waits for the next frame notice. 0 with a frame, the stream's failure code, or -1 on time-out.
+constexpr int kTimedOut = -1;
+constexpr int kInterrupted = -2;
+
+int Interrupted() {
+    std::fprintf(stderr, "tavlin-ctl: interrupted\n");
+    return kExitInterrupted;
+}
+
+// Waits for the next frame notice: 0 with a frame, the stream's failure code, kTimedOut or
+// kInterrupted.
 int WaitFrame(Session& session, int timeoutMs, int* transferFailures) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
+        if (StopRequested()) return kInterrupted;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return kTimedOut;
+        // In slices, so that a stop signal is seen soon.
+        const auto slice = static_cast<int32_t>(std::min<int64_t>(left, 100));
         TavlinMessage message;
-        if (left <= 0 ||
-            TavlinHost_GetMessage(session.Notices(), &message, static_cast<int32_t>(left)) != 1) {
-            return -1;
-        }
+        if (TavlinHost_GetMessage(session.Notices(), &message, slice) != 1) continue;
         if (message.message != TAVLIN_MSG_FRAME) continue;
         if (message.wParam != 0) return 0;
         // A failed transfer costs one frame; a stopped stream or a short buffer ends it.
@@ -210,6 +222,10 @@ int CaptureFrames(Session& session, const std::string& count) {
     }
     int status = 0;
     for (const std::string& name : names) {
+        if (StopRequested()) {
+            status = Interrupted();
+            break;
+        }
         session.ClearErrors();
         if (Tavlin_SnapShot(camera, nullptr, 0, 1) != 1) {
             status = session.Fail("snapshot for " + name, session.FailureCode(TAVLIN_ERR_TRANSFER));
@@ -239,6 +255,10 @@ int StreamFrames(Session& session, const std::string& count) {
     while (received < *frames) {
         // The device layer gives up on a camera after six seconds without a frame.
         const int result = WaitFrame(session, 8000, &failures);
+        if (result == kInterrupted) {
+            status = Interrupted();
+            break;
+        }
         if (result != 0) {
             status = session.Fail("stream after " + std::to_string(received) + " frames",
                                   result > 0 ? result : TAVLIN_ERR_STREAM_STOPPED);
@@ -274,6 +294,10 @@ int RecordClip(Session& session, const std::string& file) {
                 break;
             }
             continue;
+        }
+        if (StopRequested()) {
+            status = Interrupted();
+            break;
         }
         if (Clock::now() > deadline) {
             status = session.Fail("record " + file + ": no frame arrived to finish it",
@@ -323,6 +347,7 @@ int TriggerCapture(Session& session, const std::string& count) {
         }
         if (status != 0) break;
         const int result = WaitFrame(session, 500, &failures);
+        if (result == kInterrupted) status = Interrupted();
         if (result > 0) status = session.Fail("trigger capture", result);
         if (result == 0) status = SaveImage(session, names[static_cast<size_t>(saved++)], format);
     }

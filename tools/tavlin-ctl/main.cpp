@@ -6,6 +6,7 @@
 #include "error_text.h"
 #include "options.h"
 #include "session.h"
+#include "stop_signal.h"
 #include "vcam_verbs.h"
 
 namespace {
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     }
     // Output goes out line by line, so a script reading a pipe sees each file as it is written.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    ctl::InstallStopSignals();
     ctl::Session session(*options);
     for (const ctl::Action& action : options->actions) {
         if (const int status = Run(session, action); status != 0) return status;

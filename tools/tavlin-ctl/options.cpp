@@ -83,6 +83,8 @@ constexpr char kHelp[] =
     "  1..13                     the SDK's error code of the failure, e.g. 9 invalid argument,\n"
     "                            2 device not available, 12 file or name failure\n"
     "  64                        bad command line\n"
+    "  130                       interrupted (SIGINT or SIGTERM); the camera is still stopped and\n"
+    "                            released, so its settings are kept\n"
     "\n"
     "Examples:\n"
     "  tavlin-ctl --list --info\n"

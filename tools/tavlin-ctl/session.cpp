@@ -52,8 +52,28 @@ int Session::ChooseSource() {
     return 0;
 }
 
-int Session::Open() {
-    if (camera_ != 0) return 0;
+int Session::Open(bool needDevice) {
+    if (camera_ == 0) {
+        if (const int status = Initialize(); status != 0) return status;
+    }
+    if (devicePresent_ || !needDevice) return 0;
+    // The device object starts on device 0; any other is selected, which also loads its
+    // settings. A missing camera shows in its name lookup.
+    const int32_t device = options_.device;
+    ClearErrors();
+    if (device != 0 && Tavlin_SetDeviceNumber(camera_, device) != 1) {
+        return Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
+    }
+    char name[64] = {};
+    if (Tavlin_GetDeviceName(camera_, device, name, sizeof(name)) != 1) {
+        return Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
+    }
+    ClearErrors();
+    devicePresent_ = true;
+    return 0;
+}
+
+int Session::Initialize() {
     if (const int status = ChooseSource(); status != 0) return status;
     const int32_t device = options_.device;
     if (!usesDaemon_ && TavlinVcam_IsAttached(device) == 0) {
@@ -67,16 +87,6 @@ int Session::Open() {
     notices_ = TavlinHost_CreateMessageWindow();
     camera_ = Tavlin_Initialize(notices_);
     if (camera_ == 0) return Fail("cannot initialise the SDK", TAVLIN_ERR_MEMORY);
-    // The device object starts on device 0; any other is selected, which also loads its
-    // settings. A missing camera shows in its name lookup.
-    ClearErrors();
-    if (device != 0 && Tavlin_SetDeviceNumber(camera_, device) != 1) {
-        return Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
-    }
-    char name[64] = {};
-    if (Tavlin_GetDeviceName(camera_, device, name, sizeof(name)) != 1) {
-        return Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
-    }
     ClearErrors();
     return 0;
 }

@@ -25,9 +25,10 @@ class Session {
     int ChooseSource();
     bool UsesDaemon() const { return usesDaemon_; }
 
-    // Opens the camera on first use (plugging an in-process camera in first when needed).
+    // Opens the camera on first use (plugging an in-process camera in first when needed) and,
+    // unless only the device list is wanted, checks that the device index has a camera.
     // 0, or the exit status after a message on stderr.
-    int Open();
+    int Open(bool needDevice = true);
     int32_t Camera() const { return camera_; }
     int32_t Device() const { return options_.device; }
     TAVLIN_HWND Notices() const { return notices_; }
@@ -50,6 +51,7 @@ class Session {
     int ListVirtual(std::vector<int32_t>* indices);
 
   private:
+    int Initialize();
     int DaemonCommand(const std::string& command, std::string* reply);
 
     Options options_;
@@ -57,6 +59,7 @@ class Session {
     bool usesDaemon_ = false;
     TAVLIN_HWND notices_ = nullptr;
     int32_t camera_ = 0;
+    bool devicePresent_ = false;
     std::vector<int32_t> attachedHere_;  // in-process cameras this command plugged in
     std::vector<int> consequences_;      // codes recorded after the cause FailureCode returned
 };
