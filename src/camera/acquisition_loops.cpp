@@ -10,6 +10,7 @@
 namespace tavlin::camera {
 
 int CTavlin::StartAcquisitionThread() {
+    stopWake_.ResetEvent();
     return acquisitionThread_.Start("tavlin-acquire", platform::ThreadPriority::Normal,
                                     [this] { AcquisitionThreadMain(); })
                ? 1
@@ -18,6 +19,7 @@ int CTavlin::StartAcquisitionThread() {
 
 void CTavlin::StopAcquisitionThread() {
     runFlag_.store(kStop);
+    stopWake_.Set();
     acquisitionThread_.Join();
 }
 
@@ -48,7 +50,7 @@ bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
 void CTavlin::PreviewLoop() {
     while (runFlag_.load() != kStop) {
         const int32_t wait = waitTime_.load();
-        platform::SleepMs(wait > 0 ? static_cast<uint32_t>(wait) : 0);
+        if (wait > 0) stopWake_.Wait(static_cast<uint32_t>(wait));
         if (runFlag_.load() != kRun) continue;
         // The mode turns to preview only once the transfer has started, so a run seen ended
         // after that is this run.

@@ -149,6 +149,13 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
+    // Selecting resets the device object, which a running acquisition streams from and whose
+    // number its claim is filed under: the device changes only while the camera is idle.
+    std::lock_guard<std::mutex> mode(modeLock_);
+    if (acquisitionMode_.load() != kIdle) {
+        errors_.Report(TAVLIN_ERR_NO_DEVICE);
+        return 0;
+    }
     SaveImageSettings(device_->SelectedIndex());
     if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);

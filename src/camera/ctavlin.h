@@ -296,6 +296,9 @@ class CTavlin {
     std::recursive_mutex deviceLock_;
     int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
     std::atomic<int32_t> runFlag_{kStop};
+    // Set when the acquisition thread is asked to stop, so the preview loop's pause between
+    // polls (the wait time, any length) ends at once.
+    platform::Event stopWake_{platform::Event::Reset::Manual};
     std::atomic<int32_t> skipNextTrigger_{0};
     std::atomic<int32_t> recordFrame_{0};
     std::atomic<platform::WindowHandle> frameWindow_{0};
