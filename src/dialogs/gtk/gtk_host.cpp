@@ -67,6 +67,10 @@ struct HostCallbacks {
         }
         // Returning would let Xlib (or GDK) end the process; this thread owns nothing else.
         host->MarkGone();
+        // Xlib calls this handler with the display locked for the thread; left locked, the
+        // first library that touches the display at process exit (libGLX does) would wait
+        // for good.
+        XUnlockDisplay(display);
         if (host->holdingWork_) host->workMutex_.unlock();
         for (;;) pause();
     }
