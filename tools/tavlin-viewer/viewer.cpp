@@ -244,8 +244,8 @@ void Viewer::OpenDialog(char which) {
     if (dialog_.joinable()) dialog_.join();
     const char* name = which == 'a' ? "analog" : which == 'i' ? "image" : "camera";
     std::printf(
-        "\n%s dialog opened on a worker thread. Dialogs have no on-screen presenter yet: it runs "
-        "headless and closes itself (cancelled) after its idle time-out\n",
+        "\n%s dialog opened on a worker thread (on screen with a display; headless it closes "
+        "itself, cancelled, after its idle time-out)\n",
         name);
     dialogOpen_.store(true);
     dialog_ = std::thread([this, which, name] {
