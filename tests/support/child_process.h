@@ -24,25 +24,37 @@ class ChildProcess {
   public:
     // Runs <test binary dir>/<program> with the arguments; stdin and stdout are pipes.
     bool Start(const std::string& program, const std::vector<std::string>& args) {
+        // Everything the child needs is built before fork: a child of a threaded process may
+        // only make async-signal-safe calls until it executes the program.
+        const std::string path = TestBinaryDir() + "/" + program;
+        // A helper that was not built fails here, not later as a child that printed nothing.
+        if (access(path.c_str(), X_OK) != 0) return false;
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(path.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        // Close-on-exec, so other children never hold this child's pipe ends open.
         int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return false;
+        if (pipe2(in, O_CLOEXEC) != 0) return false;
+        if (pipe2(out, O_CLOEXEC) != 0) {
+            close(in[0]);
+            close(in[1]);
+            return false;
+        }
         pid_ = fork();
-        if (pid_ < 0) return false;
         if (pid_ == 0) {
             dup2(in[0], 0);
             dup2(out[1], 1);
-            close(in[1]);
-            close(out[0]);
-            const std::string path = TestBinaryDir() + "/" + program;
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(path.c_str()));
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
             execv(path.c_str(), argv.data());
             _exit(127);
         }
         close(in[0]);
         close(out[1]);
+        if (pid_ < 0) {
+            close(in[1]);
+            close(out[0]);
+            return false;
+        }
         toChild_ = in[1];
         fromChild_ = fdopen(out[0], "r");
         return fromChild_ != nullptr;
