@@ -15,6 +15,8 @@ namespace {
 constexpr int kSignificantBits = 10;
 // Converted names must fit the 1024-byte buffer of the narrow forms, terminator included.
 constexpr size_t kMaxNarrowName = 1023;
+// How often a running recording's header is brought up to date.
+constexpr uint32_t kCheckpointMs = 1000;
 
 std::optional<std::string> NarrowName(const char16_t* fileName) {
     const auto wide = platform::BoundedWideString(fileName, 4 * kMaxNarrowName);
@@ -144,6 +146,7 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
     uint32_t start = 0;
     uint32_t end = durationMs;
     uint32_t frames = 0;
+    uint32_t checkpoint = 0;
     bool started = false;
     while (recordRun_.load() != 0) {
         platform::SleepMs(10);
@@ -154,11 +157,10 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
             end += now;
             started = true;
         }
-        output::AviWriteResult written = output::AviWriteResult::kFailed;
+        output::AviWriteResult written;
         {
             platform::ScopedLock frame(frameLock_);
-            const uint8_t* data = converter.Convert(imageBuffers_[OutputSlot(activeColorMode_)]);
-            if (data != nullptr) written = avi_.WriteFrame(data);
+            written = converter.Record(imageBuffers_[OutputSlot(activeColorMode_)], avi_);
         }
         if (written == output::AviWriteResult::kWritten) ++frames;
         // Finalise after the first frame past the duration, or before the file would outgrow
@@ -169,6 +171,10 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
         if (done || written != output::AviWriteResult::kWritten) {
             avi_.Close(output::MeasuredAviRate(frames, now - start));
             recordRun_.store(0);
+        } else if (frames == 1 || now - checkpoint >= kCheckpointMs) {
+            // A recording that is never finalised (the process killed) still plays up to here.
+            avi_.Checkpoint(output::MeasuredAviRate(frames, now - start));
+            checkpoint = now;
         }
     }
 }

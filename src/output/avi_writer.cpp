@@ -99,30 +99,68 @@ void AviWriter::FillHeader() {
 }
 
 AviWriteResult AviWriter::WriteFrame(const uint8_t* frame) {
-    if (!file_.IsOpen() || writeFailed_ || frame == nullptr) return AviWriteResult::kFailed;
+    if (frame == nullptr) return AviWriteResult::kFailed;
+    const AviWriteResult begun = BeginFrame();
+    if (begun != AviWriteResult::kWritten) return begun;
+    const iovec part{const_cast<uint8_t*>(frame), frameBytes_};
+    AppendFrame(&part, 1);
+    return EndFrame();
+}
+
+AviWriteResult AviWriter::BeginFrame() {
+    if (!file_.IsOpen() || writeFailed_ || frameOpen_) return AviWriteResult::kFailed;
     const uint64_t frames = index_.size() + 1;
     const uint64_t finishedSize = 8 + uint64_t{riffSize_} + kChunkHeaderBytes + frameBytes_ +
                                   kChunkHeaderBytes + frames * kIndexEntryBytes;
     if (finishedSize > sizeLimit_) return AviWriteResult::kFull;
+    PutTag(&chunk_[0], "00db");
+    Put32(&chunk_[4], frameBytes_);
+    frameOpen_ = true;
+    frameAppended_ = 0;
+    return AviWriteResult::kWritten;
+}
 
+bool AviWriter::AppendFrame(const iovec* parts, size_t count) {
+    if (!frameOpen_ || writeFailed_) return false;
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < count; ++i) bytes += parts[i].iov_len;
+    if (frameAppended_ + bytes > frameBytes_) {
+        writeFailed_ = true;
+        return false;
+    }
+    // The chunk header rides with the first bytes of the frame.
+    gather_.clear();
+    if (frameAppended_ == 0) gather_.push_back({chunk_.data(), chunk_.size()});
+    gather_.insert(gather_.end(), parts, parts + count);
+    if (!file_.WriteGather(gather_.data(), gather_.size())) {
+        writeFailed_ = true;
+        return false;
+    }
+    frameAppended_ += static_cast<uint32_t>(bytes);
+    return true;
+}
+
+AviWriteResult AviWriter::EndFrame() {
+    if (!frameOpen_) return AviWriteResult::kFailed;
+    frameOpen_ = false;
+    if (writeFailed_ || frameAppended_ != frameBytes_) {
+        writeFailed_ = true;
+        return AviWriteResult::kFailed;
+    }
     IndexEntry entry{};
     PutTag(&entry[0], "00db");
     Put32(&entry[4], kKeyFrame);
     Put32(&entry[8], moviSize_);  // from the "movi" identifier
     Put32(&entry[12], frameBytes_);
-    std::array<uint8_t, kChunkHeaderBytes> chunk{};
-    PutTag(&chunk[0], "00db");
-    Put32(&chunk[4], frameBytes_);
-    const iovec parts[] = {{chunk.data(), chunk.size()},
-                           {const_cast<uint8_t*>(frame), frameBytes_}};
-    if (!file_.WriteGather(parts, 2)) {
-        writeFailed_ = true;
-        return AviWriteResult::kFailed;
-    }
     index_.push_back(entry);
     riffSize_ += kChunkHeaderBytes + frameBytes_;
     moviSize_ += kChunkHeaderBytes + frameBytes_;
     return AviWriteResult::kWritten;
+}
+
+bool AviWriter::Checkpoint(uint32_t rate) {
+    if (!file_.IsOpen() || writeFailed_ || frameOpen_) return false;
+    return PatchHeader(rate);
 }
 
 bool AviWriter::WriteIndex() {
@@ -139,20 +177,21 @@ bool AviWriter::WriteIndex() {
 bool AviWriter::PatchHeader(uint32_t rate) {
     const uint32_t frames = FrameCount();
     const uint32_t r = std::max<uint32_t>(rate, 1);
-    uint8_t value[4];
-    auto patch = [&](uint32_t offset, uint32_t v) {
-        Put32(value, v);
-        Put32(header_.data() + offset, v);
-        return file_.WriteAt(offset, value, 4);
-    };
-    return patch(4, riffSize_) && patch(kMoviSizeOffset, moviSize_) && patch(48, frames) &&
-           patch(140, frames) && patch(32, 100000000 / r) && patch(128, 1000000000 / r);
+    uint8_t* h = header_.data();
+    Put32(h + 4, riffSize_);
+    Put32(h + kMoviSizeOffset, moviSize_);
+    Put32(h + 48, frames);
+    Put32(h + 140, frames);
+    Put32(h + 32, 100000000 / r);
+    Put32(h + 128, 1000000000 / r);
+    // One write, so an interruption never leaves the fields half updated.
+    return file_.WriteAt(0, header_.data(), header_.size());
 }
 
 int AviWriter::Close(uint32_t rate) {
     if (!file_.IsOpen()) return 0;
     // A frame that failed halfway is cut off, so the finished file holds whole frames only.
-    const bool cut = !writeFailed_ || file_.Truncate(8 + uint64_t{riffSize_});
+    const bool cut = !(writeFailed_ || frameOpen_) || file_.Truncate(8 + uint64_t{riffSize_});
     const bool finished = cut && WriteIndex() && PatchHeader(rate);
     const bool closed = file_.Close();
     Reset();
@@ -169,6 +208,8 @@ void AviWriter::Reset() {
     frameBytes_ = 0;
     riffSize_ = moviSize_ = 0;
     writeFailed_ = false;
+    frameOpen_ = false;
+    frameAppended_ = 0;
 }
 
 }  // namespace tavlin::output

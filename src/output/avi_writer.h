@@ -7,8 +7,14 @@
 // A file never grows past the size limit (just under 4 GiB, where 32-bit sizes end): a frame that
 // would not leave room for itself and the index is refused, so the caller can finalise.
 //
+// A recording cut short (the process killed, the machine stopped) keeps what the last Checkpoint
+// stated: sizes and counts covering the whole frames written until then, no index. Players read
+// such a file up to that frame; anything written later lies past the "movi" list and is ignored.
+//
 // Not thread-safe: one recording thread drives it (the owner serialises open and close with it).
 #pragma once
+
+#include <sys/uio.h>
 
 #include <array>
 #include <cstdint>
@@ -52,6 +58,18 @@ class AviWriter {
     // Appends one frame of FrameBytes() bytes (bottom-up rows of FrameStride() bytes, B, G, R).
     AviWriteResult WriteFrame(const uint8_t* frame);
 
+    // The same frame handed over in pieces, so it can be written while it is converted: BeginFrame,
+    // then AppendFrame with the frame's bytes in order (FrameBytes() in all), then EndFrame.
+    // BeginFrame returns kFull or kFailed when no frame may start. A frame that ends short or
+    // overlong, or a failed append, fails the frame as a failed write does.
+    AviWriteResult BeginFrame();
+    bool AppendFrame(const iovec* parts, size_t count);
+    AviWriteResult EndFrame();
+
+    // Brings the header up to date with the frames written so far (sizes, counts, the timing of
+    // `rate`), so the file plays as it stands if it is never finalised. One write of the header.
+    bool Checkpoint(uint32_t rate);
+
     // Finalises: writes the index and patches sizes, counts and the timing of `rate` (hundredths
     // of frames per second; 0 counts as 1), then closes. After a failed frame write the file is
     // first cut back to the last whole frame. Returns 1 when the finished file is complete,
@@ -74,6 +92,7 @@ class AviWriter {
 
     void FillHeader();
     bool WriteIndex();
+    // Puts the current sizes, counts and timing into the header image and writes it.
     bool PatchHeader(uint32_t rate);
 
     uint64_t sizeLimit_;
@@ -88,6 +107,10 @@ class AviWriter {
     uint32_t riffSize_ = 0;  // bytes after the RIFF size field
     uint32_t moviSize_ = 0;  // bytes after the movi list's size field
     bool writeFailed_ = false;
+    bool frameOpen_ = false;          // between BeginFrame and EndFrame
+    uint32_t frameAppended_ = 0;      // bytes of the open frame written
+    std::array<uint8_t, 8> chunk_{};  // the open frame's chunk header, sent with its first bytes
+    std::vector<iovec> gather_;       // reused for every append
 };
 
 }  // namespace tavlin::output

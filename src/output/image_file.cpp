@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "output/image_file_formats.h"
+#include "platform/file_size_signal.h"
 #include "platform/output_file.h"
 
 namespace tavlin::output {
@@ -104,6 +105,9 @@ int SaveImageFile(const std::string& fileName, const ImageBuffer& image, int for
         !SampleScale::FromSignificantBits(significantBits, &scale)) {
         return 0;
     }
+    // The codec libraries write through their own calls; none of them may end the process at
+    // the file size limit.
+    const platform::FileSizeSignalGuard sizeLimit;
     switch (formatCode) {
         case kFileBmp:
             return detail::WriteBmpFile(fileName, image);

@@ -43,22 +43,10 @@ PngLayout LayoutFor(const ImageBuffer& image) {
     }
 }
 
-// The fourth byte of a 32-bit pixel is a transparency: 0 is opaque.
-void AlphaFromFourthByte(const uint8_t* src, uint8_t* dst, int32_t width) {
-    for (int32_t x = 0; x < width; ++x, src += 4, dst += 4) {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-        dst[3] = static_cast<uint8_t>(255 - src[3]);
-    }
-}
-
 // B, G, R scaled and big-endian; the fourth word is opaque.
 void OpaqueWideRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale) {
-    for (int32_t x = 0; x < width; ++x, src += 8, dst += 8) {
-        ScaleWordsBigEndian(src, dst, 3, scale);
-        dst[6] = dst[7] = 0xFF;
-    }
+    ScaleWordsBigEndian(src, dst, width * 4, scale);
+    for (int32_t x = 0; x < width; ++x) dst[8 * x + 6] = dst[8 * x + 7] = 0xFF;
 }
 
 const uint8_t* RowToWrite(const ImageBuffer& image, int32_t row, uint8_t* converted,
@@ -70,7 +58,7 @@ const uint8_t* RowToWrite(const ImageBuffer& image, int32_t row, uint8_t* conver
             ScaleWordsBigEndian(src, converted, width, scale);
             return converted;
         case 32:
-            AlphaFromFourthByte(src, converted, width);
+            InvertFourthBytesRow(src, converted, width);
             return converted;
         case 48:
             ScaleWordsBigEndian(src, converted, width * 3, scale);

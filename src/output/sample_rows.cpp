@@ -1,7 +1,10 @@
 #include "output/sample_rows.h"
 
+#include <atomic>
 #include <bit>
 #include <cstring>
+
+#include "output/sample_rows_ssse3.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,6 +16,13 @@ static_assert(std::endian::native == std::endian::little,
               "pixel words are little-endian in memory and read as native words");
 
 namespace {
+
+std::atomic<bool> plainRows{false};
+
+// Chosen per row, so a test can switch paths between calls.
+inline bool Ssse3() {
+    return !plainRows.load(std::memory_order_relaxed) && ssse3::Usable();
+}
 
 inline uint16_t Word(const uint8_t* p) {
     uint16_t v;
@@ -120,7 +130,10 @@ void CopyBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int
         std::memcpy(dst, src, static_cast<size_t>(width) * 3);
         return;
     }
-    StoreTriples(dst, width, [src, srcBytesPerPixel](int32_t x) {
+    const int32_t done = srcBytesPerPixel == 4 && Ssse3() ? ssse3::PackBgrx(src, dst, width) : 0;
+    src += static_cast<size_t>(done) * 4;
+    dst += static_cast<size_t>(done) * 3;
+    StoreTriples(dst, width - done, [src, srcBytesPerPixel](int32_t x) {
         uint32_t v;
         std::memcpy(&v, src + static_cast<size_t>(x) * srcBytesPerPixel, 4);
         return v;
@@ -133,7 +146,9 @@ void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, i
         ReduceGrayRow(src, dst, width * 3, scale);
         return;
     }
-    const int32_t done = srcBytesPerPixel == 8 ? ReduceQuadPixelsWide(src, dst, width, scale) : 0;
+    const int32_t done = srcBytesPerPixel != 8 ? 0
+                         : Ssse3()             ? ssse3::ReduceBgrxWords(src, dst, width, scale)
+                                               : ReduceQuadPixelsWide(src, dst, width, scale);
     src += static_cast<size_t>(done) * srcBytesPerPixel;
     dst += static_cast<size_t>(done) * 3;
     StoreTriples(dst, width - done, [src, srcBytesPerPixel, scale](int32_t x) {
@@ -143,19 +158,47 @@ void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, i
     });
 }
 
-void ExpandPaletteRow(const uint8_t* src, const platform::RGBQUAD* palette, uint8_t* dst,
-                      int32_t width) {
-    uint32_t table[256];
-    for (int i = 0; i < 256; ++i) {
-        table[i] = uint32_t{palette[i].rgbBlue} | uint32_t{palette[i].rgbGreen} << 8 |
-                   uint32_t{palette[i].rgbRed} << 16;
+PaletteTable PaletteTable::From(const platform::RGBQUAD* palette) {
+    PaletteTable table{};
+    table.grayRamp = true;
+    for (uint32_t i = 0; i < 256; ++i) {
+        table.entries[i] = uint32_t{palette[i].rgbBlue} | uint32_t{palette[i].rgbGreen} << 8 |
+                           uint32_t{palette[i].rgbRed} << 16;
+        table.grayRamp = table.grayRamp && table.entries[i] == i * 0x010101u;
     }
-    StoreTriples(dst, width, [src, &table](int32_t x) { return table[src[x]]; });
+    return table;
+}
+
+void ExpandPaletteRow(const uint8_t* src, const PaletteTable& table, uint8_t* dst, int32_t width) {
+    const int32_t done = table.grayRamp && Ssse3() ? ssse3::TripleGray(src, dst, width) : 0;
+    src += done;
+    dst += static_cast<size_t>(done) * 3;
+    StoreTriples(dst, width - done, [src, &table](int32_t x) { return table.entries[src[x]]; });
 }
 
 void ReduceGrayToBgrRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale) {
-    StoreTriples(dst, width,
+    const int32_t done = Ssse3() ? ssse3::ReduceGrayToBgr(src, dst, width, scale) : 0;
+    src += static_cast<size_t>(done) * 2;
+    dst += static_cast<size_t>(done) * 3;
+    StoreTriples(dst, width - done,
                  [src, scale](int32_t x) { return Reduce(src + 2 * x, scale) * 0x010101u; });
+}
+
+void InvertFourthBytesRow(const uint8_t* src, uint8_t* dst, int32_t width) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; x + 4 <= width; x += 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x),
+                         _mm_xor_si128(Load(src + 4 * x), fourth));
+    }
+#endif
+    for (; x < width; ++x) {
+        uint32_t v;
+        std::memcpy(&v, src + 4 * x, 4);
+        v ^= 0xFF000000u;  // 255 - a == a ^ 255
+        std::memcpy(dst + 4 * x, &v, 4);
+    }
 }
 
 void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale) {
@@ -166,7 +209,7 @@ void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, Samp
 }
 
 void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale) {
-    for (int32_t i = 0; i < samples; ++i) {
+    for (int32_t i = ScaleWordsWide(src, dst, samples, scale, false); i < samples; ++i) {
         const uint16_t v = Scale(src + 2 * i, scale);
         std::memcpy(dst + 2 * i, &v, 2);
     }
@@ -174,7 +217,7 @@ void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, S
 
 void SwapToRgbRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width) {
     if (bytesPerPixel == 4) {
-        for (int32_t x = 0; x < width; ++x) {
+        for (int32_t x = Ssse3() ? ssse3::SwapBgrxToRgb0(src, dst, width) : 0; x < width; ++x) {
             uint32_t v;
             std::memcpy(&v, src + 4 * x, 4);
             // B, G, R, X -> R, G, B, 0
@@ -183,7 +226,10 @@ void SwapToRgbRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int3
         }
         return;
     }
-    StoreTriples(dst, width, [src](int32_t x) {
+    const int32_t done = Ssse3() ? ssse3::SwapBgrToRgb(src, dst, width) : 0;
+    src += static_cast<size_t>(done) * 3;
+    dst += static_cast<size_t>(done) * 3;
+    StoreTriples(dst, width - done, [src](int32_t x) {
         const uint8_t* p = src + 3 * x;
         return uint32_t{p[2]} | uint32_t{p[1]} << 8 | uint32_t{p[0]} << 16;
     });
@@ -191,7 +237,14 @@ void SwapToRgbRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int3
 
 void SwapToRgbWideRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width,
                       SampleScale scale) {
-    for (int32_t x = 0; x < width; ++x, src += bytesPerPixel, dst += bytesPerPixel) {
+    int32_t x = 0;
+    if (Ssse3()) {
+        x = bytesPerPixel == 8 ? ssse3::SwapBgrxWordsToRgbFull(src, dst, width, scale)
+                               : ssse3::SwapBgrWordsToRgb(src, dst, width, scale);
+        src += static_cast<size_t>(x) * bytesPerPixel;
+        dst += static_cast<size_t>(x) * bytesPerPixel;
+    }
+    for (; x < width; ++x, src += bytesPerPixel, dst += bytesPerPixel) {
         const uint64_t b = Scale(src, scale);
         const uint64_t g = Scale(src + 2, scale);
         const uint64_t r = Scale(src + 4, scale);
@@ -203,6 +256,10 @@ void SwapToRgbWideRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, 
             std::memcpy(dst, &out, 6);
         }
     }
+}
+
+void UsePlainRows(bool plain) {
+    plainRows.store(plain, std::memory_order_relaxed);
 }
 
 }  // namespace tavlin::output

@@ -25,9 +25,15 @@ void CopyBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int
 // B, G, R words of 6- or 8-byte pixels to packed 8-bit B, G, R.
 void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, int32_t width,
                   SampleScale scale);
+// A colour table prepared once per image for ExpandPaletteRow.
+struct PaletteTable {
+    uint32_t entries[256];  // B | G << 8 | R << 16
+    bool grayRamp;          // entry i is (i, i, i): expansion repeats the index
+
+    static PaletteTable From(const platform::RGBQUAD* palette);
+};
 // 8-bit indices through a colour table to packed B, G, R.
-void ExpandPaletteRow(const uint8_t* src, const platform::RGBQUAD* palette, uint8_t* dst,
-                      int32_t width);
+void ExpandPaletteRow(const uint8_t* src, const PaletteTable& table, uint8_t* dst, int32_t width);
 // 16-bit gray to 8-bit B, G, R (gray reduced, then repeated).
 void ReduceGrayToBgrRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleScale scale);
 
@@ -36,11 +42,18 @@ void ReduceGrayToBgrRow(const uint8_t* src, uint8_t* dst, int32_t width, SampleS
 void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale);
 void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale);
 
+// B, G, R, X to B, G, R, 255 - X (the fourth byte is a transparency; PNG wants opacity).
+void InvertFourthBytesRow(const uint8_t* src, uint8_t* dst, int32_t width);
+
 // B, G, R (3 bytes) or B, G, R, X (4 bytes) to R, G, B or R, G, B, 0 (TIFF order).
 void SwapToRgbRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width);
 // B, G, R words (6 bytes) or B, G, R, X (8 bytes) to scaled R, G, B words, little-endian; a
 // fourth word becomes full scale.
 void SwapToRgbWideRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, int32_t width,
                       SampleScale scale);
+
+// Makes the converters above keep to baseline code (no paths chosen by processor feature), so
+// tests can compare both ways on one machine.
+void UsePlainRows(bool plain);
 
 }  // namespace tavlin::output

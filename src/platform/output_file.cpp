@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <climits>
 #include <utility>
-#include <vector>
+
+#include "platform/file_size_signal.h"
 
 namespace tavlin::platform {
 
@@ -73,36 +74,41 @@ bool OutputFile::Write(const void* data, size_t size) {
 
 bool OutputFile::WriteGather(const iovec* parts, size_t count) {
     if (fd_ < 0) return false;
-    std::vector<iovec> pending(parts, parts + count);
-    size_t first = 0;
-    while (first < pending.size()) {
-        if (pending[first].iov_len == 0) {
-            ++first;
+    const FileSizeSignalGuard sizeLimit;
+    // Batches go through a copy on the stack, where a part written halfway keeps its remainder.
+    constexpr size_t kBatch = std::min<size_t>(256, IOV_MAX);
+    iovec batch[kBatch];
+    size_t next = 0;  // first part not yet in a batch
+    size_t first = 0, end = 0;
+    while (true) {
+        while (first < end && batch[first].iov_len == 0) ++first;
+        if (first == end) {
+            if (next == count) return true;
+            first = 0;
+            end = std::min(kBatch, count - next);
+            std::copy_n(parts + next, end, batch);
+            next += end;
             continue;
         }
-        const int batch = static_cast<int>(std::min<size_t>(pending.size() - first, IOV_MAX));
-        const ssize_t written = ::writev(fd_, &pending[first], batch);
+        const ssize_t written = ::writev(fd_, batch + first, static_cast<int>(end - first));
         if (written < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         if (written == 0) return false;
-        // Step over what went out; a part written halfway keeps its remainder.
         auto left = static_cast<size_t>(written);
-        while (left > 0) {
-            iovec& part = pending[first];
-            const size_t taken = std::min(left, part.iov_len);
-            part.iov_base = static_cast<uint8_t*>(part.iov_base) + taken;
-            part.iov_len -= taken;
+        for (size_t i = first; left > 0; ++i) {
+            const size_t taken = std::min(left, batch[i].iov_len);
+            batch[i].iov_base = static_cast<uint8_t*>(batch[i].iov_base) + taken;
+            batch[i].iov_len -= taken;
             left -= taken;
-            if (part.iov_len == 0) ++first;
         }
     }
-    return true;
 }
 
 bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     if (fd_ < 0) return false;
+    const FileSizeSignalGuard sizeLimit;
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (size > 0) {
         const ssize_t written = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
@@ -117,6 +123,7 @@ bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 
 bool OutputFile::Truncate(uint64_t size) {
     if (fd_ < 0) return false;
+    const FileSizeSignalGuard sizeLimit;
     return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 &&
            ::lseek(fd_, static_cast<off_t>(size), SEEK_SET) >= 0;
 }

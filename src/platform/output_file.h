@@ -3,7 +3,8 @@
 // is open (an exclusive advisory lock stands in for share mode 0).
 //
 // Every write is a whole block: short writes and interruptions are retried, and a failure (disk
-// full, file size limit, I/O error) is reported instead of being lost.
+// full, file size limit, I/O error) is reported instead of being lost; a write past the file size
+// limit does not raise SIGXFSZ at the application (FileSizeSignalGuard).
 #pragma once
 
 #include <sys/uio.h>

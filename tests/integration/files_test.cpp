@@ -1,9 +1,12 @@
 // Saving images and recording AVI files through the C ABI, read back by independent decoders.
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <fstream>
 #include <thread>
 
 #include "integration/sdk_fixture.h"
+#include "support/child_process.h"
 
 namespace tavlin::test {
 namespace {
@@ -22,6 +25,51 @@ std::string RunTool(const std::string& command) {
     EXPECT_EQ(status, 0) << command << "\n" << output;
     return output;
 }
+
+uint32_t Le32At(const std::string& path, std::streamoff offset) {
+    std::ifstream in(path, std::ios::binary);
+    uint8_t b[4] = {};
+    in.seekg(offset);
+    in.read(reinterpret_cast<char*>(b), 4);
+    return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+}
+
+// Frames ffprobe decodes from an AVI file.
+int DecodedFrames(const std::string& path) {
+    const std::string probe = RunTool(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+        "-of csv=p=0 " +
+        path);
+    return std::atoi(probe.c_str());
+}
+
+// Waits up to 4 s for an AVI file to hold its index and the sizes that include it.
+void WaitFinalised(const std::string& path) {
+    for (int i = 0; i < 200; ++i) {
+        const uint64_t frames = Le32At(path, 48);
+        const uint64_t chunk = Le32At(path, 60);  // suggested buffer size: a frame chunk
+        const uint64_t size = std::filesystem::file_size(path);
+        if (frames > 0 && size == Le32At(path, 4) + 8 && size == 232 + frames * (chunk + 16) + 8) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << path << " was not finalised";
+}
+
+// The soft file size limit of this process for the life of the object.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        const rlimit limit{bytes, saved_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+  private:
+    rlimit saved_{};
+};
 
 class FilesTest : public SdkTest {
   protected:
@@ -126,6 +174,111 @@ TEST_F(FilesTest, RecordRefusesBadNamesAndStopLeavesARemovableFile) {
     // A new recording can start afterwards.
     ASSERT_EQ(Tavlin_Record(camera_, PathOf("again.avi").c_str(), 100, 0), 1);
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
+}
+
+TEST_F(FilesTest, NamesThatCannotBeFilesFailAndTheCameraGoesOn) {
+    Snap(8);
+    const std::string tooLong = PathOf(std::string(300, 'n') + ".bmp");  // beyond NAME_MAX
+    std::string deep = PathOf("deep");                                   // beyond PATH_MAX
+    while (deep.size() <= 4200) deep += "/abcdefghij";
+    for (int format = 0; format <= 6; ++format) {
+        EXPECT_EQ(Tavlin_SaveImage(camera_, tooLong.c_str(), format), 0) << format;
+        EXPECT_EQ(Tavlin_SaveImage(camera_, (deep + "/x").c_str(), format), 0) << format;
+        EXPECT_EQ(Tavlin_SaveImage(camera_, PathOf("no/such/x").c_str(), format), 0) << format;
+    }
+    EXPECT_TRUE(Errors().empty()) << "failures inside the writer record no error";
+    // Wide names: a lone high surrogate, and one whose UTF-8 form needs more than 1023 bytes.
+    const char16_t lone[] = {u'a', 0xD800, 0};
+    const std::u16string huge(350, u'\u8a9e');
+    EXPECT_EQ(Tavlin_SaveImageW(camera_, lone, 0), 0);
+    EXPECT_EQ(Tavlin_SaveImageW(camera_, huge.c_str(), 0), 0);
+    EXPECT_EQ(Errors(), (std::vector<int32_t>{1, 1}));
+    // Narrow names are bytes: one that is not UTF-8 names a file all the same.
+    const std::string latin1 = PathOf("caf\xe9.bmp");
+    EXPECT_EQ(Tavlin_SaveImage(camera_, latin1.c_str(), 0), 1);
+    EXPECT_TRUE(std::filesystem::exists(latin1));
+    // Recording to names that cannot be created: error 12, and the camera records afterwards.
+    EXPECT_EQ(Tavlin_Record(camera_, home_.c_str(), 100, 0), 0);
+    EXPECT_EQ(Tavlin_Record(camera_, (deep + "/x.avi").c_str(), 100, 0), 0);
+    EXPECT_EQ(Tavlin_RecordW(camera_, huge.c_str(), 100, 0), 0);
+    EXPECT_EQ(Errors(), (std::vector<int32_t>{12, 12, 12}));
+    ASSERT_EQ(Tavlin_SnapShot(camera_, nullptr, 0, 1), 1);
+    EXPECT_EQ(Tavlin_SaveImage(camera_, PathOf("after.png").c_str(), 5), 1);
+}
+
+// The file size limit stands in for a full disk. Its signal keeps its default action here: had
+// the SDK let it through, it would have ended this test program.
+TEST_F(FilesTest, FullDiskFailsSavesAndEndsTheRecordingWhileThePreviewGoesOn) {
+    ASSERT_EQ(Tavlin_SetColorMode(camera_, 24), 1);
+    ASSERT_EQ(Tavlin_SetSubSample(camera_, 3), 1);  // 160 x 128: frame chunks of 61448 bytes
+    ASSERT_EQ(Tavlin_SetWaitTime(camera_, 5), 1);
+    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
+    ASSERT_EQ(Tavlin_SnapShot(camera_, nullptr, 0, 1), 1);
+    const std::string clip = PathOf("full.avi");
+    {
+        const FileSizeLimit limit(232 + 2 * 61448 + 1000);
+        for (int format : {0, 1, 6}) {
+            EXPECT_EQ(
+                Tavlin_SaveImage(camera_, PathOf("big" + std::to_string(format)).c_str(), format),
+                1)
+                << "fits: " << format;
+        }
+        const FileSizeLimit tiny(1000);
+        for (int format = 0; format <= 6; ++format) {
+            const std::string path = PathOf("full" + std::to_string(format));
+            const int32_t saved = Tavlin_SaveImage(camera_, path.c_str(), format);
+            // A small JPEG or PNG may fit; whatever does not must fail.
+            if (format <= 2 || format == 6) {
+                EXPECT_EQ(saved, 0) << format;
+            }
+            if (saved == 1) {
+                EXPECT_LT(std::filesystem::file_size(path), 1000u) << format;
+            }
+        }
+    }
+    {
+        const FileSizeLimit limit(232 + 2 * 61448 + 1000);
+        ASSERT_EQ(Tavlin_Record(camera_, clip.c_str(), 60000, 0), 1);
+        // The third frame does not fit: the recording is finalised with two.
+        WaitFinalised(clip);
+    }
+    EXPECT_EQ(Le32At(clip, 48), 2u);
+    EXPECT_EQ(DecodedFrames(clip), 2);
+    // The preview never stopped: a new recording gets frames at once.
+    const std::string again = PathOf("again.avi");
+    ASSERT_EQ(Tavlin_Record(camera_, again.c_str(), 200, 0), 1);
+    WaitFinalised(again);
+    EXPECT_GT(DecodedFrames(again), 1);
+    EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
+    EXPECT_TRUE(Errors().empty());
+}
+
+// A recording whose process is killed keeps what its last header update stated: a file that
+// plays (and decodes without error) at least up to that frame; players that read on find the
+// whole frames written after it too.
+TEST_F(FilesTest, KilledRecordingPlaysUpToItsLastHeaderUpdate) {
+    ASSERT_EQ(Tavlin_Release(camera_), 1);  // the recording process needs the camera
+    camera_ = 0;
+    const std::string clip = PathOf("killed.avi");
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("record_child", {clip}));
+    const std::string line = child.ReadLine();
+    ASSERT_EQ(line.rfind("recording ", 0), 0u) << line;
+    // Killed while frames keep coming, most likely in the middle of one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    child.Kill();
+    EXPECT_EQ(child.Wait(), -1);
+
+    const uint32_t frames = Le32At(clip, 48);
+    const uint32_t chunk = 8 + 160 * 128 * 3;
+    EXPECT_GE(frames, 2u);
+    EXPECT_EQ(Le32At(clip, 140), frames);
+    EXPECT_EQ(Le32At(clip, 224), 4 + frames * chunk);
+    EXPECT_EQ(Le32At(clip, 4), 224 + frames * chunk);
+    EXPECT_GE(std::filesystem::file_size(clip), 232 + uint64_t{frames} * chunk);
+    EXPECT_GE(DecodedFrames(clip), static_cast<int>(frames));
+    EXPECT_EQ(RunTool("ffmpeg -v error -i " + clip + " -f null -"), "") << "decoding errors";
+    EXPECT_TRUE(std::filesystem::remove(clip));
 }
 
 }  // namespace

@@ -236,7 +236,106 @@ TEST_F(AviWriterTest, ResetAbandonsAndReopenTruncates) {
     EXPECT_EQ(writer.Open(Path("bad.avi"), 0, 16, 24), 0);
 }
 
+TEST_F(AviWriterTest, CheckpointedFilePlaysItsWholeFramesWhenNeverFinalised) {
+    AviWriter writer;
+    const auto avi = Path("cut.avi");
+    ASSERT_EQ(writer.Open(avi, 12, 8, 24), 1);
+    auto frames = WriteFrames(writer, 12, 8, 3);
+    ASSERT_TRUE(writer.Checkpoint(2500));
+    // A frame written after the update, and one cut off halfway, as a killed process leaves them.
+    frames.push_back(WriteFrames(writer, 12, 8, 1).front());
+    ASSERT_EQ(writer.BeginFrame(), AviWriteResult::kWritten);
+    std::vector<uint8_t> half(writer.FrameBytes() / 2, 0x33);
+    const iovec part{half.data(), half.size()};
+    ASSERT_TRUE(writer.AppendFrame(&part, 1));
+    const auto b = ReadFileBytes(avi);
+    const uint32_t chunk = 8 + 36 * 8;
+    EXPECT_EQ(Le32(b, 4), 220 + 4 + 3 * chunk);
+    EXPECT_EQ(Le32(b, 224), 4 + 3 * chunk);
+    EXPECT_EQ(Le32(b, 48), 3u);
+    EXPECT_EQ(Le32(b, 140), 3u);
+    EXPECT_EQ(Le32(b, 32), 40000u);
+    // Players read on past the stated list to the last whole frame; the cut one is dropped.
+    ExpectPlaysBack(avi, 12, 8, frames, "25/1");
+    writer.Reset();
+}
+
+TEST_F(AviWriterTest, CheckpointsLeaveTheFinishedFileUnchanged) {
+    const auto plain = Path("plain.avi");
+    const auto updated = Path("updated.avi");
+    AviWriter a, b;
+    ASSERT_EQ(a.Open(plain, 7, 5, 24), 1);
+    ASSERT_EQ(b.Open(updated, 7, 5, 24), 1);
+    for (int i = 0; i < 4; ++i) {
+        WriteFrames(a, 7, 5, 1);
+        WriteFrames(b, 7, 5, 1);
+        ASSERT_TRUE(b.Checkpoint(1000 + i));
+    }
+    ASSERT_EQ(a.Close(2997), 1);
+    ASSERT_EQ(b.Close(2997), 1);
+    EXPECT_EQ(ReadFileBytes(plain), ReadFileBytes(updated));
+}
+
+TEST_F(AviWriterTest, PiecesThatDoNotMakeOneFrameFailIt) {
+    AviWriter writer;
+    const auto avi = Path("pieces.avi");
+    ASSERT_EQ(writer.Open(avi, 4, 4, 24), 1);
+    const auto frames = WriteFrames(writer, 4, 4, 2);
+    std::vector<uint8_t> bytes(writer.FrameBytes() + 1, 0x44);
+    const iovec tooMuch{bytes.data(), bytes.size()};
+    ASSERT_EQ(writer.BeginFrame(), AviWriteResult::kWritten);
+    EXPECT_EQ(writer.BeginFrame(), AviWriteResult::kFailed) << "one frame at a time";
+    EXPECT_FALSE(writer.AppendFrame(&tooMuch, 1));
+    EXPECT_EQ(writer.EndFrame(), AviWriteResult::kFailed);
+    EXPECT_EQ(writer.WriteFrame(bytes.data()), AviWriteResult::kFailed) << "failed for good";
+    ASSERT_EQ(writer.Close(3000), 1);
+    ExpectPlaysBack(avi, 4, 4, frames, "10000000/333333");
+
+    ASSERT_EQ(writer.Open(avi, 4, 4, 24), 1);
+    const auto kept = WriteFrames(writer, 4, 4, 1);
+    const iovec shortFrame{bytes.data(), 10};
+    ASSERT_EQ(writer.BeginFrame(), AviWriteResult::kWritten);
+    ASSERT_TRUE(writer.AppendFrame(&shortFrame, 1));
+    EXPECT_EQ(writer.EndFrame(), AviWriteResult::kFailed);
+    ASSERT_EQ(writer.Close(3000), 1);
+    EXPECT_EQ(std::filesystem::file_size(avi), 232u + (8 + 48) + 8 + 16) << "short frame cut off";
+    ExpectPlaysBack(avi, 4, 4, kept, "10000000/333333");
+}
+
 // --- conversion of each output depth into the 24-bit bottom-up frame
+
+// Recording a frame straight into the file gives the bytes of the frame converted in memory, for
+// every depth, odd widths (row padding) and frames of several conversion blocks.
+TEST_F(AviWriterTest, RecordedFramesEqualTheConvertedFrame) {
+    const std::pair<int32_t, int32_t> sizes[] = {{5, 3}, {33, 17}, {1001, 700}};
+    for (auto [width, height] : sizes) {
+        for (int depth : {8, 16, 24, 32, 48, 64}) {
+            ImageBuffer image;
+            ASSERT_EQ(image.Create(width, height, depth), 1);
+            FillPattern(image);
+            // Padding bytes of the image never reach the file.
+            for (int32_t y = 0; y < height; ++y) {
+                uint8_t* row = image.Bits() + size_t(y) * image.Stride();
+                for (int32_t i = width * image.BytesPerPixel(); i < image.Stride(); ++i) {
+                    row[i] = 0xEE;
+                }
+            }
+            RecordFrameConverter converter;
+            ASSERT_EQ(converter.Prepare(width, height), 1);
+            AviWriter streamed, whole;
+            ASSERT_EQ(streamed.Open(Path("streamed.avi"), width, height, depth), 1);
+            ASSERT_EQ(whole.Open(Path("whole.avi"), width, height, depth), 1);
+            for (int f = 0; f < 2; ++f) {
+                ASSERT_EQ(converter.Record(image, streamed), AviWriteResult::kWritten);
+                ASSERT_EQ(whole.WriteFrame(converter.Convert(image)), AviWriteResult::kWritten);
+            }
+            ASSERT_EQ(streamed.Close(3000), 1);
+            ASSERT_EQ(whole.Close(3000), 1);
+            ASSERT_EQ(ReadFileBytes(Path("streamed.avi")), ReadFileBytes(Path("whole.avi")))
+                << width << " x " << height << " at " << depth;
+        }
+    }
+}
 
 TEST(RecordFrameConverterTest, EveryDepthBecomesBottomUpEightBitBgr) {
     for (int depth : {8, 16, 24, 32, 48, 64}) {
@@ -266,15 +365,19 @@ TEST(RecordFrameConverterTest, EveryDepthBecomesBottomUpEightBitBgr) {
     }
 }
 
-TEST(RecordFrameConverterTest, RefusesImagesOfAnotherSize) {
+TEST_F(AviWriterTest, ConverterRefusesImagesOfAnotherSize) {
     RecordFrameConverter converter;
     ImageBuffer image;
     ASSERT_EQ(image.Create(8, 8, 24), 1);
     EXPECT_EQ(converter.Convert(image), nullptr) << "nothing prepared";
     ASSERT_EQ(converter.Prepare(8, 4), 1);
     EXPECT_EQ(converter.Convert(image), nullptr);
+    AviWriter writer;
+    ASSERT_EQ(writer.Open(Path("other.avi"), 8, 4, 24), 1);
+    EXPECT_EQ(converter.Record(image, writer), AviWriteResult::kFailed);
     EXPECT_EQ(converter.Prepare(0, 4), 0);
     EXPECT_FALSE(converter.Frame().Usable());
+    EXPECT_EQ(converter.Record(image, writer), AviWriteResult::kFailed) << "nothing prepared";
 }
 
 }  // namespace

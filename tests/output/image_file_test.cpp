@@ -289,6 +289,27 @@ TEST_F(ImageFileTest, PathsThatCannotBeWrittenFailForEveryFormat) {
         EXPECT_EQ(SaveImageFile("/proc/tavlin-image", image, code, kBits), 0) << code;
         EXPECT_TRUE(std::filesystem::is_directory(Path("folder")));
     }
+    // Beyond PATH_MAX as a whole, each component short.
+    std::string deep = Path("deep");
+    while (deep.size() <= 4200) deep += "/abcdefghij";
+    // A folder the writer may not write into (permissions apply: root drops them first).
+    const auto locked = Path("locked");
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                    std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    const int written = test::RunInChild(
+        [&] {
+            int mask = 0;
+            for (int code = kFileBmp; code <= kFileTiff; ++code) {
+                if (SaveImageFile(deep + "/x.img", image, code, kBits) != 0) mask |= 1 << code;
+                if (SaveImageFile(locked / "x.img", image, code, kBits) != 0) mask |= 1 << code;
+            }
+            return mask;
+        },
+        nullptr, RLIM_INFINITY, true);
+    EXPECT_EQ(written, 0) << "formats that claimed success (bit per code)";
+    EXPECT_TRUE(std::filesystem::is_empty(locked));
 }
 
 TEST_F(ImageFileTest, ExistingFilesAreReplacedAndUtf8NamesKept) {
@@ -329,7 +350,8 @@ TEST_F(ImageFileTest, FullDiskFailsEveryFormatWithoutCrashing) {
             return mask;
         },
         &errors);
-    EXPECT_EQ(failedCodes, 0x7F) << "a format reported success on a full disk";
+    EXPECT_EQ(failedCodes, 0x7F) << "a format reported success on a full disk (-1: the child "
+                                    "was killed by the file size signal)";
     EXPECT_NE(errors.find("libpng error: "), std::string::npos) << errors;
     EXPECT_EQ(errors.find("JPEG"), std::string::npos) << "only libpng may print: " << errors;
 }

@@ -124,11 +124,13 @@ inline void FillPattern(ImageBuffer& image) {
     }
 }
 
-// Runs `body` in a forked child whose files may not grow past `fileSizeLimit` bytes (writes past
-// it fail with EFBIG instead of killing the process). The child's exit code is `body`'s result;
-// its standard error is returned through `errorText`.
-inline int RunWithFileSizeLimit(rlim_t fileSizeLimit, const std::function<int()>& body,
-                                std::string* errorText) {
+// Runs `body` in a forked child and returns its result as the exit code (-1 when the child died
+// of a signal); the child's standard error comes back through `errorText`. With a
+// `fileSizeLimit`, the child's files may not grow past it, and SIGXFSZ keeps its default action:
+// a write past the limit that raised it would kill the child. With `unprivileged`, a child
+// running as root drops to nobody first, so permissions apply.
+inline int RunInChild(const std::function<int()>& body, std::string* errorText,
+                      rlim_t fileSizeLimit = RLIM_INFINITY, bool unprivileged = false) {
     int errors[2];
     if (pipe(errors) != 0) return -1;
     fflush(nullptr);
@@ -136,9 +138,12 @@ inline int RunWithFileSizeLimit(rlim_t fileSizeLimit, const std::function<int()>
     if (child == 0) {
         close(errors[0]);
         dup2(errors[1], 2);
-        std::signal(SIGXFSZ, SIG_IGN);
+        std::signal(SIGXFSZ, SIG_DFL);
         const rlimit limit{fileSizeLimit, fileSizeLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
+        if (fileSizeLimit != RLIM_INFINITY) setrlimit(RLIMIT_FSIZE, &limit);
+        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(125);
+        }
         const int result = body();
         fflush(nullptr);
         _exit(result);
@@ -153,6 +158,11 @@ inline int RunWithFileSizeLimit(rlim_t fileSizeLimit, const std::function<int()>
     waitpid(child, &status, 0);
     if (errorText != nullptr) *errorText = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline int RunWithFileSizeLimit(rlim_t fileSizeLimit, const std::function<int()>& body,
+                                std::string* errorText) {
+    return RunInChild(body, errorText, fileSizeLimit);
 }
 
 }  // namespace tavlin::output::test

@@ -10,9 +10,13 @@ namespace {
 
 // The converters read and write in wide steps; these compare them, sample by sample, with the
 // rules they implement on every width up to a few SIMD blocks, and check that nothing is written
-// past the row (a canary after the expected output).
-class SampleRowsTest : public ::testing::Test {
+// past the row (a canary after the expected output). Each case runs with the processor-specific
+// paths and with the baseline code alone.
+class SampleRowsTest : public ::testing::TestWithParam<bool> {
   protected:
+    void SetUp() override { UsePlainRows(GetParam()); }
+    void TearDown() override { UsePlainRows(false); }
+
     static constexpr uint8_t kCanary = 0xA5;
 
     std::vector<uint8_t> RandomBytes(size_t n) {
@@ -31,7 +35,7 @@ class SampleRowsTest : public ::testing::Test {
     const SampleScale scale_{};  // 10 significant bits
 };
 
-TEST_F(SampleRowsTest, ReductionsKeepTheLowEightBitsOfTheShiftedWord) {
+TEST_P(SampleRowsTest, ReductionsKeepTheLowEightBitsOfTheShiftedWord) {
     for (int32_t width = 1; width <= 70; ++width) {
         // Full 16-bit words: values above 1023 must wrap (AND 255), not saturate.
         const auto src = RandomBytes(size_t(width) * 8);
@@ -56,7 +60,7 @@ TEST_F(SampleRowsTest, ReductionsKeepTheLowEightBitsOfTheShiftedWord) {
     }
 }
 
-TEST_F(SampleRowsTest, ScalingFillsSixteenBitsInEitherByteOrder) {
+TEST_P(SampleRowsTest, ScalingFillsSixteenBitsInEitherByteOrder) {
     for (int32_t samples = 1; samples <= 40; ++samples) {
         const auto src = RandomBytes(size_t(samples) * 2);
         std::vector<uint8_t> little(samples * 2 + 4, kCanary), big(samples * 2 + 4, kCanary);
@@ -76,7 +80,7 @@ TEST_F(SampleRowsTest, ScalingFillsSixteenBitsInEitherByteOrder) {
     EXPECT_EQ(out, (std::vector<uint8_t>{0xFF, 0xC0})) << "1023 is 0xFFC0";
 }
 
-TEST_F(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
+TEST_P(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
     platform::RGBQUAD palette[256];
     for (int i = 0; i < 256; ++i) {
         palette[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 3), 0x77};
@@ -87,7 +91,7 @@ TEST_F(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
             rgb(width * 3 + 4, kCanary), rgb0(width * 4 + 4, kCanary),
             wide6(width * 6 + 4, kCanary), wide8(width * 8 + 4, kCanary);
         CopyBgrRow(src.data(), 4, copied.data(), width);
-        ExpandPaletteRow(src.data(), palette, expanded.data(), width);
+        ExpandPaletteRow(src.data(), PaletteTable::From(palette), expanded.data(), width);
         SwapToRgbRow(src.data(), 3, rgb.data(), width);
         SwapToRgbRow(src.data(), 4, rgb0.data(), width);
         SwapToRgbWideRow(src.data(), 6, wide6.data(), width, scale_);
@@ -115,6 +119,35 @@ TEST_F(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
         ExpectCanary(wide8, width * 8, width);
     }
 }
+
+TEST_P(SampleRowsTest, GrayTablesRepeatTheIndexAndAlphaIsInverted) {
+    platform::RGBQUAD ramp[256];
+    for (int i = 0; i < 256; ++i) ramp[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
+    const PaletteTable gray = PaletteTable::From(ramp);
+    EXPECT_TRUE(gray.grayRamp);
+    ramp[200].rgbRed = 7;
+    EXPECT_FALSE(PaletteTable::From(ramp).grayRamp);
+    for (int32_t width = 1; width <= 70; ++width) {
+        const auto src = RandomBytes(size_t(width) * 4);
+        std::vector<uint8_t> expanded(width * 3 + 4, kCanary), inverted(width * 4 + 4, kCanary);
+        ExpandPaletteRow(src.data(), gray, expanded.data(), width);
+        InvertFourthBytesRow(src.data(), inverted.data(), width);
+        for (int32_t x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                ASSERT_EQ(expanded[3 * x + c], src[x]) << width;
+                ASSERT_EQ(inverted[4 * x + c], src[4 * x + c]) << width;
+            }
+            ASSERT_EQ(inverted[4 * x + 3], 255 - src[4 * x + 3]) << width;
+        }
+        ExpectCanary(expanded, width * 3, width);
+        ExpectCanary(inverted, width * 4, width);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, SampleRowsTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Baseline" : "Fastest";
+                         });
 
 }  // namespace
 }  // namespace tavlin::output
