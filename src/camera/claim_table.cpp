@@ -97,6 +97,9 @@ int ClaimTable::Release(int32_t deviceNumber, uint64_t window) {
 bool ClaimTable::Claimed(int32_t deviceNumber) const {
     uint8_t* entry = Entry(deviceNumber);
     if (entry == nullptr) return false;
+    // Under the lock too, so a claim being written by another camera object of this process
+    // (each has its own descriptor, and flock excludes between them) is never read half-done.
+    SectionGuard guard(section_);
     return ClaimBlocks(Snapshot(entry), platform::ProcessStartTime);
 }
 
