@@ -167,18 +167,23 @@ class FaultInjector {
         std::mt19937 random(12345);
         std::uniform_real_distribution<double> chance(0.0, 100.0);
         std::uniform_int_distribution<size_t> kind(0, std::size(kKinds) - 1);
-        uint64_t seen = 0;
+        // Only frames from now on: the camera's counters run since it was plugged in.
+        uint64_t seen = Produced();
         while (!stop_.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            TavlinVcamCounters c{};
-            if (TavlinVcam_GetCounters(kDevice, &c) != 1) continue;
-            const uint64_t produced = c.framesDelivered + c.framesShort + c.framesFailed;
+            const uint64_t produced = Produced();
             for (; seen < produced; ++seen) {
                 if (chance(random) >= percent_) continue;
                 TavlinVcam_FailNext(kDevice, kKinds[kind(random)], 1);
                 ++figures_.faultsInjected;
             }
         }
+    }
+
+    static uint64_t Produced() {
+        TavlinVcamCounters c{};
+        if (TavlinVcam_GetCounters(kDevice, &c) != 1) return 0;
+        return c.framesDelivered + c.framesShort + c.framesFailed;
     }
 
     double percent_;
