@@ -22,6 +22,17 @@ struct ProbeOutputs {
     std::string fileName;  // a path the probe must not create
     std::u16string wideFileName;
 
+    // Set by a randomised run: each replaces an argument the probe would pass as it stands.
+    std::function<int32_t(int32_t)> vary;    // an integer argument
+    std::function<bool()> dropPointer;       // true: pass null instead of the output memory
+    std::function<int32_t(int32_t)> shrink;  // a length no larger than the memory (may be < 0)
+
+    int32_t V(int32_t fixed) const { return vary ? vary(fixed) : fixed; }
+    template <typename T>
+    T* P(T* pointer) const {
+        return dropPointer && dropPointer() ? nullptr : pointer;
+    }
+    int32_t L(int32_t size) const { return shrink ? shrink(size) : size; }
     int32_t* Int(int i = 0) { return ints.as<int32_t>() + i; }
     bool Untouched() const {
         return ints.Untouched() && bytes.Untouched() && names.Untouched() &&
