@@ -127,13 +127,17 @@ bool VirtualCamera::HandleFrameRead(Lock& lock, TavlinVcamTraceEntry& entry, uin
         ++counters_.framesFailed;
         return false;
     }
+    // Each of these counts every read that delivers, whichever of them hits it.
+    const bool empty = TakeFault(FaultKind::EmptyFrame);
+    const bool cut = TakeFault(FaultKind::ShortFrame);
+    const bool longer = TakeFault(FaultKind::LongFrame);
     uint32_t delivered = length;
     uint32_t reported = length;
-    if (TakeFault(FaultKind::EmptyFrame)) {
+    if (empty) {
         delivered = reported = 0;
-    } else if (TakeFault(FaultKind::ShortFrame)) {
+    } else if (cut) {
         delivered = reported = length / 2;
-    } else if (TakeFault(FaultKind::LongFrame)) {
+    } else if (longer) {
         // A driver can only fill the buffer it was given; what it gets wrong is the count.
         reported = length + length / 2;
     }
