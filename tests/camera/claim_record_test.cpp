@@ -107,7 +107,9 @@ TEST(ClaimRecordTest, RandomBytesNeverGiveAnOwnerStartWithoutOurName) {
         if (record.ownerStart != 0) {
             EXPECT_STREQ(reinterpret_cast<const char*>(bytes.data() + 24), kClaimOwnerLibrary);
         }
-        if (record.window == 0) EXPECT_EQ(record.shape, ClaimShape::kFree);
+        if (record.window == 0) {
+            EXPECT_EQ(record.shape, ClaimShape::kFree);
+        }
     }
 }
 
