@@ -7,6 +7,7 @@
 //   describe            the dialogs on screen, as the GTK presenter shows them
 //   value <id>          automation: the item's value ("value <n>" or "value none")
 //   text <id>           automation: the item's text
+//   selected <id>       automation: the selected entry of a list or tab control, as text
 //   set <id> <text>     automation: type into an edit ("ok 1" or "ok 0")
 //   click <id>          automation: click
 //   camera              the camera's global gain, exposure and mirror flags, brightness
@@ -26,7 +27,9 @@
 #include <thread>
 #include <vector>
 
+#if TAVLIN_HAVE_GTK
 #include "dialogs/gtk/gtk_presenter.h"
+#endif
 #include "tavlin/tavlin.h"
 #include "tavlin/tavlin_host.h"
 #include "tavlin/tavlin_vcam.h"
@@ -71,6 +74,7 @@ int main(int argc, char** argv) {
     Tavlin_SetPreviewWindow(camera, nullptr, 0, 0, 100, 100);
     if (Tavlin_CallBackPreview(camera, messages, image.data(), static_cast<int32_t>(image.size()),
                                1) != 1) {
+        Say("error " + std::to_string(Tavlin_GetLastError(camera)));
         return 4;
     }
     std::atomic<int> frames{0};
@@ -100,9 +104,11 @@ int main(int argc, char** argv) {
         int32_t id = 0;
         words >> command >> id;
         if (command == "describe") {
+#if TAVLIN_HAVE_GTK
             for (const std::string& entry : tavlin::dialogs::gtk::DescribeScreenDialogs()) {
                 Say(entry);
             }
+#endif
             Say("end");
         } else if (command == "value") {
             int32_t value = 0;
@@ -113,6 +119,12 @@ int main(int argc, char** argv) {
             char text[256] = {};
             TavlinHost_DialogGetItemText(handle, id, text, sizeof text);
             Say(std::string("text ") + text);
+        } else if (command == "selected") {
+            int32_t index = -1;
+            char text[256] = {};
+            TavlinHost_DialogGetItemValue(handle, id, &index);
+            TavlinHost_DialogGetEntryText(handle, id, index, text, sizeof text);
+            Say(std::string("selected ") + text);
         } else if (command == "set") {
             std::string text;
             std::getline(words >> std::ws, text);

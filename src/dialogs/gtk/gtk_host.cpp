@@ -150,16 +150,33 @@ void GtkHost::Run() {
 }
 
 void GtkHost::Post(Job job) {
-    if (!alive_.load()) return;
-    auto* held = new Job(std::move(job));
-    g_main_context_invoke_full(
-        g_main_context_default(), G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-            GtkHost* host = gHost.load();
-            if (host != nullptr && host->Alive()) (*static_cast<Job*>(data))();
+    {
+        // Handed over under our own lock (GLib's own synchronisation is invisible to
+        // ThreadSanitizer); the main context is only woken to run the queue.
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!alive_.load()) return;
+        jobs_.push_back(std::move(job));
+    }
+    g_main_context_invoke(
+        g_main_context_default(),
+        [](gpointer) -> gboolean {
+            if (GtkHost* host = gHost.load()) host->RunJobs();
             return G_SOURCE_REMOVE;
         },
-        held, [](gpointer data) { delete static_cast<Job*>(data); });
+        nullptr);
+}
+
+void GtkHost::RunJobs() {
+    for (;;) {
+        Job job;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (jobs_.empty() || !alive_.load()) return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        job();
+    }
 }
 
 bool GtkHost::OnGtkThread() const {
@@ -200,6 +217,7 @@ void GtkHost::MarkGone() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         alive_.store(false);
+        jobs_.clear();
         listener = lostListener_;
     }
     changed_.notify_all();

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -40,13 +41,15 @@ class GtkHost {
     void Run();
     bool Initialise();
     void MarkGone();
+    void RunJobs();
     friend struct HostCallbacks;
 
     std::atomic<bool> alive_{false};
     std::atomic<unsigned long> threadId_{0};
 
-    std::mutex mutex_;  // guards the start-up handshake and the listener
+    std::mutex mutex_;  // guards the start-up handshake, the queue and the listener
     std::condition_variable changed_;
+    std::deque<Job> jobs_;
     bool startDone_ = false;
     std::function<void()> lostListener_;
 
