@@ -3,11 +3,11 @@
 // headings ending with a colon, two-space indented items ("  -x, --long=ARG   text", "  0   text")
 // with continuation lines indented further, and an "Examples:" section of command lines.
 //   help2roff PROGRAM "ONE-LINE SUMMARY" OUTPUT
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,21 +50,25 @@ std::string Trim(const std::string& text) {
     return first == std::string::npos ? "" : text.substr(first);
 }
 
+// Items start at most six columns in ("  -x, --long" or "      --long"); their text continues
+// further in.
+constexpr size_t kContinuationIndent = 8;
+
+// "Section name:" on a line of its own.
+bool IsHeading(const std::string& line) {
+    return !line.empty() && std::isupper(static_cast<unsigned char>(line[0])) &&
+           line.back() == ':' && line.find(':') == line.size() - 1;
+}
+
 void Convert(const std::string& help, const std::string& name, const std::string& summary,
              const std::string& version, std::ostream& out) {
     std::istringstream lines(help);
     std::string line;
     out << ".TH " << Upper(name) << " 1 \"\" \"" << Escape(version) << "\" \"User Commands\"\n";
     out << ".SH NAME\n" << Escape(name) << " \\- " << Escape(summary) << "\n";
-    // Items start at most six columns in ("  -x, --long" or "      --long"); their text
-    // continues further in.
-    constexpr size_t kContinuationIndent = 8;
-    const std::regex item(R"(^ {2,6}(\S.*?)(\s{2,}(\S.*))?$)");
-    const std::regex heading(R"(^[A-Z][^:]*:$)");
     bool examples = false;
     bool paragraph = false;
     while (std::getline(lines, line)) {
-        std::smatch match;
         if (line.starts_with("Usage: ")) {
             out << ".SH SYNOPSIS\n" << Escape(line.substr(7)) << "\n.SH DESCRIPTION\n";
             paragraph = true;
@@ -72,7 +76,7 @@ void Convert(const std::string& help, const std::string& name, const std::string
             if (examples) out << ".fi\n";
             examples = false;
             paragraph = false;
-        } else if (std::regex_match(line, heading)) {
+        } else if (IsHeading(line)) {
             const std::string title = Upper(line.substr(0, line.size() - 1));
             out << ".SH \"" << Escape(title) << "\"\n";
             examples = title == "EXAMPLES";
@@ -81,9 +85,12 @@ void Convert(const std::string& help, const std::string& name, const std::string
             out << Escape(Trim(line)) << "\n";
         } else if (line.find_first_not_of(' ') >= kContinuationIndent) {
             out << Escape(Trim(line)) << "\n";  // continuation of an item's text
-        } else if (std::regex_match(line, match, item)) {
-            out << ".TP\n.B " << Escape(match[1].str()) << "\n";
-            if (match[3].matched) out << Escape(match[3].str()) << "\n";
+        } else if (line.starts_with("  ")) {
+            // "  TAG   text": the tag ends at the first run of two spaces.
+            const std::string item = Trim(line);
+            const size_t gap = item.find("  ");
+            out << ".TP\n.B " << Escape(item.substr(0, gap)) << "\n";
+            if (gap != std::string::npos) out << Escape(Trim(item.substr(gap))) << "\n";
         } else {
             if (!paragraph) out << ".PP\n";
             paragraph = true;

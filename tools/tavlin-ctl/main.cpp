@@ -78,6 +78,10 @@ int main(int argc, char** argv) {
     ctl::Session session(*options);
     for (const ctl::Action& action : options->actions) {
         if (const int status = Run(session, action); status != 0) return status;
+        if (ctl::StopRequested()) {
+            std::fprintf(stderr, "tavlin-ctl: interrupted\n");
+            return ctl::kExitInterrupted;
+        }
     }
     return 0;
 }

@@ -19,6 +19,8 @@ void OnStopSignal(int) {
 void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
+    // Only the first signal is taken: a second one ends a tool that does not stop as asked.
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
