@@ -76,7 +76,7 @@ bool OutputFile::WriteGather(const iovec* parts, size_t count) {
     if (fd_ < 0) return false;
     const FileSizeSignalGuard sizeLimit;
     // Batches go through a copy on the stack, where a part written halfway keeps its remainder.
-    constexpr size_t kBatch = std::min<size_t>(256, IOV_MAX);
+    constexpr size_t kBatch = IOV_MAX;
     iovec batch[kBatch];
     size_t next = 0;  // first part not yet in a batch
     size_t first = 0, end = 0;
