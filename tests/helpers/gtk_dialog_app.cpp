@@ -72,8 +72,14 @@ int main(int argc, char** argv) {
     }
     std::vector<uint8_t> image(kWidth * 4 * kHeight);
     Tavlin_SetPreviewWindow(camera, nullptr, 0, 0, 100, 100);
-    if (Tavlin_CallBackPreview(camera, messages, image.data(), static_cast<int32_t>(image.size()),
-                               1) != 1) {
+    // A start now and then fails with a transfer error on a freshly attached virtual camera;
+    // that is not what these tests are about, so it gets another try (and is said when it stays).
+    int32_t started = 0;
+    for (int attempt = 0; attempt < 3 && started != 1; ++attempt) {
+        started = Tavlin_CallBackPreview(camera, messages, image.data(),
+                                         static_cast<int32_t>(image.size()), 1);
+    }
+    if (started != 1) {
         Say("error " + std::to_string(Tavlin_GetLastError(camera)));
         return 4;
     }
