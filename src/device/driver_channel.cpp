@@ -79,46 +79,58 @@ Packet MakePacket(uint8_t command, std::initializer_list<uint8_t> arguments) {
     return packet;
 }
 
-bool SendCommandTransaction(const char* path, Packet packet) {
+bool SendCommandTransaction(const char* path, Packet packet, RequestWatchdog* watchdog) {
     ChannelHandle handle = OpenChannel(path);
     if (!handle) return false;
+    RequestWatchdog::Watch watch(watchdog, handle.get());
     return SendCommand(handle.get(), packet) == kChannelOk;
 }
 
-bool ReplyTransaction(const char* path, Packet packet, Packet& reply) {
+bool ReplyTransaction(const char* path, Packet packet, Packet& reply, RequestWatchdog* watchdog) {
     ChannelHandle handle = OpenChannel(path);
     if (!handle) return false;
+    RequestWatchdog::Watch watch(watchdog, handle.get());
     if (SendCommand(handle.get(), packet) != kChannelOk) return false;
     (void)ReadReply(handle.get(), reply);  // the first block is stale; only the second counts
     return ReadReply(handle.get(), reply) == kChannelOk;
 }
 
-int32_t WriteSensorRegister(const char* path, uint8_t reg, uint16_t value) {
+int32_t WriteSensorRegister(const char* path, uint8_t reg, uint16_t value,
+                            RequestWatchdog* watchdog) {
     return SendCommandTransaction(
-        path, MakePacket(protocol::kCmdSensorWrite, {reg, uint8_t(value >> 8), uint8_t(value)}));
+        path, MakePacket(protocol::kCmdSensorWrite, {reg, uint8_t(value >> 8), uint8_t(value)}),
+        watchdog);
 }
 
-int32_t ReadSensorRegister(const char* path, uint8_t reg, uint16_t* value) {
+int32_t ReadSensorRegister(const char* path, uint8_t reg, uint16_t* value,
+                           RequestWatchdog* watchdog) {
     Packet reply{};
-    const bool ok = ReplyTransaction(path, MakePacket(protocol::kCmdSensorRead, {reg}), reply);
+    const bool ok =
+        ReplyTransaction(path, MakePacket(protocol::kCmdSensorRead, {reg}), reply, watchdog);
     if (value != nullptr) *value = ok ? static_cast<uint16_t>(reply[0] * 256 + reply[1]) : 0;
     return ok ? 1 : 0;
 }
 
-int32_t WriteControllerRegister(const char* path, uint8_t reg, uint8_t value) {
-    return SendCommandTransaction(path, MakePacket(protocol::kCmdControllerWrite, {reg, value}));
+int32_t WriteControllerRegister(const char* path, uint8_t reg, uint8_t value,
+                                RequestWatchdog* watchdog) {
+    return SendCommandTransaction(path, MakePacket(protocol::kCmdControllerWrite, {reg, value}),
+                                  watchdog);
 }
 
-int32_t ReadControllerRegister(const char* path, uint8_t reg, uint8_t* value) {
+int32_t ReadControllerRegister(const char* path, uint8_t reg, uint8_t* value,
+                               RequestWatchdog* watchdog) {
     Packet reply{};
-    const bool ok = ReplyTransaction(path, MakePacket(protocol::kCmdControllerRead, {reg}), reply);
+    const bool ok =
+        ReplyTransaction(path, MakePacket(protocol::kCmdControllerRead, {reg}), reply, watchdog);
     if (value != nullptr) *value = ok ? reply[0] : 0;
     return ok ? 1 : 0;
 }
 
-int32_t WriteSromByte(const char* path, uint16_t address, uint8_t value) {
+int32_t WriteSromByte(const char* path, uint16_t address, uint8_t value,
+                      RequestWatchdog* watchdog) {
     ChannelHandle handle = OpenChannel(path);
     if (!handle) return 0;
+    RequestWatchdog::Watch watch(watchdog, handle.get());
     Packet packet =
         MakePacket(protocol::kCmdSromWrite, {protocol::kSromMemory, protocol::kSromWriteCount,
                                              uint8_t(address >> 8), uint8_t(address), value});
@@ -128,10 +140,12 @@ int32_t WriteSromByte(const char* path, uint16_t address, uint8_t value) {
     return ok ? 1 : 0;
 }
 
-int32_t ReadSromByte(const char* path, uint16_t address, uint8_t* value) {
+int32_t ReadSromByte(const char* path, uint16_t address, uint8_t* value,
+                     RequestWatchdog* watchdog) {
     if (value != nullptr) *value = 0;
     ChannelHandle handle = OpenChannel(path);
     if (!handle) return 0;
+    RequestWatchdog::Watch watch(watchdog, handle.get());
     Packet packet = MakePacket(protocol::kCmdSromRead,
                                {protocol::kSromMemory, protocol::kSromReadAddressCount,
                                 protocol::kSromReadCount, uint8_t(address >> 8), uint8_t(address)});

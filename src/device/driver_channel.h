@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "device/request_watchdog.h"
 #include "vcam/camera_model.h"
 #include "vcam/device_file.h"
 #include "vcam/driver_protocol.h"
@@ -43,17 +44,25 @@ int32_t ReadReply(vcam::DeviceFile* handle, Packet& block);
 Packet MakePacket(uint8_t command, std::initializer_list<uint8_t> arguments = {});
 
 // Command-only transaction: true when the open and the send succeeded.
-bool SendCommandTransaction(const char* path, Packet packet);
+bool SendCommandTransaction(const char* path, Packet packet, RequestWatchdog* watchdog = nullptr);
 // Command with reply: the reply is read twice into reply; the second read decides.
-bool ReplyTransaction(const char* path, Packet packet, Packet& reply);
+bool ReplyTransaction(const char* path, Packet packet, Packet& reply,
+                      RequestWatchdog* watchdog = nullptr);
 
-// Register and SROM transactions; 1 on success, 0 on failure (value 0 on a failed read).
-int32_t WriteSensorRegister(const char* path, uint8_t reg, uint16_t value);
-int32_t ReadSensorRegister(const char* path, uint8_t reg, uint16_t* value);
-int32_t WriteControllerRegister(const char* path, uint8_t reg, uint8_t value);
-int32_t ReadControllerRegister(const char* path, uint8_t reg, uint8_t* value);
-int32_t WriteSromByte(const char* path, uint16_t address, uint8_t value);
-int32_t ReadSromByte(const char* path, uint16_t address, uint8_t* value);
+// Register and SROM transactions; 1 on success, 0 on failure (value 0 on a failed read). With a
+// watchdog, a transaction that runs past its limit is cancelled and fails.
+int32_t WriteSensorRegister(const char* path, uint8_t reg, uint16_t value,
+                            RequestWatchdog* watchdog = nullptr);
+int32_t ReadSensorRegister(const char* path, uint8_t reg, uint16_t* value,
+                           RequestWatchdog* watchdog = nullptr);
+int32_t WriteControllerRegister(const char* path, uint8_t reg, uint8_t value,
+                                RequestWatchdog* watchdog = nullptr);
+int32_t ReadControllerRegister(const char* path, uint8_t reg, uint8_t* value,
+                               RequestWatchdog* watchdog = nullptr);
+int32_t WriteSromByte(const char* path, uint16_t address, uint8_t value,
+                      RequestWatchdog* watchdog = nullptr);
+int32_t ReadSromByte(const char* path, uint16_t address, uint8_t* value,
+                     RequestWatchdog* watchdog = nullptr);
 
 // Control code 0x2220A0 with the 44-byte block; the outcome is not examined.
 void SendDriverSetting(const char* path, uint32_t value);

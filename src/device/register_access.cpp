@@ -12,27 +12,30 @@ constexpr int32_t kSromHighest = 0xFFFF;
 
 int32_t CTVLSdkLib::ReadSensorRegister(int32_t reg, uint16_t* value) {
     if (value == nullptr) return 0;
-    return device::ReadSensorRegister(devicePath.data(), uint8_t(reg), value);
+    return device::ReadSensorRegister(devicePath.data(), uint8_t(reg), value, &requestWatchdog_);
 }
 
 int32_t CTVLSdkLib::WriteSensorRegister(int32_t reg, int32_t value) {
-    return device::WriteSensorRegister(devicePath.data(), uint8_t(reg), uint16_t(value));
+    return device::WriteSensorRegister(devicePath.data(), uint8_t(reg), uint16_t(value),
+                                       &requestWatchdog_);
 }
 
 int32_t CTVLSdkLib::ReadControllerRegister(int32_t reg, uint8_t* value) {
     if (value == nullptr) return 0;
-    return device::ReadControllerRegister(devicePath.data(), uint8_t(reg), value);
+    return device::ReadControllerRegister(devicePath.data(), uint8_t(reg), value,
+                                          &requestWatchdog_);
 }
 
 int32_t CTVLSdkLib::WriteControllerRegister(int32_t reg, int32_t value) {
-    return device::WriteControllerRegister(devicePath.data(), uint8_t(reg), uint8_t(value));
+    return device::WriteControllerRegister(devicePath.data(), uint8_t(reg), uint8_t(value),
+                                           &requestWatchdog_);
 }
 
 int32_t CTVLSdkLib::ReadSromByte(int32_t address, uint8_t* value) {
     if (value == nullptr) return 0;
     *value = 0;
     if (address < kSromLowestReadable || address > kSromHighest) return 0;
-    return device::ReadSromByte(devicePath.data(), uint16_t(address), value);
+    return device::ReadSromByte(devicePath.data(), uint16_t(address), value, &requestWatchdog_);
 }
 
 int32_t CTVLSdkLib::ReadSromID(int32_t index, uint8_t* value) {
@@ -41,7 +44,7 @@ int32_t CTVLSdkLib::ReadSromID(int32_t index, uint8_t* value) {
 
 int32_t CTVLSdkLib::WriteSromID(int32_t index, int32_t value) {
     return device::WriteSromByte(devicePath.data(), uint16_t(kSromLowestReadable + (index & 0xFF)),
-                                 uint8_t(value));
+                                 uint8_t(value), &requestWatchdog_);
 }
 
 int32_t CTVLSdkLib::ReadIOPort(uint8_t* value) {

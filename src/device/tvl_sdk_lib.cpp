@@ -52,7 +52,7 @@ int32_t CTVLSdkLib::SetSampleWidth(int32_t wide) {
 }
 
 bool CTVLSdkLib::SendCommandPacket(Packet packet) {
-    return SendCommandTransaction(devicePath.data(), packet);
+    return SendCommandTransaction(devicePath.data(), packet, &requestWatchdog_);
 }
 
 void CTVLSdkLib::ProbeDevices() {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -177,6 +178,9 @@ class CTVLSdkLib {
     int32_t AllocateBuffers();
     const uint8_t* RingBuffer(int32_t index) const;
 
+    // A register or SROM request still running after this long is taken as hung.
+    static constexpr std::chrono::milliseconds kRequestLimit{1000};
+    RequestWatchdog requestWatchdog_{kRequestLimit};
     platform::WorkerThread transferThread;
 };
 
