@@ -2,6 +2,7 @@
 // failed reads before it and its arrival time; failed reads store nothing.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -31,12 +32,18 @@ class FrameStamps : public ::testing::Test {
         sdk.SetTriggerMode(0);  // frees a waiting read
         sdk.StopTransfer();
     }
-    // Waits until the run has made `reads` reads, then for the frame WaitFrame hands out.
+    // Waits until the run has made `reads` reads, then for the frame WaitFrame hands out. A read
+    // is counted before its buffer is published, so the newest frame may still be the one before.
     FrameStamp NewestAfter(uint64_t reads) {
         while (sdk.TransferTotals().reads < reads) std::this_thread::yield();
-        while (sdk.WaitFrame() != kWaitFrameReady) {
-        }
-        return sdk.ReadyFrameStamp();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        FrameStamp stamp{};
+        do {
+            while (sdk.WaitFrame() != kWaitFrameReady) {
+            }
+            stamp = sdk.ReadyFrameStamp();
+        } while (stamp.sequence < reads && std::chrono::steady_clock::now() < deadline);
+        return stamp;
     }
 
     AttachedCameras cameras{0};

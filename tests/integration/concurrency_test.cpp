@@ -212,7 +212,13 @@ TEST_F(ConcurrencyTest, SlowConsumerOfFrameMessages) {
     }
     EXPECT_GT(most, 10);  // the backlog did build up
     EXPECT_LE(most, 10000);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // The sanitizers' allocators hold freed memory back on purpose (quarantine), so resident
+    // memory says nothing about the queue there.
     EXPECT_LT(ResidentKiB() - before, 32 * 1024);
+#else
+    (void)before;
+#endif
     // Records named by the backlog are still readable, and the stream still runs.
     while (TavlinHost_PeekMessage(frames_, &m)) {
         if (m.wParam != 0) {

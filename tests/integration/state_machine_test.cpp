@@ -11,6 +11,7 @@
 #include "camera/ctavlin.h"
 #include "integration/bad_arguments_fixture.h"
 #include "integration/export_probes.h"
+#include "tavlin/tavlin_ext.h"
 
 namespace tavlin::test {
 namespace {
@@ -98,12 +99,17 @@ class StateMachineTest : public OwnDeviceTest {
     }
 
     // The camera keeps producing frames for the application.
+    // The camera delivers frames and the SDK has processed one of them (an image to save).
     bool FramesFlow() {
         TavlinVcamCounters before{}, now{};
         TavlinVcam_GetCounters(kDevice, &before);
-        for (int i = 0; i < 500; ++i) {
+        for (int i = 0; i < 2500; ++i) {
             TavlinVcam_GetCounters(kDevice, &now);
-            if (now.framesDelivered >= before.framesDelivered + 2) return true;
+            TavlinExtFrameStats stats{};
+            stats.size = sizeof(stats);
+            const bool processed =
+                TavlinExt_GetFrameStats(camera_, &stats) == 1 && stats.processed > 0;
+            if (now.framesDelivered >= before.framesDelivered + 2 && processed) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return false;
