@@ -50,8 +50,10 @@ void RequestWatchdog::Run() {
             continue;
         }
         auto first = watched_.begin();
-        if (Clock::now() < first->second.deadline) {
-            wake_.wait_until(lock, first->second.deadline);
+        // A copy: the entry may be removed while this waits.
+        const Clock::time_point deadline = first->second.deadline;
+        if (Clock::now() < deadline) {
+            wake_.wait_until(lock, deadline);
             continue;
         }
         // Cancelling makes the pending request and every later one on this file fail; the
