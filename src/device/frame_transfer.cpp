@@ -1,6 +1,8 @@
 // The two frame paths of the device object: the transfer run with its ring, and the single-frame
 // read into the work buffer.
 #include "device/tvl_sdk_lib.h"
+
+#include <mutex>
 #include "platform/clock.h"
 
 namespace tavlin::device {
@@ -111,6 +113,7 @@ TransferTally CTVLSdkLib::TransferTotals() const {
 }
 
 int32_t CTVLSdkLib::ReadSingleFrame() {
+    std::lock_guard<std::mutex> single(singleFrameLock);
     const uint32_t length = static_cast<uint32_t>(frameBytes) * (wideSamples == 1 ? 2u : 1u);
     if (workBuffer.size() < length || length == 0) return kResultTransferFailed;
     if (singleFrameCancel.Cancelled()) return kResultTransferFailed;

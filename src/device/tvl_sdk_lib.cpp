@@ -1,5 +1,7 @@
 #include "device/tvl_sdk_lib.h"
 
+#include <mutex>
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -113,6 +115,9 @@ int32_t CTVLSdkLib::SetFrameGeometry(int32_t newLineWidth, int32_t newVisibleX,
     if (newBufferCount < 2) return kResultTooFewBuffers;
     // The ring is in use while a run goes on; freeing it would pull memory from the thread.
     if (TransferRunning()) return kResultRunning;
+    // A single-frame read (trigger mode, snapshots) reads the geometry and fills the work buffer.
+    std::unique_lock<std::mutex> single(singleFrameLock, std::try_to_lock);
+    if (!single.owns_lock()) return kResultRunning;
     const int64_t bytes =
         RoundUpTo1024(int64_t(newLineWidth) * (int64_t(newVisibleY) + newVisibleHeight));
     if (bytes > kMaxFrameBytes) return kResultNoMemory;

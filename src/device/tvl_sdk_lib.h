@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,8 @@ class CTVLSdkLib {
     ChannelHandle frameHandle;
     std::atomic<int64_t> singleArrivalNs{0};
     CancelPoint singleFrameCancel;
+    // Held by a single-frame read for its whole length; the geometry is not changed under it.
+    std::mutex singleFrameLock;
 
   private:
     bool TransferRunning() const { return transfer.stopFlag.load() == 0; }
