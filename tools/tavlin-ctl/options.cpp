@@ -94,7 +94,7 @@ constexpr char kHelp[] =
     "  tavlin-ctl --record clip.avi --duration 2000\n"
     "  tavlin-ctl --stream 100 --stats\n";
 
-struct OptionSpec {
+struct OptionEntry {
     char shortName;  // 0: none
     std::string_view longName;
     bool takesValue;
@@ -118,7 +118,7 @@ constexpr int V(Verb verb) {
     return static_cast<int>(verb);
 }
 
-constexpr OptionSpec kSpecs[] = {
+constexpr OptionEntry kOptionTable[] = {
     {'d', "device", true, kDevice},
     {0, "daemon", false, kDaemon},
     {0, "in-process", false, kInProcess},
@@ -151,16 +151,16 @@ constexpr OptionSpec kSpecs[] = {
     {0, "trigger", true, V(Verb::kTrigger)},
 };
 
-const OptionSpec* FindLong(std::string_view name) {
-    for (const OptionSpec& spec : kSpecs) {
-        if (spec.longName == name) return &spec;
+const OptionEntry* FindLong(std::string_view name) {
+    for (const OptionEntry& entry : kOptionTable) {
+        if (entry.longName == name) return &entry;
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : kSpecs) {
-        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+const OptionEntry* FindShort(char name) {
+    for (const OptionEntry& entry : kOptionTable) {
+        if (entry.shortName != 0 && entry.shortName == name) return &entry;
     }
     return nullptr;
 }
@@ -219,23 +219,23 @@ bool ApplyGeneral(int id, const std::string& value, Options* options) {
 // One argument (and the next, when it carries the option's value); false on error.
 bool ParseOne(int argc, char** argv, int* i, Options* options) {
     const std::string argument = argv[*i];
-    const OptionSpec* spec = nullptr;
+    const OptionEntry* entry = nullptr;
     std::optional<std::string> value;
     if (argument.starts_with("--")) {
         const size_t equals = argument.find('=');
-        spec = FindLong(std::string_view(argument).substr(2, equals - 2));
+        entry = FindLong(std::string_view(argument).substr(2, equals - 2));
         if (equals != std::string::npos) value = argument.substr(equals + 1);
     } else if (argument.size() >= 2 && argument[0] == '-') {
-        spec = FindShort(argument[1]);
+        entry = FindShort(argument[1]);
         if (argument.size() > 2) value = argument.substr(2);
     }
-    if (spec == nullptr) return Fail("unknown option " + argument);
-    if (!spec->takesValue && value) return Fail("option " + argument + " takes no value");
-    if (spec->takesValue && !value) {
+    if (entry == nullptr) return Fail("unknown option " + argument);
+    if (!entry->takesValue && value) return Fail("option " + argument + " takes no value");
+    if (entry->takesValue && !value) {
         if (*i + 1 >= argc) return Fail("option " + argument + " needs a value");
         value = argv[++*i];
     }
-    return ApplyGeneral(spec->id, value.value_or(""), options);
+    return ApplyGeneral(entry->id, value.value_or(""), options);
 }
 
 }  // namespace
