@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -183,7 +184,70 @@ void PngAlone(benchmark::State& state) {
 BENCHMARK(PngAlone)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(48)->Arg(64)->ArgName("bits")->Unit(
     benchmark::kMillisecond);
 
-// A whole 60-frame recording: open, per frame the conversion and the write, finalisation.
+// Runs `measured` and `anchor` alternately, each after an untimed `clean`, and reports the measured
+// time per iteration with the anchor's next to it and their ratio. Taken in turns, both see the
+// same page-cache state: dirty pages piling up from earlier iterations and their writeback make
+// either vary by a third from one repetition to the next.
+template <typename Clean, typename Measured, typename Anchor>
+void Paired(benchmark::State& state, Clean&& clean, Measured&& measured, Anchor&& anchor) {
+    using Clock = std::chrono::steady_clock;
+    double measuredSeconds = 0, anchorSeconds = 0;
+    for (auto _ : state) {
+        clean();
+        const Clock::time_point a = Clock::now();
+        anchor();
+        const Clock::time_point b = Clock::now();
+        clean();
+        const Clock::time_point c = Clock::now();
+        measured();
+        const Clock::time_point d = Clock::now();
+        const double seconds = std::chrono::duration<double>(d - c).count();
+        anchorSeconds += std::chrono::duration<double>(b - a).count();
+        measuredSeconds += seconds;
+        state.SetIterationTime(seconds);
+    }
+    state.counters["anchor_ms"] =
+        benchmark::Counter(1000 * anchorSeconds, benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = anchorSeconds > 0 ? measuredSeconds / anchorSeconds : 0;
+}
+
+// One open and close of `file` with `writes` write() calls of `data` between them.
+void WriteFile(const std::string& file, const std::vector<uint8_t>& data, int writes = 1) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (int i = 0; i < writes; ++i)
+        benchmark::DoNotOptimize(::write(fd, data.data(), data.size()));
+    ::close(fd);
+}
+
+// Saving next to one write() of the saved file's size (BMP, raw and TIFF: no compression).
+void SaveVsWrite(benchmark::State& state) {
+    const auto bitCount = static_cast<int32_t>(state.range(0));
+    const auto format = static_cast<int>(state.range(1));
+    const ImageBuffer image = MakeImage(bitCount);
+    const std::string file = Folder() + "/paired";
+    if (tavlin::output::SaveImageFile(file, image, format, 10) != 1) {
+        state.SkipWithError("save failed");
+        return;
+    }
+    const std::vector<uint8_t> data(std::filesystem::file_size(file), 7);
+    const std::string plain = Folder() + "/paired-plain";
+    Paired(
+        state,
+        [&] {
+            std::filesystem::remove(file);
+            std::filesystem::remove(plain);
+        },
+        [&] { tavlin::output::SaveImageFile(file, image, format, 10); },
+        [&] { WriteFile(plain, data); });
+}
+BENCHMARK(SaveVsWrite)
+    ->ArgsProduct({{8, 16, 24, 32, 48, 64}, {0, 1, 6}})
+    ->ArgNames({"bits", "format"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A whole 60-frame recording (open, per frame the conversion and the write, finalisation) next to
+// 60 write() calls of a frame chunk's bytes into a new file.
 void Avi60Frames(benchmark::State& state) {
     const auto bitCount = static_cast<int32_t>(state.range(0));
     const ImageBuffer image = MakeImage(bitCount);
@@ -191,17 +255,20 @@ void Avi60Frames(benchmark::State& state) {
     converter.Prepare(kWidth, kHeight);
     tavlin::output::AviWriter writer;
     const std::string file = Folder() + "/record.avi";
-    for (auto _ : state) {
-        // Truncating the previous 240 MB recording is the file system's cost, not the writer's.
-        state.PauseTiming();
-        std::filesystem::remove(file);
-        state.ResumeTiming();
-        writer.Open(file, kWidth, kHeight, static_cast<int16_t>(bitCount));
-        for (int frame = 0; frame < 60; ++frame) converter.Record(image, writer);
-        writer.Close(tavlin::output::MeasuredAviRate(60, 2000));
-    }
-    state.counters["frames"] =
-        benchmark::Counter(60.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+    const std::vector<uint8_t> chunk(size_t{kWidth} * kHeight * 3 + 8, 7);
+    const std::string plain = Folder() + "/plain.avi";
+    Paired(
+        state,
+        [&] {
+            std::filesystem::remove(file);
+            std::filesystem::remove(plain);
+        },
+        [&] {
+            writer.Open(file, kWidth, kHeight, static_cast<int16_t>(bitCount));
+            for (int frame = 0; frame < 60; ++frame) converter.Record(image, writer);
+            writer.Close(tavlin::output::MeasuredAviRate(60, 2000));
+        },
+        [&] { WriteFile(plain, chunk, 60); });
 }
 BENCHMARK(Avi60Frames)
     ->Arg(8)
@@ -211,25 +278,28 @@ BENCHMARK(Avi60Frames)
     ->Arg(48)
     ->Arg(64)
     ->ArgName("bits")
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// The anchor of a recording: a new file, one write() per frame of a frame chunk's bytes.
-void PlainWrite60Frames(benchmark::State& state) {
-    const size_t bytes = size_t{kWidth} * kHeight * 3 + 8;
-    std::vector<uint8_t> data(bytes, 7);
-    const std::string file = Folder() + "/plain.avi";
+// The conversion of a recording alone: 60 frames into memory, nothing written.
+void AviConvert60Frames(benchmark::State& state) {
+    const auto bitCount = static_cast<int32_t>(state.range(0));
+    const ImageBuffer image = MakeImage(bitCount);
+    tavlin::output::RecordFrameConverter converter;
+    converter.Prepare(kWidth, kHeight);
     for (auto _ : state) {
-        state.PauseTiming();
-        std::filesystem::remove(file);
-        state.ResumeTiming();
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        for (int frame = 0; frame < 60; ++frame) {
-            benchmark::DoNotOptimize(::write(fd, data.data(), bytes));
-        }
-        ::close(fd);
+        for (int frame = 0; frame < 60; ++frame) benchmark::DoNotOptimize(converter.Convert(image));
     }
 }
-BENCHMARK(PlainWrite60Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(AviConvert60Frames)
+    ->Arg(8)
+    ->Arg(16)
+    ->Arg(24)
+    ->Arg(32)
+    ->Arg(48)
+    ->Arg(64)
+    ->ArgName("bits")
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

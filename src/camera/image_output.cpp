@@ -157,11 +157,14 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
             end += now;
             started = true;
         }
-        output::AviWriteResult written;
+        bool converted;
         {
             platform::ScopedLock frame(frameLock_);
-            written = converter.Record(imageBuffers_[OutputSlot(activeColorMode_)], avi_);
+            converted = converter.Convert(imageBuffers_[OutputSlot(activeColorMode_)]) != nullptr;
         }
+        // Written outside the frame lock: the preview need not wait for the disk.
+        const output::AviWriteResult written =
+            converted ? converter.WriteConverted(avi_) : output::AviWriteResult::kFailed;
         if (written == output::AviWriteResult::kWritten) ++frames;
         // Finalise after the first frame past the duration, or before the file would outgrow
         // its 32-bit sizes.

@@ -3,19 +3,14 @@
 // 4 bytes, 16-bit samples reduced to 8 bits, gray expanded through the image's colour table. No
 // blit, so images without a device context convert as well.
 //
-// Record converts and writes in one go: 24-bit rows go to the file straight from the image, other
-// depths are converted a cache-sized block of rows at a time and each block written at once, so
-// the frame is read from memory once and no frame-sized copy is made.
+// A frame is converted whole into one buffer and written with one system call: the conversion is
+// short enough to hold the owner's frame lock, and the write can then happen outside it.
 //
-// Buffers are made once per recording; recording a frame allocates nothing. Not thread-safe: the
-// recording thread owns it and converts under the owner's frame lock.
+// The frame buffer is made once per recording; converting or writing a frame allocates nothing.
+// Not thread-safe: the recording thread owns it.
 #pragma once
 
-#include <sys/uio.h>
-
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 #include "output/avi_writer.h"
 #include "output/image_buffer.h"
@@ -25,35 +20,28 @@ namespace tavlin::output {
 
 class RecordFrameConverter {
   public:
-    // Makes the buffers for width x height frames. Returns 1, or 0 (and no buffers).
+    // Makes the frame buffer for width x height frames. Returns 1, or 0 (and no buffer).
     int Prepare(int32_t width, int32_t height);
 
-    // Appends `image` (of the prepared size; 8, 16, 24, 32, 48 or 64 bits) to `writer` (opened for
-    // the same size) as one frame. kFailed when nothing is prepared or the image does not match.
-    AviWriteResult Record(const ImageBuffer& image, AviWriter& writer, SampleScale scale = {});
-
-    // The whole frame in memory, the same bytes Record writes: Frame().SizeBytes() bytes, rows
-    // Frame().Stride() apart. Null when nothing is prepared or the image does not match. Makes
-    // the frame buffer on first use.
+    // Converts `image` (of the prepared size; 8, 16, 24, 32, 48 or 64 bits) into the frame:
+    // Frame().SizeBytes() bytes, rows Frame().Stride() apart. Null when nothing is prepared or the
+    // image does not match.
     const uint8_t* Convert(const ImageBuffer& image, SampleScale scale = {});
+
+    // Appends the frame last converted to `writer` (opened for the same size). kFailed when no
+    // frame has been converted since Prepare.
+    AviWriteResult WriteConverted(AviWriter& writer) const;
+
+    // Convert, then WriteConverted.
+    AviWriteResult Record(const ImageBuffer& image, AviWriter& writer, SampleScale scale = {});
 
     const ImageBuffer& Frame() const { return frame_; }
     void Release();
 
   private:
     bool Matches(const ImageBuffer& image) const;
-    // Frame rows first .. first + count - 1 into `dst`, rows `dstStride` apart.
-    void ConvertRows(const ImageBuffer& image, int32_t first, int32_t count, uint8_t* dst,
-                     size_t dstStride, SampleScale scale) const;
-    AviWriteResult RecordStraight(const ImageBuffer& image, AviWriter& writer);
-    AviWriteResult RecordInBlocks(const ImageBuffer& image, AviWriter& writer, SampleScale scale);
 
-    int32_t width_ = 0;
-    int32_t height_ = 0;
-    size_t stride_ = 0;
-    int32_t blockRows_ = 0;
-    std::unique_ptr<uint8_t[]> block_;  // blockRows_ frame rows, padding kept zero
-    std::vector<iovec> rows_;           // gather list of a 24-bit frame
+    bool converted_ = false;
     ImageBuffer frame_;
 };
 

@@ -14,8 +14,9 @@ namespace tavlin::output::detail {
 
 namespace {
 
-// Converted rows are written a block at a time, the block staying in the L2 cache.
-constexpr size_t kBlockBytes = 512 * 1024;
+// Converted rows are written a block at a time: a handful of writes per image, each block still
+// in the cache when the kernel copies it (measured best of 0.5, 2 and 16 MB).
+constexpr size_t kBlockBytes = 2 * 1024 * 1024;
 
 // libtiff's default handlers print; the library keeps no log.
 int Quiet(TIFF*, void*, const char*, const char*, va_list) {
@@ -66,6 +67,18 @@ void PackRow(const uint8_t* src, uint8_t* dst, const ImageBuffer& image, SampleS
     }
 }
 
+// The block is kept for the thread's next save: a buffer this size is mapped afresh by malloc
+// each time, and faulting its pages in cost as much as converting into them.
+uint8_t* BlockBuffer(size_t bytes) {
+    thread_local std::unique_ptr<uint8_t[]> buffer;
+    thread_local size_t size = 0;
+    if (size < bytes) {
+        buffer.reset(new (std::nothrow) uint8_t[bytes]);
+        size = buffer ? bytes : 0;
+    }
+    return buffer.get();
+}
+
 // Appends the packed rows to strip 0, converted a block at a time (uncompressed data is its own
 // raw encoding). Rows that need no change go out straight from the image.
 bool WriteStrip(TIFF* tiff, const ImageBuffer& image, SampleScale scale) {
@@ -77,16 +90,15 @@ bool WriteStrip(TIFF* tiff, const ImageBuffer& image, SampleScale scale) {
     }
     const int32_t rowsPerBlock =
         static_cast<int32_t>(std::max<size_t>(1, kBlockBytes / std::max<size_t>(packedRow, 1)));
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow)
-                                         uint8_t[packedRow * static_cast<size_t>(rowsPerBlock)]);
-    if (!block) return false;
+    uint8_t* block = BlockBuffer(packedRow * static_cast<size_t>(rowsPerBlock));
+    if (block == nullptr) return false;
     for (int32_t first = 0; first < image.Height(); first += rowsPerBlock) {
         const int32_t rows = std::min(rowsPerBlock, image.Height() - first);
         for (int32_t r = 0; r < rows; ++r) {
-            PackRow(image.Bits() + (first + r) * stride, block.get() + r * packedRow, image, scale);
+            PackRow(image.Bits() + (first + r) * stride, block + r * packedRow, image, scale);
         }
         const auto bytes = static_cast<tmsize_t>(packedRow * static_cast<size_t>(rows));
-        if (TIFFWriteRawStrip(tiff, 0, block.get(), bytes) != bytes) return false;
+        if (TIFFWriteRawStrip(tiff, 0, block, bytes) != bytes) return false;
     }
     return true;
 }

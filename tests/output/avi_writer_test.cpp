@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "output/output_test_support.h"
 #include "output/record_frame.h"
@@ -304,37 +305,90 @@ TEST_F(AviWriterTest, PiecesThatDoNotMakeOneFrameFailIt) {
 
 // --- conversion of each output depth into the 24-bit bottom-up frame
 
-// Recording a frame straight into the file gives the bytes of the frame converted in memory, for
-// every depth, odd widths (row padding) and frames of several conversion blocks.
-TEST_F(AviWriterTest, RecordedFramesEqualTheConvertedFrame) {
-    const std::pair<int32_t, int32_t> sizes[] = {{5, 3}, {33, 17}, {1001, 700}};
-    for (auto [width, height] : sizes) {
-        for (int depth : {8, 16, 24, 32, 48, 64}) {
-            ImageBuffer image;
-            ASSERT_EQ(image.Create(width, height, depth), 1);
-            FillPattern(image);
-            // Padding bytes of the image never reach the file.
-            for (int32_t y = 0; y < height; ++y) {
-                uint8_t* row = image.Bits() + size_t(y) * image.Stride();
-                for (int32_t i = width * image.BytesPerPixel(); i < image.Stride(); ++i) {
-                    row[i] = 0xEE;
+// The frame a plain per-pixel reading of the image gives: rows bottom-up, B, G, R bytes, samples
+// wider than 8 bits reduced by `down`, gray through the palette, zero row padding.
+std::vector<uint8_t> ReferenceFrame(const ImageBuffer& image, int down) {
+    const int32_t width = image.Width(), height = image.Height();
+    const size_t stride = (size_t(width) * 3 + 3) & ~size_t{3};
+    std::vector<uint8_t> frame(stride * height, 0);
+    const auto word = [down](const uint8_t* p) {
+        return uint8_t(((p[0] | p[1] << 8) >> down) & 255);
+    };
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = image.Bits() + size_t(y) * image.Stride();
+        uint8_t* out = frame.data() + size_t(height - 1 - y) * stride;
+        for (int32_t x = 0; x < width; ++x) {
+            uint8_t* bgr = out + 3 * x;
+            switch (image.BitCount()) {
+                case 8: {
+                    const platform::RGBQUAD& entry = image.Palette()[row[x]];
+                    bgr[0] = entry.rgbBlue, bgr[1] = entry.rgbGreen, bgr[2] = entry.rgbRed;
+                    break;
+                }
+                case 16:
+                    bgr[0] = bgr[1] = bgr[2] = word(row + 2 * x);
+                    break;
+                default: {
+                    const int bytes = image.BytesPerPixel();
+                    const bool wide = image.BitCount() >= 48;
+                    for (int c = 0; c < 3; ++c) {
+                        bgr[c] = wide ? word(row + bytes * x + 2 * c) : row[bytes * x + c];
+                    }
                 }
             }
-            RecordFrameConverter converter;
-            ASSERT_EQ(converter.Prepare(width, height), 1);
-            AviWriter streamed, whole;
-            ASSERT_EQ(streamed.Open(Path("streamed.avi"), width, height, depth), 1);
-            ASSERT_EQ(whole.Open(Path("whole.avi"), width, height, depth), 1);
-            for (int f = 0; f < 2; ++f) {
-                ASSERT_EQ(converter.Record(image, streamed), AviWriteResult::kWritten);
-                ASSERT_EQ(whole.WriteFrame(converter.Convert(image)), AviWriteResult::kWritten);
-            }
-            ASSERT_EQ(streamed.Close(3000), 1);
-            ASSERT_EQ(whole.Close(3000), 1);
-            ASSERT_EQ(ReadFileBytes(Path("streamed.avi")), ReadFileBytes(Path("whole.avi")))
-                << width << " x " << height << " at " << depth;
         }
     }
+    return frame;
+}
+
+// Every depth on random pixels (row padding full of garbage included) and random sizes, with the
+// processor's row converters and the plain ones, at two sample depths: the converted frame is the
+// reference, and Record puts exactly those bytes into the file.
+TEST_F(AviWriterTest, FramesMatchAPlainReadingOfTheImage) {
+    std::mt19937 random(20261208);
+    for (const bool plain : {false, true}) {
+        UsePlainRows(plain);
+        for (int round = 0; round < 12; ++round) {
+            const int32_t width = 1 + int32_t(random() % (round < 6 ? 40 : 700));
+            const int32_t height = 1 + int32_t(random() % 60);
+            const int significant = round % 2 == 0 ? 10 : 12;
+            SampleScale scale;
+            ASSERT_TRUE(SampleScale::FromSignificantBits(significant, &scale));
+            for (int depth : {8, 16, 24, 32, 48, 64}) {
+                ImageBuffer image;
+                ASSERT_EQ(image.Create(width, height, depth), 1);
+                for (size_t i = 0; i < image.SizeBytes(); ++i) image.Bits()[i] = uint8_t(random());
+                const std::vector<uint8_t> expected = ReferenceFrame(image, scale.down);
+                const std::string where = std::to_string(width) + " x " + std::to_string(height) +
+                                          " at " + std::to_string(depth) +
+                                          (plain ? ", plain rows" : "");
+
+                RecordFrameConverter converter;
+                ASSERT_EQ(converter.Prepare(width, height), 1);
+                const uint8_t* frame = converter.Convert(image, scale);
+                ASSERT_NE(frame, nullptr) << where;
+                ASSERT_TRUE(std::equal(expected.begin(), expected.end(), frame)) << where;
+
+                AviWriter writer;
+                ASSERT_EQ(writer.Open(Path("frames.avi"), width, height, depth), 1);
+                for (int f = 0; f < 2; ++f) {
+                    ASSERT_EQ(converter.Record(image, writer, scale), AviWriteResult::kWritten);
+                }
+                ASSERT_EQ(writer.Close(3000), 1);
+                const auto file = ReadFileBytes(Path("frames.avi"));
+                for (size_t f = 0; f < 2; ++f) {
+                    const size_t chunk = 232 + f * (8 + expected.size());
+                    ASSERT_GE(file.size(), chunk + 8 + expected.size()) << where;
+                    EXPECT_EQ(Tag(file, chunk), "00db") << where;
+                    EXPECT_EQ(Le32(file, chunk + 4), expected.size()) << where;
+                    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                                           file.begin() + std::ptrdiff_t(chunk + 8)))
+                        << where << ", frame " << f;
+                }
+            }
+        }
+    }
+    UsePlainRows(false);
 }
 
 TEST(RecordFrameConverterTest, EveryDepthBecomesBottomUpEightBitBgr) {

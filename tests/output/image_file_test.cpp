@@ -159,34 +159,40 @@ TEST_F(ImageFileTest, PngHoldsFullRangeSamplesAndOpaqueAlpha) {
 
 TEST_F(ImageFileTest, TiffTagsAndSamplesForEveryDepth) {
     if (!RequireTool("tiffinfo") || !RequireTool("tiffdump")) return;
-    for (int depth : kDepths) {
-        ImageBuffer image = Pattern(37, 6, depth);  // odd width: rows are packed in the strip
-        const auto tif = Path("t" + std::to_string(depth) + ".tif");
-        ASSERT_EQ(SaveImageFile(tif, image, kFileTiff, kBits), 1) << depth;
-        const auto info = RunTool("tiffinfo " + Quote(tif) + " 2>&1");
-        EXPECT_EQ(info.exitCode, 0);
-        EXPECT_NE(info.output.find("Image Width: 37 Image Length: 6"), std::string::npos)
-            << info.output;
-        EXPECT_EQ(info.output.find("arning"), std::string::npos) << info.output;
-        const bool wide = test::WideSamples(depth);
-        EXPECT_NE(info.output.find("Bits/Sample: " + std::to_string(wide ? 16 : 8)),
-                  std::string::npos);
-        const bool gray = depth <= 16;
-        EXPECT_NE(info.output.find(gray ? "min-is-black" : "RGB color"), std::string::npos);
-        EXPECT_NE(info.output.find("Compression Scheme: None"), std::string::npos);
+    // Odd widths: rows are packed in the strip. The large size spans several conversion blocks.
+    for (auto [width, height] : {std::pair{37, 6}, std::pair{1001, 700}}) {
+        for (int depth : kDepths) {
+            ImageBuffer image = Pattern(width, height, depth);
+            const auto tif = Path("t" + std::to_string(depth) + ".tif");
+            ASSERT_EQ(SaveImageFile(tif, image, kFileTiff, kBits), 1) << depth;
+            const auto info = RunTool("tiffinfo " + Quote(tif) + " 2>&1");
+            EXPECT_EQ(info.exitCode, 0);
+            EXPECT_NE(info.output.find("Image Width: " + std::to_string(width) +
+                                       " Image Length: " + std::to_string(height)),
+                      std::string::npos)
+                << info.output;
+            EXPECT_EQ(info.output.find("arning"), std::string::npos) << info.output;
+            const bool wide = test::WideSamples(depth);
+            EXPECT_NE(info.output.find("Bits/Sample: " + std::to_string(wide ? 16 : 8)),
+                      std::string::npos);
+            const bool gray = depth <= 16;
+            EXPECT_NE(info.output.find(gray ? "min-is-black" : "RGB color"), std::string::npos);
+            EXPECT_NE(info.output.find("Compression Scheme: None"), std::string::npos);
 
-        const std::string pixels = Decode(tif, gray ? "gray" : "rgb", wide ? 16 : 8);
-        const int channels = gray ? 1 : 3;
-        ASSERT_EQ(pixels.size(), 37u * 6 * channels * (wide ? 2 : 1)) << depth;
-        const std::vector<uint8_t> bytes(pixels.begin(), pixels.end());
-        for (int32_t y = 0; y < 6; ++y) {
-            for (int32_t x = 0; x < 37; ++x) {
-                for (int ch = 0; ch < channels; ++ch) {
-                    const size_t i = (static_cast<size_t>(y) * 37 + x) * channels + ch;
-                    const uint16_t v = PatternSample(x, y, gray ? 0 : 2 - ch, wide ? 1023 : 255);
-                    ASSERT_EQ(wide ? Le16(bytes, 2 * i) : bytes[i],
-                              wide ? static_cast<uint16_t>(v << 6) : v)
-                        << depth << " at " << x << "," << y;
+            const std::string pixels = Decode(tif, gray ? "gray" : "rgb", wide ? 16 : 8);
+            const int channels = gray ? 1 : 3;
+            ASSERT_EQ(pixels.size(), size_t(width) * height * channels * (wide ? 2 : 1)) << depth;
+            const std::vector<uint8_t> bytes(pixels.begin(), pixels.end());
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width; ++x) {
+                    for (int ch = 0; ch < channels; ++ch) {
+                        const size_t i = (static_cast<size_t>(y) * width + x) * channels + ch;
+                        const uint16_t v =
+                            PatternSample(x, y, gray ? 0 : 2 - ch, wide ? 1023 : 255);
+                        ASSERT_EQ(wide ? Le16(bytes, 2 * i) : bytes[i],
+                                  wide ? static_cast<uint16_t>(v << 6) : v)
+                            << depth << " at " << x << "," << y;
+                    }
                 }
             }
         }
