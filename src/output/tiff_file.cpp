@@ -5,18 +5,13 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
-#include <memory>
-#include <new>
 
+#include "output/block_buffer.h"
 #include "output/image_file_formats.h"
 
 namespace tavlin::output::detail {
 
 namespace {
-
-// Converted rows are written a block at a time: a handful of writes per image, each block still
-// in the cache when the kernel copies it (measured best of 0.5, 2 and 16 MB).
-constexpr size_t kBlockBytes = 2 * 1024 * 1024;
 
 // libtiff's default handlers print; the library keeps no log.
 int Quiet(TIFF*, void*, const char*, const char*, va_list) {
@@ -67,18 +62,6 @@ void PackRow(const uint8_t* src, uint8_t* dst, const ImageBuffer& image, SampleS
     }
 }
 
-// The block is kept for the thread's next save: a buffer this size is mapped afresh by malloc
-// each time, and faulting its pages in cost as much as converting into them.
-uint8_t* BlockBuffer(size_t bytes) {
-    thread_local std::unique_ptr<uint8_t[]> buffer;
-    thread_local size_t size = 0;
-    if (size < bytes) {
-        buffer.reset(new (std::nothrow) uint8_t[bytes]);
-        size = buffer ? bytes : 0;
-    }
-    return buffer.get();
-}
-
 // Appends the packed rows to strip 0, converted a block at a time (uncompressed data is its own
 // raw encoding). Rows that need no change go out straight from the image.
 bool WriteStrip(TIFF* tiff, const ImageBuffer& image, SampleScale scale) {
@@ -88,9 +71,8 @@ bool WriteStrip(TIFF* tiff, const ImageBuffer& image, SampleScale scale) {
         const auto bytes = static_cast<tmsize_t>(image.SizeBytes());
         return TIFFWriteRawStrip(tiff, 0, const_cast<uint8_t*>(image.Bits()), bytes) == bytes;
     }
-    const int32_t rowsPerBlock =
-        static_cast<int32_t>(std::max<size_t>(1, kBlockBytes / std::max<size_t>(packedRow, 1)));
-    uint8_t* block = BlockBuffer(packedRow * static_cast<size_t>(rowsPerBlock));
+    const int32_t rowsPerBlock = RowsPerWriteBlock(packedRow);
+    uint8_t* block = ThreadBlockBuffer(packedRow * static_cast<size_t>(rowsPerBlock));
     if (block == nullptr) return false;
     for (int32_t first = 0; first < image.Height(); first += rowsPerBlock) {
         const int32_t rows = std::min(rowsPerBlock, image.Height() - first);
