@@ -60,130 +60,6 @@ ImageBuffer MakeImage(int32_t bitCount) {
     return image;
 }
 
-void Save(benchmark::State& state) {
-    const auto bitCount = static_cast<int32_t>(state.range(0));
-    const auto format = static_cast<int>(state.range(1));
-    const ImageBuffer image = MakeImage(bitCount);
-    const std::string file = Folder() + "/save";
-    for (auto _ : state) {
-        if (tavlin::output::SaveImageFile(file, image, format, 10) != 1) {
-            state.SkipWithError("save failed");
-            break;
-        }
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(image.SizeBytes()));
-}
-BENCHMARK(Save)
-    ->ArgsProduct({{8, 16, 24, 32, 48, 64}, {0, 1, 2, 5, 6}})
-    ->ArgNames({"bits", "format"})
-    ->Unit(benchmark::kMillisecond);
-
-// One open, write() and close of the given number of bytes.
-void PlainWrite(benchmark::State& state) {
-    const auto bytes = static_cast<size_t>(state.range(0));
-    std::vector<uint8_t> data(bytes, 7);
-    const std::string file = Folder() + "/plain";
-    for (auto _ : state) {
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        benchmark::DoNotOptimize(::write(fd, data.data(), bytes));
-        ::close(fd);
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
-}
-BENCHMARK(PlainWrite)
-    ->Arg(kWidth* kHeight)
-    ->Arg(kWidth* kHeight * 2)
-    ->Arg(kWidth* kHeight * 3)
-    ->Arg(kWidth* kHeight * 4)
-    ->Arg(kWidth* kHeight * 6)
-    ->Arg(kWidth* kHeight * 8)
-    ->ArgName("bytes")
-    ->Unit(benchmark::kMillisecond);
-
-// libjpeg alone, same settings, on packed 8-bit gray (components 1) or R, G, B (3) rows.
-void JpegAlone(benchmark::State& state) {
-    const auto components = static_cast<int>(state.range(0));
-    std::vector<uint8_t> pixels(size_t{kWidth} * kHeight * components);
-    const ImageBuffer source = MakeImage(components == 1 ? 8 : 24);
-    for (int32_t y = 0; y < kHeight; ++y) {
-        std::copy_n(source.Bits() + size_t(y) * source.Stride(), size_t(kWidth) * components,
-                    pixels.data() + size_t(y) * kWidth * components);
-    }
-    const std::string file = Folder() + "/alone.jpg";
-    for (auto _ : state) {
-        FILE* out = std::fopen(file.c_str(), "wb");
-        jpeg_compress_struct info{};
-        jpeg_error_mgr error{};
-        info.err = jpeg_std_error(&error);
-        jpeg_create_compress(&info);
-        jpeg_stdio_dest(&info, out);
-        info.image_width = kWidth;
-        info.image_height = kHeight;
-        info.input_components = components;
-        info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, 100, TRUE);
-        jpeg_simple_progression(&info);
-        jpeg_start_compress(&info, TRUE);
-        while (info.next_scanline < info.image_height) {
-            JSAMPROW row = pixels.data() + size_t(info.next_scanline) * kWidth * components;
-            jpeg_write_scanlines(&info, &row, 1);
-        }
-        jpeg_finish_compress(&info);
-        jpeg_destroy_compress(&info);
-        std::fclose(out);
-    }
-}
-BENCHMARK(JpegAlone)->Arg(1)->Arg(3)->ArgName("components")->Unit(benchmark::kMillisecond);
-
-// libpng alone on rows already in the file's byte order, same settings.
-void PngAlone(benchmark::State& state) {
-    const auto bitCount = static_cast<int32_t>(state.range(0));
-    const bool wide = bitCount == 16 || bitCount == 48 || bitCount == 64;
-    const int channels = bitCount / (wide ? 16 : 8);
-    const int colorType = channels == 1   ? PNG_COLOR_TYPE_GRAY
-                          : channels == 3 ? PNG_COLOR_TYPE_RGB
-                                          : PNG_COLOR_TYPE_RGB_ALPHA;
-    // The rows exactly as the writer hands them to libpng (scaled, big-endian, alpha made).
-    const ImageBuffer image = MakeImage(bitCount);
-    const size_t rowBytes = size_t{kWidth} * channels * (wide ? 2 : 1);
-    std::vector<uint8_t> rows(rowBytes * kHeight);
-    const tavlin::output::SampleScale scale;
-    for (int32_t y = 0; y < kHeight; ++y) {
-        const uint8_t* src = image.Bits() + size_t(y) * image.Stride();
-        uint8_t* dst = rows.data() + size_t(y) * rowBytes;
-        if (wide) {
-            tavlin::output::ScaleWordsBigEndian(src, dst, kWidth * channels, scale);
-            if (channels == 4) {
-                for (int32_t x = 0; x < kWidth; ++x) dst[8 * x + 6] = dst[8 * x + 7] = 0xFF;
-            }
-        } else {
-            std::copy_n(src, rowBytes, dst);
-            if (channels == 4) {
-                for (int32_t x = 0; x < kWidth; ++x) dst[4 * x + 3] = uint8_t(255 - src[4 * x + 3]);
-            }
-        }
-    }
-    const std::string file = Folder() + "/alone.png";
-    for (auto _ : state) {
-        FILE* out = std::fopen(file.c_str(), "wb");
-        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop info = png_create_info_struct(png);
-        png_init_io(png, out);
-        png_set_IHDR(png, info, kWidth, kHeight, wide ? 16 : 8, colorType, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        png_set_bgr(png);
-        for (int32_t y = 0; y < kHeight; ++y)
-            png_write_row(png, rows.data() + size_t(y) * rowBytes);
-        png_write_end(png, info);
-        png_destroy_write_struct(&png, &info);
-        std::fclose(out);
-    }
-}
-BENCHMARK(PngAlone)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(48)->Arg(64)->ArgName("bits")->Unit(
-    benchmark::kMillisecond);
-
 // Runs `measured` and `anchor` alternately, each after an untimed `clean`, and reports the measured
 // time per iteration with the anchor's next to it and their ratio. Taken in turns, both see the
 // same page-cache state: dirty pages piling up from earlier iterations and their writeback make
@@ -218,6 +94,134 @@ void WriteFile(const std::string& file, const std::vector<uint8_t>& data, int wr
         benchmark::DoNotOptimize(::write(fd, data.data(), data.size()));
     ::close(fd);
 }
+
+// The codecs alone get the pixels exactly as the writer hands them over (reduced, scaled, in the
+// writer's byte order), packed, with the writer's settings.
+struct CodecInput {
+    std::vector<uint8_t> rows;
+    size_t rowBytes = 0;
+    int channels = 0;  // JPEG: input components; PNG: samples per pixel
+    bool wide = false;
+};
+
+CodecInput JpegInput(const ImageBuffer& image) {
+    CodecInput input;
+    const int32_t bits = image.BitCount();
+    input.channels = bits <= 16 ? 1 : bits == 32 ? 4 : 3;
+    input.rowBytes = size_t{kWidth} * input.channels;
+    input.rows.resize(input.rowBytes * kHeight);
+    const tavlin::output::SampleScale scale;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        const uint8_t* src = image.Bits() + size_t(y) * image.Stride();
+        uint8_t* dst = input.rows.data() + size_t(y) * input.rowBytes;
+        if (bits == 16) {
+            tavlin::output::ReduceGrayRow(src, dst, kWidth, scale);
+        } else if (bits >= 48) {
+            tavlin::output::ReduceBgrRow(src, image.BytesPerPixel(), dst, kWidth, scale);
+        } else {
+            std::copy_n(src, input.rowBytes, dst);
+        }
+    }
+    return input;
+}
+
+void EncodeJpeg(const CodecInput& input, const std::string& file) {
+    FILE* out = std::fopen(file.c_str(), "wb");
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, out);
+    info.image_width = kWidth;
+    info.image_height = kHeight;
+    info.input_components = input.channels;
+    info.in_color_space = input.channels == 1   ? JCS_GRAYSCALE
+                          : input.channels == 4 ? JCS_EXT_BGRX
+                                                : JCS_EXT_BGR;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row =
+            const_cast<uint8_t*>(input.rows.data()) + size_t(info.next_scanline) * input.rowBytes;
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(out);
+}
+
+CodecInput PngInput(const ImageBuffer& image) {
+    CodecInput input;
+    const int32_t bits = image.BitCount();
+    input.wide = bits == 16 || bits == 48 || bits == 64;
+    input.channels = bits / (input.wide ? 16 : 8);
+    input.rowBytes = size_t{kWidth} * input.channels * (input.wide ? 2 : 1);
+    input.rows.resize(input.rowBytes * kHeight);
+    const tavlin::output::SampleScale scale;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        const uint8_t* src = image.Bits() + size_t(y) * image.Stride();
+        uint8_t* dst = input.rows.data() + size_t(y) * input.rowBytes;
+        if (input.wide) {
+            tavlin::output::ScaleWordsBigEndian(src, dst, kWidth * input.channels, scale);
+            if (input.channels == 4) {
+                for (int32_t x = 0; x < kWidth; ++x) dst[8 * x + 6] = dst[8 * x + 7] = 0xFF;
+            }
+        } else {
+            std::copy_n(src, input.rowBytes, dst);
+            if (input.channels == 4) {
+                for (int32_t x = 0; x < kWidth; ++x) dst[4 * x + 3] = uint8_t(255 - src[4 * x + 3]);
+            }
+        }
+    }
+    return input;
+}
+
+void EncodePng(const CodecInput& input, const std::string& file) {
+    const int colorType = input.channels == 1   ? PNG_COLOR_TYPE_GRAY
+                          : input.channels == 3 ? PNG_COLOR_TYPE_RGB
+                                                : PNG_COLOR_TYPE_RGB_ALPHA;
+    FILE* out = std::fopen(file.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, out);
+    png_set_IHDR(png, info, kWidth, kHeight, input.wide ? 16 : 8, colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        png_write_row(png, input.rows.data() + size_t(y) * input.rowBytes);
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(out);
+}
+
+// Saving as JPEG (quality 100) or PNG next to the codec alone on the same pixels.
+void SaveVsCodec(benchmark::State& state) {
+    const auto bitCount = static_cast<int32_t>(state.range(0));
+    const auto format = static_cast<int>(state.range(1));
+    const bool jpeg = format == tavlin::output::kFileJpeg100;
+    const ImageBuffer image = MakeImage(bitCount);
+    const CodecInput input = jpeg ? JpegInput(image) : PngInput(image);
+    const std::string file = Folder() + "/codec";
+    const std::string alone = Folder() + "/codec-alone";
+    Paired(
+        state,
+        [&] {
+            std::filesystem::remove(file);
+            std::filesystem::remove(alone);
+        },
+        [&] { tavlin::output::SaveImageFile(file, image, format, 10); },
+        [&] { jpeg ? EncodeJpeg(input, alone) : EncodePng(input, alone); });
+}
+BENCHMARK(SaveVsCodec)
+    ->ArgsProduct({{8, 16, 24, 32, 48, 64},
+                   {tavlin::output::kFileJpeg100, tavlin::output::kFilePng}})
+    ->ArgNames({"bits", "format"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Saving next to one write() of the saved file's size (BMP, raw and TIFF: no compression).
 void SaveVsWrite(benchmark::State& state) {
