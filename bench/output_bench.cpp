@@ -60,12 +60,18 @@ ImageBuffer MakeImage(int32_t bitCount) {
     return image;
 }
 
-// Runs `measured` and `anchor` alternately, each after an untimed `clean`, and reports the measured
+// Runs `measured` and `anchor` alternately, each into a new file (`measuredFile`, `anchorFile`,
+// removed untimed before each run), and reports the measured
 // time per iteration with the anchor's next to it and their ratio. Taken in turns, both see the
 // same page-cache state: dirty pages piling up from earlier iterations and their writeback make
 // either vary by a third from one repetition to the next.
-template <typename Clean, typename Measured, typename Anchor>
-void Paired(benchmark::State& state, Clean&& clean, Measured&& measured, Anchor&& anchor) {
+template <typename Measured, typename Anchor>
+void Paired(benchmark::State& state, const std::string& measuredFile, const std::string& anchorFile,
+            Measured&& measured, Anchor&& anchor) {
+    const auto clean = [&] {
+        std::filesystem::remove(measuredFile);
+        std::filesystem::remove(anchorFile);
+    };
     using Clock = std::chrono::steady_clock;
     double measuredSeconds = 0, anchorSeconds = 0;
     for (auto _ : state) {
@@ -208,12 +214,7 @@ void SaveVsCodec(benchmark::State& state) {
     const std::string file = Folder() + "/codec";
     const std::string alone = Folder() + "/codec-alone";
     Paired(
-        state,
-        [&] {
-            std::filesystem::remove(file);
-            std::filesystem::remove(alone);
-        },
-        [&] { tavlin::output::SaveImageFile(file, image, format, 10); },
+        state, file, alone, [&] { tavlin::output::SaveImageFile(file, image, format, 10); },
         [&] { jpeg ? EncodeJpeg(input, alone) : EncodePng(input, alone); });
 }
 BENCHMARK(SaveVsCodec)
@@ -236,12 +237,7 @@ void SaveVsWrite(benchmark::State& state) {
     const std::vector<uint8_t> data(std::filesystem::file_size(file), 7);
     const std::string plain = Folder() + "/paired-plain";
     Paired(
-        state,
-        [&] {
-            std::filesystem::remove(file);
-            std::filesystem::remove(plain);
-        },
-        [&] { tavlin::output::SaveImageFile(file, image, format, 10); },
+        state, file, plain, [&] { tavlin::output::SaveImageFile(file, image, format, 10); },
         [&] { WriteFile(plain, data); });
 }
 BENCHMARK(SaveVsWrite)
@@ -262,11 +258,7 @@ void Avi60Frames(benchmark::State& state) {
     const std::vector<uint8_t> chunk(size_t{kWidth} * kHeight * 3 + 8, 7);
     const std::string plain = Folder() + "/plain.avi";
     Paired(
-        state,
-        [&] {
-            std::filesystem::remove(file);
-            std::filesystem::remove(plain);
-        },
+        state, file, plain,
         [&] {
             writer.Open(file, kWidth, kHeight, static_cast<int16_t>(bitCount));
             for (int frame = 0; frame < 60; ++frame) converter.Record(image, writer);
