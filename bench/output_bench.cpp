@@ -25,6 +25,7 @@ using tavlin::output::ImageBuffer;
 
 constexpr int32_t kWidth = 1280;
 constexpr int32_t kHeight = 1024;
+const std::vector<int64_t> kDepths = {8, 16, 24, 32, 48, 64};
 
 const std::string& Folder() {
     static const std::string folder = [] {
@@ -218,8 +219,7 @@ void SaveVsCodec(benchmark::State& state) {
         [&] { jpeg ? EncodeJpeg(input, alone) : EncodePng(input, alone); });
 }
 BENCHMARK(SaveVsCodec)
-    ->ArgsProduct({{8, 16, 24, 32, 48, 64},
-                   {tavlin::output::kFileJpeg100, tavlin::output::kFilePng}})
+    ->ArgsProduct({kDepths, {tavlin::output::kFileJpeg100, tavlin::output::kFilePng}})
     ->ArgNames({"bits", "format"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -241,7 +241,7 @@ void SaveVsWrite(benchmark::State& state) {
         [&] { WriteFile(plain, data); });
 }
 BENCHMARK(SaveVsWrite)
-    ->ArgsProduct({{8, 16, 24, 32, 48, 64}, {0, 1, 6}})
+    ->ArgsProduct({kDepths, {0, 1, 6}})
     ->ArgNames({"bits", "format"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -267,12 +267,7 @@ void Avi60Frames(benchmark::State& state) {
         [&] { WriteFile(plain, chunk, 60); });
 }
 BENCHMARK(Avi60Frames)
-    ->Arg(8)
-    ->Arg(16)
-    ->Arg(24)
-    ->Arg(32)
-    ->Arg(48)
-    ->Arg(64)
+    ->ArgsProduct({kDepths})
     ->ArgName("bits")
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -288,12 +283,7 @@ void AviConvert60Frames(benchmark::State& state) {
     }
 }
 BENCHMARK(AviConvert60Frames)
-    ->Arg(8)
-    ->Arg(16)
-    ->Arg(24)
-    ->Arg(32)
-    ->Arg(48)
-    ->Arg(64)
+    ->ArgsProduct({kDepths})
     ->ArgName("bits")
     ->Unit(benchmark::kMillisecond);
 
