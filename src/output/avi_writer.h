@@ -111,6 +111,8 @@ class AviWriter {
     uint32_t frameAppended_ = 0;      // bytes of the open frame written
     std::array<uint8_t, 8> chunk_{};  // the open frame's chunk header, sent with its first bytes
     std::vector<iovec> gather_;       // reused for every append
+    uint64_t reservedEnd_ = 0;        // disk space is reserved up to here
+    bool reserveFailed_ = false;      // the file system cannot, or the disk is nearly full
 };
 
 }  // namespace tavlin::output

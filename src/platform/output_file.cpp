@@ -1,6 +1,7 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,12 +41,14 @@ OutputFile::~OutputFile() {
     Close();
 }
 
-OutputFile::OutputFile(OutputFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), reserved_(std::exchange(other.reserved_, false)) {}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = std::exchange(other.fd_, -1);
+        reserved_ = std::exchange(other.reserved_, false);
     }
     return *this;
 }
@@ -134,9 +137,29 @@ uint64_t OutputFile::Position() const {
     return position < 0 ? 0 : static_cast<uint64_t>(position);
 }
 
+bool OutputFile::Reserve(uint64_t offset, uint64_t end) {
+    if (fd_ < 0 || end <= offset) return false;
+    const FileSizeSignalGuard sizeLimit;
+    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                    static_cast<off_t>(end - offset)) != 0) {
+        return false;
+    }
+    reserved_ = true;
+    return true;
+}
+
 bool OutputFile::Close() {
     if (fd_ < 0) return true;
     const int fd = std::exchange(fd_, -1);
+    if (std::exchange(reserved_, false)) {
+        // Cutting the file at its own size frees what was reserved past its end. Best effort: the
+        // file's contents are whole either way.
+        struct stat status {};
+        if (::fstat(fd, &status) == 0) {
+            const FileSizeSignalGuard sizeLimit;
+            (void)::ftruncate(fd, status.st_size);
+        }
+    }
     return ::close(fd) == 0;
 }
 

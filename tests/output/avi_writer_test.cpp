@@ -1,6 +1,7 @@
 #include "output/avi_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "output/output_test_support.h"
 #include "output/record_frame.h"
+#include "platform/output_file.h"
 
 namespace tavlin::output {
 namespace {
@@ -216,6 +218,42 @@ TEST_F(AviWriterTest, FullDiskKeepsTheWholeFramesPlayable) {
     frames = WriteFrames(reference, 32, 32, 2);
     reference.Reset();
     ExpectPlaysBack(avi, 32, 32, frames, "25/1");
+}
+
+// Disk space is reserved a few frames ahead while recording (where the file system can), and
+// none is left past the end of a finalised or abandoned file.
+TEST_F(AviWriterTest, SpaceReservedAheadIsGivenBackWhenTheFileCloses) {
+    const auto allocated = [](const std::filesystem::path& path) {
+        struct stat status {};
+        EXPECT_EQ(::stat(path.c_str(), &status), 0);
+        return uint64_t(status.st_blocks) * 512;
+    };
+    platform::OutputFile probe;
+    ASSERT_TRUE(probe.Open(Path("probe")));
+    const bool reserves = probe.Reserve(0, 1 << 20);
+    probe.Close();
+
+    const int32_t width = 320, height = 240;
+    const uint64_t chunk = 8 + uint64_t(width) * height * 3;
+    for (const bool finalise : {true, false}) {
+        const auto avi = Path(finalise ? "finalised.avi" : "abandoned.avi");
+        AviWriter writer;
+        ASSERT_EQ(writer.Open(avi, width, height, 24), 1);
+        WriteFrames(writer, width, height, 3);
+        const uint64_t size = std::filesystem::file_size(avi);
+        ASSERT_EQ(size, 232 + 3 * chunk);
+        if (reserves) {
+            EXPECT_GE(allocated(avi), size + 4 * chunk) << "frames ahead reserved";
+        }
+        if (finalise) {
+            ASSERT_EQ(writer.Close(3000), 1);
+        } else {
+            writer.Reset();
+        }
+        const uint64_t kept = std::filesystem::file_size(avi);
+        EXPECT_EQ(kept, finalise ? size + 8 + 3 * 16 : size);
+        EXPECT_LT(allocated(avi), kept + 65536) << (finalise ? "finalised" : "abandoned");
+    }
 }
 
 TEST_F(AviWriterTest, ResetAbandonsAndReopenTruncates) {
