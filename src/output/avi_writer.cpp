@@ -12,9 +12,10 @@ constexpr uint32_t kChunkHeaderBytes = 8;
 constexpr uint32_t kIndexEntryBytes = 16;
 constexpr uint32_t kKeyFrame = 0x10;
 constexpr uint32_t kMaxRate = 100000000;  // a million frames per second
-// Disk space is reserved this many frames ahead: writes into reserved space cost a third less,
-// and a recording that is killed leaves at most this much reserved past its end.
+// Disk space is reserved this far ahead (at least one frame): writes into reserved space cost a
+// third less, and a recording that is killed leaves at most this much reserved past its end.
 constexpr uint64_t kReserveFrames = 8;
+constexpr uint64_t kReserveMaxBytes = 64 * 1024 * 1024;
 
 void Put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -122,7 +123,9 @@ AviWriteResult AviWriter::BeginFrame() {
         // Where the file system cannot reserve (or the disk is nearly full) writes allocate as
         // they go; a full disk is still found by the write that fails.
         const uint64_t from = std::max(end, reservedEnd_);
-        const uint64_t to = std::min(from + kReserveFrames * chunkBytes, sizeLimit_);
+        const uint64_t ahead =
+            std::max(chunkBytes, std::min(kReserveFrames * chunkBytes, kReserveMaxBytes));
+        const uint64_t to = std::min(from + ahead, sizeLimit_);
         if (file_.Reserve(from, to)) {
             reservedEnd_ = to;
         } else {

@@ -140,12 +140,10 @@ uint64_t OutputFile::Position() const {
 bool OutputFile::Reserve(uint64_t offset, uint64_t end) {
     if (fd_ < 0 || end <= offset) return false;
     const FileSizeSignalGuard sizeLimit;
-    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
-                    static_cast<off_t>(end - offset)) != 0) {
-        return false;
-    }
+    // Even a failed attempt may leave blocks allocated past the end, so Close trims either way.
     reserved_ = true;
-    return true;
+    return ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                       static_cast<off_t>(end - offset)) == 0;
 }
 
 bool OutputFile::Close() {
