@@ -44,7 +44,9 @@ platform::WindowCreation ChildCreation(platform::WindowHandle parent,
 }
 
 platform::WindowCreation TopLevelCreation(platform::ClientSize client) {
-    platform::WindowRect rect{0, 0, client.width, client.height};
+    // No window is larger than the window system allows; clamped first, the frame cannot overflow.
+    const auto extent = [](int32_t v) { return std::clamp(v, 0, platform::kMaxWindowExtent); };
+    platform::WindowRect rect{0, 0, extent(client.width), extent(client.height)};
     platform::AdjustWindowRectEx(&rect, kTopLevelPreviewStyle, false, 0);
     const platform::ClientSize screen = platform::ScreenSize();
     platform::WindowCreation creation;

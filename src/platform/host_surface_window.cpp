@@ -1,6 +1,7 @@
 #include "platform/host_surface_window.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -41,10 +42,15 @@ bool AdjustWindowRectEx(WindowRect* rect, uint32_t style, bool hasMenu, uint32_t
     const int32_t frame = FrameWidth(style) + ((exStyle & kWsExClientEdge) ? 2 : 0);
     const int32_t top =
         frame + ((style & kWsCaption) == kWsCaption ? kCaption : 0) + (hasMenu ? kMenuBar : 0);
-    rect->left -= frame;
-    rect->right += frame;
-    rect->top -= top;
-    rect->bottom += frame;
+    // Saturating: a rectangle near the limits of int32_t stays at them instead of wrapping.
+    const auto add = [](int32_t value, int32_t delta) {
+        return static_cast<int32_t>(
+            std::clamp<int64_t>(int64_t{value} + delta, INT32_MIN, INT32_MAX));
+    };
+    rect->left = add(rect->left, -frame);
+    rect->right = add(rect->right, frame);
+    rect->top = add(rect->top, -top);
+    rect->bottom = add(rect->bottom, frame);
     return true;
 }
 

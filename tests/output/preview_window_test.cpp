@@ -123,6 +123,16 @@ TEST_F(PreviewWindowTest, TopLevelWindowIsCentredAndSizedBySubSampling) {
     preview.Close();
     EXPECT_FALSE(window->IsAlive());
     EXPECT_TRUE(platform::WindowClassTable::IsRegistered(preview.ClassName()));
+
+    // An absurd stored capture size gives the largest window there is, not an overflow.
+    PreviewWindow huge;
+    const auto hugeHandle = huge.Create(&owner, 0, {0, 0, 0, 7}, INT32_MAX, INT32_MAX, 0);
+    ASSERT_NE(hugeHandle, 0u);
+    const auto hugeWindow = Find(hugeHandle);
+    ASSERT_NE(hugeWindow, nullptr);
+    EXPECT_LE(hugeWindow->Rect().Width(), platform::kMaxWindowExtent);
+    EXPECT_GT(hugeWindow->Client().width, 0);
+    huge.Close();
     const std::string name = preview.ClassName();
     preview.UnregisterClass();
     EXPECT_FALSE(platform::WindowClassTable::IsRegistered(name));

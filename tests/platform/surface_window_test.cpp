@@ -39,6 +39,16 @@ TEST_F(SurfaceWindowTest, ClassesRegisterOnce) {
     EXPECT_EQ(SurfaceWindow::Create(unregistered), nullptr);
 }
 
+// Frames added to a rectangle at the limits of int32_t stay at the limits rather than wrapping.
+TEST(AdjustWindowRectTest, SaturatesAtTheLimits) {
+    WindowRect rect{INT32_MIN + 1, INT32_MIN + 1, INT32_MAX - 1, INT32_MAX - 1};
+    ASSERT_TRUE(AdjustWindowRectEx(&rect, kWsOverlappedWindow, true, 0x200));  // client edge
+    EXPECT_EQ(rect.left, INT32_MIN);
+    EXPECT_EQ(rect.top, INT32_MIN);
+    EXPECT_EQ(rect.right, INT32_MAX);
+    EXPECT_EQ(rect.bottom, INT32_MAX);
+}
+
 TEST_F(SurfaceWindowTest, FramesAndClientAreas) {
     WindowRect rect{0, 0, 320, 256};
     ASSERT_TRUE(AdjustWindowRectEx(&rect, kWsOverlappedWindow | kWsVisible, false, 0));
