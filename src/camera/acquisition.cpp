@@ -26,7 +26,7 @@ int32_t SubSampleDivisor(int32_t subSample) {
 
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
-    if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber)) {
+    if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber, SelectedScope())) {
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return 0;
     }
@@ -143,7 +143,7 @@ int CTavlin::StartPreview() {
     if (entered != kPrepared) return entered;
     // Checked afresh and taken in one step: another process may have claimed the device since
     // the preparation looked, and of processes starting at once only one may stream.
-    if (!claims_.ClaimIfFree(device_->SelectedIndex(), errors_.NotifyWindow())) {
+    if (!claims_.ClaimIfFree(device_->SelectedIndex(), SelectedScope(), errors_.NotifyWindow())) {
         accounting_.Stop();
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
@@ -391,8 +391,12 @@ void CTavlin::PostFrameNotice(uintptr_t wParam, intptr_t lParam) {
     if (window != 0) platform::PostMessageTo(window, kMsgFrame, wParam, lParam);
 }
 
+ClaimScope CTavlin::SelectedScope() const {
+    return device_->SelectedDeviceIsPrivate() ? ClaimScope::kProcess : ClaimScope::kMachine;
+}
+
 void CTavlin::ReleaseClaim() {
-    claims_.Release(device_->SelectedIndex(), errors_.NotifyWindow());
+    claims_.Release();
 }
 
 int CTavlin::Close() {

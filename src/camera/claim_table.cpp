@@ -2,7 +2,9 @@
 
 #include <array>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/process.h"
 
@@ -41,6 +43,15 @@ class SectionGuard {
 };
 
 }  // namespace
+
+std::string SharedSectionName() {
+    const char* chosen = std::getenv("TAVLIN_SHARED_SECTION");
+    if (chosen == nullptr) return kSharedSectionName;
+    const std::string_view name(chosen);
+    const bool valid = name.size() >= 2 && name.size() <= 255 && name.front() == '/' &&
+                       name.find('/', 1) == std::string_view::npos;
+    return valid ? std::string(name) : std::string(kSharedSectionName);
+}
 
 bool ClaimTable::Open(const char* name) {
     if (!section_.OpenOrCreate(name, kSharedSectionSize)) return false;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "camera/claim_record.h"
 #include "platform/shared_memory.h"
@@ -13,6 +14,12 @@ namespace tavlin::camera {
 inline constexpr const char* kSharedSectionName = "/KORVEL_USBCAMERA";
 inline constexpr size_t kSharedSectionSize = 0x4C0000;
 inline constexpr size_t kSharedZeroFillBytes = 32768;
+
+// The section's name: kSharedSectionName, or $TAVLIN_SHARED_SECTION when that is a valid POSIX
+// shared-memory name ("/" and 1..254 further characters, none of them "/"). Only processes that
+// use the same name see each other's claims; a test run sets its own, so that it neither meets
+// nor disturbs the machine's real table.
+std::string SharedSectionName();
 
 // Entry layout (claim_record.h): window (8), module = owner process id (8), 0 (8), library
 // name (128, with the owner's start time behind the name's terminator).

@@ -76,8 +76,7 @@ void CTavlin::Destroy() {
     if (destroyed_.exchange(true)) return;
     if (device_) SaveImageSettings(device_->SelectedIndex());
     Close();
-    claims_.Release(device_ ? device_->SelectedIndex() : deviceNumber_.load(),
-                    errors_.NotifyWindow());
+    claims_.Release();
     device_.reset();
     for (auto& buffer : imageBuffers_) buffer.Release();
     {

@@ -14,7 +14,7 @@
 #include <mutex>
 
 #include "camera/buffer_slots.h"
-#include "camera/claim_table.h"
+#include "camera/device_claims.h"
 #include "camera/error_reporter.h"
 #include "camera/filter_mapping.h"
 #include "camera/frame_accounting.h"
@@ -159,8 +159,6 @@ class CTavlin {
     // Ends any acquisition and releases the preview window; always 1.
     int Close();
 
-    ClaimTable& Claims() { return claims_; }
-
     // Property dialog access
     // What an open property dialog hears from the acquisition thread. The calls come while that
     // thread holds frameLock, so a listener only queues work for the dialog and never waits.
@@ -253,9 +251,11 @@ class CTavlin {
     // Copies the output image of the colour mode under frameLock_; false when there is none.
     bool CopyOutputImage(output::ImageBuffer& copy);
     int SaveImageCommon(const char* fileName, int32_t format, bool requireFrame);
-    void RecordLoop(uint32_t durationMs);
+    void RecordLoop(int32_t durationMs);
     void StopRecording();
     void ReleaseClaim();
+    // Where claims on the selected device are filed.
+    ClaimScope SelectedScope() const;
 
     void LoadImageSettings(int32_t cameraNumber);
     void SaveImageSettings(int32_t cameraNumber);
@@ -267,7 +267,7 @@ class CTavlin {
     int32_t ColourGainMinimum(int32_t reg) const;
 
     std::atomic<bool> destroyed_{false};
-    ClaimTable claims_;
+    DeviceClaims claims_;
     ErrorReporter errors_;
     std::unique_ptr<device::CTavlin410QZVKESdk> device_;
     ImageBuffers imageBuffers_;

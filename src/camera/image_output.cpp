@@ -120,9 +120,8 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     }
     recordFrame_.store(0);
     recordRun_.store(1);
-    const uint32_t duration = static_cast<uint32_t>(durationMs);
     if (!recordThread_.Start("tavlin-record", platform::ThreadPriority::Normal,
-                             [this, duration] { RecordLoop(duration); })) {
+                             [this, durationMs] { RecordLoop(durationMs); })) {
         recordRun_.store(0);
         avi_.Reset();
         Close();
@@ -132,7 +131,7 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     return 1;
 }
 
-void CTavlin::RecordLoop(uint32_t durationMs) {
+void CTavlin::RecordLoop(int32_t durationMs) {
     output::RecordFrameConverter converter;
     {
         platform::ScopedLock frame(frameLock_);
@@ -144,7 +143,6 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
         }
     }
     uint32_t start = 0;
-    uint32_t end = durationMs;
     uint32_t frames = 0;
     uint32_t checkpoint = 0;
     bool started = false;
@@ -154,7 +152,6 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
         const uint32_t now = platform::TickCount();
         if (!started) {
             start = now;
-            end += now;
             started = true;
         }
         bool converted;
@@ -166,9 +163,10 @@ void CTavlin::RecordLoop(uint32_t durationMs) {
         const output::AviWriteResult written =
             converted ? converter.WriteConverted(avi_) : output::AviWriteResult::kFailed;
         if (written == output::AviWriteResult::kWritten) ++frames;
-        // Finalise after the first frame past the duration, or before the file would outgrow
-        // its 32-bit sizes.
-        const bool done = end < now;
+        // Finalise after the first frame past the duration. The elapsed time is an unsigned
+        // difference, so a recording across the tick count's wrap lasts its full duration; a
+        // negative duration ends after the first frame.
+        const bool done = durationMs < 0 || now - start > static_cast<uint32_t>(durationMs);
         // A frame that failed to write (disk full) ends the recording with the frames that
         // made it, finalised, while the preview goes on.
         if (done || written != output::AviWriteResult::kWritten) {

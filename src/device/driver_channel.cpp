@@ -36,6 +36,10 @@ ChannelHandle OpenChannel(const char* path) {
     return vcam::OpenDeviceFile(path);
 }
 
+bool ChannelIsPrivate(const char* path) {
+    return path != nullptr && vcam::ScopeOfDevicePath(path) == vcam::DeviceScope::kProcess;
+}
+
 void CloseChannel(ChannelHandle& handle) {
     handle.reset();
 }

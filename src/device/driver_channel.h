@@ -31,6 +31,8 @@ enum class PipeStatus { Ok, Failed, NullBuffer, NullHandle };
 std::string BuildDevicePath(std::string_view prefix, int index);
 
 ChannelHandle OpenChannel(const char* path);
+// True when what OpenChannel reaches under the path exists in this process only.
+bool ChannelIsPrivate(const char* path);
 void CloseChannel(ChannelHandle& handle);
 
 // One I/O control request on a pipe; *returned receives the reported byte count.

@@ -79,6 +79,10 @@ int32_t CTVLSdkLib::SelectDevice(int32_t index) {
     return kResultOk;
 }
 
+bool CTVLSdkLib::SelectedDeviceIsPrivate() const {
+    return ChannelIsPrivate(devicePath.data());
+}
+
 int32_t CTVLSdkLib::OpenDevice(int32_t index) {
     ResetDefaults();
     if (SelectDevice(index) != kResultOk) return kResultBadIndex;

@@ -66,6 +66,9 @@ class CTVLSdkLib {
     int32_t OpenDevice(int32_t index);
     int32_t SelectedIndex() const { return selectedIndex; }
     const char* DevicePath() const { return devicePath.data(); }
+    // True when the selected device exists for this process alone (a camera attached in it),
+    // so its claims concern no other process.
+    bool SelectedDeviceIsPrivate() const;
 
     // Display names. The lists write max(10, found) slots and return found (they write nothing
     // into a null buffer); the narrow list probes first, the wide one uses the last probe.

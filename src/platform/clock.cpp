@@ -1,16 +1,31 @@
 #include "platform/clock.h"
 
+#include <atomic>
 #include <ctime>
 #include <thread>
 
 namespace tavlin::platform {
 
-uint32_t TickCount() {
+namespace {
+
+std::atomic<uint32_t> tickOffset{0};
+
+uint32_t MonotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const uint64_t ms =
         static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
+}
+
+}  // namespace
+
+uint32_t TickCount() {
+    return MonotonicMs() + tickOffset.load(std::memory_order_relaxed);
+}
+
+void StartTicksAt(uint32_t value) {
+    tickOffset.store(value - MonotonicMs(), std::memory_order_relaxed);
 }
 
 int64_t MonotonicNs() {

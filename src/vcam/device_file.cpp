@@ -37,6 +37,14 @@ std::unique_ptr<DeviceFile> OpenAttachedDeviceFile(std::string_view path) {
     return std::make_unique<InProcessDeviceFile>(std::move(camera), *handle);
 }
 
+DeviceScope ScopeOfDevicePath(std::string_view path) {
+    constexpr std::string_view kStart = protocol::kDevicePathStart;
+    if (!path.starts_with(kStart)) return DeviceScope::kMachine;
+    // The same choice OpenDeviceFile makes: a camera attached here shadows the daemon's.
+    return CameraRegistry::Instance().ByName(path.substr(kStart.size())) ? DeviceScope::kProcess
+                                                                         : DeviceScope::kMachine;
+}
+
 std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path) {
     constexpr std::string_view kStart = protocol::kDevicePathStart;
     if (!path.starts_with(kStart)) return nullptr;

@@ -31,4 +31,9 @@ std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path);
 // Only a camera attached in this process (the daemon serves these and must not reach itself).
 std::unique_ptr<DeviceFile> OpenAttachedDeviceFile(std::string_view path);
 
+// Who can reach what OpenDeviceFile opens under a path: this process alone (a camera attached
+// here), or every process on the machine (the daemon's cameras, and whatever answers nowhere).
+enum class DeviceScope { kProcess, kMachine };
+DeviceScope ScopeOfDevicePath(std::string_view path);
+
 }  // namespace tavlin::vcam

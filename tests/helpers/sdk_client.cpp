@@ -1,8 +1,10 @@
 // Test helper: one SDK application driven line by line from stdin, for tests that need several
 // processes on one camera. Every command prints one line: "ok[ value]" or "fail[ errors]", where
 // errors are the recorded codes newest first.
-//   open | small | callback | trigger | start | stop | frames N [MS] | stopped | write REG VALUE
-//   | read REG | exit
+//   attach N | open | small | callback | trigger | start | stop | frames N [MS] | stopped
+//   | write REG VALUE | read REG | exit
+// "attach N" plugs an in-process virtual camera in at index N (before "open", so the camera
+// object finds it).
 // "stopped" waits for the stream-failure message and prints its code.
 #include <cstdio>
 #include <iostream>
@@ -12,6 +14,7 @@
 
 #include "tavlin/tavlin.h"
 #include "tavlin/tavlin_host.h"
+#include "tavlin/tavlin_vcam.h"
 
 namespace {
 
@@ -74,6 +77,7 @@ struct Client {
         if (command == "start") return Result(Tavlin_StartPreview(camera) == 1);
         if (command == "stop") return Result(Tavlin_StopPreview(camera) == 1);
         int a = 0, b = 0;
+        if (command == "attach" && args >> a) return TavlinVcam_Attach(a) == 1 ? "ok" : "fail";
         if (command == "frames" && args >> a) {
             if (!(args >> b)) b = 10000;
             const int got = CountFrames(a, b);

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "camera/claim_table.h"
+#include "camera/device_claims.h"
 #include "integration/sdk_fixture.h"
 #include "support/process_resources.h"
 
@@ -41,9 +41,11 @@ bool ReturnsWithin(std::chrono::milliseconds limit, Call call, int32_t* result =
     return prompt;
 }
 
+// A claim on the device in either table: this process's (cameras attached here) or the shared one.
 inline bool DeviceClaimed(int32_t deviceNumber) {
+    if (camera::ProcessClaimTable::Instance().Claimed(deviceNumber)) return true;
     camera::ClaimTable table;
-    return table.Open() && table.Claimed(deviceNumber);
+    return table.Open(camera::SharedSectionName().c_str()) && table.Claimed(deviceNumber);
 }
 
 // Waits until the virtual camera holds at least `count` requests blocked (stalled or hung).

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "integration/sdk_fixture.h"
+#include "platform/clock.h"
 #include "support/child_process.h"
 
 namespace tavlin::test {
@@ -43,15 +44,18 @@ int DecodedFrames(const std::string& path) {
     return std::atoi(probe.c_str());
 }
 
-// Waits up to 4 s for an AVI file to hold its index and the sizes that include it.
+// True once an AVI file holds its index and the sizes that include it.
+bool Finalised(const std::string& path) {
+    const uint64_t frames = Le32At(path, 48);
+    const uint64_t chunk = Le32At(path, 60);  // suggested buffer size: a frame chunk
+    const uint64_t size = std::filesystem::file_size(path);
+    return frames > 0 && size == Le32At(path, 4) + 8 && size == 232 + frames * (chunk + 16) + 8;
+}
+
+// Waits up to 4 s for an AVI file to be finalised.
 void WaitFinalised(const std::string& path) {
     for (int i = 0; i < 200; ++i) {
-        const uint64_t frames = Le32At(path, 48);
-        const uint64_t chunk = Le32At(path, 60);  // suggested buffer size: a frame chunk
-        const uint64_t size = std::filesystem::file_size(path);
-        if (frames > 0 && size == Le32At(path, 4) + 8 && size == 232 + frames * (chunk + 16) + 8) {
-            return;
-        }
+        if (Finalised(path)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ADD_FAILURE() << path << " was not finalised";
@@ -279,6 +283,71 @@ TEST_F(FilesTest, KilledRecordingPlaysUpToItsLastHeaderUpdate) {
     EXPECT_GE(DecodedFrames(clip), static_cast<int>(frames));
     EXPECT_EQ(RunTool("ffmpeg -v error -i " + clip + " -f null -"), "") << "decoding errors";
     EXPECT_TRUE(std::filesystem::remove(clip));
+}
+
+// The millisecond tick count wraps every 49.7 days of uptime, and cameras on production lines
+// run that long: each case starts the count just before (or just after) the wrap.
+class TickWrapTest : public FilesTest {
+  protected:
+    void TearDown() override {
+        FilesTest::TearDown();
+        platform::StartTicksAt(static_cast<uint32_t>(platform::MonotonicNs() / 1000000));
+    }
+    void UseRealTimeFrames() {
+        ASSERT_EQ(Tavlin_SetColorMode(camera_, 24), 1);
+        ASSERT_EQ(Tavlin_SetSubSample(camera_, 3), 1);
+        ASSERT_EQ(Tavlin_SetWaitTime(camera_, 5), 1);
+        TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
+    }
+};
+
+TEST_F(TickWrapTest, RecordingThatStartsBeforeTheWrapLastsItsDuration) {
+    UseRealTimeFrames();
+    const std::string path = PathOf("wrap.avi");
+    platform::StartTicksAt(0xFFFFFFFFu - 100);
+    const auto called = std::chrono::steady_clock::now();
+    ASSERT_EQ(Tavlin_Record(camera_, path.c_str(), 800, 0), 1);
+    // Finalised only by the first frame more than 800 ms after the first recorded one.
+    for (int i = 0; i < 500 && !Finalised(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto finalised = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Finalised(path));
+    EXPECT_GE(finalised - called, std::chrono::milliseconds(800));
+    EXPECT_GT(Le32At(path, 48), 2u);
+    EXPECT_EQ(DecodedFrames(path), static_cast<int>(Le32At(path, 48)));
+    EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
+}
+
+TEST_F(TickWrapTest, NegativeDurationJustAfterTheWrapKeepsOneFrame) {
+    UseRealTimeFrames();
+    const std::string path = PathOf("negative.avi");
+    platform::StartTicksAt(1);
+    ASSERT_EQ(Tavlin_Record(camera_, path.c_str(), -5000, 0), 1);
+    WaitFinalised(path);
+    EXPECT_EQ(Le32At(path, 48), 1u);
+    EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
+}
+
+TEST_F(TickWrapTest, FrameRateIsMeasuredAcrossTheWrap) {
+    UseRealTimeFrames();
+    std::vector<uint8_t> image(160 * 3 * 128);
+    platform::StartTicksAt(0xFFFFFFFFu - 300);
+    ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
+    // Rates are computed over a second or more: read on until two have been, both after the wrap.
+    int32_t rate = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2600);
+    TavlinMessage m;
+    while (std::chrono::steady_clock::now() < until && TavlinHost_GetMessage(frames_, &m, 1000)) {
+        if (m.message == TAVLIN_MSG_FRAME && m.wParam != 0) {
+            rate = ReadRecord(reinterpret_cast<const TavlinFrameInfo*>(m.wParam)).frameRate;
+        }
+    }
+    EXPECT_GT(platform::TickCount(), 1000u);  // the count has wrapped
+    EXPECT_GT(rate, 0);
+    // Tenths of frames per second: no wrap-sized elapsed time, no division by a tiny one.
+    EXPECT_LT(rate, 100000);
+    EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
 
 }  // namespace
