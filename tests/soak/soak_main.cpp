@@ -50,6 +50,13 @@ constexpr bool kCheckResident = false;
 constexpr bool kCheckResident = true;
 #endif
 
+// Shared-memory objects the library makes are named after its claim section (this run's own when
+// TAVLIN_SHARED_SECTION names one); other programs' objects come and go as they please.
+std::string SectionStem() {
+    const char* name = std::getenv("TAVLIN_SHARED_SECTION");
+    return name != nullptr && name[0] == '/' ? std::string(name + 1) : "KORVEL_USBCAMERA";
+}
+
 int64_t TrimmedResidentKiB() {
     malloc_trim(0);
     return tavlin::test::ResidentKiB();
@@ -283,7 +290,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 3; ++i) Cycle(events, frames, buffer, warmUp);
     ProcessResources before = ProcessResources::Now();
     before.residentKiB = TrimmedResidentKiB();
-    const int shmBefore = tavlin::test::SharedObjects();
+    const int shmBefore = tavlin::test::SharedObjects(SectionStem());
 
     const auto started = Clock::now();
     for (int i = 0; i < options.cycles; ++i) {
@@ -303,7 +310,7 @@ int main(int argc, char** argv) {
     // Once the workers have gone, so their memory is free to give back.
     ProcessResources after = ProcessResources::Now();
     after.residentKiB = TrimmedResidentKiB();
-    const int shmAfter = tavlin::test::SharedObjects();
+    const int shmAfter = tavlin::test::SharedObjects(SectionStem());
 
     std::printf("soak: %d cycles in %.1f s (%d failed, %llu frames), stream %.1f s\n",
                 figures.cycles, cycleSeconds, figures.cycleFailures,
