@@ -111,19 +111,20 @@ TAVLIN_API int32_t TavlinHost_MoveWindow(TAVLIN_HWND window, int32_t x, int32_t 
  * preview window the SDK made (class "VideoRenderer_%08x_%08x"; a child titled "ActiveMovie
  * Window" with control id 6540 in the application's parent, or a top-level "Active Window").
  *
- * The tree holds this process's windows with a class and title: parents
- * (TavlinHost_CreateParentWindow, TavlinHost_WrapX11Window, whose class and title are empty),
- * preview windows, and open property dialogs (class "#32770"; a sheet is top-level, its pages
- * are its children). Message windows are message-only windows: never found, and not usable as a
- * parent here (null / -1).
+ * The tree holds this process's windows other than message windows: parents (class
+ * "TavlinHostWindow" from TavlinHost_CreateParentWindow; empty class and title for
+ * TavlinHost_WrapX11Window), preview windows, and open property dialogs (class "#32770"; a sheet
+ * is top-level, its pages are its children). Message windows are message-only windows: never
+ * found (not even with null parent and childAfter, where Windows would include them), and not
+ * usable as a parent here (null / -1).
  *
  * Order: children oldest first (Windows links a new child at the bottom of its siblings),
  * top-level windows newest first (linked at the top). Handles are never reused. A destroyed
  * window is never returned. Destroying a window does not destroy its children, but they leave
  * the tree with it: they are neither found nor walked from.
  *
- * All are thread-safe; each call sees the windows as they were at one moment. A handle that is
- * not a window in the tree gives null (or -1).
+ * All may be called from any thread; each call sees the windows as they were at one moment. A
+ * handle that is not a window in the tree gives null (or -1). No error is recorded or posted.
  */
 
 /* The first window after childAfter among parent's children (null parent: the top-level windows;
