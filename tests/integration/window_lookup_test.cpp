@@ -304,6 +304,9 @@ TEST_F(WindowLookupTest, HandlesOutsideTheTreeAndOddTextFindNothing) {
         EXPECT_EQ(TavlinHost_GetWindow(bad, TAVLIN_GW_CHILD), nullptr);
         EXPECT_EQ(TavlinHost_EnumChildWindows(bad, nullptr, 0), -1);
     }
+    EXPECT_EQ(TavlinHost_GetWindowText(window_, nullptr, 0), -1) << "no title, not even empty";
+    EXPECT_EQ(TavlinHost_GetClassName(window_, nullptr, 0), -1);
+    EXPECT_EQ(TavlinHost_GetParent(window_), nullptr);
     EXPECT_EQ(TavlinHost_GetWindow(nullptr, TAVLIN_GW_CHILD), nullptr);
     for (int32_t command : {-1, 4, 6, 1000}) {
         EXPECT_EQ(TavlinHost_GetWindow(parent, command), nullptr) << command;
