@@ -76,7 +76,8 @@ TAVLIN_API int32_t TavlinHost_ReadWindowPixels(TAVLIN_HWND window, void* pixels,
                                                int32_t* height);
 
 /* The window's title / class name in UTF-8, zero-terminated and truncated to capacity bytes.
- * Returns the full length in bytes without the terminator, or -1. */
+ * Returns the full length in bytes without the terminator, or -1. These two and
+ * TavlinHost_GetParent also answer for open property dialogs (see finding windows below). */
 TAVLIN_API int32_t TavlinHost_GetWindowText(TAVLIN_HWND window, char* text, int32_t capacity);
 TAVLIN_API int32_t TavlinHost_GetClassName(TAVLIN_HWND window, char* text, int32_t capacity);
 
@@ -104,6 +105,62 @@ TAVLIN_API int32_t TavlinHost_ShowWindow(TAVLIN_HWND window, int32_t command);
 /* Moves and resizes the whole window (sizes clamped to 0..32767). Returns 1 or 0. */
 TAVLIN_API int32_t TavlinHost_MoveWindow(TAVLIN_HWND window, int32_t x, int32_t y, int32_t width,
                                          int32_t height);
+
+/*
+ * Finding windows, as FindWindowEx and GetWindow do on Windows: how an application reaches the
+ * preview window the SDK made (class "VideoRenderer_%08x_%08x"; a child titled "ActiveMovie
+ * Window" with control id 6540 in the application's parent, or a top-level "Active Window").
+ *
+ * The tree holds this process's windows other than message windows: parents (class
+ * "TavlinHostWindow" from TavlinHost_CreateParentWindow; empty class and title for
+ * TavlinHost_WrapX11Window), preview windows, and open property dialogs (class "#32770"; a sheet
+ * is top-level, its pages are its children). Message windows are message-only windows: never
+ * found (not even with null parent and childAfter, where Windows would include them), and not
+ * usable as a parent here (null / -1).
+ *
+ * Order: children oldest first (Windows links a new child at the bottom of its siblings),
+ * top-level windows newest first (linked at the top). Handles are never reused. A destroyed
+ * window is never returned. Destroying a window does not destroy its children, but they leave
+ * the tree with it: they are neither found nor walked from.
+ *
+ * All may be called from any thread; each call sees the windows as they were at one moment. A
+ * handle that is not a window in the tree gives null (or -1). No error is recorded or posted.
+ */
+
+/* The first window after childAfter among parent's children (null parent: the top-level windows;
+ * null childAfter: from the first) whose class name and title match. A null string matches any;
+ * otherwise the whole text must be equal, ignoring case as Windows does for both (ASCII letters
+ * only; other UTF-8 bytes compare exactly), so text of any length simply matches nothing that
+ * does not have it. Null when nothing matches, when parent is not a window in the tree, or when
+ * childAfter is not one of parent's children. */
+TAVLIN_API TAVLIN_HWND TavlinHost_FindWindowEx(TAVLIN_HWND parent, TAVLIN_HWND childAfter,
+                                               const char* className, const char* title);
+
+/* TavlinHost_FindWindowEx(null, null, className, title): a top-level window. */
+TAVLIN_API TAVLIN_HWND TavlinHost_FindWindow(const char* className, const char* title);
+
+/* GetWindow commands (Windows' numbers). Siblings of a top-level window are the other top-level
+ * windows. */
+enum {
+    TAVLIN_GW_HWNDFIRST = 0,
+    TAVLIN_GW_HWNDLAST = 1,
+    TAVLIN_GW_HWNDNEXT = 2,
+    TAVLIN_GW_HWNDPREV = 3,
+    TAVLIN_GW_CHILD = 5
+};
+
+/* The window in that relation to window: its first or last sibling (possibly itself), the next or
+ * previous one, or its first child. Null when there is none, for another command, or for a
+ * window not in the tree. Walking with TAVLIN_GW_HWNDNEXT stops early if the current window is
+ * destroyed meanwhile; TavlinHost_EnumChildWindows takes one consistent list instead. */
+TAVLIN_API TAVLIN_HWND TavlinHost_GetWindow(TAVLIN_HWND window, int32_t command);
+
+/* Copies up to capacity handles of parent's descendants into windows, each window followed by
+ * its own children, and returns how many there are in all; with a null parent the top-level
+ * windows only (as EnumWindows). A null buffer or capacity <= 0 writes nothing, so a first call
+ * tells the size. -1 for a parent that is not a window in the tree. */
+TAVLIN_API int32_t TavlinHost_EnumChildWindows(TAVLIN_HWND parent, TAVLIN_HWND* windows,
+                                               int32_t capacity);
 
 /*
  * Property dialogs.

@@ -33,6 +33,12 @@ std::shared_ptr<platform::SurfaceWindow> LookupSurface(TAVLIN_HWND window) {
     return std::dynamic_pointer_cast<platform::SurfaceWindow>(Lookup(window));
 }
 
+// A window with a class and title (a surface window or a dialog); null for message windows.
+std::shared_ptr<platform::HostWindow> LookupListed(TAVLIN_HWND window) {
+    auto found = Lookup(window);
+    return found != nullptr && found->Identity().listed ? found : nullptr;
+}
+
 constexpr char kParentWindowClass[] = "TavlinHostWindow";
 constexpr uint32_t kParentWindowStyle = platform::kWsOverlappedWindow | platform::kWsVisible;
 
@@ -138,13 +144,13 @@ int32_t TavlinHost_ReadWindowPixels(TAVLIN_HWND window, void* pixels, size_t cap
 }
 
 int32_t TavlinHost_GetWindowText(TAVLIN_HWND window, char* text, int32_t capacity) {
-    const auto target = LookupSurface(window);
-    return target == nullptr ? -1 : CopyText(target->Title(), text, capacity);
+    const auto target = LookupListed(window);
+    return target == nullptr ? -1 : CopyText(target->Identity().title, text, capacity);
 }
 
 int32_t TavlinHost_GetClassName(TAVLIN_HWND window, char* text, int32_t capacity) {
-    const auto target = LookupSurface(window);
-    return target == nullptr ? -1 : CopyText(target->ClassName(), text, capacity);
+    const auto target = LookupListed(window);
+    return target == nullptr ? -1 : CopyText(target->Identity().className, text, capacity);
 }
 
 int32_t TavlinHost_GetClientSize(TAVLIN_HWND window, int32_t* width, int32_t* height) {
@@ -179,8 +185,8 @@ int32_t TavlinHost_GetWindowStyle(TAVLIN_HWND window, uint32_t* style, uint32_t*
 }
 
 TAVLIN_HWND TavlinHost_GetParent(TAVLIN_HWND window) {
-    const auto target = LookupSurface(window);
-    return target == nullptr ? nullptr : ToHwnd(target->Parent());
+    const auto target = LookupListed(window);
+    return target == nullptr ? nullptr : ToHwnd(target->Identity().parent);
 }
 
 int32_t TavlinHost_IsWindowVisible(TAVLIN_HWND window) {

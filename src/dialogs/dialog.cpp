@@ -1,10 +1,18 @@
 #include "dialogs/dialog.h"
 
+#include <utility>
+
 #include "dialogs/dialog_int.h"
 #include "dialogs/dialog_registry.h"
 #include "dialogs/modal_run.h"
 
 namespace tavlin::dialogs {
+
+namespace {
+
+constexpr char kDialogClassName[] = "#32770";
+
+}  // namespace
 
 Dialog::Dialog(const DialogTemplate& source, DialogProcedure& procedure, ModalRun& run,
                Dialog* parent, int32_t hostControlId)
@@ -16,8 +24,12 @@ Dialog::Dialog(const DialogTemplate& source, DialogProcedure& procedure, ModalRu
     controls_.reserve(source.controls.size());
     for (const ControlTemplate& control : source.controls) controls_.emplace_back(control);
     // Dialogs are windows: their handles come from the same table as every other window, so a
-    // dialog handle can never be mistaken for a message window and vice versa.
-    handle_ = platform::WindowRegistry::Instance().Add(std::make_shared<platform::HostWindow>());
+    // dialog handle can never be mistaken for a message window and vice versa. Like Windows'
+    // dialogs they are of class "#32770", found by their title; a page is a child of its sheet.
+    platform::WindowIdentity identity{kDialogClassName, source.title,
+                                      parent != nullptr ? parent->Handle() : 0, true};
+    handle_ = platform::WindowRegistry::Instance().Add(
+        std::make_shared<platform::HostWindow>(std::move(identity)));
     DialogRegistry::Instance().AddWindow(handle_, run.weak_from_this());
 }
 

@@ -87,12 +87,10 @@ bool WindowClassTable::IsRegistered(const std::string& name) {
 }
 
 SurfaceWindow::SurfaceWindow(Key, const WindowCreation& creation)
-    : className_(creation.className),
-      title_(creation.title),
+    : HostWindow(WindowIdentity{creation.className, creation.title, creation.parent, true}),
       style_(creation.style),
       exStyle_(creation.exStyle),
       controlId_((creation.style & kWsChild) ? creation.controlId : 0),
-      parent_(creation.parent),
       rect_{creation.x, creation.y, creation.x + ClampExtent(creation.width),
             creation.y + ClampExtent(creation.height)} {}
 
@@ -137,14 +135,14 @@ std::shared_ptr<SurfaceWindow> SurfaceWindow::Wrap(uint64_t nativeId) {
 
 PresenterRequest SurfaceWindow::PresenterRequestFor(const SurfaceWindow& window) {
     PresenterRequest request;
-    request.title = window.title_;
-    request.className = window.className_;
+    request.title = window.Identity().title;
+    request.className = window.Identity().className;
     request.x = window.rect_.left;
     request.y = window.rect_.top;
     request.client = window.Client();
     request.visible = (window.style_ & kWsVisible) != 0;
     const auto parent =
-        std::dynamic_pointer_cast<SurfaceWindow>(WindowRegistry::Instance().Find(window.parent_));
+        std::dynamic_pointer_cast<SurfaceWindow>(WindowRegistry::Instance().Find(window.Parent()));
     // A child of a window that is not on screen (a message window) is shown on its own.
     request.nativeParent = parent != nullptr ? parent->NativeWindow() : 0;
     request.child = (window.style_ & kWsChild) && request.nativeParent != 0;
@@ -213,13 +211,11 @@ SurfaceWindow::~SurfaceWindow() {
 }
 
 std::string SurfaceWindow::ClassName() const {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return className_;
+    return Identity().className;
 }
 
 std::string SurfaceWindow::Title() const {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return title_;
+    return Identity().title;
 }
 
 uint32_t SurfaceWindow::Style() const {
@@ -238,8 +234,7 @@ int32_t SurfaceWindow::ControlId() const {
 }
 
 WindowHandle SurfaceWindow::Parent() const {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return parent_;
+    return Identity().parent;
 }
 
 WindowRect SurfaceWindow::Rect() const {
@@ -261,11 +256,10 @@ bool SurfaceWindow::IsAlive() const {
 }
 
 bool SurfaceWindow::IsVisible() const {
-    WindowHandle parent;
+    const WindowHandle parent = Parent();
     {
         std::lock_guard<std::mutex> guard(mutex_);
         if (!(style_ & kWsVisible)) return false;
-        parent = parent_;
     }
     if (!IsAlive()) return false;
     if (parent == 0) return true;

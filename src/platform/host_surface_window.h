@@ -160,12 +160,9 @@ class SurfaceWindow : public HostWindow {
     static PresenterListener ListenerFor(const std::shared_ptr<SurfaceWindow>& window);
 
     mutable std::mutex mutex_;  // guards the fields below up to the surface
-    std::string className_;
-    std::string title_;
     uint32_t style_;
     uint32_t exStyle_;
     int32_t controlId_;
-    WindowHandle parent_;
     WindowRect rect_;
     bool minimised_ = false;
 

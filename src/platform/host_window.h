@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
+#include <string>
+#include <utility>
 
 namespace tavlin::platform {
 
@@ -46,10 +48,24 @@ class MessageQueue {
     bool closed_ = false;
 };
 
+// What a window is known by. Fixed at creation: nothing here renames or re-parents a window, so
+// it is read without a lock for as long as the window object lives.
+struct WindowIdentity {
+    std::string className;
+    std::string title;
+    WindowHandle parent = 0;  // 0: a top-level window
+    // Part of the window tree that lookups walk. Message windows are not: like Windows'
+    // message-only windows they have no place among the top-level windows or anyone's children.
+    bool listed = false;
+};
+
 // Anything the host knows as a window. Preview windows extend it with a drawing surface.
 class HostWindow {
   public:
+    HostWindow() = default;  // a message window
+    explicit HostWindow(WindowIdentity identity) : identity_(std::move(identity)) {}
     virtual ~HostWindow() = default;
+    const WindowIdentity& Identity() const { return identity_; }
     MessageQueue& Queue() { return queue_; }
     // Called once when the registry lets the window go (DestroyWindow), on the destroying thread.
     virtual void OnRemoved() {}
@@ -57,9 +73,13 @@ class HostWindow {
 
   private:
     friend class WindowRegistry;
+    const WindowIdentity identity_;
     MessageQueue queue_;
     WindowHandle handle_ = 0;
 };
+
+// Live windows by handle. Handles only grow, so the table is in creation order.
+using WindowTable = std::map<WindowHandle, std::shared_ptr<HostWindow>>;
 
 // Process-wide table of live windows.
 class WindowRegistry {
@@ -72,11 +92,19 @@ class WindowRegistry {
     // Removes the window and closes its queue; false for an unknown handle.
     bool Remove(WindowHandle handle);
 
+    // Runs read(table) under the registry lock and returns its result, so a walk over several
+    // windows sees one consistent table. read must not call back into the registry.
+    template <class Read>
+    auto Inspect(Read&& read) const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return read(static_cast<const WindowTable&>(windows_));
+    }
+
   private:
     WindowRegistry() = default;
 
     mutable std::mutex mutex_;
-    std::unordered_map<WindowHandle, std::shared_ptr<HostWindow>> windows_;
+    WindowTable windows_;
     // Handles step by 16 from a base that is not a small integer, so they never look like
     // camera handles or counts, and are never reused.
     WindowHandle next_ = 0x10000;

@@ -31,6 +31,22 @@ int main(void) {
         return 1;
     }
     if (Tavlin_Release(h) != 1 || Tavlin_Release(h) != 0) return 1;
+    /* Window lookup: a parent's child found by class and title, walked, listed; message windows
+     * are not in the tree. */
+    TAVLIN_HWND parent = TavlinHost_CreateParentWindow(64, 48);
+    TAVLIN_HWND found[4] = {NULL, NULL, NULL, NULL};
+    if (parent == NULL || TavlinHost_FindWindow("tavlinhostwindow", NULL) != parent ||
+        TavlinHost_FindWindowEx(NULL, parent, "TavlinHostWindow", "") == parent ||
+        TavlinHost_FindWindowEx(window, NULL, NULL, NULL) != NULL ||
+        TavlinHost_GetWindow(parent, TAVLIN_GW_CHILD) != NULL ||
+        TavlinHost_GetWindow(parent, TAVLIN_GW_HWNDFIRST) != parent ||
+        TavlinHost_EnumChildWindows(parent, found, 4) != 0 ||
+        TavlinHost_EnumChildWindows(window, NULL, 0) != -1 ||
+        TavlinHost_EnumChildWindows(NULL, found, 4) < 1) {
+        fprintf(stderr, "window lookup\n");
+        return 1;
+    }
+    TavlinHost_DestroyWindow(parent);
     TavlinHost_DestroyWindow(window);
     printf("c abi ok\n");
     return 0;
