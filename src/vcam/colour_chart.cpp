@@ -34,7 +34,8 @@ std::array<ChartPatch, kChartPatches> MakePatches() {
     constexpr ChartColour kColours[6] = {{kHigh, kLow, kLow},  {kLow, kHigh, kLow},
                                          {kLow, kLow, kHigh},  {kLow, kHigh, kHigh},
                                          {kHigh, kLow, kHigh}, {kHigh, kHigh, kLow}};
-    constexpr uint8_t kSteps[6] = {185, 150, 118, 88, 60, 32};
+    // No step close to the board, so each stands out from it.
+    constexpr uint8_t kSteps[6] = {185, 160, 95, 70, 45, 20};
     std::array<ChartPatch, kChartPatches> patches{};
     for (int i = 0; i < 6; ++i) {
         const int left = kPatchLeft + i * kPatchPitch;

@@ -51,7 +51,7 @@ class ColourSceneTest : public SdkTest {
         ASSERT_EQ(Tavlin_SetColorMode(camera_, 24), 1);
         ASSERT_EQ(Tavlin_SetSubSample(camera_, subSample), 1);
         ASSERT_EQ(Tavlin_SetWaitTime(camera_, 0), 1);
-        ASSERT_EQ(Tavlin_Capture(camera_), 1);
+        ASSERT_EQ(Tavlin_Capture(camera_), 1) << ::testing::PrintToString(Errors());
     }
 
     void Snap() {
