@@ -164,29 +164,5 @@ TEST_F(ColourSceneTest, AutomaticExposureSettlesBelowClipping) {
     EXPECT_LE(board.g, 160);
 }
 
-TEST_F(ColourSceneTest, NoiseAveragesOutAndOffIsExact) {
-    Start(1, 2);
-    Snap();
-    // Frames differ only in the marker's band at the top.
-    const size_t below = size_t(stride_) * ((vcam::kChartMarkerTop + 64) / 2);
-    const std::vector<uint8_t> clean(image_.begin() + below, image_.end());
-
-    ASSERT_EQ(TavlinVcam_SetNoise(0, 24, 99), 1);
-    Snap();
-    EXPECT_FALSE(std::equal(clean.begin(), clean.end(), image_.begin() + below));
-    // 24 steps of 1023 is 6 of 255: the demosaic's averaging keeps a patch close to its colour.
-    for (const ChartPatch& p : ChartPatches()) {
-        const Rgb c = Middle(p);
-        EXPECT_NEAR(c.r, p.colour.r, 6) << p.left << "," << p.top;
-        EXPECT_NEAR(c.g, p.colour.g, 6) << p.left << "," << p.top;
-        EXPECT_NEAR(c.b, p.colour.b, 6) << p.left << "," << p.top;
-    }
-
-    ASSERT_EQ(TavlinVcam_SetNoise(0, 0, 99), 1);
-    EXPECT_EQ(TavlinVcam_SetNoise(0, 256, 99), 0);  // refused: noise stays off
-    Snap();
-    EXPECT_TRUE(std::equal(clean.begin(), clean.end(), image_.begin() + below));
-}
-
 }  // namespace
 }  // namespace tavlin::test

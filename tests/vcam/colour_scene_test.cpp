@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "vcam/colour_chart.h"
@@ -51,30 +52,6 @@ Scene Chart(SensorNoise noise = {}) {
     return Scene{SceneKind::Chart, nullptr, noise};
 }
 
-TEST(ColourChart, SitesSeeTheirChannelInTheGreenRedBlueGreenLayout) {
-    const auto samples = Render(FullSensor(), Chart(), 0);
-    for (const ChartPatch& p : ChartPatches()) {
-        const int x = (p.left + p.width / 2) & ~1;
-        const int y = (p.top + p.height / 2) & ~1;
-        // At the reference shutter and gains a sample is four times the scene level.
-        EXPECT_EQ(At(samples, x, y), p.colour.g * 4) << p.left << "," << p.top;
-        EXPECT_EQ(At(samples, x + 1, y), p.colour.r * 4);
-        EXPECT_EQ(At(samples, x, y + 1), p.colour.b * 4);
-        EXPECT_EQ(At(samples, x + 1, y + 1), p.colour.g * 4);
-    }
-    // The five windows automatic exposure measures lie on the board.
-    for (const double fx : {0.15, 0.5, 0.85}) {
-        for (const double fy : {0.15, 0.5, 0.85}) {
-            if ((fx == 0.5) != (fy == 0.5)) continue;
-            const int x = int(fx * kWidth), y = int(fy * kHeight);
-            for (int site = 0; site < 4; ++site) {
-                EXPECT_EQ(At(samples, x + site % 2, y + site / 2), kChartBoard.g * 4)
-                    << x << "," << y;
-            }
-        }
-    }
-}
-
 TEST(ColourChart, NothingClipsUpToTheTopOfTheBandWhereExposureHoldsStill) {
     // Automatic exposure stops once the board measures at most 160 of 255; at that exposure the
     // brightest part of the chart must still be below full scale.
@@ -82,6 +59,16 @@ TEST(ColourChart, NothingClipsUpToTheTopOfTheBandWhereExposureHoldsStill) {
     for (uint64_t n : {0, 40}) {
         const auto samples = Render(FullSensor(shutter), Chart(), n);
         EXPECT_LT(*std::max_element(samples.begin(), samples.end()), 1023) << n;
+    }
+    // The windows it measures (10-20 %, 45-55 % and 80-90 % of each side) see only the board.
+    const auto samples = Render(FullSensor(), Chart(), 0);
+    for (const auto& [fx, fy] :
+         {std::pair{0.1, 0.1}, {0.1, 0.8}, {0.45, 0.45}, {0.8, 0.1}, {0.8, 0.8}}) {
+        for (int y = int(fy * kHeight); y < int((fy + 0.1) * kHeight); ++y) {
+            for (int x = int(fx * kWidth); x < int((fx + 0.1) * kWidth); ++x) {
+                ASSERT_EQ(At(samples, x, y), kChartBoard.g * 4) << x << "," << y;
+            }
+        }
     }
 }
 
