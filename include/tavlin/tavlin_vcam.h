@@ -79,8 +79,8 @@ typedef struct TavlinVcamCounters {
     uint64_t handlesOpen;     /* device handles currently open on the camera */
 } TavlinVcamCounters;
 
-/* Attaches a powered-on camera at the index (real-time pacing, ramp scene, no noise). Returns 0 when one
- * is already attached there. */
+/* Attaches a powered-on camera at the index (real-time pacing, ramp scene, no noise). Returns
+ * 0 when one is already attached there. */
 TAVLIN_API int32_t TavlinVcam_Attach(int32_t index);
 
 /* Unplugs the camera: pending and later requests on its open handles fail, new opens fail. */
