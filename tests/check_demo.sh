@@ -18,5 +18,12 @@ grep -q 'Start Of Frame 0xc2' <<< "$markers" || { echo "JPEG is not progressive"
 frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
     -of csv=p=0 clip.avi)
 [ "$frames" -ge 2 ] || { echo "clip has $frames frames"; exit 1; }
-grep -q '60 frames in' "$work/demo.log"
+grep -qE '^[0-9]+ frames in [0-9.]+ s$' "$work/demo.log" || { echo "no frame count"; exit 1; }
+grep -qE '^frame rate: SDK [0-9]+\.[0-9] fps, counted here [0-9]+\.[0-9] fps$' "$work/demo.log" ||
+    { echo "no frame rates"; exit 1; }
+# The colour chart: colourful, and nothing clipped at the default exposure and gains.
+saturation=$(convert snapshot.png -colorspace HSL -channel G -separate -format '%[fx:mean]' info:)
+brightest=$(convert snapshot.png -format '%[fx:maxima]' info:)
+awk -v s="$saturation" -v b="$brightest" 'BEGIN { exit !(s > 0.1 && b < 1) }' ||
+    { echo "snapshot saturation $saturation, brightest $brightest"; exit 1; }
 echo "demo files verified ($frames frames recorded)"

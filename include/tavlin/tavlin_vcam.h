@@ -27,7 +27,11 @@ extern "C" {
 enum {
     TAVLIN_VCAM_SCENE_RAMP = 0, /* diagonal ramp moving by 2 levels per frame (power-on scene) */
     TAVLIN_VCAM_SCENE_FLAT = 1, /* uniform mid-level scene (scene level 128) */
-    TAVLIN_VCAM_SCENE_RAW = 2   /* frames supplied with TavlinVcam_SetRawFrames / _LoadRawFile */
+    TAVLIN_VCAM_SCENE_RAW = 2,  /* frames supplied with TavlinVcam_SetRawFrames / _LoadRawFile */
+    /* Colour chart on a neutral board (level 120): red, green, blue, cyan, magenta and yellow
+     * patches, a gray ladder, a hue gradient and a marker moving 16 pixels per frame. Unclipped
+     * at the SDK's default exposure and gains. */
+    TAVLIN_VCAM_SCENE_CHART = 3
 };
 
 /* Pacing of frame delivery. */
@@ -75,8 +79,8 @@ typedef struct TavlinVcamCounters {
     uint64_t handlesOpen;     /* device handles currently open on the camera */
 } TavlinVcamCounters;
 
-/* Attaches a powered-on camera at the index (real-time pacing, ramp scene). Returns 0 when one
- * is already attached there. */
+/* Attaches a powered-on camera at the index (real-time pacing, ramp scene, no noise). Returns
+ * 0 when one is already attached there. */
 TAVLIN_API int32_t TavlinVcam_Attach(int32_t index);
 
 /* Unplugs the camera: pending and later requests on its open handles fail, new opens fail. */
@@ -95,6 +99,12 @@ TAVLIN_API int32_t TavlinVcam_Trigger(int32_t index, int32_t pulses);
 
 /* Chooses the scene (TAVLIN_VCAM_SCENE_*); RAW needs raw frames loaded first. */
 TAVLIN_API int32_t TavlinVcam_SetScene(int32_t index, int32_t scene);
+
+/* Sensor noise added to every sample of every scene: an offset spread evenly over
+ * -amplitude..amplitude 10-bit steps (0..255; 0, the power-on value, turns it off), then clamped
+ * to 0..1023. The offset depends only on the seed, the frame number and the sensor position, so
+ * frames stay reproducible. An amplitude outside 0..255 is refused. */
+TAVLIN_API int32_t TavlinVcam_SetNoise(int32_t index, int32_t amplitude, uint32_t seed);
 
 /* Supplies frameCount full-sensor raw frames (1280 x 1024 samples each, rows top first) and
  * selects the raw scene. bitsPerSample 8: one byte per sample; 10: little-endian 16-bit words,

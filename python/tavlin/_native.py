@@ -134,6 +134,7 @@ def _declare(lib):
         "TavlinVcam_DetachAll": (i32, []),
         "TavlinVcam_Trigger": (i32, [i32, i32]),
         "TavlinVcam_SetScene": (i32, [i32, i32]),
+        "TavlinVcam_SetNoise": (i32, [i32, i32, ctypes.c_uint32]),
         "TavlinVcam_SetPacing": (i32, [i32, i32]),
         "TavlinVcam_FailNext": (i32, [i32, i32, i32]),
         "TavlinVcam_SetStall": (i32, [i32, i32]),

@@ -1,10 +1,10 @@
-"""The in-process virtual camera: plug cameras in and out, pace them, inject faults."""
+"""The in-process virtual camera: plug cameras in and out, choose scenes, pace them, inject faults."""
 
 import ctypes
 
 from ._native import VcamCounters, library
 
-SCENE_RAMP, SCENE_FLAT, SCENE_RAW = 0, 1, 2
+SCENE_RAMP, SCENE_FLAT, SCENE_RAW, SCENE_CHART = 0, 1, 2, 3
 PACING_REAL_TIME, PACING_FAST = 0, 1
 FAULT_COMMAND_SEND, FAULT_REPLY_READ, FAULT_FRAME_READ, FAULT_SHORT_FRAME = 0, 1, 2, 3
 
@@ -20,7 +20,7 @@ def attach(index=0, pacing=None, scene=None):
     if pacing is not None:
         set_pacing(index, pacing)
     if scene is not None:
-        _check(library().TavlinVcam_SetScene(index, scene), "scene")
+        set_scene(index, scene)
 
 
 def detach(index=0):
@@ -34,6 +34,16 @@ def detach_all():
 
 def is_attached(index=0):
     return library().TavlinVcam_IsAttached(index) == 1
+
+
+def set_scene(index, scene):
+    """SCENE_RAMP, SCENE_FLAT, SCENE_CHART, or SCENE_RAW once raw frames are loaded."""
+    _check(library().TavlinVcam_SetScene(index, scene), "scene")
+
+
+def set_noise(index, amplitude, seed=0):
+    """Seeded sensor noise of +-amplitude 10-bit steps (0..255; 0 turns it off)."""
+    _check(library().TavlinVcam_SetNoise(index, amplitude, seed), "noise")
 
 
 def set_pacing(index, pacing):

@@ -1,6 +1,7 @@
 #include "vcam/control_command.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <optional>
@@ -95,7 +96,20 @@ ControlResult Trigger(const Args& a, int32_t camera) {
 }
 
 ControlResult Scene(const Args& a, int32_t camera) {
-    return ChooseOption(a.words[2], {"ramp", "flat", "raw"}, camera, &TavlinVcam_SetScene);
+    // In the order of the TAVLIN_VCAM_SCENE_ numbers.
+    return ChooseOption(a.words[2], {"ramp", "flat", "raw", "chart"}, camera, &TavlinVcam_SetScene);
+}
+
+ControlResult Noise(const Args& a, int32_t camera) {
+    const auto amplitude = Number(a.words[2]);
+    const auto seed = a.words.size() > 3 ? Number(a.words[3]) : std::optional<int64_t>(0);
+    if (!seed || *seed > UINT32_MAX) return Error("bad seed");
+    if (!amplitude || *amplitude > INT32_MAX ||
+        !TavlinVcam_SetNoise(camera, static_cast<int32_t>(*amplitude),
+                             static_cast<uint32_t>(*seed))) {
+        return Error("bad amplitude (0..255)");
+    }
+    return Ok();
 }
 
 ControlResult Pacing(const Args& a, int32_t camera) {
@@ -248,6 +262,7 @@ constexpr CameraCommand kCameraCommands[] = {
     {"detach", 2, 2, &Detach},
     {"trigger", 2, 3, &Trigger},
     {"scene", 3, 3, &Scene},
+    {"noise", 3, 4, &Noise},
     {"raw", 4, SIZE_MAX, &LoadRaw},
     {"pacing", 3, 3, &Pacing},
     {"fail", 4, 5, &Fail},
@@ -324,7 +339,7 @@ std::string_view ControlCommandHelp() {
            "  ping | list | help | shutdown\n"
            "  attach I | detach I\n"
            "  trigger I [PULSES]\n"
-           "  scene I ramp|flat|raw | raw I 8|10 FILE\n"
+           "  scene I ramp|flat|raw|chart | raw I 8|10 FILE | noise I AMPLITUDE [SEED]\n"
            "  pacing I real-time|fast\n"
            "  fail I command|reply|frame|short|long|empty|hang-command|hang-reply|hang-frame N"
            " [NTH]\n"

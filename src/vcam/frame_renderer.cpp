@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "vcam/colour_chart.h"
+
 namespace tavlin::vcam {
 
 namespace reg = protocol::sensor;
@@ -81,8 +83,8 @@ void Store(uint8_t* line, size_t column, int sample10, int bytesPerSample) {
     }
 }
 
-void RenderRawLine(const RawFrames& raw, uint64_t frameNumber, int sensorRow,
-                   const ColumnPlan& plan, int bytesPerSample, uint8_t* line) {
+void RenderRawLine(const RawFrames& raw, const SensorNoise& noise, uint64_t frameNumber,
+                   int sensorRow, const ColumnPlan& plan, int bytesPerSample, uint8_t* line) {
     const int r = sensorRow - reg::kRowOffset;
     const size_t frameBase =
         size_t(frameNumber % uint64_t(raw.frameCount)) * RawFrames::kWidth * RawFrames::kHeight;
@@ -91,7 +93,8 @@ void RenderRawLine(const RawFrames& raw, uint64_t frameNumber, int sensorRow,
         const bool inside = r >= 0 && r < RawFrames::kHeight && c >= 0 && c < RawFrames::kWidth;
         const int sample =
             inside ? raw.samples[frameBase + size_t(r) * RawFrames::kWidth + size_t(c)] : 0;
-        Store(line, j, sample, bytesPerSample);
+        Store(line, j, WithNoise(noise, sample, frameNumber, sensorRow, plan.sensorColumn[j]),
+              bytesPerSample);
     }
 }
 
@@ -118,6 +121,18 @@ void RenderSyntheticLine(const SampleTable& table, SceneKind kind, uint64_t fram
     }
 }
 
+// Every sample from its own definition: the chart, and any scene with noise.
+void RenderSceneLine(const SampleTable& table, SceneKind kind, const SensorNoise& noise,
+                     uint64_t frameNumber, int sensorRow, const ColumnPlan& plan,
+                     int bytesPerSample, uint8_t* line) {
+    for (size_t j = 0; j < plan.sensorColumn.size(); ++j) {
+        const int column = plan.sensorColumn[j];
+        const int level = SceneLevel(kind, sensorRow, column, frameNumber);
+        const int sample = table[SiteOf(sensorRow, column)][level];
+        Store(line, j, WithNoise(noise, sample, frameNumber, sensorRow, column), bytesPerSample);
+    }
+}
+
 }  // namespace
 
 int SubSampledOffset(int n, int divisor) {
@@ -137,6 +152,18 @@ Readout ReadoutOf(const ModelState& state) {
 
 int SceneLevel(SceneKind kind, int sensorRow, int sensorColumn, uint64_t frameNumber) {
     if (kind == SceneKind::Flat) return kFlatLevel;
+    if (kind == SceneKind::Chart) {
+        const ChartColour colour = ChartColourAt(sensorColumn - reg::kColumnOffset,
+                                                 sensorRow - reg::kRowOffset, frameNumber);
+        switch (SiteOf(sensorRow, sensorColumn)) {
+            case 1:
+                return colour.r;
+            case 2:
+                return colour.b;
+            default:
+                return colour.g;
+        }
+    }
     return static_cast<int>((uint64_t(sensorRow) + uint64_t(sensorColumn) + 2 * frameNumber) &
                             0xFF);
 }
@@ -156,7 +183,11 @@ void RenderFrame(const ModelState& state, const Scene& scene, uint64_t frameNumb
     const Readout readout = ReadoutOf(state);
     const size_t lineBytes = size_t(readout.columns) * size_t(readout.bytesPerSample);
     const bool raw = scene.kind == SceneKind::Raw && scene.raw && scene.raw->frameCount > 0;
-    const SceneKind synthetic = scene.kind == SceneKind::Flat ? SceneKind::Flat : SceneKind::Ramp;
+    // A raw scene without frames shows the ramp.
+    const SceneKind synthetic = scene.kind == SceneKind::Flat || scene.kind == SceneKind::Chart
+                                    ? scene.kind
+                                    : SceneKind::Ramp;
+    const bool fastLoop = synthetic != SceneKind::Chart && scene.noise.amplitude == 0;
     const ColumnPlan plan = PlanColumns(readout, synthetic);
     const SampleTable table = BuildTable(state);
     std::vector<uint8_t> partial;
@@ -167,7 +198,11 @@ void RenderFrame(const ModelState& state, const Scene& scene, uint64_t frameNumb
         if (!whole) partial.resize(lineBytes);
         uint8_t* line = whole ? out + done : partial.data();
         if (raw) {
-            RenderRawLine(*scene.raw, frameNumber, sensorRow, plan, readout.bytesPerSample, line);
+            RenderRawLine(*scene.raw, scene.noise, frameNumber, sensorRow, plan,
+                          readout.bytesPerSample, line);
+        } else if (!fastLoop) {
+            RenderSceneLine(table, synthetic, scene.noise, frameNumber, sensorRow, plan,
+                            readout.bytesPerSample, line);
         } else {
             RenderSyntheticLine(table, synthetic, frameNumber, sensorRow, plan,
                                 readout.bytesPerSample, line);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vcam/camera_model.h"
+#include "vcam/sensor_noise.h"
 
 namespace tavlin::vcam {
 
@@ -20,11 +21,12 @@ struct RawFrames {
     int frameCount = 0;
 };
 
-enum class SceneKind { Ramp, Flat, Raw };
+enum class SceneKind { Ramp, Flat, Raw, Chart };
 
 struct Scene {
     SceneKind kind = SceneKind::Ramp;
     std::shared_ptr<const RawFrames> raw;
+    SensorNoise noise;  // added to every sample of every scene
 };
 
 // The readout the registers describe.
@@ -43,7 +45,8 @@ Readout ReadoutOf(const ModelState& state);
 // Sensor coordinate of the n-th delivered line (or sample) from the start.
 int SubSampledOffset(int n, int divisor);
 
-// Scene level 0..255 at a sensor position in frame n (synthetic scenes).
+// Scene level 0..255 at a sensor position in frame n (synthetic scenes). The chart gives the
+// level of the colour the position's Bayer site sees.
 int SceneLevel(SceneKind kind, int sensorRow, int sensorColumn, uint64_t frameNumber);
 
 // 10-bit sample for a scene level through the sensor's shutter and gains at that position.

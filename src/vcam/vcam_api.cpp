@@ -14,6 +14,7 @@ using tavlin::vcam::CameraRegistry;
 using tavlin::vcam::FaultKind;
 using tavlin::vcam::RawFrames;
 using tavlin::vcam::SceneKind;
+using tavlin::vcam::SensorNoise;
 using tavlin::vcam::VirtualCamera;
 
 constexpr size_t kFrameSamples = size_t(RawFrames::kWidth) * RawFrames::kHeight;
@@ -81,9 +82,19 @@ int32_t TavlinVcam_SetScene(int32_t index, int32_t scene) {
             if (!camera->HasRawFrames()) return 0;
             camera->SetScene(SceneKind::Raw);
             return 1;
+        case TAVLIN_VCAM_SCENE_CHART:
+            camera->SetScene(SceneKind::Chart);
+            return 1;
         default:
             return 0;
     }
+}
+
+int32_t TavlinVcam_SetNoise(int32_t index, int32_t amplitude, uint32_t seed) {
+    auto camera = CameraAt(index);
+    if (!camera || amplitude < 0 || amplitude > SensorNoise::kMaxAmplitude) return 0;
+    camera->SetNoise(SensorNoise{amplitude, seed});
+    return 1;
 }
 
 int32_t TavlinVcam_SetRawFrames(int32_t index, const void* samples, int32_t bitsPerSample,

@@ -243,6 +243,11 @@ void VirtualCamera::SetScene(SceneKind kind) {
     scene_.kind = kind;
 }
 
+void VirtualCamera::SetNoise(const SensorNoise& noise) {
+    std::lock_guard guard(mutex_);
+    scene_.noise = noise;
+}
+
 bool VirtualCamera::HasRawFrames() const {
     std::lock_guard guard(mutex_);
     return scene_.raw && scene_.raw->frameCount > 0;

@@ -55,6 +55,7 @@ class VirtualCamera {
     bool Plugged() const;
     int Trigger(int pulses);
     void SetScene(SceneKind kind);
+    void SetNoise(const SensorNoise& noise);
     bool HasRawFrames() const;
     void SetRawFrames(std::shared_ptr<const RawFrames> frames);
     void SetRealTime(bool realTime);

@@ -139,6 +139,13 @@ capture_group() {
     expect 0 "${small[@]}" --set colormode=8 --snapshot gray.png
     [ "$(identify -format '%Q' q70.jpg)" = 70 ] || fail "jpg70 quality"
     [ "$(identify -format '%[type]' gray.png)" = Grayscale ] || fail "8-bit snapshot not gray"
+    # The chart scene has colour: its mean saturation is several times the ramp's.
+    expect 0 "${small[@]}" --scene chart --snapshot chart.png
+    local saturation
+    saturation=$(convert chart.png -colorspace HSL -channel G -separate -format '%[fx:mean]' info:)
+    awk -v s="$saturation" 'BEGIN { exit !(s > 0.1) }' || fail "chart saturation $saturation"
+    expect 64 "${small[@]}" --scene sky --snapshot sky.png
+    says 'bad scene sky' err.txt
 
     expect 0 "${small[@]}" --capture 3 -o 'frame-%02d.png'
     [ "$(cat out.txt)" = $'frame-01.png\nframe-02.png\nframe-03.png' ] || fail "$(cat out.txt)"

@@ -163,8 +163,10 @@ struct Harness {
                 camera.FailNext(static_cast<tavlin::vcam::FaultKind>(value % 6), value / 8 % 4);
                 break;
             case 2:
-                camera.SetScene(value % 2 ? tavlin::vcam::SceneKind::Flat
-                                          : tavlin::vcam::SceneKind::Ramp);
+                camera.SetScene(value & 2   ? tavlin::vcam::SceneKind::Chart
+                                : value % 2 ? tavlin::vcam::SceneKind::Flat
+                                            : tavlin::vcam::SceneKind::Ramp);
+                camera.SetNoise({value >> 4, value});
                 break;
             case 3:
                 camera.SetRawFrames(SmallRawFrames());

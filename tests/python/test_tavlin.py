@@ -35,6 +35,15 @@ def test_snapshot_is_the_sdk_image(camera):
     assert np.array_equal(snap, kept)
 
 
+def test_chart_scene_has_colour_and_bad_noise_is_refused(camera):
+    tavlin.vcam.set_scene(DEVICE, tavlin.vcam.SCENE_CHART)
+    snap = camera.snapshot().astype(int)
+    assert (snap.max(axis=2) - snap.min(axis=2)).max() > 100  # saturated patches
+    with pytest.raises(ValueError):
+        tavlin.vcam.set_noise(DEVICE, 256)
+    tavlin.vcam.set_noise(DEVICE, 0, 5)
+
+
 @pytest.mark.parametrize("bits,shape,dtype", [(8, (128, 160), np.uint8),
                                               (48, (128, 160, 3), np.uint16)])
 def test_snapshot_layout_follows_the_colour_mode(camera, bits, shape, dtype):

@@ -45,6 +45,11 @@ TEST_F(ControlCommandTest, MalformedCommandsChangeNothing) {
                              "fail 1 everything 2",
                              "pacing 1 slow",
                              "scene 1 raw",
+                             "scene 1 sky",
+                             "noise 1 256",
+                             "noise 1 -1",
+                             "noise 1 4 0x100000000",
+                             "noise 1 4 5 6",
                              "stall 1 maybe",
                              "sensor 1 0x10000",
                              "trigger 1 0",
@@ -73,6 +78,9 @@ TEST_F(ControlCommandTest, ControlsReachTheCamera) {
     EXPECT_EQ(Reply("driver-setting 3"), "ok 3000\n");
     EXPECT_EQ(Reply("transfer-size 3"), "ok 0\n");
     EXPECT_EQ(Reply("trigger 3 4"), "ok 0\n");  // not in trigger mode
+    EXPECT_EQ(Reply("scene 3 chart"), "ok\n");
+    EXPECT_EQ(Reply("noise 3 8 42"), "ok\n");
+    EXPECT_EQ(Reply("noise 3 0"), "ok\n");
     EXPECT_EQ(Reply("fail 3 command 1"), "ok\n");
 
     auto file = OpenDeviceFile("\\\\.\\TvlnQZ410VKE-3");

@@ -42,7 +42,7 @@ TEST(FrameRenderer, RawSampleIsThePixelAtRow12ColumnPlus20) {
     ModelState s = InitialisedSensor();
     s.controller[protocol::controller::kSampleWidth] = 1;
     SetWindow(s, 12 + 100, 20 + 40, 4, 8);
-    const Scene scene{SceneKind::Raw, NumberedRawFrame()};
+    const Scene scene{SceneKind::Raw, NumberedRawFrame(), {}};
     std::vector<uint8_t> frame(4 * 8 * 2);
     RenderFrame(s, scene, 0, frame.data(), frame.size());
     for (int i = 0; i < 4; ++i) {
@@ -63,7 +63,7 @@ TEST(FrameRenderer, SubSamplingKeepsTwoAndSkipsTheNextPairs) {
     ASSERT_EQ(readout.divisor, 4);
     ASSERT_EQ(readout.rows, 4);
     ASSERT_EQ(readout.columns, 4);
-    const Scene scene{SceneKind::Raw, NumberedRawFrame()};
+    const Scene scene{SceneKind::Raw, NumberedRawFrame(), {}};
     std::vector<uint8_t> frame(readout.ImageBytes());
     RenderFrame(s, scene, 0, frame.data(), frame.size());
     const int kept[] = {0, 1, 8, 9};
@@ -78,7 +78,7 @@ TEST(FrameRenderer, SubSamplingKeepsTwoAndSkipsTheNextPairs) {
 TEST(FrameRenderer, EightBitSamplesAreTheTopBitsAndTheRestIsZeroFilled) {
     ModelState s = InitialisedSensor();
     SetWindow(s, 12, 20, 2, 4);
-    const Scene scene{SceneKind::Raw, NumberedRawFrame()};
+    const Scene scene{SceneKind::Raw, NumberedRawFrame(), {}};
     std::vector<uint8_t> frame(64, 0xEE);
     RenderFrame(s, scene, 0, frame.data(), frame.size());
     EXPECT_EQ(frame[5], ((1 * 7 + 1 * 3) % 1024) >> 2);
@@ -127,7 +127,7 @@ TEST(FrameRenderer, EverySampleFollowsTheSceneDefinition) {
         SetWindow(s, c.rowStart, c.columnStart, c.rows, c.columns);
         const Readout readout = ReadoutOf(s);
         std::vector<uint8_t> frame(readout.ImageBytes());
-        RenderFrame(s, Scene{c.kind, nullptr}, c.frame, frame.data(), frame.size());
+        RenderFrame(s, Scene{c.kind, nullptr, {}}, c.frame, frame.data(), frame.size());
         for (int i = 0; i < readout.rows; ++i) {
             for (int j = 0; j < readout.columns; ++j) {
                 const int row = c.rowStart + SubSampledOffset(i, readout.divisor);

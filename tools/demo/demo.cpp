@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kPreviewFrames = 60;
+constexpr auto kStreamTime = std::chrono::seconds(3);
 
 // Progress is redrawn in place on a terminal; a log gets a line now and then instead.
 const bool kInteractive = isatty(STDOUT_FILENO) != 0;
@@ -58,38 +58,48 @@ void ListCameras(int32_t camera) {
     }
 }
 
-// Streams frames into `image` and counts the frame messages posted to `window`.
+using Clock = std::chrono::steady_clock;
+
+// Streams frames into `image` for kStreamTime and counts the frame messages posted to `window`.
+// The SDK's rate counts frames over spans of a second, so the stream lasts several seconds
+// before its figure is printed beside our own count.
 bool StreamFrames(int32_t camera, TAVLIN_HWND window, std::vector<uint8_t>& image) {
     if (Tavlin_CallBackPreview(camera, window, image.data(), static_cast<int32_t>(image.size()),
                                1) != 1) {
         std::printf("Tavlin_CallBackPreview failed\n");
         return false;
     }
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
+    Clock::time_point first = start;
+    Clock::time_point last = start;
     int frames = 0;
     int32_t rate = 0;
     TavlinMessage message;
-    while (frames < kPreviewFrames && TavlinHost_GetMessage(window, &message, 5000) == 1) {
+    while (last - start < kStreamTime && TavlinHost_GetMessage(window, &message, 5000) == 1) {
         if (message.message != TAVLIN_MSG_FRAME) continue;
         if (message.wParam == 0) {
             std::printf("\n  stream failure %ld\n", static_cast<long>(message.lParam));
             continue;
         }
+        last = Clock::now();
+        if (frames++ == 0) first = last;
         // The record is reused by a later frame, so it is read with atomic loads.
         const auto* record = reinterpret_cast<const TavlinFrameInfo*>(message.wParam);
         rate = __atomic_load_n(&record->frameRate, __ATOMIC_RELAXED);
         const int32_t width = __atomic_load_n(&record->width, __ATOMIC_RELAXED);
         const int32_t height = __atomic_load_n(&record->height, __ATOMIC_RELAXED);
         const int32_t bits = __atomic_load_n(&record->bitsPerPixel, __ATOMIC_RELAXED);
-        ++frames;
-        Progress(frames == kPreviewFrames, "  frame %d/%d  %d x %d, %d bpp, %d.%d fps", frames,
-                 kPreviewFrames, width, height, bits, rate / 10, rate % 10);
+        Progress(false, "  frame %d  %d x %d, %d bpp, %d.%d fps", frames, width, height, bits,
+                 rate / 10, rate % 10);
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("\n%d frames in %.2f s\n", frames, seconds);
     Tavlin_StopPreview(camera);
-    return frames == kPreviewFrames;
+    const double seconds = std::chrono::duration<double>(last - start).count();
+    const double between = std::chrono::duration<double>(last - first).count();
+    const double measured = frames > 1 ? (frames - 1) / between : 0.0;
+    std::printf("\n%d frames in %.2f s\n", frames, seconds);
+    std::printf("frame rate: SDK %d.%d fps, counted here %.1f fps\n", rate / 10, rate % 10,
+                measured);
+    return last - start >= kStreamTime;
 }
 
 void SaveAllFormats(int32_t camera, const std::filesystem::path& folder) {
@@ -107,7 +117,7 @@ void SaveAllFormats(int32_t camera, const std::filesystem::path& folder) {
 
 bool RecordClip(int32_t camera, const std::filesystem::path& folder) {
     const std::string path = (folder / "clip.avi").string();
-    constexpr int kMilliseconds = 2000;
+    constexpr int kMilliseconds = 1000;
     if (Tavlin_Record(camera, path.c_str(), kMilliseconds, 0) != 1) {
         std::printf("Tavlin_Record failed\n");
         return false;
@@ -146,6 +156,8 @@ int main(int argc, char** argv) {
     bool inProcess = false;
     if (Tavlin_EnumDevice(camera, probe.data()) == 0) {
         inProcess = TavlinVcam_Attach(0) == 1;
+        // The colour chart, so the colour image shows colour.
+        if (inProcess) TavlinVcam_SetScene(0, TAVLIN_VCAM_SCENE_CHART);
         Tavlin_EnumDevice(camera, probe.data());
         Tavlin_SetDeviceNumber(camera, 0);
     }
@@ -155,7 +167,6 @@ int main(int argc, char** argv) {
     Tavlin_SetColorMode(camera, 24);
     Tavlin_SetCaptureWindowEx(camera, 1280, 0, 1280, 1024, 0, 1024);
     Tavlin_SetSubSample(camera, 1);
-    Tavlin_SetGlobalGain(camera, 20);
     Tavlin_SetWaitTime(camera, 1);
     int32_t ok = 0;
     std::printf("colour mode %d, window %d x %d, sub-sample %d, exposure %d us\n",

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 #include "file_formats.h"
 #include "tavlin/tavlin.h"
+#include "tavlin/tavlin_vcam.h"
 
 namespace ctl {
 
@@ -31,6 +33,8 @@ constexpr char kHelp[] =
     "      --daemon              use the daemon's cameras; fail when no daemon runs\n"
     "      --in-process          use a virtual camera in this process even when a daemon runs\n"
     "      --pacing=MODE         pacing of the in-process camera: real-time (default) or fast\n"
+    "      --scene=SCENE         what the in-process camera sees: ramp (default, gray), flat\n"
+    "                            or chart (colour patches, gray steps, a moving marker)\n"
     "  -f, --format=FORMAT       image file format: bmp, raw, jpg100, jpg70, jpg20, png or tiff\n"
     "                            (default: from the file name: .bmp .raw .jpg .png .tif;\n"
     "                            .jpg is jpg100, and a format must suit a known extension)\n"
@@ -106,6 +110,7 @@ enum GeneralOption {
     kDaemon,
     kInProcess,
     kPacing,
+    kScene,
     kFormat,
     kOutput,
     kDuration,
@@ -123,6 +128,7 @@ constexpr OptionEntry kOptionTable[] = {
     {0, "daemon", false, kDaemon},
     {0, "in-process", false, kInProcess},
     {0, "pacing", true, kPacing},
+    {0, "scene", true, kScene},
     {'f', "format", true, kFormat},
     {'o', "output", true, kOutput},
     {0, "duration", true, kDuration},
@@ -188,6 +194,18 @@ bool ApplyGeneral(int id, const std::string& value, Options* options) {
             if (value != "fast" && value != "real-time") return Fail("bad pacing " + value);
             options->fastPacing = value == "fast";
             return true;
+        case kScene: {
+            constexpr std::pair<std::string_view, int32_t> kScenes[] = {
+                {"ramp", TAVLIN_VCAM_SCENE_RAMP},
+                {"flat", TAVLIN_VCAM_SCENE_FLAT},
+                {"chart", TAVLIN_VCAM_SCENE_CHART}};
+            for (const auto& [name, scene] : kScenes) {
+                if (value != name) continue;
+                options->scene = scene;
+                return true;
+            }
+            return Fail("bad scene " + value);
+        }
         case kFormat:
             options->format = ParseFileFormat(value);
             return options->format ? true : Fail("unknown file format " + value);

@@ -83,6 +83,7 @@ int Session::Initialize() {
         }
         attachedHere_.push_back(device);
         if (options_.fastPacing) TavlinVcam_SetPacing(device, TAVLIN_VCAM_PACING_FAST);
+        if (options_.scene) TavlinVcam_SetScene(device, *options_.scene);
     }
     notices_ = TavlinHost_CreateMessageWindow();
     camera_ = Tavlin_Initialize(notices_);
@@ -152,6 +153,7 @@ int Session::AttachVirtual(int32_t index) {
     }
     attachedHere_.push_back(index);
     if (options_.fastPacing) TavlinVcam_SetPacing(index, TAVLIN_VCAM_PACING_FAST);
+    if (options_.scene) TavlinVcam_SetScene(index, *options_.scene);
     return 0;
 }
 

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tavlin-vcamd [--cameras LIST] [--pacing real-time|fast] [--scene ramp|flat]\n"
+    "usage: tavlin-vcamd [--cameras LIST] [--pacing real-time|fast] [--scene ramp|flat|chart]\n"
     "                    [--raw FILE [--raw-bits 8|10]]\n"
     "       tavlin-vcamd --send COMMAND\n"
     "Serves virtual Tavlin 410QZ-VKE cameras at the device indices in LIST (default 0; e.g.\n"
@@ -80,8 +80,10 @@ bool ParseOption(std::string_view name, const char* value, Options& o) {
         choice = Choice(value, {"real-time", "fast"});
         o.pacing = choice.value_or(0);
     } else if (name == "--scene") {
-        choice = Choice(value, {"ramp", "flat"});
-        o.scene = choice.value_or(0);
+        constexpr int kScenes[] = {TAVLIN_VCAM_SCENE_RAMP, TAVLIN_VCAM_SCENE_FLAT,
+                                   TAVLIN_VCAM_SCENE_CHART};
+        choice = Choice(value, {"ramp", "flat", "chart"});
+        o.scene = kScenes[choice.value_or(0)];
     } else if (name == "--raw-bits") {
         choice = Choice(value, {"8", "10"});
         o.rawBits = choice == 1 ? 10 : 8;

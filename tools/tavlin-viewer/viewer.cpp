@@ -92,8 +92,10 @@ bool Viewer::Open() {
     devices_ = Tavlin_EnumDevice(camera_, names.data());
     if (devices_ == 0) {
         attachedVirtual_ = TavlinVcam_Attach(0) == 1;
+        // The colour chart, so white balance, hue and saturation show what they do.
+        if (attachedVirtual_) TavlinVcam_SetScene(0, TAVLIN_VCAM_SCENE_CHART);
         devices_ = Tavlin_EnumDevice(camera_, names.data());
-        std::printf("no camera found: using an in-process virtual camera\n");
+        std::printf("no camera found: using an in-process virtual camera (colour chart)\n");
     }
     for (int32_t i = 0; i < devices_; ++i) {
         std::printf("camera %d: %s\n", i, &names[static_cast<size_t>(i) * TAVLIN_DEVICE_NAME_SLOT]);
