@@ -2,17 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/ascii_case.h"
+
 namespace tavlin::platform {
 
 namespace {
 
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
-
-unsigned char FoldCase(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-}
 
 bool HasControlCharacter(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) {
@@ -24,12 +21,13 @@ bool HasControlCharacter(std::string_view text) {
 }  // namespace
 
 bool NoCaseLess::operator()(std::string_view a, std::string_view b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return FoldCase(x) < FoldCase(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return FoldAsciiCase(x) < FoldAsciiCase(y);
+    });
 }
 
 bool KeyPathLess::operator()(std::string_view a, std::string_view b) const {
-    auto rank = [](char c) -> int { return c == '\\' ? -1 : FoldCase(c); };
+    auto rank = [](char c) -> int { return c == '\\' ? -1 : FoldAsciiCase(c); };
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [&](char x, char y) { return rank(x) < rank(y); });
 }

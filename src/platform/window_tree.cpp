@@ -1,7 +1,8 @@
 #include "platform/window_tree.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "platform/ascii_case.h"
 
 namespace tavlin::platform::window_tree {
 
@@ -36,10 +37,6 @@ std::vector<WindowHandle> Children(const WindowTable& table, WindowHandle parent
     return children;
 }
 
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 void AppendSubtree(const WindowTable& table, WindowHandle parent, std::vector<WindowHandle>* out) {
     for (const WindowHandle child : Children(table, parent)) {
         out->push_back(child);
@@ -50,11 +47,7 @@ void AppendSubtree(const WindowTable& table, WindowHandle parent, std::vector<Wi
 }  // namespace
 
 bool NameMatches(const std::string& name, const char* wanted) {
-    if (wanted == nullptr) return true;
-    const size_t length = std::strlen(wanted);
-    return length == name.size() &&
-           std::equal(name.begin(), name.end(), wanted,
-                      [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
+    return wanted == nullptr || EqualIgnoringAsciiCase(name, wanted);
 }
 
 WindowHandle Find(const WindowTable& table, WindowHandle parent, WindowHandle childAfter,

@@ -81,9 +81,7 @@ int Session::Initialize() {
             return Fail("cannot plug a virtual camera in at " + std::to_string(device),
                         TAVLIN_ERR_NO_DEVICE);
         }
-        attachedHere_.push_back(device);
-        if (options_.fastPacing) TavlinVcam_SetPacing(device, TAVLIN_VCAM_PACING_FAST);
-        if (options_.scene) TavlinVcam_SetScene(device, *options_.scene);
+        AdoptAttached(device);
     }
     notices_ = TavlinHost_CreateMessageWindow();
     camera_ = Tavlin_Initialize(notices_);
@@ -151,10 +149,14 @@ int Session::AttachVirtual(int32_t index) {
         return Fail("attach " + std::to_string(index) + ": a camera is already attached there",
                     TAVLIN_ERR_NO_DEVICE);
     }
+    AdoptAttached(index);
+    return 0;
+}
+
+void Session::AdoptAttached(int32_t index) {
     attachedHere_.push_back(index);
     if (options_.fastPacing) TavlinVcam_SetPacing(index, TAVLIN_VCAM_PACING_FAST);
     if (options_.scene) TavlinVcam_SetScene(index, *options_.scene);
-    return 0;
 }
 
 int Session::DetachVirtual(int32_t index) {

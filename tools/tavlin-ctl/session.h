@@ -53,6 +53,8 @@ class Session {
   private:
     int Initialize();
     int DaemonCommand(const std::string& command, std::string* reply);
+    // Files an in-process camera this command plugged in and gives it the chosen pacing and scene.
+    void AdoptAttached(int32_t index);
 
     Options options_;
     bool sourceChosen_ = false;
