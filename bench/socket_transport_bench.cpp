@@ -19,7 +19,7 @@
 #include "tavlin/tavlin_vcam.h"
 #include "vcam/camera_registry.h"
 #include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/request_server.h"
 #include "vcam/socket_device_file.h"
 #include "vcam/unix_socket.h"
@@ -83,17 +83,17 @@ class ServedCamera {
     std::vector<std::thread> servers_;
 };
 
-std::unique_ptr<vcam::DeviceFile> Open(bool throughSocket) {
+std::unique_ptr<device::DeviceFile> Open(bool throughSocket) {
     return throughSocket ? vcam::OpenDaemonDeviceFile(kName) : vcam::OpenAttachedDeviceFile(kPath);
 }
 
-bool Pipe(vcam::DeviceFile& file, uint32_t code, uint32_t pipe, void* buffer, uint32_t length) {
+bool Pipe(device::DeviceFile& file, uint32_t code, uint32_t pipe, void* buffer, uint32_t length) {
     const std::array<uint8_t, 4> number = {uint8_t(pipe), 0, 0, 0};
     uint32_t got = 0;
     return file.IoControl(code, number.data(), 4, buffer, length, &got) && got == length;
 }
 
-bool Command(vcam::DeviceFile& file, std::initializer_list<uint8_t> bytes) {
+bool Command(device::DeviceFile& file, std::initializer_list<uint8_t> bytes) {
     std::array<uint8_t, 64> packet{};
     std::copy(bytes.begin(), bytes.end(), packet.begin());
     return Pipe(file, proto::kCodePipeInput, 0, packet.data(), 64);

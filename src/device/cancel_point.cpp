@@ -2,7 +2,7 @@
 
 namespace tavlin::device {
 
-bool CancelPoint::Enter(vcam::DeviceFile* file) {
+bool CancelPoint::Enter(DeviceFile* file) {
     std::lock_guard guard(mutex_);
     if (cancelled_) return false;
     file_ = file;

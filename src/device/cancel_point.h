@@ -6,14 +6,14 @@
 
 #include <mutex>
 
-#include "vcam/device_file.h"
+#include "device/device_file.h"
 
 namespace tavlin::device {
 
 class CancelPoint {
   public:
     // False when a cancel is pending: the caller must not start its request.
-    bool Enter(vcam::DeviceFile* file);
+    bool Enter(DeviceFile* file);
     void Leave();
     void Cancel();
     void Rearm();
@@ -21,7 +21,7 @@ class CancelPoint {
 
   private:
     mutable std::mutex mutex_;
-    vcam::DeviceFile* file_ = nullptr;  // guarded by mutex_; alive while entered
+    DeviceFile* file_ = nullptr;  // guarded by mutex_; alive while entered
     bool cancelled_ = false;
 };
 

@@ -33,18 +33,18 @@ std::string BuildDevicePath(std::string_view prefix, int index) {
 
 ChannelHandle OpenChannel(const char* path) {
     if (path == nullptr || *path == '\0') return nullptr;
-    return vcam::OpenDeviceFile(path);
+    return OpenDeviceFile(path);
 }
 
 bool ChannelIsPrivate(const char* path) {
-    return path != nullptr && vcam::ScopeOfDevicePath(path) == vcam::DeviceScope::kProcess;
+    return path != nullptr && ScopeOfDevicePath(path) == DeviceScope::kProcess;
 }
 
 void CloseChannel(ChannelHandle& handle) {
     handle.reset();
 }
 
-PipeStatus PipeRequest(vcam::DeviceFile* handle, uint32_t code, uint32_t pipe, void* buffer,
+PipeStatus PipeRequest(DeviceFile* handle, uint32_t code, uint32_t pipe, void* buffer,
                        uint32_t length, uint32_t* returned) {
     *returned = 0;
     if (buffer == nullptr) return PipeStatus::NullBuffer;
@@ -55,7 +55,7 @@ PipeStatus PipeRequest(vcam::DeviceFile* handle, uint32_t code, uint32_t pipe, v
     return ok ? PipeStatus::Ok : PipeStatus::Failed;
 }
 
-int32_t SendCommand(vcam::DeviceFile* handle, Packet& packet) {
+int32_t SendCommand(DeviceFile* handle, Packet& packet) {
     if (handle == nullptr) return kChannelNoHandle;
     uint32_t returned = 0;
     const PipeStatus status = PipeRequest(handle, protocol::kCodePipeInput, protocol::kPipeCommand,
@@ -64,7 +64,7 @@ int32_t SendCommand(vcam::DeviceFile* handle, Packet& packet) {
                                                                  : kChannelTransferFailed;
 }
 
-int32_t ReadReply(vcam::DeviceFile* handle, Packet& block) {
+int32_t ReadReply(DeviceFile* handle, Packet& block) {
     if (handle == nullptr) return kChannelNoHandle;
     uint32_t returned = 0;
     const PipeStatus status = PipeRequest(handle, protocol::kCodePipeOutput, protocol::kPipeReply,

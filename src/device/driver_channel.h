@@ -9,16 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "device/device_file.h"
+#include "device/driver_protocol.h"
 #include "device/request_watchdog.h"
-#include "vcam/camera_model.h"
-#include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
 
 namespace tavlin::device {
 
-namespace protocol = vcam::protocol;
-using vcam::Packet;
-using ChannelHandle = std::unique_ptr<vcam::DeviceFile>;
+using ChannelHandle = std::unique_ptr<DeviceFile>;
 
 // Results of SendCommand and ReadReply.
 inline constexpr int32_t kChannelOk = 0;
@@ -36,11 +33,11 @@ bool ChannelIsPrivate(const char* path);
 void CloseChannel(ChannelHandle& handle);
 
 // One I/O control request on a pipe; *returned receives the reported byte count.
-PipeStatus PipeRequest(vcam::DeviceFile* handle, uint32_t code, uint32_t pipe, void* buffer,
+PipeStatus PipeRequest(DeviceFile* handle, uint32_t code, uint32_t pipe, void* buffer,
                        uint32_t length, uint32_t* returned);
 
-int32_t SendCommand(vcam::DeviceFile* handle, Packet& packet);
-int32_t ReadReply(vcam::DeviceFile* handle, Packet& block);
+int32_t SendCommand(DeviceFile* handle, Packet& packet);
+int32_t ReadReply(DeviceFile* handle, Packet& block);
 
 // A packet with the command code and its argument bytes, zero-filled to 64 bytes.
 Packet MakePacket(uint8_t command, std::initializer_list<uint8_t> arguments = {});

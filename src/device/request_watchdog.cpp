@@ -13,7 +13,7 @@ RequestWatchdog::~RequestWatchdog() {
     if (thread_.joinable()) thread_.join();
 }
 
-RequestWatchdog::Watch::Watch(RequestWatchdog* watchdog, vcam::DeviceFile* file)
+RequestWatchdog::Watch::Watch(RequestWatchdog* watchdog, DeviceFile* file)
     : watchdog_(file != nullptr ? watchdog : nullptr) {
     if (watchdog_ != nullptr) id_ = watchdog_->Add(file);
 }
@@ -27,7 +27,7 @@ uint64_t RequestWatchdog::Cancelled() const {
     return cancelled_;
 }
 
-uint64_t RequestWatchdog::Add(vcam::DeviceFile* file) {
+uint64_t RequestWatchdog::Add(DeviceFile* file) {
     std::lock_guard guard(mutex_);
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     const uint64_t id = nextId_++;

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "vcam/device_file.h"
+#include "device/device_file.h"
 
 namespace tavlin::device {
 
@@ -27,7 +27,7 @@ class RequestWatchdog {
     // outlive the watch.
     class Watch {
       public:
-        Watch(RequestWatchdog* watchdog, vcam::DeviceFile* file);
+        Watch(RequestWatchdog* watchdog, DeviceFile* file);
         ~Watch();
         Watch(const Watch&) = delete;
         Watch& operator=(const Watch&) = delete;
@@ -42,11 +42,11 @@ class RequestWatchdog {
 
   private:
     struct Watched {
-        vcam::DeviceFile* file;
+        DeviceFile* file;
         Clock::time_point deadline;
     };
 
-    uint64_t Add(vcam::DeviceFile* file);
+    uint64_t Add(DeviceFile* file);
     void Remove(uint64_t id);
     void Run();
 

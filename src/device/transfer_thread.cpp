@@ -16,7 +16,7 @@ void StampBuffer(TransferBlock& block, uint64_t sequence, int64_t arrivalNs) {
     stamp.arrivalNs.store(arrivalNs);
 }
 
-int64_t StreamFrames(TransferBlock& block, vcam::DeviceFile* handle) {
+int64_t StreamFrames(TransferBlock& block, DeviceFile* handle) {
     bool shortFrameForgiven = false;
     for (;;) {
         uint8_t* buffer = block.bufferTable[block.writeIndex.load()];

@@ -7,11 +7,12 @@
 #include <span>
 #include <vector>
 
-#include "vcam/driver_protocol.h"
+#include "device/driver_protocol.h"
 
 namespace tavlin::vcam {
 
-using Packet = std::array<uint8_t, protocol::kPacketSize>;
+namespace protocol = device::protocol;
+using device::Packet;
 
 struct ModelState {
     std::array<uint16_t, 256> sensor{};

@@ -31,6 +31,7 @@ bool CameraRegistry::Detach(int index) {
         std::lock_guard guard(mutex_);
         camera = std::move(cameras_[index]);
         cameras_[index].reset();
+        withheld_[index] = false;
     }
     if (!camera) return false;
     camera->Unplug();
@@ -51,9 +52,19 @@ std::shared_ptr<VirtualCamera> CameraRegistry::At(int index) const {
 
 std::shared_ptr<VirtualCamera> CameraRegistry::ByName(std::string_view name) const {
     for (int i = 0; i < protocol::kDeviceCount; ++i) {
-        if (DeviceNameOf(i) == name) return At(i);
+        if (DeviceNameOf(i) != name) continue;
+        std::lock_guard guard(mutex_);
+        return withheld_[i] ? nullptr : cameras_[i];
     }
     return nullptr;
+}
+
+bool CameraRegistry::SetPublished(int index, bool published) {
+    if (index < 0 || index >= protocol::kDeviceCount) return false;
+    std::lock_guard guard(mutex_);
+    if (!cameras_[index]) return false;
+    withheld_[index] = !published;
+    return true;
 }
 
 }  // namespace tavlin::vcam

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tavlin/tavlin_vcam.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 
 namespace tavlin::vcam {
 

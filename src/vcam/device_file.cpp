@@ -1,7 +1,6 @@
 #include "vcam/device_file.h"
 
 #include "vcam/camera_registry.h"
-#include "vcam/socket_device_file.h"
 
 namespace tavlin::vcam {
 
@@ -25,34 +24,24 @@ class InProcessDeviceFile final : public DeviceFile {
     uint32_t handle_;
 };
 
+std::shared_ptr<VirtualCamera> CameraOfPath(std::string_view path) {
+    constexpr std::string_view kStart = protocol::kDevicePathStart;
+    if (!path.starts_with(kStart)) return nullptr;
+    return CameraRegistry::Instance().ByName(path.substr(kStart.size()));
+}
+
 }  // namespace
 
 std::unique_ptr<DeviceFile> OpenAttachedDeviceFile(std::string_view path) {
-    constexpr std::string_view kStart = protocol::kDevicePathStart;
-    if (!path.starts_with(kStart)) return nullptr;
-    auto camera = CameraRegistry::Instance().ByName(path.substr(kStart.size()));
+    auto camera = CameraOfPath(path);
     if (!camera) return nullptr;
     const auto handle = camera->Open();
     if (!handle) return nullptr;
     return std::make_unique<InProcessDeviceFile>(std::move(camera), *handle);
 }
 
-DeviceScope ScopeOfDevicePath(std::string_view path) {
-    constexpr std::string_view kStart = protocol::kDevicePathStart;
-    if (!path.starts_with(kStart)) return DeviceScope::kMachine;
-    // The same choice OpenDeviceFile makes: a camera attached here shadows the daemon's.
-    return CameraRegistry::Instance().ByName(path.substr(kStart.size())) ? DeviceScope::kProcess
-                                                                         : DeviceScope::kMachine;
-}
-
-std::unique_ptr<DeviceFile> OpenDeviceFile(std::string_view path) {
-    constexpr std::string_view kStart = protocol::kDevicePathStart;
-    if (!path.starts_with(kStart)) return nullptr;
-    const std::string_view name = path.substr(kStart.size());
-    // A camera attached here answers even when unplugged (its opens fail), as a local device
-    // would; only names with no camera here go to the daemon.
-    if (CameraRegistry::Instance().ByName(name)) return OpenAttachedDeviceFile(path);
-    return OpenDaemonDeviceFile(name);
+bool IsAttachedPath(std::string_view path) {
+    return CameraOfPath(path) != nullptr;
 }
 
 }  // namespace tavlin::vcam

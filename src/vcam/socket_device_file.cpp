@@ -7,7 +7,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/unix_socket.h"
 #include "vcam/wire_protocol.h"
 

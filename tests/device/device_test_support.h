@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "vcam/driver_protocol.h"
+#include "device/driver_protocol.h"
 #include "vcam/vcam_test_support.h"
 
 namespace tavlin::testing {
 
 inline size_t DefinedBytes(uint8_t command) {
-    namespace p = vcam::protocol;
+    namespace p = device::protocol;
     switch (command) {
         case p::kCmdSensorWrite:
             return 4;
@@ -34,7 +34,7 @@ inline size_t DefinedBytes(uint8_t command) {
 
 inline std::string WireLine(const TavlinVcamTraceEntry& e) {
     char text[64];
-    if (e.controlCode == vcam::protocol::kCodeDriverSetting) {
+    if (e.controlCode == device::protocol::kCodeDriverSetting) {
         std::snprintf(text, sizeof(text), "setting %u",
                       unsigned(e.data[4] | (e.data[5] << 8) | (e.data[6] << 16)));
         return text;

@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // A file whose requests block until the file is cancelled, unless told to answer at once.
-class HangingFile : public vcam::DeviceFile {
+class HangingFile : public device::DeviceFile {
   public:
     explicit HangingFile(bool hangs) : hangs_(hangs) {}
 
@@ -45,7 +45,7 @@ class HangingFile : public vcam::DeviceFile {
     bool cancelled_ = false;
 };
 
-bool Request(vcam::DeviceFile& file) {
+bool Request(device::DeviceFile& file) {
     uint32_t returned = 0;
     return file.IoControl(0, nullptr, 0, nullptr, 0, &returned);
 }

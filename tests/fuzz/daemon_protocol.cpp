@@ -18,7 +18,7 @@
 #include "fuzz_support.h"
 #include "tavlin/tavlin_vcam.h"
 #include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/request_server.h"
 #include "vcam/virtual_camera.h"
 #include "vcam/wire_protocol.h"
@@ -69,7 +69,7 @@ class MemoryStream final : public tavlin::vcam::ByteStream {
 
 // A virtual camera behind the device-file interface, as the daemon opens it. Trigger time-outs
 // are one millisecond (0 would wait for ever for a pulse nobody sends).
-class FastCameraFile final : public tavlin::vcam::DeviceFile {
+class FastCameraFile final : public tavlin::device::DeviceFile {
   public:
     FastCameraFile() {
         camera_.SetRealTime(false);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/virtual_camera.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "vcam/colour_chart.h"
 #include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/frame_renderer.h"
 #include "vcam_test_support.h"
 
@@ -154,7 +154,7 @@ TEST(SensorNoise, ReachesEveryScenePathAndClampsAtBothEnds) {
 
 // Through the control interface and the driver contract, as the SDK sees it.
 struct FrameReader {
-    std::unique_ptr<DeviceFile> file = OpenDeviceFile("\\\\.\\TvlnQZ410VKE-0");
+    std::unique_ptr<DeviceFile> file = OpenAttachedDeviceFile("\\\\.\\TvlnQZ410VKE-0");
 
     bool Send(std::array<uint8_t, 64> packet) {
         const std::array<uint8_t, 4> pipe0 = {0, 0, 0, 0};

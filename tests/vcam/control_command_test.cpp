@@ -83,7 +83,7 @@ TEST_F(ControlCommandTest, ControlsReachTheCamera) {
     EXPECT_EQ(Reply("noise 3 0"), "ok\n");
     EXPECT_EQ(Reply("fail 3 command 1"), "ok\n");
 
-    auto file = OpenDeviceFile("\\\\.\\TvlnQZ410VKE-3");
+    auto file = OpenAttachedDeviceFile("\\\\.\\TvlnQZ410VKE-3");
     ASSERT_TRUE(file);
     const uint8_t pipe0[4] = {0, 0, 0, 0};
     uint8_t packet[64] = {0x04, 9, 0x01, 0x00};  // shutter 256

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/wire_protocol.h"
 #include "vcam_test_support.h"
 
@@ -49,7 +49,7 @@ bool WaitUntilBlocked() {
 
 TEST(VcamFaults, TheNthRequestOfTheKindIsHitAndCountsStayApart) {
     AttachedCameras cameras{0};
-    auto file = OpenDeviceFile(kPath);
+    auto file = OpenAttachedDeviceFile(kPath);
     ASSERT_TRUE(file);
     std::vector<uint8_t> frame;
     ASSERT_EQ(TavlinVcam_FailNth(0, TAVLIN_VCAM_FAULT_FRAME_READ, 3, 2), 1);
@@ -80,7 +80,7 @@ TEST(VcamFaults, TheNthRequestOfTheKindIsHitAndCountsStayApart) {
 
 TEST(VcamFaults, AHungReadWaitsUntilReleasedCancelledOrUnplugged) {
     AttachedCameras cameras{0};
-    auto file = OpenDeviceFile(kPath);
+    auto file = OpenAttachedDeviceFile(kPath);
     ASSERT_TRUE(file);
     std::vector<uint8_t> frame;
     for (int how = 0; how < 3; ++how) {
@@ -88,7 +88,7 @@ TEST(VcamFaults, AHungReadWaitsUntilReleasedCancelledOrUnplugged) {
         if (how == 2) {
             file.reset();
             AttachedCameras::Attach(1);  // keeps the registry busy with another camera
-            file = OpenDeviceFile(kPath);
+            file = OpenAttachedDeviceFile(kPath);
             ASSERT_TRUE(file);
         }
         ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_HANG_FRAME, 1), 1);
@@ -105,7 +105,7 @@ TEST(VcamFaults, AHungReadWaitsUntilReleasedCancelledOrUnplugged) {
         if (how == 1) {
             // A cancelled handle stays dead; a new one works.
             EXPECT_EQ(ReadFrame(*file, frame), -1);
-            file = OpenDeviceFile(kPath);
+            file = OpenAttachedDeviceFile(kPath);
             ASSERT_TRUE(file);
             EXPECT_EQ(ReadFrame(*file, frame), kFrame);
         }
@@ -117,8 +117,8 @@ TEST(VcamFaults, AHungReadWaitsUntilReleasedCancelledOrUnplugged) {
 
 TEST(VcamFaults, CancelEndsAStalledReadOnThatHandleOnly) {
     AttachedCameras cameras{0};
-    auto stalled = OpenDeviceFile(kPath);
-    auto other = OpenDeviceFile(kPath);
+    auto stalled = OpenAttachedDeviceFile(kPath);
+    auto other = OpenAttachedDeviceFile(kPath);
     ASSERT_TRUE(stalled && other);
     std::vector<uint8_t> a, b;
     TavlinVcam_SetStall(0, 1);

@@ -20,7 +20,7 @@
 
 #include "vcam/camera_registry.h"
 #include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/request_server.h"
 #include "vcam/socket_device_file.h"
 #include "vcam/wire_protocol.h"
@@ -236,7 +236,7 @@ TEST_F(SocketTransportTest, UnplugFailsRemoteHandlesAndRefusesNewOnes) {
 
 TEST_F(SocketTransportTest, OpensFailWithoutAServerOrAPrivateFolder) {
     EXPECT_EQ(OpenDaemonDeviceFile("TvlnQZ410VKE-5"), nullptr);
-    EXPECT_EQ(OpenDeviceFile("\\\\.\\TvlnQZ410VKE-5"), nullptr);
+    EXPECT_EQ(device::OpenDeviceFile("\\\\.\\TvlnQZ410VKE-5"), nullptr);
     EXPECT_EQ(OpenDaemonDeviceFile("../TvlnQZ410VKE-5"), nullptr);
     testing::AttachedCameras cameras({kIndex});
     LocalServer server(kIndex);

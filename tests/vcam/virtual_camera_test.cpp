@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "vcam/device_file.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam_test_support.h"
 
 namespace tavlin::vcam {
@@ -26,7 +26,7 @@ constexpr char kPath0[] = "\\\\.\\TvlnQZ410VKE-0";
 
 // Issues requests the way the SDK's channel does, so these tests speak the bare driver contract.
 struct Client {
-    std::unique_ptr<DeviceFile> file = OpenDeviceFile(kPath0);
+    std::unique_ptr<DeviceFile> file = OpenAttachedDeviceFile(kPath0);
 
     bool Pipe(uint32_t code, uint32_t pipe, void* buffer, uint32_t length, uint32_t* got) {
         const std::array<uint8_t, 4> number = {uint8_t(pipe), 0, 0, 0};
@@ -54,12 +54,12 @@ struct Client {
 };
 
 TEST(VirtualCamera, PathsResolveOnlyToAttachedCameras) {
-    EXPECT_EQ(OpenDeviceFile(kPath0), nullptr);
+    EXPECT_EQ(OpenAttachedDeviceFile(kPath0), nullptr);
     AttachedCameras cameras({0, 22});
-    EXPECT_NE(OpenDeviceFile(kPath0), nullptr);
-    EXPECT_NE(OpenDeviceFile("\\\\.\\TvlnQZ410VKE-N"), nullptr);  // index 22 is N
-    EXPECT_EQ(OpenDeviceFile("\\\\.\\TvlnQZ410VKE-M"), nullptr);
-    EXPECT_EQ(OpenDeviceFile("TvlnQZ410VKE-0"), nullptr);
+    EXPECT_NE(OpenAttachedDeviceFile(kPath0), nullptr);
+    EXPECT_NE(OpenAttachedDeviceFile("\\\\.\\TvlnQZ410VKE-N"), nullptr);  // index 22 is N
+    EXPECT_EQ(OpenAttachedDeviceFile("\\\\.\\TvlnQZ410VKE-M"), nullptr);
+    EXPECT_EQ(OpenAttachedDeviceFile("TvlnQZ410VKE-0"), nullptr);
     EXPECT_EQ(TavlinVcam_Attach(0), 0);  // already there
 }
 
@@ -171,7 +171,7 @@ TEST(VirtualCamera, UnplugAfterFramesDeliversThenUnplugs) {
     EXPECT_TRUE(client.ReadFrame(frame, &got));
     EXPECT_TRUE(client.ReadFrame(frame, &got));
     EXPECT_FALSE(client.ReadFrame(frame, &got));
-    EXPECT_EQ(OpenDeviceFile(kPath0), nullptr);
+    EXPECT_EQ(OpenAttachedDeviceFile(kPath0), nullptr);
 }
 
 TEST(VirtualCamera, TraceRecordsPacketsRepliesAndHandles) {

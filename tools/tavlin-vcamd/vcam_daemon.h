@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "control_session.h"
-#include "vcam/driver_protocol.h"
+#include "vcam/camera_model.h"
 #include "vcam/unix_socket.h"
 
 namespace tavlin::vcamd {

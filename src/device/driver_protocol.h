@@ -1,11 +1,12 @@
-// The camera driver's wire contract and the camera's register map, shared by the device layer
-// (which sends) and the virtual camera (which answers), so the two cannot drift apart.
+// The camera driver's wire contract and the camera's register map. The device layer sends it;
+// every transport (and the virtual camera that answers) reads it from here, so none can drift.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
-namespace tavlin::vcam::protocol {
+namespace tavlin::device::protocol {
 
 // Control codes of DeviceIoControl.
 inline constexpr uint32_t kCodePipeInput = 0x222051;   // function 0x814, input direct
@@ -96,4 +97,9 @@ inline constexpr uint8_t kClock = 15;
 inline constexpr uint8_t kTriggerEnable = 0x01;
 }  // namespace controller
 
-}  // namespace tavlin::vcam::protocol
+}  // namespace tavlin::device::protocol
+
+namespace tavlin::device {
+// One command packet or reply block.
+using Packet = std::array<uint8_t, protocol::kPacketSize>;
+}  // namespace tavlin::device
