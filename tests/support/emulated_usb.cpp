@@ -235,6 +235,7 @@ struct EmulatedUsbBus::Device {
     Client* interfaceOwner = nullptr;
     size_t reapable = 0;
     ReadySignal ready;
+    UsbDeviceStats stats;
 
     ~Device() { StopAll(); }
 
@@ -422,22 +423,33 @@ struct EmulatedUsbBus::Device {
         device->ClientOf(ioctl);
     }
 
-    // The client closed its descriptor: its URBs are dropped, its interface released and its
+    // A client that closed its descriptor: its URBs are dropped, its interface released and its
     // camera handles closed (the workers end on their own; they are joined off this thread).
-    static void OnConnectedChanged(UMockdevIoctlClient* ioctl, GParamSpec*, gpointer self) {
-        if (umockdev_ioctl_client_get_connected(ioctl)) return;
-        auto* device = static_cast<Device*>(self);
-        std::lock_guard guard(device->mutex);
-        auto it = device->clients.find(ioctl);
-        if (it == device->clients.end()) return;
+    // umockdev closes the client's stream on EOF without always telling, so this is also
+    // checked whenever the device is used. With the lock held.
+    void Vanish(std::map<UMockdevIoctlClient*, std::unique_ptr<Client>>::iterator it) {
         Client& client = *it->second;
         client.vanished = true;
-        device->Reaped(client.completed.size());
+        Reaped(client.completed.size());
         client.completed.clear();
-        if (device->interfaceOwner == &client) device->interfaceOwner = nullptr;
-        device->CancelClient(client);
-        device->retired.push_back(std::move(it->second));
-        device->clients.erase(it);
+        if (interfaceOwner == &client) interfaceOwner = nullptr;
+        CancelClient(client);
+        retired.push_back(std::move(it->second));
+        clients.erase(it);
+    }
+
+    void PurgeVanished() {
+        for (auto it = clients.begin(); it != clients.end();) {
+            auto next = std::next(it);
+            if (!umockdev_ioctl_client_get_connected(it->first)) Vanish(it);
+            it = next;
+        }
+    }
+
+    static void OnConnectedChanged(UMockdevIoctlClient* ioctl, GParamSpec*, gpointer self) {
+        auto* device = static_cast<Device*>(self);
+        std::lock_guard guard(device->mutex);
+        device->PurgeVanished();
     }
 
     static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* ioctl, gpointer self) {
@@ -452,6 +464,8 @@ struct EmulatedUsbBus::Device {
         int error = 0;
         {
             std::lock_guard guard(device->mutex);
+            ++device->stats.requests;
+            device->PurgeVanished();
             Client& client = device->ClientOf(ioctl);
             if (!device->Handle(client, ioctl, request, pointer, &result, &error)) return TRUE;
         }
@@ -471,6 +485,7 @@ struct EmulatedUsbBus::Device {
             } else if (gone) {
                 *error = ENODEV;
             } else if (request == USBDEVFS_REAPURBNDELAY) {
+                ++stats.emptyReaps;
                 *error = EAGAIN;
             } else {
                 client.parkedReap = ioctl;
@@ -633,6 +648,7 @@ struct EmulatedUsbBus::Device {
         // Like usbfs, the first transfer on an unclaimed interface claims it.
         if (const int claim = Claim(client, 0); claim != 0) return claim;
         Endpoint& ep = EndpointFor(client, urb->endpoint);
+        ++stats.urbs;
         urb->status = -EINPROGRESS;
         urb->actual_length = 0;
         ep.queue.push_back(urb);
@@ -769,7 +785,12 @@ EmulatedUsbBus::DeviceId EmulatedUsbBus::Plug(std::shared_ptr<vcam::VirtualCamer
         throw std::runtime_error("umockdev_testbed_add_from_string: " + message);
     }
     device->sysfsPath = Format("/sys/devices/tavlin-emulated/usb%u/", o.bus) + name;
-    device->ready.Create(testbed_->root + device->nodePath, o.readable ? 0666 : 0000);
+    const std::string nodeFile = testbed_->root + device->nodePath;
+    if (o.quietPolling) {
+        device->ready.Create(nodeFile, o.readable ? 0666 : 0000);
+    } else {
+        chmod(nodeFile.c_str(), o.readable ? 0666 : 0000);
+    }
     devices_.push_back(device);
     return device->id;
 }
@@ -797,12 +818,22 @@ EmulatedUsbBus::Device& EmulatedUsbBus::Find(DeviceId id) const {
 
 std::string EmulatedUsbBus::NodePath(DeviceId id) const { return Find(id).nodePath; }
 
+UsbDeviceStats EmulatedUsbBus::Stats(DeviceId id) const {
+    Device& device = Find(id);
+    std::lock_guard guard(device.mutex);
+    return device.stats;
+}
+
 uint8_t EmulatedUsbBus::Address(DeviceId id) const { return Find(id).address; }
 
 std::string EmulatedUsbBus::SysfsPath(DeviceId id) const { return Find(id).sysfsPath; }
 
 size_t EmulatedUsbBus::OpenClients(DeviceId id) const {
     Device& device = Find(id);
+    {
+        std::lock_guard guard(device.mutex);
+        device.PurgeVanished();
+    }
     device.JoinRetired();
     std::lock_guard guard(device.mutex);
     return device.clients.size();

@@ -32,6 +32,15 @@ struct UsbPlugOptions {
     std::vector<uint8_t> ports{1};
     UsbEndpointLayout layout = UsbEndpointLayout::kCamera;
     bool readable = true;  // false: the node has mode 0000 (opening it is refused)
+    // The node is a FIFO that polls writable only while a completed URB waits to be reaped, as
+    // usbfs does; false leaves umockdev's regular file, which always polls ready (libusb spins).
+    bool quietPolling = true;
+};
+
+struct UsbDeviceStats {
+    uint64_t requests = 0;    // usbdevfs ioctls served
+    uint64_t urbs = 0;        // URBs submitted
+    uint64_t emptyReaps = 0;  // REAPURBNDELAY with nothing to reap (a woken or spinning poller)
 };
 
 class EmulatedUsbBus {
@@ -64,6 +73,7 @@ class EmulatedUsbBus {
 
     // Open usbdevfs clients of the device (one per open libusb handle).
     size_t OpenClients(DeviceId id) const;
+    UsbDeviceStats Stats(DeviceId id) const;
 
     struct Device;
 

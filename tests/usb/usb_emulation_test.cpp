@@ -168,7 +168,9 @@ class UsbEmulation : public ::testing::Test {
 
     libusb_device_handle* OpenClaimed(EmulatedUsbBus::DeviceId id) {
         libusb_device_handle* handle = Open(id);
-        if (handle != nullptr) EXPECT_EQ(libusb_claim_interface(handle, 0), 0);
+        if (handle != nullptr) {
+            EXPECT_EQ(libusb_claim_interface(handle, 0), 0);
+        }
         return handle;
     }
 
@@ -461,7 +463,9 @@ TEST_F(UsbEmulation, AlternativeLayoutsDescribeWhatTheyClaim) {
         ASSERT_EQ(alt.bNumEndpoints, c.addresses.size());
         for (size_t i = 0; i < c.addresses.size(); ++i) {
             EXPECT_EQ(alt.endpoint[i].bEndpointAddress, c.addresses[i]);
-            if (c.addresses[i] & 0x80) EXPECT_EQ(alt.endpoint[i].bmAttributes & 3, c.inType);
+            if (c.addresses[i] & 0x80) {
+                EXPECT_EQ(alt.endpoint[i].bmAttributes & 3, c.inType);
+            }
         }
         libusb_free_config_descriptor(config);
     }
@@ -470,6 +474,33 @@ TEST_F(UsbEmulation, AlternativeLayoutsDescribeWhatTheyClaim) {
     ASSERT_NE(handle, nullptr);
     uint8_t frame[64];
     EXPECT_LT(Read(handle, 0x83, frame, 64), 0);
+}
+
+// libusb waits in poll() on the node for completions: an idle handle must not wake it, and a
+// completed transfer must wake it once, not leave it spinning.
+TEST_F(UsbEmulation, AnIdleHandleLeavesTheEventLoopAsleep) {
+    libusb_device_handle* handle = OpenClaimed(id_);
+    ASSERT_NE(handle, nullptr);
+    ASSERT_EQ(Send(handle, MakePacket({proto::kCmdSelect})), 64);
+    const uint64_t before = bus_->Stats(id_).emptyReaps;
+    for (int i = 0; i < 5; ++i) {
+        timeval tv{0, 10000};
+        libusb_handle_events_timeout_completed(context_, &tv, nullptr);
+    }
+    EXPECT_EQ(bus_->Stats(id_).emptyReaps, before);
+
+    // Without the FIFO the node is a regular file: every wait wakes and reaps nothing.
+    UsbPlugOptions options;
+    options.quietPolling = false;
+    options.ports = {5};
+    const auto busy = Plug(FastCamera(5), options);
+    ASSERT_NE(OpenClaimed(busy), nullptr);
+    for (int i = 0; i < 5; ++i) {
+        timeval tv{0, 10000};
+        libusb_handle_events_timeout_completed(context_, &tv, nullptr);
+    }
+    EXPECT_GE(bus_->Stats(busy).emptyReaps, 5u);
+    EXPECT_EQ(bus_->Stats(id_).emptyReaps, before);
 }
 
 }  // namespace
