@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -33,10 +34,9 @@ constexpr uint8_t kReplyEndpoint = 0x82;
 constexpr uint8_t kFrameEndpoint = 0x83;
 constexpr uint8_t kBulk = 0x02;
 constexpr uint8_t kInterrupt = 0x03;
-constexpr uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                                   USBDEVFS_CAP_BULK_SCATTER_GATHER |
-                                   USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+constexpr uint32_t kCapabilities =
+    USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+    USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 constexpr size_t kPage = 4096;
 
 struct EndpointDescriptor {
@@ -214,7 +214,7 @@ struct Client {
 
 }  // namespace
 
-struct EmulatedUsbBus::Device {
+struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Device> {
     DeviceId id = 0;
     std::shared_ptr<vcam::VirtualCamera> camera;
     UsbPlugOptions options;
@@ -229,7 +229,7 @@ struct EmulatedUsbBus::Device {
     gulong connectId = 0;
 
     std::mutex mutex;
-    bool gone = false;
+    std::atomic<bool> gone{false};
     std::map<UMockdevIoctlClient*, std::unique_ptr<Client>> clients;
     std::vector<std::unique_ptr<Client>> retired;  // vanished; workers joined off the testbed
     Client* interfaceOwner = nullptr;
@@ -237,7 +237,15 @@ struct EmulatedUsbBus::Device {
     ReadySignal ready;
     UsbDeviceStats stats;
 
-    ~Device() { StopAll(); }
+    GSource* purgeTimer = nullptr;
+
+    ~Device() {
+        if (purgeTimer != nullptr) {
+            g_source_destroy(purgeTimer);
+            g_source_unref(purgeTimer);
+        }
+        StopAll();
+    }
 
     const EndpointDescriptor* FindEndpoint(uint8_t address) const {
         for (const auto& e : endpoints) {
@@ -421,6 +429,26 @@ struct EmulatedUsbBus::Device {
         auto* device = static_cast<Device*>(self);
         std::lock_guard guard(device->mutex);
         device->ClientOf(ioctl);
+        if (device->purgeTimer == nullptr) {
+            // On the testbed's context (this thread's): closed clients are let go within a
+            // moment even when nobody uses the device afterwards.
+            // The source holds the device weakly, so a tick never runs into a destroyed device.
+            using Weak = std::weak_ptr<Device>;
+            auto weak = std::make_unique<Weak>(device->weak_from_this());
+            device->purgeTimer = g_timeout_source_new(20);
+            g_source_set_callback(
+                device->purgeTimer, &Device::OnPurgeTimer, weak.release(),
+                [](gpointer held) { std::unique_ptr<Weak>(static_cast<Weak*>(held)).reset(); });
+            g_source_attach(device->purgeTimer, g_main_context_get_thread_default());
+        }
+    }
+
+    static gboolean OnPurgeTimer(gpointer held) {
+        const auto device = static_cast<std::weak_ptr<Device>*>(held)->lock();
+        if (!device) return G_SOURCE_REMOVE;
+        std::lock_guard guard(device->mutex);
+        device->PurgeVanished();
+        return G_SOURCE_CONTINUE;
     }
 
     // A client that closed its descriptor: its URBs are dropped, its interface released and its
@@ -604,7 +632,8 @@ struct EmulatedUsbBus::Device {
             } else {
                 return -EPIPE;
             }
-        } else if (setup.bRequestType == USB_DIR_IN && setup.bRequest == USB_REQ_GET_CONFIGURATION) {
+        } else if (setup.bRequestType == USB_DIR_IN &&
+                   setup.bRequest == USB_REQ_GET_CONFIGURATION) {
             answer = {1};
         } else if (setup.bRequestType == USB_DIR_IN && setup.bRequest == USB_REQ_GET_STATUS) {
             answer = {0, 0};
@@ -731,7 +760,7 @@ EmulatedUsbBus::DeviceId EmulatedUsbBus::Plug(std::shared_ptr<vcam::VirtualCamer
     device->id = nextId_++;
     device->camera = std::move(camera);
     device->options = std::move(options);
-    device->address = nextAddress_++;
+    device->address = NextAddress(device->options.bus);
     device->endpoints = EndpointsOf(device->options.layout);
     device->deviceDescriptor = DeviceDescriptor(device->options);
     device->configDescriptor = ConfigDescriptor(device->endpoints);
@@ -795,6 +824,21 @@ EmulatedUsbBus::DeviceId EmulatedUsbBus::Plug(std::shared_ptr<vcam::VirtualCamer
     return device->id;
 }
 
+// Addresses count up per bus and wrap (2..127, 1 is the root hub's), skipping plugged devices,
+// so a new device does not take the address libusb may still know from an unplugged one.
+uint8_t EmulatedUsbBus::NextAddress(uint8_t bus) {
+    uint8_t& next = nextAddress_[bus];
+    for (int tries = 0; tries < 126; ++tries) {
+        const uint8_t candidate = next < 2 || next > 127 ? 2 : next;
+        next = uint8_t(candidate + 1);
+        const bool used = std::any_of(devices_.begin(), devices_.end(), [&](const auto& d) {
+            return !d->gone && d->options.bus == bus && d->address == candidate;
+        });
+        if (!used) return candidate;
+    }
+    throw std::runtime_error("no free USB address on the bus");
+}
+
 void EmulatedUsbBus::Unplug(DeviceId id) {
     Device& device = Find(id);
     device.JoinRetired();
@@ -816,7 +860,9 @@ EmulatedUsbBus::Device& EmulatedUsbBus::Find(DeviceId id) const {
     throw std::out_of_range("no such emulated USB device");
 }
 
-std::string EmulatedUsbBus::NodePath(DeviceId id) const { return Find(id).nodePath; }
+std::string EmulatedUsbBus::NodePath(DeviceId id) const {
+    return Find(id).nodePath;
+}
 
 UsbDeviceStats EmulatedUsbBus::Stats(DeviceId id) const {
     Device& device = Find(id);
@@ -824,9 +870,13 @@ UsbDeviceStats EmulatedUsbBus::Stats(DeviceId id) const {
     return device.stats;
 }
 
-uint8_t EmulatedUsbBus::Address(DeviceId id) const { return Find(id).address; }
+uint8_t EmulatedUsbBus::Address(DeviceId id) const {
+    return Find(id).address;
+}
 
-std::string EmulatedUsbBus::SysfsPath(DeviceId id) const { return Find(id).sysfsPath; }
+std::string EmulatedUsbBus::SysfsPath(DeviceId id) const {
+    return Find(id).sysfsPath;
+}
 
 size_t EmulatedUsbBus::OpenClients(DeviceId id) const {
     Device& device = Find(id);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -80,13 +81,14 @@ class EmulatedUsbBus {
   private:
     EmulatedUsbBus();
     Device& Find(DeviceId id) const;
+    uint8_t NextAddress(uint8_t bus);
 
     struct Testbed;
     std::unique_ptr<Testbed> testbed_;
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<Device>> devices_;  // unplugged ones too, until clients vanish
     DeviceId nextId_ = 1;
-    uint8_t nextAddress_ = 2;  // 1 is the root hub's
+    std::map<uint8_t, uint8_t> nextAddress_;  // per bus
 };
 
 // The calling thread opens files as an unprivileged user would (without the capabilities that

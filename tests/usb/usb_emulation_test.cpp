@@ -42,14 +42,15 @@ std::shared_ptr<vcam::VirtualCamera> FastCamera(uint32_t serial = 1) {
 }
 
 // The same commands and frame read on a camera in this process, without USB in between.
-std::vector<uint8_t> InProcessFrame(vcam::VirtualCamera& camera, const std::vector<Packet>& commands,
-                                    uint32_t bytes) {
+std::vector<uint8_t> InProcessFrame(vcam::VirtualCamera& camera,
+                                    const std::vector<Packet>& commands, uint32_t bytes) {
     const auto handle = camera.Open();
     EXPECT_TRUE(handle);
     uint32_t returned = 0;
     uint8_t pipe[4] = {proto::kPipeCommand, 0, 0, 0};
     for (Packet p : commands) {
-        EXPECT_TRUE(camera.Request(*handle, proto::kCodePipeInput, pipe, 4, p.data(), 64, &returned));
+        EXPECT_TRUE(
+            camera.Request(*handle, proto::kCodePipeInput, pipe, 4, p.data(), 64, &returned));
     }
     Packet request = MakePacket({proto::kCmdFrameRequest});
     EXPECT_TRUE(
@@ -271,8 +272,8 @@ TEST_F(UsbEmulation, FramesEqualTheSameCamerasFramesReadInProcess) {
         ASSERT_EQ(Send(handle, MakePacket({proto::kCmdFrameRequest})), 64);
         // A larger buffer ends short: the camera sends the frame's bytes and no more.
         ASSERT_EQ(Read(handle, 0x83, frame.data(), int(frame.size())), int(bytes));
-        const auto expected = InProcessFrame(*reference, n == 0 ? setup : std::vector<Packet>{},
-                                             bytes);
+        const auto expected =
+            InProcessFrame(*reference, n == 0 ? setup : std::vector<Packet>{}, bytes);
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), frame.begin())) << "frame " << n;
     }
 
@@ -405,8 +406,7 @@ TEST_F(UsbEmulation, HotplugReportsArrivalAndRemoval) {
     };
     libusb_hotplug_callback_handle callbackHandle = 0;
     ASSERT_EQ(libusb_hotplug_register_callback(
-                  context_,
-                  LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
+                  context_, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
                   LIBUSB_HOTPLUG_NO_FLAGS, 0xfff0, 0x0410, LIBUSB_HOTPLUG_MATCH_ANY, callback,
                   &seen, &callbackHandle),
               0);
