@@ -23,6 +23,13 @@
 #include <thread>
 #include <utility>
 
+#if defined(__SANITIZE_THREAD__)
+#include <dlfcn.h>
+#include <sanitizer/tsan_interface.h>
+
+#include <cstdarg>
+#endif
+
 namespace tavlin::testing {
 
 namespace {
@@ -38,6 +45,26 @@ constexpr uint32_t kCapabilities =
     USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
     USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 constexpr size_t kPage = 4096;
+
+// The ioctl round trip orders a client's accesses to its URBs and the handler's; ThreadSanitizer
+// cannot see it (the preload calls libc directly, past its interceptors), so it is stated.
+#if defined(__SANITIZE_THREAD__)
+char ioctlOrder;
+void HandlerBegins() {
+    __tsan_acquire(&ioctlOrder);
+}
+void HandlerEnds() {
+    __tsan_release(&ioctlOrder);
+}
+#else
+void HandlerBegins() {}
+void HandlerEnds() {}
+#endif
+
+void Complete(UMockdevIoctlClient* client, long result, int error) {
+    HandlerEnds();
+    umockdev_ioctl_client_complete(client, result, error);
+}
 
 struct EndpointDescriptor {
     uint8_t address;
@@ -262,7 +289,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         if (client.parkedReap != nullptr) {
             *client.parkedTarget = urb;
             UMockdevIoctlClient* waiting = std::exchange(client.parkedReap, nullptr);
-            umockdev_ioctl_client_complete(waiting, 0, 0);
+            Complete(waiting, 0, 0);
             return;
         }
         client.completed.push_back(urb);
@@ -481,6 +508,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
     }
 
     static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* ioctl, gpointer self) {
+        HandlerBegins();
         auto* device = static_cast<Device*>(self);
         const unsigned long request = umockdev_ioctl_client_get_request(ioctl);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(ioctl);
@@ -497,7 +525,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             Client& client = device->ClientOf(ioctl);
             if (!device->Handle(client, ioctl, request, pointer, &result, &error)) return TRUE;
         }
-        umockdev_ioctl_client_complete(ioctl, error != 0 ? -1 : result, error);
+        Complete(ioctl, error != 0 ? -1 : result, error);
         return TRUE;
     }
 
@@ -718,7 +746,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             // A blocking reap with nothing left to reap ends as usbfs ends it.
             if (client->parkedReap != nullptr && client->completed.empty()) {
                 UMockdevIoctlClient* waiting = std::exchange(client->parkedReap, nullptr);
-                umockdev_ioctl_client_complete(waiting, -1, ENODEV);
+                Complete(waiting, -1, ENODEV);
             }
         }
         interfaceOwner = nullptr;
@@ -918,3 +946,22 @@ ScopedFileModeChecks::~ScopedFileModeChecks() {
 }
 
 }  // namespace tavlin::testing
+
+#if defined(__SANITIZE_THREAD__)
+// The client half of the ordering: every ioctl of the process passes through here (libusb's
+// included), on its way to the preload.
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
+    va_list args;
+    va_start(args, request);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    using Next = int (*)(int, unsigned long, void*);
+    static const auto next = reinterpret_cast<Next>(dlsym(RTLD_NEXT, "ioctl"));
+    __tsan_release(&tavlin::testing::ioctlOrder);
+    const int result = next(fd, request, arg);
+    const int error = errno;
+    __tsan_acquire(&tavlin::testing::ioctlOrder);
+    errno = error;
+    return result;
+}
+#endif
