@@ -1,8 +1,9 @@
 // Frames through the emulated USB bus with plain libusb: the frame-request packet on 0x01, the
 // frame on 0x83, as a USB transport would stream. Counters: frames per second and process CPU
 // time per frame (all threads: client, umockdev and the emulation). Arguments: bytes per sample
-// (1 or 2, full 1280 x 1024 frames) and whether the node polls quietly (1) or is umockdev's
-// regular file that always polls ready (0). Run under tests/usb_wrapper.sh.
+// (1 or 2, full 1280 x 1024 frames), whether the node polls quietly (1) or is umockdev's regular
+// file that always polls ready (0), and the camera's pacing (0 as fast as it renders, 1 its real
+// frame period, where the client waits for each frame). Run under tests/usb_wrapper.sh.
 #include <vector>
 
 #include "emulated_usb_fixture.h"
@@ -17,6 +18,7 @@ class UsbFrames : public EmulatedUsbCamera {
     void SetUp(benchmark::State& state) override {
         options.quietPolling = state.range(1) != 0;
         EmulatedUsbCamera::SetUp(state);
+        if (camera) camera->SetRealTime(state.range(2) != 0);
     }
 };
 
@@ -46,10 +48,12 @@ BENCHMARK_DEFINE_F(UsbFrames, BareLibusbFrameLoop)(benchmark::State& state) {
     state.counters["cpu_us_per_frame"] = frames > 0 ? cpu * 1e6 / frames : 0.0;
 }
 BENCHMARK_REGISTER_F(UsbFrames, BareLibusbFrameLoop)
-    ->ArgNames({"bytes_per_sample", "quiet_poll"})
-    ->Args({1, 1})
-    ->Args({2, 1})
-    ->Args({2, 0})
+    ->ArgNames({"bytes_per_sample", "quiet_poll", "real_time"})
+    ->Args({1, 1, 0})
+    ->Args({2, 1, 0})
+    ->Args({2, 0, 0})
+    ->Args({1, 1, 1})
+    ->Args({1, 0, 1})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -335,6 +335,30 @@ TEST_F(UsbEmulation, CancellingABlockedFrameReadEndsItAndTheEndpointReadsOnAfter
     EXPECT_EQ(Read(handle, 0x83, frame.data(), int(bytes)), int(bytes));
 }
 
+TEST_F(UsbEmulation, CancellingAQueuedReadLeavesTheBlockedOneInPlace) {
+    libusb_device_handle* handle = OpenClaimed(id_);
+    ASSERT_NE(handle, nullptr);
+    const uint32_t bytes = 4096;
+    ASSERT_EQ(Send(handle, TransferSizePacket(bytes)), 64);
+    ASSERT_EQ(Send(handle, MakePacket({proto::kCmdFrameRequest})), 64);
+    camera_->SetStall(true);
+    AsyncRead blocked(handle, 0x83, bytes);
+    AsyncRead queued(handle, 0x83, bytes);
+    ASSERT_EQ(blocked.Submit(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return camera_->WaitingRequests() == 1; }));
+    ASSERT_EQ(queued.Submit(), 0);
+    ASSERT_EQ(libusb_cancel_transfer(queued.operator->()), 0);
+    ASSERT_TRUE(queued.Await(context_));
+    EXPECT_EQ(queued->status, LIBUSB_TRANSFER_CANCELLED);
+    EXPECT_EQ(camera_->WaitingRequests(), 1u);
+
+    // Released, the blocked read gets its frame.
+    camera_->SetStall(false);
+    ASSERT_TRUE(blocked.Await(context_));
+    EXPECT_EQ(blocked->status, LIBUSB_TRANSFER_COMPLETED);
+    EXPECT_EQ(blocked->actual_length, int(bytes));
+}
+
 TEST_F(UsbEmulation, UnplugEndsAPendingReadWithNoDevice) {
     libusb_device_handle* handle = OpenClaimed(id_);
     ASSERT_NE(handle, nullptr);
