@@ -264,15 +264,9 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
     ReadySignal ready;
     UsbDeviceStats stats;
 
-    GSource* purgeTimer = nullptr;
+    bool purgeTimer = false;  // the tick on the testbed's context ends itself with the device
 
-    ~Device() {
-        if (purgeTimer != nullptr) {
-            g_source_destroy(purgeTimer);
-            g_source_unref(purgeTimer);
-        }
-        StopAll();
-    }
+    ~Device() { StopAll(); }
 
     const EndpointDescriptor* FindEndpoint(uint8_t address) const {
         for (const auto& e : endpoints) {
@@ -456,17 +450,19 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         auto* device = static_cast<Device*>(self);
         std::lock_guard guard(device->mutex);
         device->ClientOf(ioctl);
-        if (device->purgeTimer == nullptr) {
+        if (!device->purgeTimer) {
             // On the testbed's context (this thread's): closed clients are let go within a
             // moment even when nobody uses the device afterwards.
             // The source holds the device weakly, so a tick never runs into a destroyed device.
             using Weak = std::weak_ptr<Device>;
             auto weak = std::make_unique<Weak>(device->weak_from_this());
-            device->purgeTimer = g_timeout_source_new(20);
-            g_source_set_callback(
-                device->purgeTimer, &Device::OnPurgeTimer, weak.release(),
-                [](gpointer held) { std::unique_ptr<Weak>(static_cast<Weak*>(held)).reset(); });
-            g_source_attach(device->purgeTimer, g_main_context_get_thread_default());
+            GSource* timer = g_timeout_source_new(20);
+            g_source_set_callback(timer, &Device::OnPurgeTimer, weak.release(), [](gpointer held) {
+                std::unique_ptr<Weak>(static_cast<Weak*>(held)).reset();
+            });
+            g_source_attach(timer, g_main_context_get_thread_default());
+            g_source_unref(timer);  // the context holds it
+            device->purgeTimer = true;
         }
     }
 
@@ -475,7 +471,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         if (!device) return G_SOURCE_REMOVE;
         std::lock_guard guard(device->mutex);
         device->PurgeVanished();
-        return G_SOURCE_CONTINUE;
+        return device->gone && device->clients.empty() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
     }
 
     // A client that closed its descriptor: its URBs are dropped, its interface released and its
