@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -727,9 +728,10 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
     }
 
     // The device leaves the bus: pending URBs end with -ESHUTDOWN, blocked requests return.
-    void Disconnect() {
+    // False when the device had left already.
+    bool Disconnect() {
         std::lock_guard guard(mutex);
-        gone = true;
+        if (gone.exchange(true)) return false;
         for (auto& [key, client] : clients) {
             for (auto& [address, ep] : client->endpoints) {
                 while (!ep->queue.empty()) {
@@ -746,6 +748,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             }
         }
         interfaceOwner = nullptr;
+        return true;
     }
 };
 
@@ -763,8 +766,14 @@ EmulatedUsbBus& EmulatedUsbBus::Instance() {
 EmulatedUsbBus::EmulatedUsbBus() : testbed_(std::make_unique<Testbed>()) {}
 
 EmulatedUsbBus::~EmulatedUsbBus() {
+    {
+        std::lock_guard guard(watchMutex_);
+        stopWatch_ = true;
+    }
+    watchWake_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
     for (auto& device : devices_) {
-        if (!device->gone) Unplug(device->id);
+        Unplug(device->id);
         device->StopAll();
         g_signal_handler_disconnect(device->handler, device->ioctlId);
         g_signal_handler_disconnect(device->handler, device->connectId);
@@ -845,7 +854,28 @@ EmulatedUsbBus::DeviceId EmulatedUsbBus::Plug(std::shared_ptr<vcam::VirtualCamer
         chmod(nodeFile.c_str(), o.readable ? 0666 : 0000);
     }
     devices_.push_back(device);
+    if (!watcher_.joinable()) watcher_ = std::thread([this] { Watch(); });
     return device->id;
+}
+
+// A camera unplugged in the model leaves the bus too, as a real one that loses power does.
+void EmulatedUsbBus::Watch() {
+    std::unique_lock lock(watchMutex_);
+    while (!stopWatch_) {
+        watchWake_.wait_for(lock, std::chrono::milliseconds(10));
+        lock.unlock();
+        std::vector<DeviceId> lost;
+        {
+            std::lock_guard guard(mutex_);
+            for (const auto& d : devices_) {
+                if (!d->gone && d->options.followCameraUnplug && !d->camera->Plugged()) {
+                    lost.push_back(d->id);
+                }
+            }
+        }
+        for (DeviceId id : lost) Unplug(id);
+        lock.lock();
+    }
 }
 
 // Addresses count up per bus and wrap (2..127, 1 is the root hub's), skipping plugged devices,
@@ -866,8 +896,8 @@ uint8_t EmulatedUsbBus::NextAddress(uint8_t bus) {
 void EmulatedUsbBus::Unplug(DeviceId id) {
     Device& device = Find(id);
     device.JoinRetired();
-    if (device.gone) return;
-    device.Disconnect();
+    if (!device.Disconnect()) return;
+    std::lock_guard guard(mutex_);  // the testbed is used by one thread at a time
     umockdev_testbed_uevent(testbed_->bed, device.sysfsPath.c_str(), "remove");
     umockdev_testbed_remove_device(testbed_->bed, device.sysfsPath.c_str());
     GError* error = nullptr;

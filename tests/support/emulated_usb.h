@@ -4,11 +4,13 @@
 // umockdev preload (tests/usb_wrapper.sh); the testbed must exist before libusb_init.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vcam/virtual_camera.h"
@@ -36,6 +38,9 @@ struct UsbPlugOptions {
     // The node is a FIFO that polls writable only while a completed URB waits to be reaped, as
     // usbfs does; false leaves umockdev's regular file, which always polls ready (libusb spins).
     bool quietPolling = true;
+    // When the camera model is unplugged (its Unplug, UnplugAfterFrames), the device leaves the
+    // bus as Unplug does, noticed within about 10 ms.
+    bool followCameraUnplug = true;
 };
 
 struct UsbDeviceStats {
@@ -64,7 +69,7 @@ class EmulatedUsbBus {
 
     // A real unplug: pending transfers end with -ESHUTDOWN, every later request on an open
     // handle fails with ENODEV, uevent "remove", then the device leaves the testbed. The camera
-    // model itself stays plugged (call its Unplug for that).
+    // model itself stays plugged (call its Unplug for that). Unplugging twice does nothing.
     void Unplug(DeviceId id);
 
     // Where the device is: "/dev/bus/usb/001/002", its address on the bus, its sysfs path.
@@ -82,6 +87,7 @@ class EmulatedUsbBus {
     EmulatedUsbBus();
     Device& Find(DeviceId id) const;
     uint8_t NextAddress(uint8_t bus);
+    void Watch();
 
     struct Testbed;
     std::unique_ptr<Testbed> testbed_;
@@ -89,6 +95,11 @@ class EmulatedUsbBus {
     std::vector<std::shared_ptr<Device>> devices_;  // unplugged ones too, until clients vanish
     DeviceId nextId_ = 1;
     std::map<uint8_t, uint8_t> nextAddress_;  // per bus
+
+    std::mutex watchMutex_;
+    std::condition_variable watchWake_;
+    bool stopWatch_ = false;
+    std::thread watcher_;  // notices cameras unplugged in the model
 };
 
 // The calling thread opens files as an unprivileged user would (without the capabilities that

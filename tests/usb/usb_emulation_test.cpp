@@ -377,6 +377,19 @@ TEST_F(UsbEmulation, UnplugEndsAPendingReadWithNoDevice) {
     EXPECT_TRUE(camera_->Plugged());
 }
 
+TEST_F(UsbEmulation, ACameraUnpluggedInTheModelLeavesTheBus) {
+    libusb_device_handle* handle = OpenClaimed(id_);
+    ASSERT_NE(handle, nullptr);
+    ASSERT_EQ(Send(handle, MakePacket({proto::kCmdSelect})), 64);
+    camera_->UnplugAfterFrames(0);
+    ASSERT_TRUE(WaitUntil([&] {
+        libusb_device* device = Find(id_);
+        if (device != nullptr) libusb_unref_device(device);
+        return device == nullptr;
+    }));
+    EXPECT_EQ(Send(handle, MakePacket({proto::kCmdSelect})), LIBUSB_ERROR_NO_DEVICE);
+}
+
 TEST_F(UsbEmulation, ASecondHandleCannotClaimTheInterfaceUntilItIsReleased) {
     libusb_device_handle* first = Open(id_);
     libusb_device_handle* second = Open(id_);
