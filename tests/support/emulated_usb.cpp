@@ -840,7 +840,9 @@ EmulatedUsbBus::DeviceId EmulatedUsbBus::Plug(std::shared_ptr<vcam::VirtualCamer
         g_clear_error(&error);
         throw std::runtime_error("umockdev_testbed_attach_ioctl: " + message);
     }
-    // Adding announces the device (uevent "add") once its node exists.
+    // Adding announces the device (uevent "add") once its node exists. The FIFO replaces
+    // umockdev's file right after: a client that opens in between gets a node that always polls
+    // ready, which is busier but just as correct.
     if (!umockdev_testbed_add_from_string(testbed_->bed, text.c_str(), &error)) {
         const std::string message = error != nullptr ? error->message : "add failed";
         g_clear_error(&error);

@@ -258,6 +258,8 @@ TEST_F(UsbEmulation, CommandPacketsReachTheCameraByteForByteAndRepliesComeBack) 
 TEST_F(UsbEmulation, FramesEqualTheSameCamerasFramesReadInProcess) {
     libusb_device_handle* handle = OpenClaimed(id_);
     ASSERT_NE(handle, nullptr);
+    // Before a transfer size is set the controller's frame size counts.
+    EXPECT_EQ(UsbFrameBytes(*camera_), kFullFrame);
     // 16-bit samples: 2.6 MB frames, read as one transfer each.
     const std::vector<Packet> setup = {
         TransferSizePacket(kFullFrame),
@@ -331,6 +333,24 @@ TEST_F(UsbEmulation, CancellingABlockedFrameReadEndsItAndTheEndpointReadsOnAfter
 
     camera_->SetStall(false);
     std::vector<uint8_t> frame(bytes);
+    ASSERT_EQ(Send(handle, MakePacket({proto::kCmdFrameRequest})), 64);
+    EXPECT_EQ(Read(handle, 0x83, frame.data(), int(bytes)), int(bytes));
+}
+
+TEST_F(UsbEmulation, ATimedOutReadIsDiscardedAndTheNextOneSucceeds) {
+    libusb_device_handle* handle = OpenClaimed(id_);
+    ASSERT_NE(handle, nullptr);
+    const uint32_t bytes = 4096;
+    ASSERT_EQ(Send(handle, TransferSizePacket(bytes)), 64);
+    ASSERT_EQ(Send(handle, MakePacket({proto::kCmdFrameRequest})), 64);
+    camera_->SetStall(true);
+    std::vector<uint8_t> frame(bytes);
+    int received = -1;
+    EXPECT_EQ(libusb_bulk_transfer(handle, 0x83, frame.data(), int(bytes), &received, 50),
+              LIBUSB_ERROR_TIMEOUT);
+    EXPECT_EQ(received, 0);
+    EXPECT_EQ(camera_->WaitingRequests(), 0u);
+    camera_->SetStall(false);
     ASSERT_EQ(Send(handle, MakePacket({proto::kCmdFrameRequest})), 64);
     EXPECT_EQ(Read(handle, 0x83, frame.data(), int(bytes)), int(bytes));
 }
