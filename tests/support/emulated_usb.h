@@ -1,7 +1,9 @@
 // An emulated USB bus for tests and benchmarks: virtual cameras appear as USB devices that
 // libusb finds, opens and streams from, through umockdev's testbed (sysfs, device nodes, uevents)
 // and a usbdevfs emulation that answers from the camera model. The process must run under the
-// umockdev preload (tests/usb_wrapper.sh); the testbed must exist before libusb_init.
+// umockdev preload (tests/usb_wrapper.sh); the testbed must exist before libusb_init. Clients are
+// threads of this process: URBs and their buffers are used in place, not copied through
+// umockdev's socket, so a child process's libusb cannot be served.
 #pragma once
 
 #include <condition_variable>
@@ -34,7 +36,9 @@ struct UsbPlugOptions {
     // Hub ports from the root hub down: {2} is sysfs device 1-2, {2, 3} is 1-2.3.
     std::vector<uint8_t> ports{1};
     UsbEndpointLayout layout = UsbEndpointLayout::kCamera;
-    bool readable = true;  // false: the node has mode 0000 (opening it is refused)
+    // false: the node has mode 0000, so opening it is refused (for root only on a thread inside
+    // ScopedFileModeChecks).
+    bool readable = true;
     // The node is a FIFO that polls writable only while a completed URB waits to be reaped, as
     // usbfs does; false leaves umockdev's regular file, which always polls ready (libusb spins).
     bool quietPolling = true;
