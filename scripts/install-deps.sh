@@ -5,7 +5,7 @@ set -euo pipefail
 what=${1:-build}
 
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
-          libx11-dev libxext-dev libgtk-3-dev)
+          libx11-dev libxext-dev libgtk-3-dev libusb-1.0-0-dev umockdev libumockdev-dev)
 # An X server of its own (Xvfb) and screenshot tools: the on-screen tests, the viewer's picture.
 x11_tools=(xvfb x11-apps x11-utils imagemagick)
 case "$what" in

@@ -28,3 +28,9 @@ if(GTK3_FOUND)
     set(TAVLIN_HAVE_GTK ON)
     list(APPEND TAVLIN_DIALOG_LIBS PkgConfig::GTK3)
 endif()
+
+# libusb 1.0 for USB cameras (src/usb), linked into the usb layer and the shared library through
+# TAVLIN_USB_LIBS. Debian: libusb-1.0-0-dev.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBUSB REQUIRED IMPORTED_TARGET libusb-1.0)
+set(TAVLIN_USB_LIBS PkgConfig::LIBUSB)

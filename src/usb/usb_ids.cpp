@@ -1,0 +1,141 @@
+#include "usb/usb_ids.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifndef TAVLIN_USB_IDS_FILE_DEFAULT
+#define TAVLIN_USB_IDS_FILE_DEFAULT "/etc/tavlin/usb-ids"
+#endif
+
+namespace tavlin::usb {
+
+namespace {
+
+constexpr std::string_view kSpace = " \t\r\n";
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(kSpace);
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(kSpace);
+    return text.substr(first, last - first + 1);
+}
+
+std::optional<uint16_t> ParseHex16(std::string_view text) {
+    if (text.empty() || text.size() > 4) return std::nullopt;
+    uint16_t value = 0;
+    for (char c : text) {
+        int digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = static_cast<uint16_t>(value * 16 + digit);
+    }
+    return value;
+}
+
+void AddEntry(IdList& list, std::string_view entry, const std::string& where) {
+    if (const auto id = ParseUsbId(entry)) {
+        const auto at = std::lower_bound(list.ids.begin(), list.ids.end(), *id);
+        if (at == list.ids.end() || *at != *id) list.ids.insert(at, *id);
+        return;
+    }
+    list.warnings.push_back(where + ": \"" + std::string(entry) +
+                            "\" is not vvvv:pppp (hexadecimal vendor and product), passed over");
+}
+
+// 0, or the errno that stopped the read.
+int ReadSmallFile(const std::string& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = 0;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            error = errno;
+            break;
+        }
+    }
+    ::close(fd);
+    return error;
+}
+
+}  // namespace
+
+bool IdList::Contains(uint16_t vendor, uint16_t product) const {
+    return std::binary_search(ids.begin(), ids.end(), UsbId{vendor, product});
+}
+
+std::optional<UsbId> ParseUsbId(std::string_view text) {
+    text = Trim(text);
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto vendor = ParseHex16(text.substr(0, colon));
+    const auto product = ParseHex16(text.substr(colon + 1));
+    if (!vendor || !product) return std::nullopt;
+    return UsbId{*vendor, *product};
+}
+
+void AddIdFile(IdList& list, std::string_view text, std::string_view source) {
+    int lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        line = Trim(line.substr(0, line.find('#')));
+        if (line.empty()) continue;
+        AddEntry(list, line, std::string(source) + " line " + std::to_string(lineNumber));
+    }
+}
+
+void AddIdVariable(IdList& list, std::string_view text, std::string_view source) {
+    while (!text.empty()) {
+        const auto end = text.find(',');
+        const std::string_view item = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        // "a,,b" and a trailing comma are harmless.
+        if (!item.empty()) AddEntry(list, item, std::string(source));
+    }
+}
+
+std::string SystemIdFile() {
+    return TAVLIN_USB_IDS_FILE_DEFAULT;
+}
+
+IdList LoadIdList() {
+    IdList list;
+    const char* fileOverride = std::getenv("TAVLIN_USB_IDS_FILE");
+    const std::string path = fileOverride != nullptr ? fileOverride : SystemIdFile();
+    if (!path.empty()) {
+        std::string text;
+        const int error = ReadSmallFile(path, text);
+        if (error == 0) {
+            AddIdFile(list, text, path);
+        } else if (error != ENOENT) {
+            // A missing file is the usual case (no cameras listed); an unreadable one is not.
+            list.warnings.push_back(path + ": cannot be read (" + std::strerror(error) + ")");
+        }
+    }
+    if (const char* variable = std::getenv("TAVLIN_USB_IDS")) {
+        AddIdVariable(list, variable, "TAVLIN_USB_IDS");
+    }
+    return list;
+}
+
+}  // namespace tavlin::usb
