@@ -178,7 +178,6 @@ class Operation {
             if (result == LIBUSB_ERROR_NO_MEM && inFlight_ > 0) return;
             Stop(result == LIBUSB_ERROR_NO_DEVICE ? Outcome::kGone : Outcome::kFailed);
         }
-        if (!stopping_ && next_ == pieces_.size() && inFlight_ == 0) outcome_ = Outcome::kComplete;
     }
 
     // Under mutex_.
