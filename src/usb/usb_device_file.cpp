@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <limits>
 #include <span>
 
@@ -11,7 +10,6 @@
 namespace tavlin::usb {
 
 namespace protocol = device::protocol;
-using Outcome = DeviceHandle::Outcome;
 
 namespace {
 
@@ -42,168 +40,92 @@ OpenStatus StatusOf(int libusbError) {
 
 }  // namespace
 
-// One request: its transfers, all submitted at once, completed on the event thread.
-class Operation {
+namespace {
+
+// The pieces of one operation as libusb bulk transfers straight on the caller's buffer.
+class LibusbPieces final : public PieceIo {
   public:
-    Operation(const void* file, libusb_device_handle* handle, const EndpointInfo& endpoint,
-              uint8_t* buffer, const std::vector<uint32_t>& lengths, unsigned int timeoutMs)
-        : file_(file), maxPacket_(endpoint.maxPacketSize), pieces_(lengths.size()) {
+    LibusbPieces(Operation& operation, libusb_device_handle* handle, const EndpointInfo& endpoint,
+                 uint8_t* buffer, const std::vector<uint32_t>& lengths, unsigned int timeoutMs)
+        : operation_(operation), slots_(lengths.size()) {
         uint32_t offset = 0;
         for (size_t i = 0; i < lengths.size(); ++i) {
-            Piece& piece = pieces_[i];
-            piece.operation = this;
-            piece.transfer = libusb_alloc_transfer(0);
-            if (piece.transfer == nullptr) {
+            Slot& slot = slots_[i];
+            slot.owner = this;
+            slot.index = i;
+            slot.transfer = libusb_alloc_transfer(0);
+            if (slot.transfer == nullptr) {
                 allocated_ = false;
-                continue;
+                return;
             }
-            libusb_fill_bulk_transfer(piece.transfer, handle, endpoint.address, buffer + offset,
-                                      static_cast<int>(lengths[i]), &Operation::OnComplete, &piece,
-                                      timeoutMs);
+            libusb_fill_bulk_transfer(slot.transfer, handle, endpoint.address, buffer + offset,
+                                      static_cast<int>(lengths[i]), &LibusbPieces::OnComplete,
+                                      &slot, timeoutMs);
             offset += lengths[i];
         }
-        requested_ = offset;
     }
 
-    ~Operation() {
-        // Wait() returned, so none is in flight.
-        for (Piece& piece : pieces_) libusb_free_transfer(piece.transfer);
+    // The operation has waited for every piece: none is in flight.
+    ~LibusbPieces() override {
+        for (Slot& slot : slots_) libusb_free_transfer(slot.transfer);
     }
 
-    Operation(const Operation&) = delete;
-    Operation& operator=(const Operation&) = delete;
+    LibusbPieces(const LibusbPieces&) = delete;
+    LibusbPieces& operator=(const LibusbPieces&) = delete;
 
     bool Allocated() const { return allocated_; }
-    const void* File() const { return file_; }
 
-    void Start() {
-        std::lock_guard guard(mutex_);
-        lastProgress_ = std::chrono::steady_clock::now();
-        SubmitMore();
-    }
-
-    Outcome Wait(uint32_t inactivityMs, uint32_t* moved) {
-        std::unique_lock lock(mutex_);
-        const auto limit = std::chrono::milliseconds(inactivityMs);
-        while (inFlight_ > 0 || (!stopping_ && next_ < pieces_.size())) {
-            if (inactivityMs == 0 || stopping_) {
-                changed_.wait(lock);
-            } else if (changed_.wait_until(lock, lastProgress_ + limit) ==
-                           std::cv_status::timeout &&
-                       !stopping_ && std::chrono::steady_clock::now() >= lastProgress_ + limit) {
-                Stop(Outcome::kTimedOut);
-            }
+    SubmitResult Submit(size_t piece) override {
+        switch (libusb_submit_transfer(slots_[piece].transfer)) {
+            case LIBUSB_SUCCESS:
+                return SubmitResult::kOk;
+            case LIBUSB_ERROR_NO_MEM:
+                return SubmitResult::kNoMemory;
+            case LIBUSB_ERROR_NO_DEVICE:
+                return SubmitResult::kNoDevice;
+            default:
+                return SubmitResult::kFailed;
         }
-        *moved = moved_;
-        return outcome_;
     }
 
-    // From another thread: ends the request with `why`, unless it has ended already.
-    void Abort(Outcome why) {
-        std::lock_guard guard(mutex_);
-        if (!stopping_) Stop(why);
-        changed_.notify_all();
-    }
+    void Cancel(size_t piece) override { (void)libusb_cancel_transfer(slots_[piece].transfer); }
 
   private:
-    struct Piece {
-        Operation* operation = nullptr;
+    struct Slot {
+        LibusbPieces* owner = nullptr;
+        size_t index = 0;
         libusb_transfer* transfer = nullptr;
-        bool submitted = false;
-        bool finished = false;
     };
 
+    static PieceStatus StatusOf(libusb_transfer_status status) {
+        switch (status) {
+            case LIBUSB_TRANSFER_COMPLETED:
+                return PieceStatus::kCompleted;
+            case LIBUSB_TRANSFER_OVERFLOW:
+                return PieceStatus::kOverflow;
+            case LIBUSB_TRANSFER_NO_DEVICE:
+                return PieceStatus::kNoDevice;
+            case LIBUSB_TRANSFER_TIMED_OUT:
+                return PieceStatus::kTimedOut;
+            case LIBUSB_TRANSFER_CANCELLED:
+                return PieceStatus::kCancelled;
+            default:
+                return PieceStatus::kError;
+        }
+    }
+
     static void LIBUSB_CALL OnComplete(libusb_transfer* transfer) {
-        auto* piece = static_cast<Piece*>(transfer->user_data);
-        piece->operation->Complete(*piece);
+        const auto* slot = static_cast<const Slot*>(transfer->user_data);
+        slot->owner->operation_.Complete(slot->index, StatusOf(transfer->status),
+                                         static_cast<uint32_t>(transfer->actual_length));
     }
 
-    void Complete(Piece& piece) {
-        std::lock_guard guard(mutex_);
-        piece.finished = true;
-        --inFlight_;
-        const libusb_transfer& transfer = *piece.transfer;
-        if (!stopping_) {
-            switch (transfer.status) {
-                case LIBUSB_TRANSFER_COMPLETED:
-                    moved_ += static_cast<uint32_t>(transfer.actual_length);
-                    lastProgress_ = std::chrono::steady_clock::now();
-                    if (transfer.actual_length < transfer.length) {
-                        // The frame ended early: what is queued behind belongs to no frame.
-                        Stop(Outcome::kShort);
-                    } else {
-                        SubmitMore();
-                    }
-                    break;
-                case LIBUSB_TRANSFER_OVERFLOW: {
-                    // More than asked for: report it longer than the request, so the caller
-                    // sees a long frame.
-                    const uint64_t longer =
-                        uint64_t{requested_} + std::max<uint16_t>(maxPacket_, 1);
-                    moved_ = static_cast<uint32_t>(
-                        std::min<uint64_t>(longer, std::numeric_limits<uint32_t>::max()));
-                    Stop(Outcome::kLong);
-                    break;
-                }
-                case LIBUSB_TRANSFER_NO_DEVICE:
-                    Stop(Outcome::kGone);
-                    break;
-                case LIBUSB_TRANSFER_TIMED_OUT:
-                    Stop(Outcome::kTimedOut);
-                    break;
-                case LIBUSB_TRANSFER_CANCELLED:
-                    Stop(Outcome::kCancelled);
-                    break;
-                default:
-                    Stop(Outcome::kFailed);
-                    break;
-            }
-        }
-        // Under the lock: once the waiter sees the last piece, the operation may be destroyed.
-        changed_.notify_all();
-    }
-
-    // Under mutex_.
-    void SubmitMore() {
-        while (!stopping_ && next_ < pieces_.size()) {
-            Piece& piece = pieces_[next_];
-            const int result = libusb_submit_transfer(piece.transfer);
-            if (result == LIBUSB_SUCCESS) {
-                piece.submitted = true;
-                ++next_;
-                ++inFlight_;
-                continue;
-            }
-            // The kernel's buffer budget is spent: the rest follow as pieces complete.
-            if (result == LIBUSB_ERROR_NO_MEM && inFlight_ > 0) return;
-            Stop(result == LIBUSB_ERROR_NO_DEVICE ? Outcome::kGone : Outcome::kFailed);
-        }
-    }
-
-    // Under mutex_.
-    void Stop(Outcome why) {
-        stopping_ = true;
-        outcome_ = why;
-        for (Piece& piece : pieces_) {
-            if (piece.submitted && !piece.finished) libusb_cancel_transfer(piece.transfer);
-        }
-    }
-
-    const void* const file_;
-    const uint16_t maxPacket_;
+    Operation& operation_;
+    std::vector<Slot> slots_;  // sized once: the transfers point into it
     bool allocated_ = true;
-    uint32_t requested_ = 0;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Piece> pieces_;  // sized once: the transfers point into it
-    size_t next_ = 0;            // the members below under mutex_
-    int inFlight_ = 0;
-    bool stopping_ = false;
-    Outcome outcome_ = Outcome::kComplete;
-    uint32_t moved_ = 0;
-    std::chrono::steady_clock::time_point lastProgress_;
 };
+
+}  // namespace
 
 DeviceHandle::DeviceHandle(std::shared_ptr<UsbContext> context, DeviceKey key,
                            libusb_device_handle* handle, CameraEndpoints endpoints,
@@ -212,7 +134,8 @@ DeviceHandle::DeviceHandle(std::shared_ptr<UsbContext> context, DeviceKey key,
       key_(std::move(key)),
       handle_(handle),
       endpoints_(endpoints),
-      state_(std::move(state)) {}
+      state_(std::move(state)),
+      requests_(state_->gone) {}
 
 DeviceHandle::~DeviceHandle() {
     {
@@ -225,60 +148,22 @@ DeviceHandle::~DeviceHandle() {
     context_->RemoveEventUser();
 }
 
-bool DeviceHandle::Begin(Operation* operation) {
-    std::lock_guard guard(mutex_);
-    if (state_->gone) return false;
-    if (std::find(cancelledFiles_.begin(), cancelledFiles_.end(), operation->File()) !=
-        cancelledFiles_.end()) {
-        return false;
-    }
-    operations_.push_back(operation);
-    return true;
-}
-
-void DeviceHandle::End(Operation* operation) {
-    std::lock_guard guard(mutex_);
-    std::erase(operations_, operation);
-}
-
-DeviceHandle::Outcome DeviceHandle::Run(const void* file, const EndpointInfo& endpoint,
-                                        uint8_t* buffer, const std::vector<uint32_t>& pieces,
-                                        unsigned int libusbTimeoutMs, uint32_t inactivityMs,
-                                        uint32_t* moved) {
+Outcome DeviceHandle::Run(const void* file, const EndpointInfo& endpoint, uint8_t* buffer,
+                          const std::vector<uint32_t>& pieces, unsigned int libusbTimeoutMs,
+                          uint32_t inactivityMs, uint32_t* moved) {
     *moved = 0;
-    Operation operation(file, handle_, endpoint, buffer, pieces, libusbTimeoutMs);
-    if (!operation.Allocated()) return Outcome::kFailed;
-    if (!Begin(&operation)) return state_->gone ? Outcome::kGone : Outcome::kCancelled;
-    operation.Start();
-    const Outcome outcome = operation.Wait(inactivityMs, moved);
-    End(&operation);
-    if (outcome == Outcome::kGone) MarkGone();
-    return outcome;
-}
-
-void DeviceHandle::CancelFile(const void* file) {
-    std::lock_guard guard(mutex_);
-    cancelledFiles_.push_back(file);
-    for (Operation* operation : operations_) {
-        if (operation->File() == file) operation->Abort(Outcome::kCancelled);
+    Operation operation(file, pieces, endpoint.maxPacketSize);
+    LibusbPieces transfers(operation, handle_, endpoint, buffer, pieces, libusbTimeoutMs);
+    if (!transfers.Allocated()) return Outcome::kFailed;
+    if (!requests_.Begin(operation)) {
+        return requests_.Gone() ? Outcome::kGone : Outcome::kCancelled;
     }
-}
-
-void DeviceHandle::ForgetFile(const void* file) {
-    std::lock_guard guard(mutex_);
-    std::erase(cancelledFiles_, file);
-}
-
-void DeviceHandle::MarkGone() {
-    std::lock_guard guard(mutex_);
-    state_->gone = true;
-    for (Operation* operation : operations_) operation->Abort(Outcome::kGone);
-}
-
-bool DeviceHandle::Usable(const void* file) {
-    std::lock_guard guard(mutex_);
-    return !state_->gone &&
-           std::find(cancelledFiles_.begin(), cancelledFiles_.end(), file) == cancelledFiles_.end();
+    operation.Start(transfers);
+    const Outcome outcome = operation.Wait(inactivityMs, moved);
+    requests_.End(operation);
+    // Every file of the camera fails from now on, and so do later opens.
+    if (outcome == Outcome::kGone) requests_.MarkGone();
+    return outcome;
 }
 
 namespace {
@@ -286,7 +171,7 @@ namespace {
 class UsbDeviceFile final : public device::DeviceFile {
   public:
     explicit UsbDeviceFile(std::shared_ptr<DeviceHandle> device) : device_(std::move(device)) {}
-    ~UsbDeviceFile() override { device_->ForgetFile(this); }
+    ~UsbDeviceFile() override { device_->Requests().ForgetFile(this); }
 
     bool IoControl(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                    uint32_t* bytesReturned) override {
@@ -294,7 +179,7 @@ class UsbDeviceFile final : public device::DeviceFile {
         if (code == protocol::kCodeDriverSetting) {
             if (in == nullptr) return false;
             const auto timeout = FrameTimeoutSetting({static_cast<const uint8_t*>(in), inLength});
-            if (!timeout || !device_->Usable(this)) return false;
+            if (!timeout || !device_->Requests().Usable(this)) return false;
             // Kept here, not sent: it rules this process's frame reads.
             device_->State().frameTimeoutMs = *timeout;
             return true;
@@ -316,7 +201,7 @@ class UsbDeviceFile final : public device::DeviceFile {
         }
     }
 
-    void Cancel() override { device_->CancelFile(this); }
+    void Cancel() override { device_->Requests().CancelFile(this); }
 
   private:
     bool Command(uint8_t* packet, uint32_t length, uint32_t* moved) {
@@ -338,7 +223,7 @@ class UsbDeviceFile final : public device::DeviceFile {
     }
 
     bool Frame(uint8_t* frame, uint32_t length, uint32_t* moved) {
-        if (length == 0) return device_->Usable(this);
+        if (length == 0) return device_->Requests().Usable(this);
         const CameraState& state = device_->State();
         const uint32_t timeout = state.triggerMode ? state.frameTimeoutMs.load() : 0;
         const EndpointInfo& endpoint = device_->Endpoints().frame;
