@@ -293,7 +293,7 @@ OpenResult OpenCamera(const UsbCamera& camera) {
             }
             if (error != LIBUSB_SUCCESS) {
                 result.status = StatusOf(error);
-                if (result.status == OpenStatus::kGone) state->gone = true;
+                if (error == LIBUSB_ERROR_NO_DEVICE) state->gone = true;
                 return result;
             }
             handle = std::make_shared<DeviceHandle>(context, key, raw, *endpoints, state);
