@@ -109,6 +109,8 @@ class LibusbPieces final : public PieceIo {
                 return PieceStatus::kTimedOut;
             case LIBUSB_TRANSFER_CANCELLED:
                 return PieceStatus::kCancelled;
+            case LIBUSB_TRANSFER_STALL:
+                return PieceStatus::kStall;
             default:
                 return PieceStatus::kError;
         }
@@ -163,6 +165,11 @@ Outcome DeviceHandle::Run(const void* file, const EndpointInfo& endpoint, uint8_
     requests_.End(operation);
     // Every file of the camera fails from now on, and so do later opens.
     if (outcome == Outcome::kGone) requests_.MarkGone();
+    // A refused request halts the endpoint; the next one must find it working again.
+    if (outcome == Outcome::kStalled &&
+        libusb_clear_halt(handle_, endpoint.address) == LIBUSB_ERROR_NO_DEVICE) {
+        requests_.MarkGone();
+    }
     return outcome;
 }
 

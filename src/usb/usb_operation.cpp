@@ -78,6 +78,9 @@ void Operation::Complete(size_t index, PieceStatus status, uint32_t actual) {
             case PieceStatus::kCancelled:
                 Stop(Outcome::kCancelled);
                 break;
+            case PieceStatus::kStall:
+                Stop(Outcome::kStalled);
+                break;
             case PieceStatus::kError:
                 Stop(Outcome::kFailed);
                 break;

@@ -18,13 +18,14 @@ enum class Outcome {
     kShort,      // the device ended early (a short packet): the bytes up to there
     kLong,       // the device had more than asked for
     kFailed,     // a transfer error, or a submission refused
+    kStalled,    // the endpoint halted (the device refused the request)
     kTimedOut,   // nothing arrived for the request's inactivity limit, or libusb's time-out
     kCancelled,  // the file's Cancel()
     kGone,       // the device is gone
 };
 
 // How one piece ended.
-enum class PieceStatus { kCompleted, kOverflow, kNoDevice, kTimedOut, kCancelled, kError };
+enum class PieceStatus { kCompleted, kOverflow, kNoDevice, kTimedOut, kCancelled, kStall, kError };
 
 enum class SubmitResult { kOk, kNoMemory, kNoDevice, kFailed };
 
