@@ -1,8 +1,5 @@
 #include "usb/usb_device_file.h"
 
-#include <algorithm>
-#include <chrono>
-#include <limits>
 #include <span>
 
 #include "device/driver_protocol.h"
@@ -37,10 +34,6 @@ OpenStatus StatusOf(int libusbError) {
             return OpenStatus::kFailed;
     }
 }
-
-}  // namespace
-
-namespace {
 
 // The pieces of one operation as libusb bulk transfers straight on the caller's buffer.
 class LibusbPieces final : public PieceIo {
