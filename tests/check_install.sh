@@ -19,12 +19,15 @@ readelf -d "$libdir/libTavlinSdk_410QZ_VKE.so.1" | grep -q 'SONAME.*\[libTavlinS
 for f in include/tavlin/tavlin.h include/tavlin/tavlin_host.h include/tavlin/tavlin_vcam.h \
          include/tavlin/tavlin_ext.h \
          bin/tavlin-demo bin/tavlin-vcamd share/doc/TavlinSdk/README.md \
-         share/doc/TavlinSdk/daemon.md; do
+         share/doc/TavlinSdk/daemon.md share/doc/TavlinSdk/usb.md etc/tavlin/usb-ids \
+         lib/udev/rules.d/60-tavlin.rules; do
     [ -e "$prefix/$f" ] || fail "missing $f"
 done
 [ -f "$libdir/pkgconfig/tavlin-sdk.pc" ] || fail "missing tavlin-sdk.pc"
 [ -f "$libdir/cmake/TavlinSdk/TavlinSdkConfig.cmake" ] || fail "missing TavlinSdkConfig.cmake"
 "$prefix/bin/tavlin-vcamd" --help > /dev/null
+# The installed rules grant nothing until the id list names the camera.
+grep -q 'id list is empty' "$prefix/lib/udev/rules.d/60-tavlin.rules" || fail "udev rules"
 # The installed Python package loads the installed library.
 loaded=$(PYTHONPATH="$prefix/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 \
     /usr/bin/python3 -c 'import tavlin; print(tavlin.library().path)')

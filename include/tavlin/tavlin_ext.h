@@ -81,6 +81,54 @@ TAVLIN_API int32_t TavlinExt_WaitFrame(int32_t camera, uint64_t afterSequence, i
                                        uint8_t* buffer, int32_t length, int32_t rowOrder,
                                        TavlinExtFrameInfo* info);
 
+/* Devices and transports. What answers a device index now: a virtual camera attached in this
+ * process, one served by the virtual-camera daemon, or a USB camera. USB cameras take, in the
+ * order of their bus and port path, the indices no virtual camera holds. These functions take
+ * a device index, not a camera handle, record no error and may be called from any thread. */
+enum {
+    TAVLIN_EXT_REACH_NONE = 0,
+    TAVLIN_EXT_REACH_IN_PROCESS = 1,
+    TAVLIN_EXT_REACH_DAEMON = 2,
+    TAVLIN_EXT_REACH_USB = 3
+};
+
+/* Whether this process can open a USB camera now. */
+enum {
+    TAVLIN_EXT_ACCESS_OK = 0,
+    TAVLIN_EXT_ACCESS_GONE = 1,              /* unplugged since it was found */
+    TAVLIN_EXT_ACCESS_PERMISSION_DENIED = 2, /* the device node is not readable and writable */
+    TAVLIN_EXT_ACCESS_BUSY = 3,              /* another program has claimed the camera */
+    TAVLIN_EXT_ACCESS_FAILED = 4
+};
+
+/* The caller sets size to sizeof(TavlinExtDeviceInfo). Texts are NUL-terminated UTF-8. */
+typedef struct TavlinExtDeviceInfo {
+    uint32_t size;
+    int32_t reach;      /* TAVLIN_EXT_REACH_* */
+    int32_t access;     /* TAVLIN_EXT_ACCESS_*: USB only (opened briefly to find out), else 0 */
+    int32_t usbBus;     /* USB only: bus number */
+    uint16_t usbVendor; /* USB only: vendor and product id */
+    uint16_t usbProduct;
+    char usbPortPath[32]; /* USB only: "1-2.3", as sysfs names the device */
+    char usbNode[32];     /* USB only: "/dev/bus/usb/001/004" */
+    char usbSerial[128];  /* USB only: the serial number, empty when unreadable */
+    char advice[256];     /* what to do when access is not OK */
+} TavlinExtDeviceInfo;
+
+/* Describes device index 0..31 in *info. Returns 1; 0 for another index, a null info or a size
+ * below sizeof(TavlinExtDeviceInfo). */
+TAVLIN_API int32_t TavlinExt_GetDeviceInfo(int32_t index, TavlinExtDeviceInfo* info);
+
+/* Problems met while looking for USB cameras, one line each: id-list entries that do not parse,
+ * listed devices whose endpoints are not the camera's, libusb not starting. Copies what fits of
+ * the text, NUL-terminated, into buffer (none when buffer is null or length is 0) and returns
+ * the length of the whole text without its terminator; 0 when there is nothing to report. */
+TAVLIN_API int32_t TavlinExt_GetUsbReport(char* buffer, int32_t length);
+
+/* The udev rules that give the logged-in user, and group plugdev, access to the devices on the
+ * id list (the "60-tavlin.rules" file). Copies and returns as TavlinExt_GetUsbReport. */
+TAVLIN_API int32_t TavlinExt_GetUdevRules(char* buffer, int32_t length);
+
 #ifdef __cplusplus
 }
 #endif

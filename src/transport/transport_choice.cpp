@@ -17,12 +17,6 @@ namespace {
 
 constexpr std::string_view kPathStart = protocol::kDevicePathStart;
 
-bool DaemonServes(int index) {
-    struct stat info {};
-    const std::string socket = vcam::DeviceSocketPath(vcam::DeviceNameOf(index));
-    return ::lstat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
-}
-
 class TransportChoice final : public device::DeviceFileOpener {
   public:
     std::unique_ptr<device::DeviceFile> Open(std::string_view path) override {
@@ -30,6 +24,7 @@ class TransportChoice final : public device::DeviceFileOpener {
         // An attached camera answers even when unplugged (its opens fail), as a local device
         // would; it shadows whatever else serves the index.
         if (vcam::IsAttachedPath(path)) return vcam::OpenAttachedDeviceFile(path);
+        if (auto camera = UsbCameraAt(IndexOfDevicePath(path))) return usb::Open(*camera).file;
         return vcam::OpenDaemonDeviceFile(path.substr(kPathStart.size()));
     }
 
@@ -49,13 +44,40 @@ int IndexOfDevicePath(std::string_view path) {
     return -1;
 }
 
-IndexFlags VirtualIndices() {
-    IndexFlags taken{};
-    for (int i = 0; i < protocol::kDeviceCount; ++i) {
-        const std::string path = std::string(kPathStart) + vcam::DeviceNameOf(i);
-        taken[i] = vcam::IsAttachedPath(path) || DaemonServes(i);
+UsbPlacement PlaceUsbCameras(const IndexFlags& taken, const std::vector<usb::UsbCamera>& cameras) {
+    UsbPlacement placement;
+    size_t next = 0;
+    for (int i = 0; i < protocol::kDeviceCount && next < cameras.size(); ++i) {
+        if (!taken[i]) placement[i] = cameras[next++];
     }
+    return placement;
+}
+
+bool DaemonServes(int index) {
+    struct stat info {};
+    const std::string socket = vcam::DeviceSocketPath(vcam::DeviceNameOf(index));
+    return ::lstat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+IndexFlags AttachedIndices() {
+    IndexFlags attached{};
+    for (int i = 0; i < protocol::kDeviceCount; ++i) {
+        attached[i] = vcam::IsAttachedPath(std::string(kPathStart) + vcam::DeviceNameOf(i));
+    }
+    return attached;
+}
+
+IndexFlags VirtualIndices() {
+    IndexFlags taken = AttachedIndices();
+    for (int i = 0; i < protocol::kDeviceCount; ++i) taken[i] = taken[i] || DaemonServes(i);
     return taken;
+}
+
+std::optional<usb::UsbCamera> UsbCameraAt(int index) {
+    if (index < 0 || index >= protocol::kDeviceCount) return std::nullopt;
+    const std::vector<usb::UsbCamera> cameras = usb::Cameras();
+    if (cameras.empty()) return std::nullopt;  // the usual case costs no probing
+    return PlaceUsbCameras(VirtualIndices(), cameras)[index];
 }
 
 void InstallTransports() {

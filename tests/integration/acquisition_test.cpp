@@ -12,7 +12,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class AcquisitionTest : public SdkTest {
+class AcquisitionTest : public TransportTest {
   protected:
     // 160 x 128 frames keep the tests quick; colour mode 24 by default.
     void UseSmallFrames(int32_t bits = 24) {
@@ -36,7 +36,7 @@ class AcquisitionTest : public SdkTest {
     }
 };
 
-TEST_F(AcquisitionTest, ModeTransitionsAndRefusals) {
+TEST_P(AcquisitionTest, ModeTransitionsAndRefusals) {
     UseSmallFrames();
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);  // idle
     ASSERT_EQ(Tavlin_StartPreview(camera_), 1);
@@ -58,7 +58,7 @@ TEST_F(AcquisitionTest, ModeTransitionsAndRefusals) {
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
 
-TEST_F(AcquisitionTest, CallbackPreviewDeliversFramesWithTheirRecord) {
+TEST_P(AcquisitionTest, CallbackPreviewDeliversFramesWithTheirRecord) {
     UseSmallFrames(32);
     std::vector<uint8_t> image(Stride(160, 32) * 128, 0xEE);
     ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
@@ -79,7 +79,7 @@ TEST_F(AcquisitionTest, CallbackPreviewDeliversFramesWithTheirRecord) {
     EXPECT_TRUE(Errors().empty());
 }
 
-TEST_F(AcquisitionTest, RowOrderFlagReversesRows) {
+TEST_P(AcquisitionTest, RowOrderFlagReversesRows) {
     UseSmallFrames(8);
     ASSERT_EQ(Tavlin_Capture(camera_), 1);
     const int32_t stride = Stride(160, 8);
@@ -91,7 +91,7 @@ TEST_F(AcquisitionTest, RowOrderFlagReversesRows) {
     }
 }
 
-TEST_F(AcquisitionTest, GetImageOneByteShortReportsTwice) {
+TEST_P(AcquisitionTest, GetImageOneByteShortReportsTwice) {
     UseSmallFrames(24);
     ASSERT_EQ(Tavlin_Capture(camera_), 1);
     const int32_t size = Stride(160, 24) * 128;
@@ -104,7 +104,7 @@ TEST_F(AcquisitionTest, GetImageOneByteShortReportsTwice) {
     EXPECT_EQ(Errors(), (std::vector<int32_t>{5}));
 }
 
-TEST_F(AcquisitionTest, TooSmallCallbackBufferPostsStreamFailureInsteadOfFrames) {
+TEST_P(AcquisitionTest, TooSmallCallbackBufferPostsStreamFailureInsteadOfFrames) {
     UseSmallFrames(24);
     std::vector<uint8_t> image(100);
     ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
@@ -118,12 +118,12 @@ TEST_F(AcquisitionTest, TooSmallCallbackBufferPostsStreamFailureInsteadOfFrames)
     EXPECT_EQ(Errors().front(), 5);
 }
 
-TEST_F(AcquisitionTest, UnplugWhilePreviewingStopsWithError13AndKeepsMode) {
+TEST_P(AcquisitionTest, UnplugWhilePreviewingStopsWithError13AndKeepsMode) {
     UseSmallFrames(24);
     std::vector<uint8_t> image(Stride(160, 24) * 128);
     ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
     ASSERT_TRUE(WaitFrameNotice());
-    TavlinVcam_Detach(0);
+    UnplugCamera(0);
     TavlinMessage m;
     bool stopped = false;
     while (!stopped && NextFrameMessage(m, 10000)) stopped = m.wParam == 0 && m.lParam == 13;
@@ -138,7 +138,7 @@ TEST_F(AcquisitionTest, UnplugWhilePreviewingStopsWithError13AndKeepsMode) {
     EXPECT_NE(std::find(codes.begin(), codes.end(), 13), codes.end());
 }
 
-TEST_F(AcquisitionTest, TriggerModeDiscardsTheFirstFrameAndDeliversOnePerPulse) {
+TEST_P(AcquisitionTest, TriggerModeDiscardsTheFirstFrameAndDeliversOnePerPulse) {
     UseSmallFrames(8);
     std::vector<uint8_t> image(Stride(160, 8) * 128);
     ASSERT_EQ(Tavlin_Trigger(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
@@ -158,7 +158,7 @@ TEST_F(AcquisitionTest, TriggerModeDiscardsTheFirstFrameAndDeliversOnePerPulse) 
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
 
-TEST_F(AcquisitionTest, StopReturnsPromptlyInTriggerModeWithoutPulses) {
+TEST_P(AcquisitionTest, StopReturnsPromptlyInTriggerModeWithoutPulses) {
     UseSmallFrames(8);
     ASSERT_EQ(Tavlin_Trigger(camera_, frames_, nullptr, 0, 0), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the read is now pending
@@ -170,7 +170,7 @@ TEST_F(AcquisitionTest, StopReturnsPromptlyInTriggerModeWithoutPulses) {
     EXPECT_EQ(Tavlin_Close(camera_), 1);
 }
 
-TEST_F(AcquisitionTest, SnapshotWithoutBufferStillProcessesTheFrame) {
+TEST_P(AcquisitionTest, SnapshotWithoutBufferStillProcessesTheFrame) {
     UseSmallFrames(24);
     EXPECT_EQ(Tavlin_SnapShot(camera_, nullptr, 0, 1), 1);  // from idle: prepares each time
     std::vector<uint8_t> image(Stride(160, 24) * 128);
@@ -178,7 +178,7 @@ TEST_F(AcquisitionTest, SnapshotWithoutBufferStillProcessesTheFrame) {
     EXPECT_NE(std::count(image.begin(), image.end(), 0), std::ptrdiff_t(image.size()));
 }
 
-TEST_F(AcquisitionTest, FrameRateStaysZeroForTheFirstSecond) {
+TEST_P(AcquisitionTest, FrameRateStaysZeroForTheFirstSecond) {
     UseSmallFrames(8);
     std::vector<uint8_t> image(Stride(160, 8) * 128);
     TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
@@ -200,7 +200,7 @@ TEST_F(AcquisitionTest, FrameRateStaysZeroForTheFirstSecond) {
     Tavlin_StopPreview(camera_);
 }
 
-TEST_F(AcquisitionTest, InvalidWindowAndClaimedDeviceRefusePreparation) {
+TEST_P(AcquisitionTest, InvalidWindowAndClaimedDeviceRefusePreparation) {
     UseSmallFrames(8);
     EXPECT_EQ(Tavlin_SetCaptureWindowEx(camera_, 1280, 1, 1280, 1024, 0, 1024), 0);
     EXPECT_EQ(Tavlin_StartPreview(camera_), 0);
@@ -224,7 +224,7 @@ TEST_F(AcquisitionTest, InvalidWindowAndClaimedDeviceRefusePreparation) {
     EXPECT_EQ(Tavlin_Release(other), 1);
 }
 
-TEST_F(AcquisitionTest, ReleaseWhileStreamingStopsEverything) {
+TEST_P(AcquisitionTest, ReleaseWhileStreamingStopsEverything) {
     UseSmallFrames(24);
     std::vector<uint8_t> image(Stride(160, 24) * 128);
     ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
@@ -235,6 +235,8 @@ TEST_F(AcquisitionTest, ReleaseWhileStreamingStopsEverything) {
     ASSERT_EQ(TavlinVcam_GetCounters(0, &counters), 1);
     EXPECT_EQ(counters.handlesOpen, 0u);
 }
+
+TAVLIN_INSTANTIATE_TRANSPORTS(AcquisitionTest);
 
 }  // namespace
 }  // namespace tavlin::test

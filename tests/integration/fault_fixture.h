@@ -59,10 +59,10 @@ inline bool WaitForBlockedRequests(int32_t index, uint32_t count, int32_t timeou
     return false;
 }
 
-class FaultTest : public SdkTest {
+class FaultTest : public TransportTest {
   protected:
     void SetUp() override {
-        SdkTest::SetUp();
+        TransportTest::SetUp();
         if (HasFatalFailure()) return;
         frame_.assign(1280 * 1024 * 4, 0);
         // Warm-up: the first stream starts what the library keeps for the process.

@@ -9,7 +9,7 @@ namespace {
 
 using FaultRequests = FaultTest;
 
-TEST_F(FaultRequests, AHungRegisterReadFailsTheGetterAndTheNextReadWorks) {
+TEST_P(FaultRequests, AHungRegisterReadFailsTheGetterAndTheNextReadWorks) {
     int32_t ok = -1;
     const int32_t before = Tavlin_GetGlobalGain(camera_, &ok);
     ASSERT_EQ(ok, 1);
@@ -28,7 +28,7 @@ TEST_F(FaultRequests, AHungRegisterReadFailsTheGetterAndTheNextReadWorks) {
     ExpectCleanAndRestartable();
 }
 
-TEST_F(FaultRequests, StopAndCloseAreBoundedWhenTheirRegisterWritesHang) {
+TEST_P(FaultRequests, StopAndCloseAreBoundedWhenTheirRegisterWritesHang) {
     for (bool close : {false, true}) {
         SCOPED_TRACE(close ? "close" : "stop");
         StartStream();
@@ -43,7 +43,7 @@ TEST_F(FaultRequests, StopAndCloseAreBoundedWhenTheirRegisterWritesHang) {
     }
 }
 
-TEST_F(FaultRequests, AHungRegisterWriteReturnsAndTheNextWriteIsApplied) {
+TEST_P(FaultRequests, AHungRegisterWriteReturnsAndTheNextWriteIsApplied) {
     ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_HANG_COMMAND, 1), 1);
     ASSERT_TRUE(ReturnsWithin(std::chrono::milliseconds(5000),
                               [&] { return Tavlin_SetGlobalGain(camera_, 20); }));
@@ -55,6 +55,8 @@ TEST_F(FaultRequests, AHungRegisterWriteReturnsAndTheNextWriteIsApplied) {
     PostedErrors();
     ExpectCleanAndRestartable();
 }
+
+TAVLIN_INSTANTIATE_TRANSPORTS(FaultRequests);
 
 }  // namespace
 }  // namespace tavlin::test

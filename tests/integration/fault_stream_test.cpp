@@ -7,7 +7,7 @@ namespace {
 
 using FaultStream = FaultTest;
 
-TEST_F(FaultStream, NthFailedFrameReadStopsTheStreamWith13ThenStopAndRestartWork) {
+TEST_P(FaultStream, NthFailedFrameReadStopsTheStreamWith13ThenStopAndRestartWork) {
     for (int nth : {1, 2, 5}) {
         SCOPED_TRACE("failing frame read " + std::to_string(nth));
         StartStream();
@@ -23,7 +23,7 @@ TEST_F(FaultStream, NthFailedFrameReadStopsTheStreamWith13ThenStopAndRestartWork
     }
 }
 
-TEST_F(FaultStream, OneWrongByteCountPerRunIsDroppedASecondEndsTheRun) {
+TEST_P(FaultStream, OneWrongByteCountPerRunIsDroppedASecondEndsTheRun) {
     for (int kind : {TAVLIN_VCAM_FAULT_SHORT_FRAME, TAVLIN_VCAM_FAULT_LONG_FRAME,
                      TAVLIN_VCAM_FAULT_EMPTY_FRAME}) {
         SCOPED_TRACE("fault kind " + std::to_string(kind));
@@ -42,7 +42,7 @@ TEST_F(FaultStream, OneWrongByteCountPerRunIsDroppedASecondEndsTheRun) {
     }
 }
 
-TEST_F(FaultStream, ALongFrameNeverWritesPastTheRing) {
+TEST_P(FaultStream, ALongFrameNeverWritesPastTheRing) {
     // The camera reports more than it was asked for; the transfer must take that as a wrong
     // count, not as a size to copy (the sanitizer builds catch an overrun).
     StartStream();
@@ -55,7 +55,7 @@ TEST_F(FaultStream, ALongFrameNeverWritesPastTheRing) {
     EXPECT_TRUE(StopsPromptly());
 }
 
-TEST_F(FaultStream, StopAndCloseReturnPromptlyWhileTheCameraStalls) {
+TEST_P(FaultStream, StopAndCloseReturnPromptlyWhileTheCameraStalls) {
     StartStream();
     ExpectFrames(2);
     TavlinVcam_SetStall(0, 1);
@@ -72,7 +72,7 @@ TEST_F(FaultStream, StopAndCloseReturnPromptlyWhileTheCameraStalls) {
     ExpectCleanAndRestartable();
 }
 
-TEST_F(FaultStream, AFrameReadThatNeverReturnsDoesNotHoldTheStop) {
+TEST_P(FaultStream, AFrameReadThatNeverReturnsDoesNotHoldTheStop) {
     StartStream();
     ExpectFrames(1);
     ASSERT_EQ(TavlinVcam_FailNth(0, TAVLIN_VCAM_FAULT_HANG_FRAME, 2, 1), 1);
@@ -82,7 +82,7 @@ TEST_F(FaultStream, AFrameReadThatNeverReturnsDoesNotHoldTheStop) {
     ExpectCleanAndRestartable();
 }
 
-TEST_F(FaultStream, ACameraStalledLongerThanTheFrameWaitEndsTheStreamWith13) {
+TEST_P(FaultStream, ACameraStalledLongerThanTheFrameWaitEndsTheStreamWith13) {
     StartStream();
     ExpectFrames(1);
     TavlinVcam_SetStall(0, 1);
@@ -94,7 +94,7 @@ TEST_F(FaultStream, ACameraStalledLongerThanTheFrameWaitEndsTheStreamWith13) {
     ExpectCleanAndRestartable();
 }
 
-TEST_F(FaultStream, UnplugMidStreamThenReplugStreamsAgainOnTheSameHandle) {
+TEST_P(FaultStream, UnplugMidStreamThenReplugStreamsAgainOnTheSameHandle) {
     StartStream();
     ExpectFrames(1);
     ASSERT_EQ(TavlinVcam_UnplugAfterFrames(0, 2), 1);
@@ -103,15 +103,14 @@ TEST_F(FaultStream, UnplugMidStreamThenReplugStreamsAgainOnTheSameHandle) {
     EXPECT_TRUE(StopsPromptly());
 
     // Unplugged: the start cannot get frames and says so.
-    TavlinVcam_Detach(0);
+    UnplugCamera(0);
     StartStream();
     EXPECT_TRUE(ExpectStreamFailure(TAVLIN_ERR_STREAM_STOPPED));
     EXPECT_TRUE(StopsPromptly());
     ClearErrors();
 
     // Plugged in again (a fresh, powered-on camera): the same handle streams.
-    ASSERT_EQ(TavlinVcam_Attach(0), 1);
-    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST);
+    PlugCamera(0);
     ExpectCleanAndRestartable();
     // The fresh camera was programmed again: the window and the sample width the SDK uses.
     uint32_t transfer = 0;
@@ -119,18 +118,19 @@ TEST_F(FaultStream, UnplugMidStreamThenReplugStreamsAgainOnTheSameHandle) {
     EXPECT_EQ(transfer, 1280u * 1024u);
 }
 
-TEST_F(FaultStream, DetachWhileStalledFailsThePendingReadAndCloseIsPrompt) {
+TEST_P(FaultStream, DetachWhileStalledFailsThePendingReadAndCloseIsPrompt) {
     StartStream();
     ExpectFrames(1);
     TavlinVcam_SetStall(0, 1);
     ASSERT_TRUE(WaitForBlockedRequests(0, 1));
-    TavlinVcam_Detach(0);
+    UnplugCamera(0);
     EXPECT_TRUE(ExpectStreamFailure(TAVLIN_ERR_STREAM_STOPPED));
     EXPECT_TRUE(ClosesPromptly());
-    ASSERT_EQ(TavlinVcam_Attach(0), 1);
-    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST);
+    PlugCamera(0);
     ExpectCleanAndRestartable();
 }
+
+TAVLIN_INSTANTIATE_TRANSPORTS(FaultStream);
 
 }  // namespace
 }  // namespace tavlin::test

@@ -75,7 +75,7 @@ class FileSizeLimit {
     rlimit saved_{};
 };
 
-class FilesTest : public SdkTest {
+class FilesTest : public TransportTest {
   protected:
     // A 320 x 256 colour image (1/4 sub-sampling) taken with a snapshot.
     void Snap(int32_t bits) {
@@ -86,13 +86,13 @@ class FilesTest : public SdkTest {
     std::string PathOf(const std::string& name) { return (home_ / name).string(); }
 };
 
-TEST_F(FilesTest, SavingNeedsAConvertedFrame) {
+TEST_P(FilesTest, SavingNeedsAConvertedFrame) {
     EXPECT_EQ(Tavlin_SaveImage(camera_, PathOf("early.bmp").c_str(), 0), 0);
     EXPECT_EQ(Errors(), (std::vector<int32_t>{1}));
     EXPECT_FALSE(std::filesystem::exists(PathOf("early.bmp")));
 }
 
-TEST_F(FilesTest, EveryFormatOpensInIndependentDecoders) {
+TEST_P(FilesTest, EveryFormatOpensInIndependentDecoders) {
     Snap(24);
     const std::pair<int, const char*> formats[] = {
         {0, "bmp"}, {1, "raw"}, {2, "jpg"}, {5, "png"}, {6, "tif"}};
@@ -121,7 +121,7 @@ TEST_F(FilesTest, EveryFormatOpensInIndependentDecoders) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), bytes.begin() + 54));
 }
 
-TEST_F(FilesTest, UnknownFormatsAndBadNames) {
+TEST_P(FilesTest, UnknownFormatsAndBadNames) {
     Snap(8);
     EXPECT_EQ(Tavlin_SaveImage(camera_, PathOf("x.img").c_str(), 7), 0);
     EXPECT_EQ(Tavlin_SaveImage(camera_, PathOf("x.img").c_str(), -1), 0);
@@ -136,7 +136,7 @@ TEST_F(FilesTest, UnknownFormatsAndBadNames) {
     EXPECT_TRUE(std::filesystem::exists(home_ / "k\u00e4fer.png"));
 }
 
-TEST_F(FilesTest, RecordingPlaysInFfprobe) {
+TEST_P(FilesTest, RecordingPlaysInFfprobe) {
     ASSERT_EQ(Tavlin_SetColorMode(camera_, 24), 1);
     ASSERT_EQ(Tavlin_SetSubSample(camera_, 3), 1);
     ASSERT_EQ(Tavlin_SetWaitTime(camera_, 5), 1);
@@ -162,7 +162,7 @@ TEST_F(FilesTest, RecordingPlaysInFfprobe) {
     EXPECT_GT(frames, 1);
 }
 
-TEST_F(FilesTest, RecordRefusesBadNamesAndStopLeavesARemovableFile) {
+TEST_P(FilesTest, RecordRefusesBadNamesAndStopLeavesARemovableFile) {
     EXPECT_EQ(Tavlin_Record(camera_, nullptr, 100, 0), 0);
     EXPECT_EQ(Tavlin_Record(camera_, "", 100, 0), 0);
     const char16_t lone[] = {0xD800, 0};
@@ -180,7 +180,7 @@ TEST_F(FilesTest, RecordRefusesBadNamesAndStopLeavesARemovableFile) {
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
 
-TEST_F(FilesTest, NamesThatCannotBeFilesFailAndTheCameraGoesOn) {
+TEST_P(FilesTest, NamesThatCannotBeFilesFailAndTheCameraGoesOn) {
     Snap(8);
     const std::string tooLong = PathOf(std::string(300, 'n') + ".bmp");  // beyond NAME_MAX
     std::string deep = PathOf("deep");                                   // beyond PATH_MAX
@@ -212,7 +212,7 @@ TEST_F(FilesTest, NamesThatCannotBeFilesFailAndTheCameraGoesOn) {
 
 // The file size limit stands in for a full disk. Its signal keeps its default action here: had
 // the SDK let it through, it would have ended this test program.
-TEST_F(FilesTest, FullDiskFailsSavesAndEndsTheRecordingWhileThePreviewGoesOn) {
+TEST_P(FilesTest, FullDiskFailsSavesAndEndsTheRecordingWhileThePreviewGoesOn) {
     ASSERT_EQ(Tavlin_SetColorMode(camera_, 24), 1);
     ASSERT_EQ(Tavlin_SetSubSample(camera_, 3), 1);  // 160 x 128: frame chunks of 61448 bytes
     ASSERT_EQ(Tavlin_SetWaitTime(camera_, 5), 1);
@@ -260,7 +260,7 @@ TEST_F(FilesTest, FullDiskFailsSavesAndEndsTheRecordingWhileThePreviewGoesOn) {
 // A recording whose process is killed keeps what its last header update stated: a file that
 // plays (and decodes without error) at least up to that frame; players that read on find the
 // whole frames written after it too.
-TEST_F(FilesTest, KilledRecordingPlaysUpToItsLastHeaderUpdate) {
+TEST_P(FilesTest, KilledRecordingPlaysUpToItsLastHeaderUpdate) {
     ASSERT_EQ(Tavlin_Release(camera_), 1);  // the recording process needs the camera
     camera_ = 0;
     const std::string clip = PathOf("killed.avi");
@@ -301,7 +301,7 @@ class TickWrapTest : public FilesTest {
     }
 };
 
-TEST_F(TickWrapTest, RecordingThatStartsBeforeTheWrapLastsItsDuration) {
+TEST_P(TickWrapTest, RecordingThatStartsBeforeTheWrapLastsItsDuration) {
     UseRealTimeFrames();
     const std::string path = PathOf("wrap.avi");
     platform::StartTicksAt(0xFFFFFFFFu - 100);
@@ -319,7 +319,7 @@ TEST_F(TickWrapTest, RecordingThatStartsBeforeTheWrapLastsItsDuration) {
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
 
-TEST_F(TickWrapTest, NegativeDurationJustAfterTheWrapKeepsOneFrame) {
+TEST_P(TickWrapTest, NegativeDurationJustAfterTheWrapKeepsOneFrame) {
     UseRealTimeFrames();
     const std::string path = PathOf("negative.avi");
     platform::StartTicksAt(1);
@@ -329,7 +329,7 @@ TEST_F(TickWrapTest, NegativeDurationJustAfterTheWrapKeepsOneFrame) {
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
 
-TEST_F(TickWrapTest, FrameRateIsMeasuredAcrossTheWrap) {
+TEST_P(TickWrapTest, FrameRateIsMeasuredAcrossTheWrap) {
     UseRealTimeFrames();
     std::vector<uint8_t> image(160 * 3 * 128);
     platform::StartTicksAt(0xFFFFFFFFu - 300);
@@ -349,6 +349,9 @@ TEST_F(TickWrapTest, FrameRateIsMeasuredAcrossTheWrap) {
     EXPECT_LT(rate, 100000);
     EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
 }
+
+TAVLIN_INSTANTIATE_TRANSPORTS(FilesTest);
+TAVLIN_INSTANTIATE_TRANSPORTS(TickWrapTest);
 
 }  // namespace
 }  // namespace tavlin::test

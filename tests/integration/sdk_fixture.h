@@ -1,5 +1,6 @@
-// A camera opened through the C ABI on an in-process virtual camera, with its own settings
-// folder and message window.
+// A camera opened through the C ABI on a virtual camera, with its own settings folder and
+// message window. The camera is reached in-process, or over the emulated USB bus when the
+// fixture runs with the USB transport.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "integration/transport_under_test.h"
 #include "tavlin/tavlin.h"
 #include "tavlin/tavlin_host.h"
 #include "tavlin/tavlin_vcam.h"
@@ -40,8 +42,8 @@ class SdkTest : public ::testing::Test {
         std::filesystem::create_directories(home_);
         setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
         TavlinVcam_DetachAll();
-        ASSERT_EQ(TavlinVcam_Attach(0), 1);
-        TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST);
+        PlugCamera(0);
+        if (HasFatalFailure()) return;
         window_ = TavlinHost_CreateMessageWindow();
         frames_ = TavlinHost_CreateMessageWindow();
         if (openCamera_) Open();
@@ -53,8 +55,29 @@ class SdkTest : public ::testing::Test {
         }
         TavlinHost_DestroyWindow(window_);
         TavlinHost_DestroyWindow(frames_);
-        TavlinVcam_DetachAll();
+        UnplugAllCameras();
         std::filesystem::remove_all(home_);
+    }
+
+    // The transport the fixture reaches its cameras through.
+    virtual Transport Reach() const { return Transport::kInProcess; }
+
+    // A fresh, powered-on virtual camera at the index, paced fast, presented over the transport.
+    void PlugCamera(int32_t index) {
+        ASSERT_EQ(TavlinVcam_Attach(index), 1);
+        TavlinVcam_SetPacing(index, TAVLIN_VCAM_PACING_FAST);
+        ASSERT_TRUE(Present(Reach(), index)) << "camera " << index << " not presented";
+    }
+
+    // The camera at the index pulled out: its requests fail and it leaves the bus.
+    void UnplugCamera(int32_t index) {
+        TavlinVcam_Detach(index);
+        Withdraw(Reach(), index);
+    }
+
+    void UnplugAllCameras() {
+        for (int32_t i = 0; i < 32; ++i) Withdraw(Reach(), i);
+        TavlinVcam_DetachAll();
     }
 
     void Open() {
@@ -90,5 +113,15 @@ class SdkTest : public ::testing::Test {
     TAVLIN_HWND window_ = nullptr;
     TAVLIN_HWND frames_ = nullptr;
 };
+
+// The same fixture run once per transport under test (see TransportsUnderTest).
+class TransportTest : public SdkTest, public ::testing::WithParamInterface<Transport> {
+  protected:
+    Transport Reach() const override { return GetParam(); }
+};
+
+#define TAVLIN_INSTANTIATE_TRANSPORTS(Fixture)                                          \
+    INSTANTIATE_TEST_SUITE_P(Over, Fixture, ::testing::ValuesIn(TransportsUnderTest()), \
+                             TransportName)
 
 }  // namespace tavlin::test

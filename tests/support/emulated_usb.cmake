@@ -6,7 +6,8 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(UMOCKDEV REQUIRED IMPORTED_TARGET umockdev-1.0)
 pkg_check_modules(LIBUSB REQUIRED IMPORTED_TARGET libusb-1.0)
 
-add_library(tavlin_test_usb STATIC ${CMAKE_CURRENT_LIST_DIR}/emulated_usb.cpp)
+add_library(tavlin_test_usb STATIC ${CMAKE_CURRENT_LIST_DIR}/emulated_usb.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/usb_presenter.cpp)
 target_include_directories(tavlin_test_usb PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(tavlin_test_usb PUBLIC tavlin_internal PkgConfig::UMOCKDEV
                       PkgConfig::LIBUSB Threads::Threads)

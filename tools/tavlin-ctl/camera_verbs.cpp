@@ -6,6 +6,7 @@
 
 #include "error_text.h"
 #include "settings_table.h"
+#include "tavlin/tavlin_ext.h"
 
 namespace ctl {
 
@@ -41,6 +42,37 @@ std::optional<int32_t> ParseIndex(const std::string& text, int64_t max) {
     return static_cast<int32_t>(*value);
 }
 
+struct DeviceDescription {
+    TavlinExtDeviceInfo info{};
+    std::string where;  // the transport in words
+};
+
+DeviceDescription DescribeDevice(int32_t index) {
+    DeviceDescription device;
+    device.info.size = sizeof(device.info);
+    if (TavlinExt_GetDeviceInfo(index, &device.info) != 1) return device;
+    switch (device.info.reach) {
+        case TAVLIN_EXT_REACH_IN_PROCESS:
+            device.where = "in-process";
+            break;
+        case TAVLIN_EXT_REACH_DAEMON:
+            device.where = "daemon";
+            break;
+        case TAVLIN_EXT_REACH_USB: {
+            char text[256];
+            std::snprintf(text, sizeof(text), "usb %s %s %04x:%04x serial %s",
+                          device.info.usbPortPath, device.info.usbNode, device.info.usbVendor,
+                          device.info.usbProduct,
+                          *device.info.usbSerial ? device.info.usbSerial : "-");
+            device.where = text;
+            break;
+        }
+        default:
+            device.where = "-";
+    }
+    return device;
+}
+
 int UnknownSetting(Session& session, const std::string& name) {
     return session.Fail("unknown setting '" + name + "' (see --list-settings)",
                         TAVLIN_ERR_INVALID_ARGUMENT);
@@ -52,14 +84,38 @@ int ListCameras(Session& session) {
     if (const int status = session.Open(false); status != 0) return status;
     int found = 0;
     for (int32_t index = 0; index < 32; ++index) {
+        const DeviceDescription device = DescribeDevice(index);
         char name[64] = {};
-        if (Tavlin_GetDeviceName(session.Camera(), index, name, sizeof(name)) != 1) continue;
-        std::printf("%d\t%s\t%s%s\n", index, name, session.UsesDaemon() ? "daemon" : "in-process",
+        if (Tavlin_GetDeviceName(session.Camera(), index, name, sizeof(name)) != 1) {
+            // A USB camera that cannot be opened is there all the same: say why it is unusable.
+            if (device.info.reach == TAVLIN_EXT_REACH_USB) {
+                std::printf("%d\t-\t%s\tnot usable: %s\n", index, device.where.c_str(),
+                            device.info.advice);
+                ++found;
+            }
+            continue;
+        }
+        std::printf("%d\t%s\t%s%s\n", index, name, device.where.c_str(),
                     index == session.Device() ? "\t(selected)" : "");
         ++found;
     }
     session.ClearErrors();  // absent indices leave error 2 behind
     if (found == 0) std::printf("no camera\n");
+    // Devices on the id list passed over, and id-list entries that do not parse.
+    std::string report(static_cast<size_t>(TavlinExt_GetUsbReport(nullptr, 0)) + 1, '\0');
+    TavlinExt_GetUsbReport(report.data(), static_cast<int32_t>(report.size()));
+    report.resize(report.size() - 1);
+    for (const std::string& line : Split(report, '\n')) {
+        if (!line.empty()) std::printf("note: %s\n", line.c_str());
+    }
+    return 0;
+}
+
+int PrintUdevRules() {
+    std::string rules(static_cast<size_t>(TavlinExt_GetUdevRules(nullptr, 0)) + 1, '\0');
+    TavlinExt_GetUdevRules(rules.data(), static_cast<int32_t>(rules.size()));
+    rules.resize(rules.size() - 1);
+    std::fputs(rules.c_str(), stdout);
     return 0;
 }
 
@@ -80,8 +136,17 @@ int ShowInfo(Session& session) {
     FindSetting("colormode")->get(camera, &colorMode);
     int32_t ok = 0;
     const int32_t exposureUs = Tavlin_GetRealExposureTime(camera, &ok);
-    std::printf("Device:          %d, %s (%s)\n", session.Device(), name,
-                session.UsesDaemon() ? "virtual-camera daemon" : "in-process virtual camera");
+    const DeviceDescription device = DescribeDevice(session.Device());
+    if (device.info.reach == TAVLIN_EXT_REACH_USB) {
+        std::printf("Device:          %d, %s (USB camera)\n", session.Device(), name);
+        std::printf("USB bus/port:    %d, %s (%s)\n", device.info.usbBus, device.info.usbPortPath,
+                    device.info.usbNode);
+        std::printf("USB id:          %04x:%04x\n", device.info.usbVendor, device.info.usbProduct);
+        std::printf("Serial number:   %s\n", *device.info.usbSerial ? device.info.usbSerial : "-");
+    } else {
+        std::printf("Device:          %d, %s (%s)\n", session.Device(), name,
+                    session.UsesDaemon() ? "virtual-camera daemon" : "in-process virtual camera");
+    }
     std::printf("Library version: %d\n", Tavlin_GetDllVersion());
     std::printf("Sensor:          %d x %d\n", info.sensorWidth, info.sensorHeight);
     std::printf("Global gain:     %d..%d\n", info.globalGainMin, info.globalGainMax);

@@ -12,6 +12,7 @@ int ListCameras(Session& session);
 int ShowInfo(Session& session);
 int ShowAllSettings(Session& session);
 int ListSettings();
+int PrintUdevRules();
 int GetSettings(Session& session, const std::string& names);
 int SetSettings(Session& session, const std::string& assignments);
 int ReadRegister(Session& session, const std::string& reg);

@@ -55,6 +55,8 @@ int Run(ctl::Session& session, const ctl::Action& action) {
             return ctl::DetachVirtualCamera(session, argument);
         case Verb::kTrigger:
             return ctl::TriggerVirtualCamera(session, argument);
+        case Verb::kUdevRules:
+            return ctl::PrintUdevRules();
     }
     return ctl::kExitUsage;
 }

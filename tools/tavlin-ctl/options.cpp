@@ -24,9 +24,11 @@ constexpr char kHelp[] =
     "captures frames to image files, records AVI clips, and attaches, detaches and triggers\n"
     "virtual cameras.\n"
     "\n"
-    "Cameras come from the virtual-camera daemon (tavlin-vcamd) when one runs, else from a\n"
-    "virtual camera plugged into this process; a line on standard error says which. Actions run\n"
-    "in the order given and the first that fails ends the command.\n"
+    "The camera is the USB camera at the device index when one is there (USB cameras take the\n"
+    "indices no virtual camera holds, in bus and port order), else the virtual-camera daemon's\n"
+    "(tavlin-vcamd) when one runs, else a virtual camera plugged into this process; a line on\n"
+    "standard error says which. Actions run in the order given and the first that fails ends\n"
+    "the command.\n"
     "\n"
     "General options:\n"
     "  -d, --device=N            camera at device index N, 0..31 (default 0)\n"
@@ -46,7 +48,9 @@ constexpr char kHelp[] =
     "  -V, --version             show the version and exit\n"
     "\n"
     "Camera actions:\n"
-    "  -l, --list                list the cameras present\n"
+    "  -l, --list                list the cameras present, with each one's transport (USB:\n"
+    "                            bus, port and serial), and say why a USB camera on the id\n"
+    "                            list cannot be used\n"
     "  -i, --info                show the camera's name, sensor, ranges, window and format\n"
     "  -a, --all                 show every setting with its value\n"
     "      --list-settings       show the settings' names, ranges, units and exports\n"
@@ -70,6 +74,8 @@ constexpr char kHelp[] =
     "      --stats               show the frame accounting of the last acquisition: frames\n"
     "                            delivered, processed, skipped and failed, and the sequence\n"
     "                            number and time stamp of the current image\n"
+    "      --udev-rules          print the udev rules that give access to the USB devices on the\n"
+    "                            id list (/etc/tavlin/usb-ids and TAVLIN_USB_IDS)\n"
     "\n"
     "Virtual-camera actions (on the daemon when used, else in this process):\n"
     "      --vcam-list           list the device indices with a virtual camera attached\n"
@@ -155,6 +161,7 @@ constexpr OptionEntry kOptionTable[] = {
     {0, "attach", true, V(Verb::kAttach)},
     {0, "detach", true, V(Verb::kDetach)},
     {0, "trigger", true, V(Verb::kTrigger)},
+    {0, "udev-rules", false, V(Verb::kUdevRules)},
 };
 
 const OptionEntry* FindLong(std::string_view name) {

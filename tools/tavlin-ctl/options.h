@@ -29,6 +29,7 @@ enum class Verb {
     kAttach,
     kDetach,
     kTrigger,
+    kUdevRules,
 };
 
 struct Action {

@@ -6,6 +6,7 @@
 
 #include "daemon_control.h"
 #include "error_text.h"
+#include "tavlin/tavlin_ext.h"
 #include "tavlin/tavlin_vcam.h"
 
 namespace ctl {
@@ -34,6 +35,18 @@ Session::~Session() {
 int Session::ChooseSource() {
     if (sourceChosen_) return 0;
     sourceChosen_ = true;
+    TavlinExtDeviceInfo device{};
+    device.size = sizeof(device);
+    if (options_.source == Source::kAuto &&
+        TavlinExt_GetDeviceInfo(options_.device, &device) == 1 &&
+        device.reach == TAVLIN_EXT_REACH_USB) {
+        usesUsb_ = true;
+        if (!options_.quiet) {
+            std::fprintf(stderr, "tavlin-ctl: using the USB camera at %d (%s, %s)\n",
+                         options_.device, device.usbPortPath, device.usbNode);
+        }
+        return 0;
+    }
     if (options_.source != Source::kInProcess) {
         const DaemonReply reply = SendDaemonCommand("ping");
         usesDaemon_ = reply.reached;
@@ -62,11 +75,17 @@ int Session::Open(bool needDevice) {
     const int32_t device = options_.device;
     ClearErrors();
     if (device != 0 && Tavlin_SetDeviceNumber(camera_, device) != 1) {
-        return Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
+        const int status =
+            Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
+        ExplainUsbAccess(device);
+        return status;
     }
     char name[64] = {};
     if (Tavlin_GetDeviceName(camera_, device, name, sizeof(name)) != 1) {
-        return Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
+        const int status =
+            Fail("camera " + std::to_string(device), FailureCode(TAVLIN_ERR_DEVICE_BUSY));
+        ExplainUsbAccess(device);
+        return status;
     }
     ClearErrors();
     devicePresent_ = true;
@@ -76,7 +95,7 @@ int Session::Open(bool needDevice) {
 int Session::Initialize() {
     if (const int status = ChooseSource(); status != 0) return status;
     const int32_t device = options_.device;
-    if (!usesDaemon_ && TavlinVcam_IsAttached(device) == 0) {
+    if (!usesDaemon_ && !usesUsb_ && TavlinVcam_IsAttached(device) == 0) {
         if (TavlinVcam_Attach(device) != 1) {
             return Fail("cannot plug a virtual camera in at " + std::to_string(device),
                         TAVLIN_ERR_NO_DEVICE);
@@ -88,6 +107,15 @@ int Session::Initialize() {
     if (camera_ == 0) return Fail("cannot initialise the SDK", TAVLIN_ERR_MEMORY);
     ClearErrors();
     return 0;
+}
+
+void Session::ExplainUsbAccess(int32_t index) {
+    TavlinExtDeviceInfo device{};
+    device.size = sizeof(device);
+    if (TavlinExt_GetDeviceInfo(index, &device) == 1 && device.reach == TAVLIN_EXT_REACH_USB &&
+        device.access != TAVLIN_EXT_ACCESS_OK) {
+        std::fprintf(stderr, "tavlin-ctl: %s\n", device.advice);
+    }
 }
 
 void Session::ClearErrors() {

@@ -24,6 +24,7 @@ class Session {
     // status when the daemon was asked for and none runs.
     int ChooseSource();
     bool UsesDaemon() const { return usesDaemon_; }
+    bool UsesUsb() const { return usesUsb_; }
 
     // Opens the camera on first use (plugging an in-process camera in first when needed) and,
     // unless only the device list is wanted, checks that the device index has a camera.
@@ -33,6 +34,9 @@ class Session {
     int32_t Device() const { return options_.device; }
     TAVLIN_HWND Notices() const { return notices_; }
     const Options& GetOptions() const { return options_; }
+
+    // Says on stderr why the USB camera at the index cannot be opened, if that is the trouble.
+    void ExplainUsbAccess(int32_t index);
 
     // Forgets earlier errors, so the next failure's code is its own.
     void ClearErrors();
@@ -59,6 +63,7 @@ class Session {
     Options options_;
     bool sourceChosen_ = false;
     bool usesDaemon_ = false;
+    bool usesUsb_ = false;  // a USB camera sits at the device index
     TAVLIN_HWND notices_ = nullptr;
     int32_t camera_ = 0;
     bool devicePresent_ = false;

@@ -1,0 +1,78 @@
+#include "support/usb_presenter.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "support/emulated_usb.h"
+#include "transport/transport_choice.h"
+#include "vcam/camera_registry.h"
+
+namespace tavlin::test {
+
+namespace {
+
+using testing::EmulatedUsbBus;
+
+std::mutex& PluggedLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::map<int32_t, EmulatedUsbBus::DeviceId>& Plugged() {
+    static std::map<int32_t, EmulatedUsbBus::DeviceId> plugged;
+    return plugged;
+}
+
+// Arrivals and removals reach the SDK through hotplug events, on libusb's own thread.
+bool WaitUntilPlaced(int32_t index, bool placed) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        if (transport::UsbCameraAt(index).has_value() == placed) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+}  // namespace
+
+bool UsbEmulationActive() {
+    // Without the preload there is nothing to emulate with: make no testbed then.
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload == nullptr || std::strstr(preload, "umockdev") == nullptr) return false;
+    return EmulatedUsbBus::Available();
+}
+
+bool PresentOverUsb(int32_t index) {
+    auto& registry = vcam::CameraRegistry::Instance();
+    auto camera = registry.At(index);
+    if (!camera || !registry.SetPublished(index, false)) return false;
+    testing::UsbPlugOptions options;
+    // One root-hub port per index, so the cameras sort in index order.
+    options.ports = {static_cast<uint8_t>(index + 1)};
+    options.serial = "VKE" + std::to_string(1000 + index);
+    {
+        std::lock_guard guard(PluggedLock());
+        Plugged()[index] = EmulatedUsbBus::Instance().Plug(std::move(camera), options);
+    }
+    return WaitUntilPlaced(index, true);
+}
+
+void WithdrawFromUsb(int32_t index) {
+    EmulatedUsbBus::DeviceId id = 0;
+    {
+        std::lock_guard guard(PluggedLock());
+        const auto found = Plugged().find(index);
+        if (found == Plugged().end()) return;
+        id = found->second;
+        Plugged().erase(found);
+    }
+    EmulatedUsbBus::Instance().Unplug(id);
+    WaitUntilPlaced(index, false);
+}
+
+}  // namespace tavlin::test
