@@ -334,6 +334,9 @@ int CTavlin::StopPreview() {
             ReleaseClaim();
         }
         StopAcquisitionThread();
+        // Capture and trigger mode keep their frame handle open between frames; an idle camera
+        // holds none, so a USB camera's interface is free for other programs.
+        if (stopped != kIdle) device_->CloseFrameChannel();
         device_->AllowSingleFrames();
         // Frames the run stored that the loop never took were skipped.
         if (stopped == kPreviewMode) accounting_.SettleRun(device_->TransferTotals());

@@ -13,6 +13,8 @@ namespace {
 // Commands and replies are answered by the camera's controller at once; this only bounds a
 // camera that stopped answering.
 constexpr unsigned int kPacketTimeoutMs = 2000;
+// Longer than any piece takes on a working bus (1 MiB at USB 2.0's 35 MB/s: 30 ms).
+constexpr uint32_t kFrameQuietEndMs = 500;
 
 uint32_t Word(const void* bytes) {
     const auto* b = static_cast<const uint8_t*>(bytes);
@@ -145,7 +147,7 @@ DeviceHandle::~DeviceHandle() {
 
 Outcome DeviceHandle::Run(const void* file, const EndpointInfo& endpoint, uint8_t* buffer,
                           const std::vector<uint32_t>& pieces, unsigned int libusbTimeoutMs,
-                          uint32_t inactivityMs, uint32_t* moved) {
+                          uint32_t inactivityMs, uint32_t* moved, uint32_t quietEndMs) {
     *moved = 0;
     Operation operation(file, pieces, endpoint.maxPacketSize);
     LibusbPieces transfers(operation, handle_, endpoint, buffer, pieces, libusbTimeoutMs);
@@ -154,7 +156,7 @@ Outcome DeviceHandle::Run(const void* file, const EndpointInfo& endpoint, uint8_
         return requests_.Gone() ? Outcome::kGone : Outcome::kCancelled;
     }
     operation.Start(transfers);
-    const Outcome outcome = operation.Wait(inactivityMs, moved);
+    const Outcome outcome = operation.Wait(inactivityMs, moved, quietEndMs);
     requests_.End(operation);
     // Every file of the camera fails from now on, and so do later opens.
     if (outcome == Outcome::kGone) requests_.MarkGone();
@@ -228,10 +230,11 @@ class UsbDeviceFile final : public device::DeviceFile {
         const uint32_t timeout = state.triggerMode ? state.frameTimeoutMs.load() : 0;
         const EndpointInfo& endpoint = device_->Endpoints().frame;
         // The frame's transfers wait without limit; the trigger time-out counts from the last
-        // piece that arrived, so a long frame on a slow bus is not cut.
+        // piece that arrived, so a long frame on a slow bus is not cut. Once a frame has begun,
+        // its rest follows at bus speed: silence that long means it ended on a piece boundary.
         const auto outcome =
             device_->Run(this, endpoint, frame, PlanFrameChunks(length, endpoint.maxPacketSize), 0,
-                         timeout, moved);
+                         timeout, moved, kFrameQuietEndMs);
         const bool ok = outcome == Outcome::kComplete || outcome == Outcome::kShort ||
                         outcome == Outcome::kLong;
         if (!ok) *moved = 0;

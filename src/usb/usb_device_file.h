@@ -31,7 +31,7 @@ class DeviceHandle {
     // waits for it (see Operation::Wait).
     Outcome Run(const void* file, const EndpointInfo& endpoint, uint8_t* buffer,
                 const std::vector<uint32_t>& pieces, unsigned int libusbTimeoutMs,
-                uint32_t inactivityMs, uint32_t* moved);
+                uint32_t inactivityMs, uint32_t* moved, uint32_t quietEndMs = 0);
 
   private:
     std::shared_ptr<UsbContext> context_;

@@ -22,15 +22,23 @@ void Operation::Start(PieceIo& io) {
     SubmitMore();
 }
 
-Outcome Operation::Wait(uint32_t inactivityMs, uint32_t* moved) {
+Outcome Operation::Wait(uint32_t inactivityMs, uint32_t* moved, uint32_t quietEndMs) {
     std::unique_lock lock(mutex_);
-    const auto limit = std::chrono::milliseconds(inactivityMs);
     while (inFlight_ > 0 || (!stopping_ && next_ < pieces_.size())) {
-        if (inactivityMs == 0 || stopping_) {
+        // The quiet end applies once the device has started to answer; it never fails a request.
+        const bool quietEnds = quietEndMs > 0 && moved_ > 0;
+        const uint32_t limitMs = quietEnds && (inactivityMs == 0 || quietEndMs < inactivityMs)
+                                     ? quietEndMs
+                                     : inactivityMs;
+        if (limitMs == 0 || stopping_) {
             changed_.wait(lock);
-        } else if (changed_.wait_until(lock, lastProgress_ + limit) == std::cv_status::timeout &&
-                   !stopping_ && std::chrono::steady_clock::now() >= lastProgress_ + limit) {
-            Stop(Outcome::kTimedOut);
+            continue;
+        }
+        const auto deadline = lastProgress_ + std::chrono::milliseconds(limitMs);
+        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout && !stopping_ &&
+            std::chrono::steady_clock::now() >=
+                lastProgress_ + std::chrono::milliseconds(limitMs)) {
+            Stop(quietEnds && limitMs == quietEndMs ? Outcome::kShort : Outcome::kTimedOut);
         }
     }
     *moved = moved_;

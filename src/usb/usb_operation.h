@@ -50,9 +50,11 @@ class Operation {
     // Submits every piece, or as many as the kernel takes (the rest follow as pieces complete).
     void Start(PieceIo& io);
     // Waits until no piece is in flight any more. inactivityMs > 0: fails the request when no
-    // piece completes for that long. *moved: the bytes of the pieces that completed in order
-    // (requested + one packet for kLong).
-    Outcome Wait(uint32_t inactivityMs, uint32_t* moved);
+    // piece completes for that long. quietEndMs > 0: once bytes have arrived, a request whose
+    // next piece stays silent that long ends short with them (a frame that ended on a piece
+    // boundary sends no short packet to say so). *moved: the bytes of the pieces that completed
+    // in order (requested + one packet for kLong).
+    Outcome Wait(uint32_t inactivityMs, uint32_t* moved, uint32_t quietEndMs = 0);
     // From another thread: ends the request with `why`, unless it has ended already.
     void Abort(Outcome why);
 

@@ -231,6 +231,7 @@ TEST_P(AcquisitionTest, ReleaseWhileStreamingStopsEverything) {
     ASSERT_TRUE(WaitFrameNotice());
     EXPECT_EQ(Tavlin_Release(camera_), 1);
     camera_ = 0;
+    ASSERT_TRUE(Settle(Reach()));
     TavlinVcamCounters counters{};
     ASSERT_EQ(TavlinVcam_GetCounters(0, &counters), 1);
     EXPECT_EQ(counters.handlesOpen, 0u);

@@ -71,6 +71,7 @@ class FaultTest : public TransportTest {
         Tavlin_StopPreview(camera_);
         ClearFrameMessages();
         ClearErrors();
+        ASSERT_TRUE(Settle(Reach()));
         baseline_ = ProcessResources::Now();
     }
 
@@ -156,6 +157,7 @@ class FaultTest : public TransportTest {
     // idle camera's, and a fresh stream delivers frames.
     void ExpectCleanAndRestartable() {
         EXPECT_FALSE(DeviceClaimed(0)) << "claim left behind";
+        EXPECT_TRUE(Settle(Reach())) << "transport still holds the camera";
         EXPECT_EQ(SettledDescriptors(baseline_.descriptors), baseline_.descriptors)
             << "descriptors, baseline " << baseline_.ToString();
         EXPECT_EQ(SettledThreadCount(baseline_.threads), baseline_.threads)

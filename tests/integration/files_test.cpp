@@ -261,6 +261,8 @@ TEST_P(FilesTest, FullDiskFailsSavesAndEndsTheRecordingWhileThePreviewGoesOn) {
 // plays (and decodes without error) at least up to that frame; players that read on find the
 // whole frames written after it too.
 TEST_P(FilesTest, KilledRecordingPlaysUpToItsLastHeaderUpdate) {
+    // The recording process plugs in a camera of its own; the emulated bus serves only this one.
+    if (Reach() == Transport::kUsb) GTEST_SKIP() << "the recording child runs in-process only";
     ASSERT_EQ(Tavlin_Release(camera_), 1);  // the recording process needs the camera
     camera_ = 0;
     const std::string clip = PathOf("killed.avi");

@@ -22,4 +22,8 @@ void Withdraw(Transport transport, int32_t index) {
     if (transport == Transport::kUsb) WithdrawFromUsb(index);
 }
 
+bool Settle(Transport transport) {
+    return transport != Transport::kUsb || SettleUsb();
+}
+
 }  // namespace tavlin::test

@@ -26,5 +26,8 @@ std::string TransportName(const ::testing::TestParamInfo<Transport>& info);
 bool Present(Transport transport, int32_t index);
 // Takes the camera at the index off the transport (for USB: unplugged from the bus).
 void Withdraw(Transport transport, int32_t index);
+// Waits until the transport holds nothing for the cameras the program no longer uses (USB: the
+// emulated devices' handles closed); false when it did not settle.
+bool Settle(Transport transport);
 
 }  // namespace tavlin::test

@@ -150,8 +150,11 @@ class ReadySignal {
     ReadySignal() = default;
     ReadySignal(const ReadySignal&) = delete;
     ReadySignal& operator=(const ReadySignal&) = delete;
-    ~ReadySignal() {
+    ~ReadySignal() { Close(); }
+
+    void Close() {
         if (fd_ >= 0) close(fd_);
+        fd_ = -1;
     }
 
     bool Create(const std::string& path, mode_t mode) {
@@ -264,6 +267,10 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
     size_t reapable = 0;
     ReadySignal ready;
     UsbDeviceStats stats;
+    // Frame requests sent and not yet answered by a frame: the camera sends a frame only after
+    // one, and until then it leaves a frame URB pending (NAKs), as a USB device does.
+    uint64_t frameRequests = 0;
+    std::condition_variable frameRequested;
 
     bool purgeTimer = false;  // the tick on the testbed's context ends itself with the device
 
@@ -326,6 +333,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             lock.lock();
             ep.active = nullptr;
             if (ep.discarded) {
+                frameRequested.notify_all();
                 // The camera handle was cancelled to free the request; later URBs need a new one,
                 // and a frame cut off by the discard is dropped.
                 if (ep.handle) camera->Close(*ep.handle);
@@ -352,6 +360,18 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
                                returned);
     }
 
+    // Runs on the endpoint's worker, without the lock. False when the URB was discarded, the
+    // endpoint stops or the device left while waiting.
+    bool WaitForFrameRequest(Endpoint& ep) {
+        std::unique_lock lock(mutex);
+        frameRequested.wait(lock, [&] {
+            return frameRequests > 0 || ep.discarded || ep.stop || gone || !camera->Plugged();
+        });
+        if (frameRequests == 0) return false;
+        --frameRequests;
+        return true;
+    }
+
     // Runs on the endpoint's worker, without the lock.
     Completion Serve(Endpoint& ep, usbdevfs_urb* urb, std::optional<uint32_t> handle) {
         auto* buffer = static_cast<uint8_t*>(urb->buffer);
@@ -359,9 +379,16 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         uint32_t returned = 0;
         if (ep.pipe != proto::kPipeFrame) {
             if (!Ask(handle, ep.pipe, buffer, length, &returned)) return {Failure(), 0};
+            if (ep.pipe == proto::kPipeCommand && length > 0 &&
+                buffer[0] == proto::kCmdFrameRequest) {
+                std::lock_guard guard(mutex);
+                frameRequests = 1;  // one request arms one frame, as in the camera model
+                frameRequested.notify_all();
+            }
             return {0, static_cast<int>(std::min(returned, length))};
         }
         if (!ep.frameStaged) {
+            if (!WaitForFrameRequest(ep)) return {Failure(), 0};
             const uint32_t frameBytes = UsbFrameBytes(*camera);
             if (length >= frameBytes) {
                 // The client is this process: the camera renders straight into its buffer.
@@ -396,6 +423,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             if (ep->handle) camera->Cancel(*ep->handle);
             ep->wake.notify_all();
         }
+        frameRequested.notify_all();
     }
 
     void StopAll() {
@@ -715,6 +743,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             if (ep->active == urb) {
                 if (!ep->discarded && ep->handle) camera->Cancel(*ep->handle);
                 ep->discarded = true;
+                frameRequested.notify_all();
                 return 0;
             }
             auto it = std::find(ep->queue.begin(), ep->queue.end(), urb);
@@ -748,6 +777,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             }
         }
         interfaceOwner = nullptr;
+        frameRequested.notify_all();
         return true;
     }
 };
@@ -942,6 +972,9 @@ size_t EmulatedUsbBus::OpenClients(DeviceId id) const {
     }
     device.JoinRetired();
     std::lock_guard guard(device.mutex);
+    // An unplugged device nobody holds needs its node no longer: a test counting descriptors
+    // sees only its own.
+    if (device.gone && device.clients.empty()) device.ready.Close();
     return device.clients.size();
 }
 

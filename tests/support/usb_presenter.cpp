@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/emulated_usb.h"
 #include "transport/transport_choice.h"
@@ -26,6 +27,12 @@ std::mutex& PluggedLock() {
 std::map<int32_t, EmulatedUsbBus::DeviceId>& Plugged() {
     static std::map<int32_t, EmulatedUsbBus::DeviceId> plugged;
     return plugged;
+}
+
+// Unplugged devices the program may still hold a handle on.
+std::vector<EmulatedUsbBus::DeviceId>& Withdrawn() {
+    static std::vector<EmulatedUsbBus::DeviceId> withdrawn;
+    return withdrawn;
 }
 
 // Arrivals and removals reach the SDK through hotplug events, on libusb's own thread.
@@ -70,9 +77,27 @@ void WithdrawFromUsb(int32_t index) {
         if (found == Plugged().end()) return;
         id = found->second;
         Plugged().erase(found);
+        Withdrawn().push_back(id);
     }
     EmulatedUsbBus::Instance().Unplug(id);
     WaitUntilPlaced(index, false);
+}
+
+bool SettleUsb() {
+    std::vector<EmulatedUsbBus::DeviceId> ids;
+    {
+        std::lock_guard guard(PluggedLock());
+        for (const auto& [index, id] : Plugged()) ids.push_back(id);
+        ids.insert(ids.end(), Withdrawn().begin(), Withdrawn().end());
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (const EmulatedUsbBus::DeviceId id : ids) {
+        while (EmulatedUsbBus::Instance().OpenClients(id) != 0) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    return true;
 }
 
 }  // namespace tavlin::test

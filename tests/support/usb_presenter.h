@@ -13,4 +13,8 @@ bool UsbEmulationActive();
 bool PresentOverUsb(int32_t index);
 void WithdrawFromUsb(int32_t index);
 
+// Waits until no program handle is open on any presented camera and the emulation has let go of
+// what it kept for them, so counts of threads, descriptors and camera handles show the SDK's own.
+bool SettleUsb();
+
 }  // namespace tavlin::test

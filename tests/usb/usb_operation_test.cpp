@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -75,9 +76,9 @@ class RecordingIo : public PieceIo {
 // Wait() on its own thread, as IoControl's caller.
 class Waiter {
   public:
-    explicit Waiter(Operation& operation, uint32_t inactivityMs = 0)
-        : thread_([this, &operation, inactivityMs] {
-              outcome_ = operation.Wait(inactivityMs, &moved_);
+    explicit Waiter(Operation& operation, uint32_t inactivityMs = 0, uint32_t quietEndMs = 0)
+        : thread_([this, &operation, inactivityMs, quietEndMs] {
+              outcome_ = operation.Wait(inactivityMs, &moved_, quietEndMs);
           }) {}
     ~Waiter() {
         if (thread_.joinable()) thread_.join();
@@ -243,6 +244,31 @@ TEST(UsbOperation, NothingArrivingWithinTheInactivityLimitTimesOut) {
     f.Complete(1, PieceStatus::kCancelled, 0);
     uint32_t moved = 1;
     EXPECT_EQ(waiter.Join(&moved), Outcome::kTimedOut);
+}
+
+TEST(UsbOperation, AFrameThatEndsOnAPieceBoundaryEndsShortAfterTheQuietTime) {
+    Fixture f({4 * kPacket, 4 * kPacket});
+    f.operation.Start(f.io);
+    Waiter waiter(f.operation, 0, 5);
+    f.Complete(0, PieceStatus::kCompleted, 4 * kPacket);
+    f.io.WaitForCancel(1);
+    f.Complete(1, PieceStatus::kCancelled, 0);
+    uint32_t moved = 0;
+    EXPECT_EQ(waiter.Join(&moved), Outcome::kShort);
+    EXPECT_EQ(moved, 4 * kPacket);
+}
+
+TEST(UsbOperation, TheQuietTimeNeverEndsARequestBeforeItsFirstBytes) {
+    Fixture f({4 * kPacket, 4 * kPacket});
+    f.operation.Start(f.io);
+    Waiter waiter(f.operation, 0, 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // past the quiet time
+    EXPECT_TRUE(f.io.Cancelled().empty());
+    f.Complete(0, PieceStatus::kCompleted, 4 * kPacket);
+    f.Complete(1, PieceStatus::kCompleted, 4 * kPacket);
+    uint32_t moved = 0;
+    EXPECT_EQ(waiter.Join(&moved), Outcome::kComplete);
+    EXPECT_EQ(moved, 8 * kPacket);
 }
 
 TEST(UsbCameraRequests, CancelReachesOnlyThatFileAndStays) {
