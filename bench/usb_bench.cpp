@@ -1,12 +1,22 @@
-// Frames through the emulated USB bus with plain libusb: the frame-request packet on 0x01, the
-// frame on 0x83, as a USB transport would stream. Counters: frames per second and process CPU
-// time per frame (all threads: client, umockdev and the emulation). Arguments: bytes per sample
-// (1 or 2, full 1280 x 1024 frames), whether the node polls quietly (1) or is umockdev's regular
-// file that always polls ready (0), and the camera's pacing (0 as fast as it renders, 1 its real
-// frame period, where the client waits for each frame). Run under tests/usb_wrapper.sh.
+// Frames through the emulated USB bus: with plain libusb (the frame-request packet on 0x01, the
+// frame on 0x83), through the SDK's USB transport (a device file on the same emulated camera),
+// and through the in-process transport on the same camera model. Counters: frames per second
+// and process CPU time per frame (all threads: client, umockdev and the emulation). Arguments:
+// bytes per sample (1 or 2, full 1280 x 1024 frames), whether the node polls quietly (1) or is
+// umockdev's regular file that always polls ready (0), and the camera's pacing (0 as fast as it
+// renders, 1 its real frame period, where the client waits for each frame). The SDK's USB
+// transport should cost at most 1.1 times the bare loop. Run under tests/usb_wrapper.sh.
+#include <stdlib.h>
+
+#include <chrono>
+#include <thread>
 #include <vector>
 
+#include "device/device_file.h"
 #include "emulated_usb_fixture.h"
+#include "transport/transport_choice.h"
+#include "vcam/camera_registry.h"
+#include "vcam/device_file.h"
 
 namespace tavlin::bench {
 namespace {
@@ -22,13 +32,61 @@ class UsbFrames : public EmulatedUsbCamera {
     }
 };
 
+Packet TransferSizePacket() {
+    return MakePacket({proto::kCmdTransferSize, uint8_t(kFullFrame), uint8_t(kFullFrame >> 8),
+                       uint8_t(kFullFrame >> 16), uint8_t(kFullFrame >> 24)});
+}
+
+Packet SampleWidthPacket(bool wide) {
+    return MakePacket(
+        {proto::kCmdControllerWrite, proto::controller::kSampleWidth, uint8_t(wide ? 1 : 0)});
+}
+
+// The frame loop's counters, from the process CPU time at its start.
+void Report(benchmark::State& state, uint32_t bytes, double cpuBefore) {
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const auto frames = double(state.iterations());
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes);
+    state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+    state.counters["cpu_us_per_frame"] = frames > 0 ? cpu * 1e6 / frames : 0.0;
+}
+
+// Frames through a device file as the transfer thread reads them: the frame request on pipe 0,
+// then the frame on pipe 2.
+void DeviceFileFrameLoop(benchmark::State& state, device::DeviceFile& file) {
+    const bool wide = state.range(0) == 2;
+    const uint32_t bytes = kFullFrame * (wide ? 2 : 1);
+    const uint8_t pipe0[4] = {0, 0, 0, 0};
+    const uint8_t pipe2[4] = {2, 0, 0, 0};
+    uint32_t moved = 0;
+    auto send = [&](Packet packet) {
+        return file.IoControl(proto::kCodePipeOutput, pipe0, 4, packet.data(), 64, &moved) &&
+               moved == 64;
+    };
+    if (!send(TransferSizePacket()) || !send(SampleWidthPacket(wide))) {
+        state.SkipWithError("setup packets refused");
+        return;
+    }
+    std::vector<uint8_t> frame(bytes);
+    const double cpuBefore = ProcessCpuSeconds();
+    for (auto _ : state) {
+        if (!send(MakePacket({proto::kCmdFrameRequest})) ||
+            !file.IoControl(proto::kCodePipeInput, pipe2, 4, frame.data(), bytes, &moved) ||
+            moved != bytes) {
+            state.SkipWithError("frame read failed");
+            break;
+        }
+        benchmark::DoNotOptimize(frame.data());
+    }
+    Report(state, bytes, cpuBefore);
+}
+
+}  // namespace
+
 BENCHMARK_DEFINE_F(UsbFrames, BareLibusbFrameLoop)(benchmark::State& state) {
     const bool wide = state.range(0) == 2;
     const uint32_t bytes = kFullFrame * (wide ? 2 : 1);
-    if (!Send(MakePacket({proto::kCmdTransferSize, uint8_t(kFullFrame), uint8_t(kFullFrame >> 8),
-                          uint8_t(kFullFrame >> 16), uint8_t(kFullFrame >> 24)})) ||
-        !Send(MakePacket({proto::kCmdControllerWrite, proto::controller::kSampleWidth,
-                          uint8_t(wide ? 1 : 0)}))) {
+    if (!Send(TransferSizePacket()) || !Send(SampleWidthPacket(wide))) {
         state.SkipWithError("setup packets refused");
         return;
     }
@@ -41,11 +99,43 @@ BENCHMARK_DEFINE_F(UsbFrames, BareLibusbFrameLoop)(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(frame.data());
     }
-    const double cpu = ProcessCpuSeconds() - cpuBefore;
-    const auto frames = double(state.iterations());
-    state.SetBytesProcessed(int64_t(state.iterations()) * bytes);
-    state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
-    state.counters["cpu_us_per_frame"] = frames > 0 ? cpu * 1e6 / frames : 0.0;
+    Report(state, bytes, cpuBefore);
+}
+
+// The same emulated camera through the SDK's USB transport: the bare loop's handle lets go of
+// the interface first, as another program would.
+BENCHMARK_DEFINE_F(UsbFrames, SdkUsbTransportFrameLoop)(benchmark::State& state) {
+    if (handle == nullptr) return;
+    libusb_release_interface(handle, 0);
+    libusb_close(handle);
+    handle = nullptr;
+    setenv("TAVLIN_USB_IDS", "fff0:0410", 1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!transport::UsbCameraAt(0) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    auto file = device::OpenDeviceFile("\\\\.\\TvlnQZ410VKE-0");
+    if (!file) {
+        state.SkipWithError("the USB transport did not open the emulated camera");
+        return;
+    }
+    DeviceFileFrameLoop(state, *file);
+}
+
+// The in-process transport on the same camera model: what the emulation and libusb add.
+BENCHMARK_DEFINE_F(UsbFrames, SdkInProcessTransportFrameLoop)(benchmark::State& state) {
+    auto& registry = vcam::CameraRegistry::Instance();
+    registry.Attach(1);
+    registry.At(1)->SetRealTime(state.range(2) != 0);
+    registry.At(1)->SetScene(vcam::SceneKind::Flat);
+    {
+        auto file = vcam::OpenAttachedDeviceFile("\\\\.\\TvlnQZ410VKE-1");
+        if (file)
+            DeviceFileFrameLoop(state, *file);
+        else
+            state.SkipWithError("no in-process camera");
+    }
+    registry.Detach(1);
 }
 BENCHMARK_REGISTER_F(UsbFrames, BareLibusbFrameLoop)
     ->ArgNames({"bytes_per_sample", "quiet_poll", "real_time"})
@@ -56,8 +146,20 @@ BENCHMARK_REGISTER_F(UsbFrames, BareLibusbFrameLoop)
     ->Args({1, 0, 1})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+// The three transports in turn on the same frames, so their ratios come from one run.
+BENCHMARK_REGISTER_F(UsbFrames, SdkUsbTransportFrameLoop)
+    ->ArgNames({"bytes_per_sample", "quiet_poll", "real_time"})
+    ->Args({1, 1, 0})
+    ->Args({2, 1, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_REGISTER_F(UsbFrames, SdkInProcessTransportFrameLoop)
+    ->ArgNames({"bytes_per_sample", "quiet_poll", "real_time"})
+    ->Args({1, 1, 0})
+    ->Args({2, 1, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
-}  // namespace
 }  // namespace tavlin::bench
 
 BENCHMARK_MAIN();

@@ -35,6 +35,18 @@ help_group() {
     says 'needs a value' err.txt
     expect 64 --list=1
     expect 64 --format gif --list
+    # The USB id list: entries that do not parse are named and passed over; the udev rules
+    # grant the ids that do.
+    TAVLIN_USB_IDS_FILE=/nonexistent TAVLIN_USB_IDS=12345:1,beef expect 0 -q --in-process --list
+    says '^0	'
+    says '^note: TAVLIN_USB_IDS.*12345:1'
+    says '^note: TAVLIN_USB_IDS.*beef'
+    TAVLIN_USB_IDS_FILE=/nonexistent TAVLIN_USB_IDS=1234:abcd,zz expect 0 --udev-rules
+    says 'ATTR{idVendor}=="1234", ATTR{idProduct}=="abcd", MODE="0660", GROUP="plugdev", TAG+="uaccess"'
+    [ "$(grep -c idVendor out.txt)" = 1 ] || fail "rules for ids that do not parse"
+    printf '# none\n' > ids
+    TAVLIN_USB_IDS_FILE=$PWD/ids expect 0 --udev-rules
+    says 'id list is empty'
     # The manual page: every long option of the help is in it, and groff reads it cleanly.
     local page=$MANPAGE
     [ -s "$page" ] || fail "no manual page at $page"

@@ -11,6 +11,7 @@
 
 #include "support/emulated_usb.h"
 #include "transport/transport_choice.h"
+#include "usb/usb_cameras.h"
 #include "vcam/camera_registry.h"
 
 namespace tavlin::test {
@@ -36,10 +37,22 @@ std::vector<EmulatedUsbBus::DeviceId>& Withdrawn() {
 }
 
 // Arrivals and removals reach the SDK through hotplug events, on libusb's own thread.
-bool WaitUntilPlaced(int32_t index, bool placed) {
+bool WaitUntilPlaced(int32_t index) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end) {
-        if (transport::UsbCameraAt(index).has_value() == placed) return true;
+        if (transport::UsbCameraAt(index).has_value()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+// A device leaving is seen by its address: the index it held may go to another camera at once.
+bool WaitUntilGone(uint8_t address) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        bool listed = false;
+        for (const usb::UsbCamera& camera : usb::Cameras()) listed |= camera.address == address;
+        if (!listed) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return false;
@@ -66,7 +79,7 @@ bool PresentOverUsb(int32_t index) {
         std::lock_guard guard(PluggedLock());
         Plugged()[index] = EmulatedUsbBus::Instance().Plug(std::move(camera), options);
     }
-    return WaitUntilPlaced(index, true);
+    return WaitUntilPlaced(index);
 }
 
 void WithdrawFromUsb(int32_t index) {
@@ -79,8 +92,9 @@ void WithdrawFromUsb(int32_t index) {
         Plugged().erase(found);
         Withdrawn().push_back(id);
     }
+    const uint8_t address = EmulatedUsbBus::Instance().Address(id);
     EmulatedUsbBus::Instance().Unplug(id);
-    WaitUntilPlaced(index, false);
+    WaitUntilGone(address);
 }
 
 bool SettleUsb() {
