@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/ascii_hex.h"
 #include "platform/text_convert.h"
 
 namespace tavlin::platform {
@@ -95,23 +96,7 @@ std::optional<uint32_t> ParseDword(std::string_view text) {
     if (text.size() <= kPrefix.size() || !EqualsNoCase(text.substr(0, kPrefix.size()), kPrefix)) {
         return std::nullopt;
     }
-    const std::string_view digits = text.substr(kPrefix.size());
-    if (digits.size() > 8) return std::nullopt;
-    uint32_t value = 0;
-    for (char c : digits) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return std::nullopt;
-        }
-        value = (value << 4) | static_cast<uint32_t>(digit);
-    }
-    return value;
+    return platform::ParseHexDigits(text.substr(kPrefix.size()), 8);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/ascii_hex.h"
+
 #ifndef TAVLIN_USB_IDS_FILE_DEFAULT
 #define TAVLIN_USB_IDS_FILE_DEFAULT "/etc/tavlin/usb-ids"
 #endif
@@ -26,22 +28,9 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::optional<uint16_t> ParseHex16(std::string_view text) {
-    if (text.empty() || text.size() > 4) return std::nullopt;
-    uint16_t value = 0;
-    for (char c : text) {
-        int digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return std::nullopt;
-        }
-        value = static_cast<uint16_t>(value * 16 + digit);
-    }
-    return value;
+    const auto value = platform::ParseHexDigits(text, 4);
+    if (!value) return std::nullopt;
+    return static_cast<uint16_t>(*value);
 }
 
 void AddEntry(IdList& list, std::string_view entry, const std::string& where) {
