@@ -1,6 +1,7 @@
 // Register requests that never return: the call that made them fails after the device's request
 // limit instead of blocking, and stops and closes stay prompt.
 #include <chrono>
+#include <thread>
 
 #include "integration/fault_fixture.h"
 
@@ -53,6 +54,22 @@ TEST_P(FaultRequests, AHungRegisterWriteReturnsAndTheNextWriteIsApplied) {
     EXPECT_EQ(ok, 1);
     ClearErrors();
     PostedErrors();
+    ExpectCleanAndRestartable();
+}
+
+TEST_P(FaultRequests, UnplugInTheMiddleOfACommandEndsItAndTheCameraComesBack) {
+    ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_HANG_COMMAND, 1), 1);
+    std::thread unplug([&] {
+        if (WaitForBlockedRequests(0, 1)) UnplugCamera(0);
+    });
+    EXPECT_TRUE(ReturnsWithin(std::chrono::milliseconds(5000),
+                              [&] { return Tavlin_SetGlobalGain(camera_, 20); }));
+    unplug.join();
+    // The camera plugged in again takes writes, and streams, on the same handle.
+    ClearErrors();
+    PostedErrors();
+    PlugCamera(0);
+    EXPECT_EQ(Tavlin_SetGlobalGain(camera_, 21), 1);
     ExpectCleanAndRestartable();
 }
 
