@@ -1,7 +1,8 @@
-// The packets a camera object sends reach the camera unchanged whatever carries them: the same
-// calls on a camera reached over the transport under test and on one attached in-process leave
-// the same command packets and reply blocks, byte for byte and in the same order, in the
-// cameras' traces: initialisation, window, sub-sampling, trigger, registers and SROM.
+// Whatever carries them, packets and frames arrive unchanged: the same calls on a camera reached
+// over the transport under test and on one attached in-process leave the same command packets
+// and reply blocks in the cameras' traces, byte for byte and in the same order (initialisation,
+// window, sub-sampling, trigger, registers and SROM), and give the same images for both sample
+// widths, several windows and every sub-sampling.
 #include <vector>
 
 #include "integration/sdk_fixture.h"
@@ -49,17 +50,23 @@ void RunSequence(int32_t camera, int32_t device, TAVLIN_HWND frames) {
     EXPECT_EQ(ok, 1);
 }
 
-using TransportPackets = TransportTest;
-
-TEST_P(TransportPackets, EveryPacketReachesTheCameraAsItDoesInProcess) {
+class TransportPackets : public TransportTest {
+  protected:
     // An in-process camera at 1 and one over the transport under test at 2 (USB cameras fill
     // the indices no virtual camera holds, so 1 must be taken first).
-    ASSERT_EQ(TavlinVcam_Attach(1), 1);
-    TavlinVcam_SetPacing(1, TAVLIN_VCAM_PACING_FAST);
-    PlugCamera(2);
+    void PlugBoth() {
+        ASSERT_EQ(TavlinVcam_Attach(1), 1);
+        TavlinVcam_SetPacing(1, TAVLIN_VCAM_PACING_FAST);
+        PlugCamera(2);
+        ASSERT_FALSE(HasFatalFailure());
+        TavlinVcam_ClearTrace(1);
+        TavlinVcam_ClearTrace(2);
+    }
+};
+
+TEST_P(TransportPackets, EveryPacketReachesTheCameraAsItDoesInProcess) {
+    PlugBoth();
     ASSERT_FALSE(HasFatalFailure());
-    TavlinVcam_ClearTrace(1);
-    TavlinVcam_ClearTrace(2);
 
     const int32_t overTransport = Tavlin_Initialize(window_);
     const int32_t inProcess = Tavlin_Initialize(window_);
@@ -77,6 +84,41 @@ TEST_P(TransportPackets, EveryPacketReachesTheCameraAsItDoesInProcess) {
     for (size_t i = 0; i < direct.size(); ++i) {
         ASSERT_EQ(carried[i], direct[i]) << "crossing " << i << " on pipe " << direct[i].pipe;
     }
+}
+
+TEST_P(TransportPackets, FramesOfBothSampleWidthsEveryWindowAndSubSamplingAreTheSame) {
+    PlugBoth();
+    ASSERT_FALSE(HasFatalFailure());
+    const int32_t overTransport = Tavlin_Initialize(window_);
+    const int32_t inProcess = Tavlin_Initialize(window_);
+    ASSERT_EQ(Tavlin_SetDeviceNumber(overTransport, 2), 1);
+    ASSERT_EQ(Tavlin_SetDeviceNumber(inProcess, 1), 1);
+    struct Window {
+        int32_t x, width, y, height;
+        std::vector<int32_t> subSamplings;
+    };
+    const Window windows[] = {{0, 1280, 0, 1024, {0, 2}}, {64, 640, 32, 480, {1, 3}}};
+    std::vector<uint8_t> a(1280 * 1024 * 8), b(a.size());
+    for (int32_t bits : {8, 16, 24, 48}) {  // 16 and 48 read 10-bit samples, two bytes each
+        for (const Window& w : windows) {
+            for (const int32_t subSample : w.subSamplings) {
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << w.width << " x "
+                                                  << w.height << ", sub-sampling " << subSample);
+                for (const int32_t camera : {overTransport, inProcess}) {
+                    ASSERT_EQ(Tavlin_SetColorMode(camera, bits), 1);
+                    ASSERT_EQ(
+                        Tavlin_SetCaptureWindowEx(camera, 1280, w.x, w.width, 1024, w.y, w.height),
+                        1);
+                    ASSERT_EQ(Tavlin_SetSubSample(camera, subSample), 1);
+                }
+                ASSERT_EQ(Tavlin_SnapShot(overTransport, a.data(), int32_t(a.size()), 1), 1);
+                ASSERT_EQ(Tavlin_SnapShot(inProcess, b.data(), int32_t(b.size()), 1), 1);
+                ASSERT_EQ(a, b);
+            }
+        }
+    }
+    EXPECT_EQ(Tavlin_Release(overTransport), 1);
+    EXPECT_EQ(Tavlin_Release(inProcess), 1);
 }
 
 TAVLIN_INSTANTIATE_TRANSPORTS(TransportPackets);
