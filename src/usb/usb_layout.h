@@ -46,8 +46,9 @@ void SortCameras(std::vector<UsbCamera>& cameras);
 
 // Frame reads are cut into transfers that are all in flight at once, so the bus never idles
 // between them. Every piece but the last is a whole number of packets, so only the frame's end
-// can make one short.
-inline constexpr uint32_t kFrameChunkBytes = 1u << 20;
+// can make one short. Every transfer costs the kernel (and the event thread) a completion, so
+// the camera's frames (2.6 MB at most) go as two.
+inline constexpr uint32_t kFrameChunkBytes = 4u << 20;
 std::vector<uint32_t> PlanFrameChunks(uint32_t length, uint16_t maxPacketSize);
 
 // Trigger mode after a command packet went out, given the mode before it: a controller write to

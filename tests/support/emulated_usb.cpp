@@ -231,6 +231,9 @@ struct Endpoint {
     size_t frameLength = 0;
     bool frameStaged = false;
     bool frameOverflow = false;
+    // The staged frame was rendered straight into the client's URBs laid end to end; the next
+    // URB must start where the last one ended (worker only).
+    uint8_t* inPlaceNext = nullptr;
 };
 
 struct Client {
@@ -372,6 +375,27 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         return true;
     }
 
+    // Bytes from this URB's buffer on that the URBs queued behind it cover without a gap. A
+    // client submitting one read as several URBs queues them back to back: short of `wanted`,
+    // this waits a moment for the rest to arrive.
+    size_t ContiguousBytes(Endpoint& ep, usbdevfs_urb* urb, size_t wanted) {
+        std::unique_lock lock(mutex);
+        const auto covered = [&] {
+            size_t bytes = static_cast<size_t>(std::max(urb->buffer_length, 0));
+            const auto* end = static_cast<uint8_t*>(urb->buffer) + bytes;
+            for (usbdevfs_urb* next : ep.queue) {
+                if (next->buffer != end) break;
+                const auto length = static_cast<size_t>(std::max(next->buffer_length, 0));
+                bytes += length;
+                end += length;
+            }
+            return bytes;
+        };
+        ep.wake.wait_for(lock, std::chrono::milliseconds(2),
+                         [&] { return covered() >= wanted || ep.stop || ep.discarded; });
+        return covered();
+    }
+
     // Runs on the endpoint's worker, without the lock.
     Completion Serve(Endpoint& ep, usbdevfs_urb* urb, std::optional<uint32_t> handle) {
         auto* buffer = static_cast<uint8_t*>(urb->buffer);
@@ -387,6 +411,11 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
             }
             return {0, static_cast<int>(std::min(returned, length))};
         }
+        // A frame rendered in place belongs to the URBs it was laid over; any other URB starts
+        // a new one.
+        if (ep.frameStaged && ep.inPlaceNext != nullptr && buffer != ep.inPlaceNext) {
+            ep.frameStaged = false;
+        }
         if (!ep.frameStaged) {
             if (!WaitForFrameRequest(ep)) return {Failure(), 0};
             const uint32_t frameBytes = UsbFrameBytes(*camera);
@@ -396,21 +425,30 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
                 if (returned > frameBytes) return {-EOVERFLOW, static_cast<int>(frameBytes)};
                 return {0, static_cast<int>(returned)};
             }
-            ep.frame.resize(frameBytes);
-            if (!Ask(handle, ep.pipe, ep.frame.data(), frameBytes, &returned)) {
-                return {Failure(), 0};
+            // A read split into URBs over one buffer gets the frame in place too.
+            uint8_t* target = ContiguousBytes(ep, urb, frameBytes) >= frameBytes ? buffer : nullptr;
+            if (target == nullptr) {
+                ep.frame.resize(frameBytes);
+                target = ep.frame.data();
             }
+            if (!Ask(handle, ep.pipe, target, frameBytes, &returned)) return {Failure(), 0};
             ep.frameStaged = true;
             ep.frameOffset = 0;
             ep.frameLength = std::min(returned, frameBytes);
             ep.frameOverflow = returned > frameBytes;
+            ep.inPlaceNext = target == buffer ? buffer : nullptr;
         }
         const size_t n = std::min<size_t>(length, ep.frameLength - ep.frameOffset);
-        std::memcpy(buffer, ep.frame.data() + ep.frameOffset, n);
+        if (ep.inPlaceNext != nullptr) {
+            ep.inPlaceNext = buffer + n;
+        } else {
+            std::memcpy(buffer, ep.frame.data() + ep.frameOffset, n);
+        }
         ep.frameOffset += n;
         int status = 0;
         if (ep.frameOffset == ep.frameLength) {
             ep.frameStaged = false;
+            ep.inPlaceNext = nullptr;
             if (ep.frameOverflow) status = -EOVERFLOW;
         }
         return {status, static_cast<int>(n)};
