@@ -179,17 +179,22 @@ TEST_P(AcquisitionTest, SnapshotWithoutBufferStillProcessesTheFrame) {
 }
 
 TEST_P(AcquisitionTest, FrameRateStaysZeroForTheFirstSecond) {
-    UseSmallFrames(8);
     std::vector<uint8_t> image(Stride(160, 8) * 128);
     TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
+    // The rate counts from the camera's construction: the first frames read 0, a frame more
+    // than a second later reads a positive rate. A fresh camera object starts the count.
+    ASSERT_EQ(Tavlin_Release(camera_), 1);
+    const auto opened = Clock::now();
+    Open();
+    UseSmallFrames(8);
     ASSERT_EQ(Tavlin_SetWaitTime(camera_, 5), 1);
     ASSERT_EQ(Tavlin_CallBackPreview(camera_, frames_, image.data(), int32_t(image.size()), 1), 1);
-    // The rate counts from the camera's construction: the first frames read 0, a frame more
-    // than a second later reads a positive rate.
-    const auto opened = Clock::now();
     TavlinFrameInfo first{};
     ASSERT_TRUE(WaitFrameNotice(&first));
-    EXPECT_EQ(first.frameRate, 0);
+    // Only a frame inside the first second says something (a slow build may take longer).
+    if (Clock::now() - opened < std::chrono::milliseconds(900)) {
+        EXPECT_EQ(first.frameRate, 0);
+    }
     int32_t lastRate = -1;
     while (Clock::now() - opened < std::chrono::milliseconds(2500)) {
         TavlinFrameInfo record{};

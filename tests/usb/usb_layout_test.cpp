@@ -139,7 +139,8 @@ TEST(UsbFrameChunks, CoverTheFrameInWholePackets) {
 
 TEST(UsbFrameChunks, ALargeFrameHasTwoPiecesInFlightAtLeast) {
     EXPECT_EQ(PlanFrameChunks(1280 * 1024, 512).size(), 2u);
-    EXPECT_EQ(PlanFrameChunks(5u << 20, 512).size(), 5u);
+    EXPECT_EQ(PlanFrameChunks(2 * 1280 * 1024, 512).size(), 2u);
+    EXPECT_EQ(PlanFrameChunks(20u << 20, 512).size(), 5u);  // pieces of kFrameChunkBytes
     EXPECT_GE(PlanFrameChunks(8 * 512, 512).size(), 2u);
     EXPECT_EQ(PlanFrameChunks(512, 512).size(), 1u);
     EXPECT_TRUE(PlanFrameChunks(0, 512).empty());
