@@ -38,21 +38,50 @@ enum {
     TAVLIN_MSG_ERROR = 0x8003  /* wParam 0, lParam: error code */
 };
 
-/* Error codes kept in the history and posted with TAVLIN_MSG_ERROR. */
+/*
+ * Error codes. A failure is recorded as the newest entry of the camera's error history (20
+ * entries; Tavlin_GetLastError removes and returns the newest) and then posted as
+ * TAVLIN_MSG_ERROR to the notification window given to Tavlin_Initialize, if one was given.
+ * Failures marked "posted only" below are posted without being recorded; without a notification
+ * window such a post lands in the calling thread's own queue (TavlinHost_GetThreadMessage).
+ * Code 10 is never reported.
+ */
 enum {
+    /* Nothing recorded: Tavlin_GetLastError with an empty history. */
     TAVLIN_ERR_NONE = 0,
-    TAVLIN_ERR_NO_DEVICE = 1,        /* no device, or not possible now */
-    TAVLIN_ERR_DEVICE_BUSY = 2,      /* device not available (absent or claimed elsewhere) */
-    TAVLIN_ERR_THREAD = 3,           /* thread or event could not be created */
-    TAVLIN_ERR_WINDOW = 4,           /* window not created, or no matching size preset */
-    TAVLIN_ERR_MEMORY = 5,           /* out of memory or initialisation failed */
-    TAVLIN_ERR_IO = 6,               /* device input/output failed */
-    TAVLIN_ERR_CAPTURE_WINDOW = 7,   /* capture window invalid */
-    TAVLIN_ERR_TRANSFER = 8,         /* frame transfer failed */
-    TAVLIN_ERR_INVALID_ARGUMENT = 9, /* value out of range or unknown id */
-    TAVLIN_ERR_NOT_SUPPORTED = 11,   /* not supported */
-    TAVLIN_ERR_FILE = 12,            /* file or name failure */
-    TAVLIN_ERR_STREAM_STOPPED = 13   /* stream stopped */
+    /* Not possible now: the camera has no device object (its initialisation failed), another
+     * acquisition mode runs, no image has been taken yet, a recording or a property dialog is
+     * already open, or a SROM access, I/O port read or clock read failed (posted only). */
+    TAVLIN_ERR_NO_DEVICE = 1,
+    /* The selected device is absent (as last looked for) or claimed by another camera object or
+     * process; for Tavlin_SetDeviceNumber also an index outside 0..31. */
+    TAVLIN_ERR_DEVICE_BUSY = 2,
+    /* A worker thread (acquisition, recording) could not be started. */
+    TAVLIN_ERR_THREAD = 3,
+    /* The preview window could not be created, or no stored size preset has the size asked. */
+    TAVLIN_ERR_WINDOW = 4,
+    /* Memory: image buffers could not be made, an application buffer or record is too small,
+     * there is no image to copy, a stored colour mode is not one of the six, or the
+     * initialisation failed (claim table not opened, device object not made). */
+    TAVLIN_ERR_MEMORY = 5,
+    /* A sensor register access failed, or the frame transfer could not be started. */
+    TAVLIN_ERR_IO = 6,
+    /* The capture window does not lie inside the sensor, or the stored sub-sampling code is not
+     * one the sensor knows. */
+    TAVLIN_ERR_CAPTURE_WINDOW = 7,
+    /* A frame could not be read or does not fit the buffers; a preview could not be started. */
+    TAVLIN_ERR_TRANSFER = 8,
+    /* A value out of range, an unknown id, or a null pointer or short buffer where a record,
+     * name or file name is needed. */
+    TAVLIN_ERR_INVALID_ARGUMENT = 9,
+    /* The operation is not supported by this camera model. */
+    TAVLIN_ERR_NOT_SUPPORTED = 11,
+    /* A recording's file could not be created or its preview not started, or a wide file name
+     * could not be converted to UTF-8. */
+    TAVLIN_ERR_FILE = 12,
+    /* The acquisition ended on its own: the frame transfer failed or the device could not be
+     * opened (TavlinExt_WaitFrame: no acquisition runs). */
+    TAVLIN_ERR_STREAM_STOPPED = 13
 };
 
 /* File format codes of Tavlin_SaveImage. */
@@ -66,39 +95,66 @@ enum {
     TAVLIN_FILE_TIFF = 6
 };
 
-/* Filter value ids of Tavlin_SetFilterValue / Tavlin_GetFilterValue. */
+/*
+ * Filter value ids of Tavlin_SetFilterValue / Tavlin_GetFilterValue and of the named exports.
+ * Each line gives the range the setter accepts (a value outside it fails with 9 and changes
+ * nothing) and the value of a camera without stored settings. Stored settings are loaded
+ * unchecked, so a getter may return a value outside the range.
+ *
+ * Ids 1..12 and 19..28 are software settings of the image pipeline: stored at once, used from
+ * the next processed frame. Ids 13..18 are sensor values: a setter writes the sensor at once; the
+ * getter reads the sensor register back (a failed read gives 0 with ok set to 1).
+ */
 enum {
-    TAVLIN_FILTER_BRIGHTNESS = 1,
-    TAVLIN_FILTER_CONTRAST = 2,
-    TAVLIN_FILTER_HUE = 3,
-    TAVLIN_FILTER_SATURATION = 4,
-    TAVLIN_FILTER_SHARPNESS = 5,
+    TAVLIN_FILTER_BRIGHTNESS = 1, /* -255..255, default 0 */
+    TAVLIN_FILTER_CONTRAST = 2,   /* -127..127, default 0 */
+    TAVLIN_FILTER_HUE = 3,        /* -360..360, default 0 */
+    TAVLIN_FILTER_SATURATION = 4, /* -255..255, default 0 */
+    TAVLIN_FILTER_SHARPNESS = 5,  /* 0..30, default 0 */
+    /* Ids 7, 8 and 9 packed as one value: red in bits 0..7, green in 8..15, blue in 16..23; any
+     * value is accepted and higher bits are ignored. Default 0x646464. */
     TAVLIN_FILTER_BAYER_GAIN_RGB = 6,
-    TAVLIN_FILTER_BAYER_GAIN_RED = 7,
-    TAVLIN_FILTER_BAYER_GAIN_GREEN = 8,
-    TAVLIN_FILTER_BAYER_GAIN_BLUE = 9,
+    TAVLIN_FILTER_BAYER_GAIN_RED = 7,   /* 0..400, default 100: colour conversion gains */
+    TAVLIN_FILTER_BAYER_GAIN_GREEN = 8, /* 0..400, default 100 */
+    TAVLIN_FILTER_BAYER_GAIN_BLUE = 9,  /* 0..400, default 100 */
+    /* Automatic white balance: any non-zero value stores 1, which measures every converted frame
+     * and replaces ids 7..9 with the result. Default 0. */
     TAVLIN_FILTER_BAYER_GAIN_AUTO = 10,
-    TAVLIN_FILTER_GAMMA = 11,
-    TAVLIN_FILTER_BAYER_MODE = 12,
+    TAVLIN_FILTER_GAMMA = 11,      /* 0..200, default 100 */
+    TAVLIN_FILTER_BAYER_MODE = 12, /* 0..3, default 3: phase of the sensor's Bayer pattern */
+    /* Sensor gains 0..63, default 14 (registers: 13 global 53; 14..17 colour 45, 43, 46, 44).
+     * Setting the global gain also stores it as the four colour gains but writes only its own
+     * register. */
     TAVLIN_FILTER_GLOBAL_GAIN = 13,
     TAVLIN_FILTER_COLOR_GAIN_RED = 14,
     TAVLIN_FILTER_COLOR_GAIN_GREEN1 = 15,
     TAVLIN_FILTER_COLOR_GAIN_GREEN2 = 16,
     TAVLIN_FILTER_COLOR_GAIN_BLUE = 17,
+    /* Exposure in sensor lines, 1..16383 (register 9), default 1049. */
     TAVLIN_FILTER_EXPOSURE_TIME = 18,
+    /* Gray filter of the 8- and 16-bit gray formats, 0..2, default 0: 0 off, 1 a gain and an
+     * offset per position of the 2 x 2 sensor cell (ids 20..27), 2 luminance through the colour
+     * conversion. */
     TAVLIN_FILTER_GRAY_MODE = 19,
-    TAVLIN_FILTER_GRAY_GAIN_R = 20,
-    TAVLIN_FILTER_GRAY_GAIN_G1 = 21,
-    TAVLIN_FILTER_GRAY_GAIN_G2 = 22,
-    TAVLIN_FILTER_GRAY_GAIN_B = 23,
-    TAVLIN_FILTER_GRAY_OFFSET_R = 24,
-    TAVLIN_FILTER_GRAY_OFFSET_G1 = 25,
-    TAVLIN_FILTER_GRAY_OFFSET_G2 = 26,
-    TAVLIN_FILTER_GRAY_OFFSET_B = 27,
-    TAVLIN_FILTER_28 = 28
+    TAVLIN_FILTER_GRAY_GAIN_R = 20,    /* 0..255 in 1/128 units, default 128 */
+    TAVLIN_FILTER_GRAY_GAIN_G1 = 21,   /* 0..255, default 128 */
+    TAVLIN_FILTER_GRAY_GAIN_G2 = 22,   /* 0..255, default 128 */
+    TAVLIN_FILTER_GRAY_GAIN_B = 23,    /* 0..255, default 128 */
+    TAVLIN_FILTER_GRAY_OFFSET_R = 24,  /* -255..255, default 0 */
+    TAVLIN_FILTER_GRAY_OFFSET_G1 = 25, /* -255..255, default 0 */
+    TAVLIN_FILTER_GRAY_OFFSET_G2 = 26, /* -255..255, default 0 */
+    TAVLIN_FILTER_GRAY_OFFSET_B = 27,  /* -255..255, default 0 */
+    /* Automatic gray gains, 0..1, default 0 (never stored). 1 asks for one measurement: the next
+     * frame processed in gray mode 1 measures the gains that make the four cell positions match
+     * and stores them as ids 20..23 (a frame with a cell position all black or all saturated
+     * leaves them), then the value returns to 0. The image dialog's "every frame" box sets -1
+     * (measure every frame in gray mode 1), which the getter returns. No named export. */
+    TAVLIN_FILTER_GRAY_GAIN_AUTO = 28,
+    TAVLIN_FILTER_28 = TAVLIN_FILTER_GRAY_GAIN_AUTO /* earlier name */
 };
 
-/* Record whose address is the wParam of a frame notice; overwritten by the next frame. */
+/* Record whose address is the wParam of a frame notice. Eight records are used in turn: one
+ * stays as posted until eight more frames have been delivered. */
 typedef struct TavlinFrameInfo {
     int32_t size;         /* 32 */
     int32_t width;        /* raw buffer width after sub-sampling */
