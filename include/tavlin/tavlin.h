@@ -61,7 +61,8 @@ enum {
     TAVLIN_ERR_NONE = 0,
     /* Not possible now: the camera has no device object (its initialisation failed), another
      * acquisition mode runs, no image has been taken yet, a recording or a property dialog is
-     * already open, or a SROM access, I/O port read or clock read failed (posted only). */
+     * already open, a SROM access, I/O port read or clock read failed (posted only), or a
+     * Tavlin_SaveImageW name could not be converted to UTF-8. */
     TAVLIN_ERR_NO_DEVICE = 1,
     /* The selected device is absent (as last looked for) or claimed by another camera object or
      * process; for Tavlin_SetDeviceNumber also an index outside 0..31. */
@@ -86,8 +87,8 @@ enum {
     TAVLIN_ERR_INVALID_ARGUMENT = 9,
     /* The operation is not supported by this camera model. */
     TAVLIN_ERR_NOT_SUPPORTED = 11,
-    /* A recording's file could not be created or its preview not started, or a wide file name
-     * could not be converted to UTF-8. */
+    /* A recording's file could not be created or its preview not started, or the wide name of a
+     * recording or configuration file could not be converted to UTF-8. */
     TAVLIN_ERR_FILE = 12,
     /* The acquisition ended on its own: the frame transfer failed or the device could not be
      * opened (TavlinExt_WaitFrame: no acquisition runs). */
@@ -277,8 +278,10 @@ TAVLIN_API int32_t Tavlin_GetDeviceNameW(int32_t h, int32_t index, TavlinWChar* 
                                          int32_t length);
 
 /* ---- Output format, capture window, mirrors, preview placement ----
- * Format and window settings are stored per camera and saved at release. Colour mode and
- * sub-sampling take effect when an acquisition next starts from idle. */
+ * Colour mode, sub-sampling, wait time, clock and capture window start from the stored settings
+ * at initialisation; these exports change the camera object only (Tavlin_SetCameraDlg stores
+ * them). The mirror flags are saved with the analog settings at release and device change.
+ * Colour mode and sub-sampling take effect when an acquisition next starts from idle. */
 
 /* Output format by bits per pixel: 8 or 16 (gray, the sensor's raw samples; 16 holds 10
  * significant bits), 24, 32, 48 or 64 (colour). Returns 1; fails with 9 for another value. */
@@ -501,8 +504,8 @@ TAVLIN_API int32_t Tavlin_SnapShot(int32_t h, uint8_t* buffer, int32_t length, i
  * pulse and delivers it as a callback preview does (frame rate 0 in the record). The first frame
  * after the start is skipped; a read that waits out the driver's time-out without a pulse is not
  * announced. Creates the preview window (fails with 4). Returns 1; in trigger mode 1 at once,
- * keeping the running thread and its window and buffer. Fails with 1 in preview or capture mode,
- * 1 after a failed preparation (the camera is closed), 3. */
+ * keeping the running thread and its window and buffer. Fails with 1 in preview or capture mode;
+ * with the camera closed (Tavlin_Close), 1 after a failed preparation and 3. */
 TAVLIN_API int32_t Tavlin_Trigger(int32_t h, TAVLIN_HWND frameWindow, uint8_t* buffer,
                                   int32_t length, int32_t rowOrder);
 
@@ -531,14 +534,14 @@ TAVLIN_API int32_t Tavlin_SaveImage(int32_t h, const char* fileName, int32_t for
  * UTF-16 or one longer than 1023 bytes in UTF-8 fails with 1. */
 TAVLIN_API int32_t Tavlin_SaveImageW(int32_t h, const TavlinWChar* fileName, int32_t format);
 
-/* Records the processed preview frames into an AVI file on a thread of its own and returns:
- * starts a preview (idle -> preview, with the preview window when showWindow is non-zero) unless
- * one runs, without frame notices. The recording ends after the first frame past durationMs
- * (negative: after the first frame) and the file is finalised; the preview goes on. Returns 1.
- * Fails with 9 for a null or empty name, 1 while a recording runs; after a start it fails with
- * the camera closed: 4 (preview window), 12 when the preview cannot start (in capture or trigger
- * mode 1 then 12) or the file cannot be created, 3. Tavlin_StopPreview, Tavlin_Close and
- * Tavlin_Release end it unfinalised. */
+/* Records the processed preview frames into an AVI file on a thread of its own and returns.
+ * Clears the frame window and buffer as Tavlin_Preview does and starts a preview (idle ->
+ * preview, with the preview window when showWindow is non-zero) unless one runs. The recording
+ * ends after the first frame past durationMs (negative: after the first frame) and the file is
+ * finalised; the preview goes on. Returns 1. Fails with 9 for a null or empty name, 1 while a
+ * recording runs. When the preview window (4), the preview (12; in capture or trigger mode 1
+ * then 12), the file (12) or the thread (3) cannot be made, the camera is closed (Tavlin_Close).
+ * Tavlin_StopPreview, Tavlin_Close and Tavlin_Release end a recording unfinalised. */
 TAVLIN_API int32_t Tavlin_Record(int32_t h, const char* fileName, int32_t durationMs,
                                  int32_t showWindow);
 /* As Tavlin_Record with a UTF-16 name; fails with 12 for a null name, one that is not valid
