@@ -335,7 +335,8 @@ TAVLIN_API int32_t Tavlin_GetMirrorV(int32_t h);
 /* Places the preview window that Tavlin_Preview, Tavlin_CallBackPreview, Tavlin_Trigger and
  * Tavlin_Record (with showWindow) create: a child at left, top, right, bottom in parent's client
  * area, or a top-level window for a null parent. A null parent with all four 0 means no preview
- * window. Stored only (returns 1); a placement that cannot be made fails the start with 4. */
+ * window; until this is called, a top-level one of the stored window's size is made. Stored only
+ * (returns 1); a placement that cannot be made fails the start with 4. */
 TAVLIN_API int32_t Tavlin_SetPreviewWindow(int32_t h, TAVLIN_HWND parent, int32_t left, int32_t top,
                                            int32_t right, int32_t bottom);
 
