@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "output/image_buffer.h"
+#include "sensor/color_mode.h"
 
 namespace tavlin::camera {
 
@@ -24,23 +25,17 @@ enum BufferSlot : size_t {
 
 using ImageBuffers = std::array<output::ImageBuffer, kBufferCount>;
 
-// Raw frame: 8-bit for colour modes 0, 2, 3; 16-bit for 1, 4, 5.
+using sensor::BitsPerPixel;
+using sensor::ValidColorMode;
+
+// Raw frame: 16-bit words for the modes with 10-bit samples, bytes for the others.
 inline BufferSlot RawSlot(int32_t colorMode) {
-    return (colorMode == 1 || colorMode == 4 || colorMode == 5) ? kBuffer16 : kBuffer8;
+    return sensor::HasWideRaw(colorMode) ? kBuffer16 : kBuffer8;
 }
 
 // Output image of colour modes 0..5 (8, 16, 24, 32, 48, 64 bits).
 inline BufferSlot OutputSlot(int32_t colorMode) {
-    return colorMode >= 0 && colorMode <= 5 ? static_cast<BufferSlot>(colorMode) : kBuffer8;
-}
-
-inline bool ValidColorMode(int32_t colorMode) {
-    return colorMode >= 0 && colorMode <= 5;
-}
-
-inline int32_t BitsPerPixel(int32_t colorMode) {
-    static constexpr int32_t kBits[] = {8, 16, 24, 32, 48, 64};
-    return ValidColorMode(colorMode) ? kBits[colorMode] : 0;
+    return ValidColorMode(colorMode) ? static_cast<BufferSlot>(colorMode) : kBuffer8;
 }
 
 }  // namespace tavlin::camera

@@ -43,24 +43,14 @@ void ApplyReadModes(int32_t mode, uint16_t& a, uint16_t& b) {
     }
 }
 
-}  // namespace
-
-int32_t SubSampleDivisor(int32_t mode) {
-    switch (mode) {
-        case 0:
-        case 17:
-        case 18:
-            return 1;
-        case 1:
-            return 2;
-        case 2:
-            return 4;
-        case 3:
-            return 8;
-        default:
-            return 0;
-    }
+// The divisor a window mode programs. Stored settings may carry codes 17 and 18, which program
+// the full read without skipping; every other unknown code is refused (0).
+int32_t ProgrammedDivisor(int32_t mode) {
+    if (mode == 17 || mode == 18) return 1;
+    return sensor::SubSampleDivisor(mode);
 }
+
+}  // namespace
 
 CTavlin410QZVKESdk::CTavlin410QZVKESdk() {
     namePrefix = protocol::kModelNamePrefix;
@@ -98,7 +88,7 @@ int32_t CTavlin410QZVKESdk::InitSensor() {
 
 int32_t CTavlin410QZVKESdk::ProgramWindow(int32_t x, int32_t y, int32_t width, int32_t height,
                                           int32_t mode) {
-    const int32_t d = SubSampleDivisor(mode);
+    const int32_t d = ProgrammedDivisor(mode);
     if (x < 0 || y < 0 || width < 4 || height < 1 || x > kSensorWidth - width ||
         y > kSensorHeight - height || d == 0) {
         return 1;

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "device/tvl_sdk_lib.h"
+#include "sensor/sensor_geometry.h"
 
 namespace tavlin::device {
 
 class CTavlin410QZVKESdk : public CTVLSdkLib {
   public:
-    static constexpr int32_t kSensorWidth = 1280;
-    static constexpr int32_t kSensorHeight = 1024;
+    static constexpr int32_t kSensorWidth = sensor::kSensorWidth;
+    static constexpr int32_t kSensorHeight = sensor::kSensorHeight;
     static constexpr int32_t kRingBuffers = 4;
 
     // Probes the device paths and selects index 0 (whether or not a camera answers there).
@@ -48,8 +49,5 @@ class CTavlin410QZVKESdk : public CTVLSdkLib {
     int32_t ShutterDefault() const { return 1049; }
     int32_t ShutterMaximum() const { return 16383; }
 };
-
-// Sub-sampling divisor of a window mode (0 for a mode the window programming refuses).
-int32_t SubSampleDivisor(int32_t mode);
 
 }  // namespace tavlin::device

@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "sensor/color_mode.h"
+
 namespace tavlin::output {
 
 namespace {
@@ -13,20 +15,6 @@ namespace {
 using imaging::Rect;
 
 constexpr int64_t kMaxImageBytes = std::numeric_limits<int32_t>::max();
-
-bool SupportedDepth(int32_t bitCount) {
-    switch (bitCount) {
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-        case 48:
-        case 64:
-            return true;
-        default:
-            return false;
-    }
-}
 
 // Wide rectangle so clipping arithmetic on extreme coordinates cannot overflow.
 struct Box {
@@ -142,7 +130,7 @@ void ImageBuffer::Init() {
 }
 
 int ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
-    if (width <= 0 || height <= 0 || !SupportedDepth(bitCount)) return 0;
+    if (width <= 0 || height <= 0 || !sensor::IsImageDepth(bitCount)) return 0;
     const int32_t stride = platform::DibStride(width, static_cast<uint16_t>(bitCount));
     if (stride < 0 || int64_t{stride} * height > kMaxImageBytes) return 0;
 

@@ -11,24 +11,11 @@
 #include "output/image_file_formats.h"
 #include "platform/file_size_signal.h"
 #include "platform/output_file.h"
+#include "sensor/color_mode.h"
 
 namespace tavlin::output {
 
 namespace {
-
-bool SavableDepth(uint16_t bitCount) {
-    switch (bitCount) {
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-        case 48:
-        case 64:
-            return true;
-        default:
-            return false;
-    }
-}
 
 void PutLe16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -119,7 +106,7 @@ int SaveImageFile(const std::string& fileName, const ImageBuffer& image, int for
                   int significantBits) {
     if (formatCode < kFileBmp || formatCode > kFileTiff) return 0;
     SampleScale scale;
-    if (!image.Usable() || !SavableDepth(image.BitCount()) || fileName.empty() ||
+    if (!image.Usable() || !sensor::IsImageDepth(image.BitCount()) || fileName.empty() ||
         !SampleScale::FromSignificantBits(significantBits, &scale)) {
         return 0;
     }

@@ -6,28 +6,13 @@
 
 #include "output/display_kernels.h"
 #include "platform/clock.h"
+#include "sensor/sensor_geometry.h"
 
 namespace tavlin::output {
 
 namespace {
 
 constexpr int kClassNameAttempts = 8;
-
-int32_t SubSampleDivisor(int32_t subSample) {
-    switch (subSample) {
-        case 1:
-        case 17:
-            return 2;
-        case 2:
-        case 18:
-            return 4;
-        case 3:
-        case 19:
-            return 8;
-        default:
-            return 1;
-    }
-}
 
 platform::WindowCreation ChildCreation(platform::WindowHandle parent,
                                        const PreviewWindow::Placement& placement) {
@@ -66,7 +51,9 @@ bool SameSize(const ImageBuffer& image, platform::ClientSize client) {
 }  // namespace
 
 platform::ClientSize PreviewClientSize(int32_t imageWidth, int32_t imageHeight, int32_t subSample) {
-    const int32_t divisor = SubSampleDivisor(subSample);
+    // Stored settings' codes 17..19 size it as 1..3 do; unknown codes leave the image size.
+    const int32_t code = subSample >= 17 && subSample <= 19 ? subSample - 16 : subSample;
+    const int32_t divisor = std::max(sensor::SubSampleDivisor(code), int32_t{1});
     return {imageWidth / divisor, imageHeight / divisor};
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/gdi_blit.h"
+#include "sensor/color_mode.h"
 
 namespace tavlin::platform {
 
@@ -84,25 +85,11 @@ Registry& TheRegistry() {
     return *registry;
 }
 
-bool SupportedDibDepth(uint16_t bitCount) {
-    switch (bitCount) {
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-        case 48:
-        case 64:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool ValidDibHeader(const BITMAPINFOHEADER& header) {
     return header.biSize == sizeof(BITMAPINFOHEADER) && header.biPlanes == 1 &&
            header.biCompression == BI_RGB && header.biWidth > 0 && header.biHeight != 0 &&
            header.biHeight != std::numeric_limits<int32_t>::min() &&
-           SupportedDibDepth(header.biBitCount);
+           sensor::IsImageDepth(header.biBitCount);
 }
 
 }  // namespace

@@ -4,14 +4,16 @@
 
 #include <cstdint>
 
+#include "sensor/sensor_geometry.h"
+
 namespace tavlin::settings {
 
 // Sensor and capture window of one size preset.
 struct SizePreset {
-    int32_t totalWidth = 1280;
-    int32_t totalHeight = 1024;
-    int32_t width = 1280;
-    int32_t height = 1024;
+    int32_t totalWidth = sensor::kSensorWidth;
+    int32_t totalHeight = sensor::kSensorHeight;
+    int32_t width = sensor::kSensorWidth;
+    int32_t height = sensor::kSensorHeight;
     int32_t startX = 0;
     int32_t startY = 0;
     int32_t bufferCount = 4;

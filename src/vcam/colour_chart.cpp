@@ -2,11 +2,13 @@
 
 #include <cstddef>
 
+#include "sensor/sensor_geometry.h"
+
 namespace tavlin::vcam {
 
 namespace {
 
-constexpr int kImageWidth = 1280;
+constexpr int kImageWidth = sensor::kSensorWidth;
 
 // Saturated patches mix one high and one low level, so each channel averages the same over the
 // six colours and the board stays gray to a gray-world white balance.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "sensor/sensor_geometry.h"
 #include "vcam/camera_model.h"
 #include "vcam/sensor_noise.h"
 
@@ -15,8 +16,8 @@ namespace tavlin::vcam {
 
 // Application-supplied full-sensor frames as 10-bit samples.
 struct RawFrames {
-    static constexpr int kWidth = 1280;
-    static constexpr int kHeight = 1024;
+    static constexpr int kWidth = sensor::kSensorWidth;
+    static constexpr int kHeight = sensor::kSensorHeight;
     std::vector<uint16_t> samples;  // frameCount * kWidth * kHeight
     int frameCount = 0;
 };

@@ -110,6 +110,19 @@ TEST(ProgramWindow, RefusesBadWindowsWithoutSendingAnything) {
     EXPECT_EQ(sdk.LineWidth(), 1280);
 }
 
+// Stored settings may carry codes 17..19: 17 and 18 program the full read, 19 is refused.
+TEST(ProgramWindow, StoredSubSampleCodes) {
+    AttachedCameras cameras({0});
+    CTavlin410QZVKESdk sdk;
+    for (int32_t code : {17, 18}) {
+        ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, code), 0) << code;
+        EXPECT_EQ(sdk.LineWidth(), 1280) << code;
+    }
+    TavlinVcam_ClearTrace(0);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 640, 480, 19), 1);
+    EXPECT_TRUE(Wire(0).empty());
+}
+
 TEST(TriggerMode, ControllerAndSensorBits) {
     AttachedCameras cameras({0});
     CTavlin410QZVKESdk sdk;
