@@ -129,6 +129,16 @@ TAVLIN_API int32_t TavlinExt_GetUsbReport(char* buffer, int32_t length);
  * id list (the "60-tavlin.rules" file). Copies and returns as TavlinExt_GetUsbReport. */
 TAVLIN_API int32_t TavlinExt_GetUdevRules(char* buffer, int32_t length);
 
+/* Error codes in words. The text of an error code (TAVLIN_ERR_*, as Tavlin_GetLastError and
+ * TAVLIN_MSG_ERROR give it): a static NUL-terminated UTF-8 string in English, lower case without
+ * a final stop, e.g. "invalid argument" for 9. Never null: a code the SDK does not use gives
+ * "unknown error". Any thread may call them at any time; they record no error. */
+TAVLIN_API const char* TavlinExt_GetErrorText(int32_t code);
+
+/* The code's enumerator without its TAVLIN_ERR_ prefix, e.g. "INVALID_ARGUMENT" for 9;
+ * "UNKNOWN" for a code the SDK does not use. Static, never null. */
+TAVLIN_API const char* TavlinExt_GetErrorName(int32_t code);
+
 #ifdef __cplusplus
 }
 #endif

@@ -126,6 +126,8 @@ def _declare(lib):
             i32,
             [i32, ctypes.c_uint64, i32, buf, i32, i32, ctypes.POINTER(FrameInfo)],
         ),
+        "TavlinExt_GetErrorText": (ctypes.c_char_p, [i32]),
+        "TavlinExt_GetErrorName": (ctypes.c_char_p, [i32]),
         "TavlinHost_CreateMessageWindow": (hwnd, []),
         "TavlinHost_DestroyWindow": (i32, [hwnd]),
         "TavlinVcam_Attach": (i32, [i32]),
