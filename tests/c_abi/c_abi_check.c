@@ -53,6 +53,18 @@ int main(void) {
         fprintf(stderr, "error 9 text\n");
         return 1;
     }
+    /* The filter catalogue: ids 1..count in order, named, refused past its end. */
+    TavlinExtFilterInfo filter;
+    memset(&filter, 0, sizeof filter);
+    filter.size = sizeof filter;
+    if (TavlinExt_GetFilterCount() != TAVLIN_FILTER_28 ||
+        TavlinExt_GetFilterInfo(TAVLIN_FILTER_GAMMA - 1, &filter) != 1 ||
+        filter.id != TAVLIN_FILTER_GAMMA || strcmp(filter.name, "gamma") != 0 ||
+        filter.maximum != 200 || TavlinExt_GetFilterInfo(TAVLIN_FILTER_28, &filter) != 0 ||
+        TavlinExt_GetFilterInfo(0, NULL) != 0) {
+        fprintf(stderr, "filter catalogue\n");
+        return 1;
+    }
     /* An unknown handle answers with the not-found values and writes nothing. */
     int32_t ok = 12345;
     if (Tavlin_GetColorMode(987654) != -1 || Tavlin_GetWaitTime(987654) != -1 ||

@@ -177,3 +177,26 @@ def test_readme_error_table_is_the_library_table():
     assert {int(code): text for code, text in rows.items()} == {
         code: tavlin.errors.error_text(code) for code in tavlin.errors.CODES if code != 0
     }
+
+
+def test_filters_are_the_library_catalogue():
+    catalogue = tavlin.filter_catalogue()
+    assert [spec.id for spec in catalogue] == list(range(1, 29))
+    assert tavlin.FILTERS == {spec.name: spec.id for spec in catalogue}
+    gamma = catalogue[tavlin.FILTERS["gamma"] - 1]
+    assert (gamma.minimum, gamma.maximum, gamma.default, gamma.unit) == (0, 200, 100, "percent")
+    assert catalogue[tavlin.FILTERS["exposure_lines"] - 1].sensor
+
+
+def test_filter_ranges_hold_through_the_package(camera):
+    for spec in tavlin.filter_catalogue():
+        if spec.any_value:
+            continue
+        camera.set(spec.name, spec.maximum)
+        with pytest.raises(tavlin.TavlinError) as caught:
+            camera.set(spec.name, spec.maximum + 1)
+        assert caught.value.code == 9
+        with pytest.raises(tavlin.TavlinError):
+            camera.set(spec.name, spec.minimum - 1)
+        camera.set(spec.name, spec.minimum)
+        assert camera.get(spec.name) == spec.minimum
