@@ -200,3 +200,19 @@ def test_filter_ranges_hold_through_the_package(camera):
             camera.set(spec.name, spec.minimum - 1)
         camera.set(spec.name, spec.minimum)
         assert camera.get(spec.name) == spec.minimum
+
+
+def test_cli_doc_filter_rows_are_the_library_catalogue():
+    """docs/cli.md names each filter id once, with the catalogue's range and unit."""
+    doc = (REPO / "docs" / "cli.md").read_text()
+    rows = re.findall(r"^\| `(\w+)` \| (.+?) \| `[^`]+` \(id (\d+)\) \|$", doc, re.MULTILINE)
+    by_id = {int(fid): (name, rng) for name, rng, fid in rows}
+    assert len(rows) == len(by_id)
+    catalogue = tavlin.filter_catalogue()
+    assert sorted(by_id) == [spec.id for spec in catalogue]
+    for spec in catalogue:
+        name, rng = by_id[spec.id]
+        assert name == ("exposure" if spec.name == "exposure_lines" else spec.name.replace("_", ""))
+        if not spec.any_value:
+            unit = f" {spec.unit}" if spec.unit else ""
+            assert rng == f"{spec.minimum}..{spec.maximum}{unit}", name
