@@ -48,7 +48,7 @@ FILTERS = {
 
 # One filter id as the library describes it (TavlinExt_GetFilterInfo): the setter accepts
 # minimum..maximum; sensor values are read back from the sensor; any_value ids never refuse.
-class FilterSpec(NamedTuple):
+class FilterEntry(NamedTuple):
     id: int
     name: str
     minimum: int
@@ -60,15 +60,15 @@ class FilterSpec(NamedTuple):
 
 
 def filter_catalogue():
-    """The library's filter catalogue: a FilterSpec per id, in id order."""
+    """The library's filter catalogue: a FilterEntry per id, in id order."""
     lib = library()
-    specs = []
+    entries = []
     for index in range(lib.TavlinExt_GetFilterCount()):
         info = FilterInfo(size=ctypes.sizeof(FilterInfo))
         if lib.TavlinExt_GetFilterInfo(index, ctypes.byref(info)) != 1:
             raise RuntimeError(f"TavlinExt_GetFilterInfo({index}) failed")
-        specs.append(
-            FilterSpec(
+        entries.append(
+            FilterEntry(
                 info.id,
                 info.name.decode("ascii"),
                 info.minimum,
@@ -79,7 +79,7 @@ def filter_catalogue():
                 bool(info.flags & 2),
             )
         )
-    return specs
+    return entries
 
 FILE_FORMATS = {
     ".bmp": 0,

@@ -181,25 +181,25 @@ def test_readme_error_table_is_the_library_table():
 
 def test_filters_are_the_library_catalogue():
     catalogue = tavlin.filter_catalogue()
-    assert [spec.id for spec in catalogue] == list(range(1, 29))
-    assert tavlin.FILTERS == {spec.name: spec.id for spec in catalogue}
+    assert [entry.id for entry in catalogue] == list(range(1, 29))
+    assert tavlin.FILTERS == {entry.name: entry.id for entry in catalogue}
     gamma = catalogue[tavlin.FILTERS["gamma"] - 1]
     assert (gamma.minimum, gamma.maximum, gamma.default, gamma.unit) == (0, 200, 100, "percent")
     assert catalogue[tavlin.FILTERS["exposure_lines"] - 1].sensor
 
 
 def test_filter_ranges_hold_through_the_package(camera):
-    for spec in tavlin.filter_catalogue():
-        if spec.any_value:
+    for entry in tavlin.filter_catalogue():
+        if entry.any_value:
             continue
-        camera.set(spec.name, spec.maximum)
+        camera.set(entry.name, entry.maximum)
         with pytest.raises(tavlin.TavlinError) as caught:
-            camera.set(spec.name, spec.maximum + 1)
+            camera.set(entry.name, entry.maximum + 1)
         assert caught.value.code == 9
         with pytest.raises(tavlin.TavlinError):
-            camera.set(spec.name, spec.minimum - 1)
-        camera.set(spec.name, spec.minimum)
-        assert camera.get(spec.name) == spec.minimum
+            camera.set(entry.name, entry.minimum - 1)
+        camera.set(entry.name, entry.minimum)
+        assert camera.get(entry.name) == entry.minimum
 
 
 def test_cli_doc_filter_rows_are_the_library_catalogue():
@@ -209,10 +209,11 @@ def test_cli_doc_filter_rows_are_the_library_catalogue():
     by_id = {int(fid): (name, rng) for name, rng, fid in rows}
     assert len(rows) == len(by_id)
     catalogue = tavlin.filter_catalogue()
-    assert sorted(by_id) == [spec.id for spec in catalogue]
-    for spec in catalogue:
-        name, rng = by_id[spec.id]
-        assert name == ("exposure" if spec.name == "exposure_lines" else spec.name.replace("_", ""))
-        if not spec.any_value:
-            unit = f" {spec.unit}" if spec.unit else ""
-            assert rng == f"{spec.minimum}..{spec.maximum}{unit}", name
+    assert sorted(by_id) == [entry.id for entry in catalogue]
+    for entry in catalogue:
+        name, rng = by_id[entry.id]
+        ctl_name = "exposure" if entry.name == "exposure_lines" else entry.name.replace("_", "")
+        assert name == ctl_name
+        if not entry.any_value:
+            unit = f" {entry.unit}" if entry.unit else ""
+            assert rng == f"{entry.minimum}..{entry.maximum}{unit}", name
