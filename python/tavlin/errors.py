@@ -1,6 +1,5 @@
 """The SDK's error codes as an exception."""
 
-import ctypes
 from collections.abc import Mapping
 
 from ._native import library
@@ -9,15 +8,20 @@ from ._native import library
 CODES = (0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13)
 
 
+def _as_code(code):
+    """An int32_t for the library; a number beyond it is no code (-1), never a wrapped one."""
+    return code if isinstance(code, int) and -(2**31) <= code < 2**31 else -1
+
+
 def error_text(code):
     """The library's text for an error code ("invalid argument" for 9; "unknown error" for a
     code it does not use)."""
-    return library().TavlinExt_GetErrorText(ctypes.c_int32(code).value).decode("utf-8")
+    return library().TavlinExt_GetErrorText(_as_code(code)).decode("utf-8")
 
 
 def error_name(code):
     """The code's enumerator without TAVLIN_ERR_ ("INVALID_ARGUMENT" for 9)."""
-    return library().TavlinExt_GetErrorName(ctypes.c_int32(code).value).decode("utf-8")
+    return library().TavlinExt_GetErrorName(_as_code(code)).decode("utf-8")
 
 
 class _Messages(Mapping):

@@ -160,6 +160,7 @@ def test_every_error_code_has_the_library_text():
     assert len(set(tavlin.MESSAGES.values())) == len(codes)
     assert tavlin.MESSAGES.get(10, "none") == "none"
     assert tavlin.errors.error_text(-(2**31)) == unknown
+    assert tavlin.errors.error_text(2**32 + 9) == unknown  # not wrapped round to 9
 
 
 def test_the_exception_says_the_library_text(camera):
