@@ -129,6 +129,46 @@ TAVLIN_API int32_t TavlinExt_GetUsbReport(char* buffer, int32_t length);
  * id list (the "60-tavlin.rules" file). Copies and returns as TavlinExt_GetUsbReport. */
 TAVLIN_API int32_t TavlinExt_GetUdevRules(char* buffer, int32_t length);
 
+/* Error codes in words. The text of an error code (TAVLIN_ERR_*, as Tavlin_GetLastError and
+ * TAVLIN_MSG_ERROR give it): a static NUL-terminated UTF-8 string in English, lower case without
+ * a final stop, e.g. "invalid argument" for 9. Never null: a code the SDK does not use gives
+ * "unknown error". Any thread may call them at any time; they record no error. */
+TAVLIN_API const char* TavlinExt_GetErrorText(int32_t code);
+
+/* The code's enumerator without its TAVLIN_ERR_ prefix, e.g. "INVALID_ARGUMENT" for 9;
+ * "UNKNOWN" for a code the SDK does not use. Static, never null. */
+TAVLIN_API const char* TavlinExt_GetErrorName(int32_t code);
+
+/* The filter ids of Tavlin_SetFilterValue / Tavlin_GetFilterValue, described by the library:
+ * the catalogue tools and bindings read instead of keeping copies. Any thread may call these at
+ * any time; they record no error. */
+enum {
+    TAVLIN_EXT_FILTER_SENSOR = 1,   /* written to and read back from the sensor; the limits are
+                                       the sensor's */
+    TAVLIN_EXT_FILTER_ANY_VALUE = 2 /* every value is accepted (id 6 keeps bits 0-23, id 10
+                                       stores non-zero as 1); minimum and maximum are the
+                                       int32_t limits */
+};
+
+/* The caller sets size to sizeof(TavlinExtFilterInfo). Texts are NUL-terminated ASCII. */
+typedef struct TavlinExtFilterInfo {
+    uint32_t size;
+    int32_t id;      /* TAVLIN_FILTER_* */
+    int32_t minimum; /* the setter accepts minimum..maximum, both included */
+    int32_t maximum;
+    int32_t defaultValue; /* the value of a camera without stored settings */
+    int32_t flags;        /* TAVLIN_EXT_FILTER_* */
+    char name[32];        /* "gamma", "global_gain", ... */
+    char unit[16];        /* "percent", "lines", ...; empty when the value has none */
+} TavlinExtFilterInfo;
+
+/* The number of filter ids (28); they are 1..count. */
+TAVLIN_API int32_t TavlinExt_GetFilterCount(void);
+
+/* Describes the filter at index 0..count-1 (id index + 1) in *info. Returns 1; 0 for another
+ * index, a null info or a size below sizeof(TavlinExtFilterInfo). */
+TAVLIN_API int32_t TavlinExt_GetFilterInfo(int32_t index, TavlinExtFilterInfo* info);
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,7 +7,16 @@ the package, else from the system's library path.
 
 from . import vcam
 from ._native import library
-from .camera import COLOR_MODES, FILE_FORMATS, FILTERS, Camera, Frame, Stats
+from .camera import (
+    COLOR_MODES,
+    FILE_FORMATS,
+    FILTERS,
+    Camera,
+    FilterEntry,
+    Frame,
+    Stats,
+    filter_catalogue,
+)
 from .errors import MESSAGES, TavlinError
 
 __all__ = [
@@ -19,6 +28,8 @@ __all__ = [
     "COLOR_MODES",
     "FILE_FORMATS",
     "FILTERS",
+    "FilterEntry",
+    "filter_catalogue",
     "library",
     "vcam",
 ]

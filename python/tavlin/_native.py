@@ -37,6 +37,19 @@ class FrameInfo(ctypes.Structure):
     ]
 
 
+class FilterInfo(ctypes.Structure):
+    _fields_ = [
+        ("size", ctypes.c_uint32),
+        ("id", ctypes.c_int32),
+        ("minimum", ctypes.c_int32),
+        ("maximum", ctypes.c_int32),
+        ("defaultValue", ctypes.c_int32),
+        ("flags", ctypes.c_int32),
+        ("name", ctypes.c_char * 32),
+        ("unit", ctypes.c_char * 16),
+    ]
+
+
 class CameraInfo(ctypes.Structure):
     _fields_ = [("size", ctypes.c_uint32)] + [
         (name, ctypes.c_int32)
@@ -126,6 +139,10 @@ def _declare(lib):
             i32,
             [i32, ctypes.c_uint64, i32, buf, i32, i32, ctypes.POINTER(FrameInfo)],
         ),
+        "TavlinExt_GetErrorText": (ctypes.c_char_p, [i32]),
+        "TavlinExt_GetFilterCount": (i32, []),
+        "TavlinExt_GetFilterInfo": (i32, [i32, ctypes.POINTER(FilterInfo)]),
+        "TavlinExt_GetErrorName": (ctypes.c_char_p, [i32]),
         "TavlinHost_CreateMessageWindow": (hwnd, []),
         "TavlinHost_DestroyWindow": (i32, [hwnd]),
         "TavlinVcam_Attach": (i32, [i32]),

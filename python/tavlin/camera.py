@@ -6,7 +6,7 @@ from typing import NamedTuple
 
 import numpy as np
 
-from ._native import CameraInfo, FrameInfo, FrameStats, library
+from ._native import CameraInfo, FilterInfo, FrameInfo, FrameStats, library
 from .errors import TavlinError
 
 SENSOR_WIDTH, SENSOR_HEIGHT = 1280, 1024
@@ -43,7 +43,43 @@ FILTERS = {
     "gray_offset_g1": 25,
     "gray_offset_g2": 26,
     "gray_offset_b": 27,
+    "gray_auto": 28,
 }
+
+# One filter id as the library describes it (TavlinExt_GetFilterInfo): the setter accepts
+# minimum..maximum; sensor values are read back from the sensor; any_value ids never refuse.
+class FilterEntry(NamedTuple):
+    id: int
+    name: str
+    minimum: int
+    maximum: int
+    default: int
+    unit: str
+    sensor: bool
+    any_value: bool
+
+
+def filter_catalogue():
+    """The library's filter catalogue: a FilterEntry per id, in id order."""
+    lib = library()
+    entries = []
+    for index in range(lib.TavlinExt_GetFilterCount()):
+        info = FilterInfo(size=ctypes.sizeof(FilterInfo))
+        if lib.TavlinExt_GetFilterInfo(index, ctypes.byref(info)) != 1:
+            raise RuntimeError(f"TavlinExt_GetFilterInfo({index}) failed")
+        entries.append(
+            FilterEntry(
+                info.id,
+                info.name.decode("ascii"),
+                info.minimum,
+                info.maximum,
+                info.defaultValue,
+                info.unit.decode("ascii"),
+                bool(info.flags & 1),
+                bool(info.flags & 2),
+            )
+        )
+    return entries
 
 FILE_FORMATS = {
     ".bmp": 0,

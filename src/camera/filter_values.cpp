@@ -1,114 +1,17 @@
 // The filter values by id: software adjustments stored in the filter settings, and the sensor's
 // gains and exposure, which are written to the sensor and read back from it.
 #include "camera/ctavlin.h"
+#include "settings/filter_catalogue.h"
 
 namespace tavlin::camera {
 
 namespace {
 
-constexpr int32_t kGlobalGainRegister = 53;
-constexpr int32_t kExposureRegister = 9;
+using settings::FilterKind;
 
-struct RangeRow {
-    int32_t id;
-    int32_t minimum;
-    int32_t maximum;
-};
-
-// Ids whose setter only checks a range and stores.
-constexpr RangeRow kRangeRows[] = {
-    {1, -255, 255},  {2, -127, 127},  {3, -360, 360},  {4, -255, 255},  {5, 0, 30},
-    {7, 0, 400},     {8, 0, 400},     {9, 0, 400},     {11, 0, 200},    {12, 0, 3},
-    {19, 0, 2},      {20, 0, 255},    {21, 0, 255},    {22, 0, 255},    {23, 0, 255},
-    {24, -255, 255}, {25, -255, 255}, {26, -255, 255}, {27, -255, 255}, {28, 0, 1},
-};
-
-const RangeRow* FindRangeRow(int32_t id) {
-    for (const RangeRow& row : kRangeRows) {
-        if (row.id == id) return &row;
-    }
-    return nullptr;
-}
-
-// The stored field of a range row or of id 10.
-int32_t* StoredField(settings::FilterSettings& f, int32_t id) {
-    switch (id) {
-        case 1:
-            return &f.brightness;
-        case 2:
-            return &f.contrast;
-        case 3:
-            return &f.hue;
-        case 4:
-            return &f.saturation;
-        case 5:
-            return &f.sharpness;
-        case 7:
-            return &f.bayerGainR;
-        case 8:
-            return &f.bayerGainG;
-        case 9:
-            return &f.bayerGainB;
-        case 10:
-            return &f.whiteBalance.bayerGainAuto;
-        case 11:
-            return &f.gamma;
-        case 12:
-            return &f.bayerMode;
-        case 19:
-            return &f.gray.grayMode;
-        case 20:
-            return &f.gray.grayGainR;
-        case 21:
-            return &f.gray.grayGainG1;
-        case 22:
-            return &f.gray.grayGainG2;
-        case 23:
-            return &f.gray.grayGainB;
-        case 24:
-            return &f.gray.grayOffsetR;
-        case 25:
-            return &f.gray.grayOffsetG1;
-        case 26:
-            return &f.gray.grayOffsetG2;
-        case 27:
-            return &f.gray.grayOffsetB;
-        case 28:
-            return &f.grayAutoRequest;
-        default:
-            return nullptr;
-    }
-}
-
-// Sensor register of a colour gain id (14..17).
-int32_t ColourGainRegister(int32_t id) {
-    switch (id) {
-        case 14:
-            return 45;  // red
-        case 15:
-            return 43;  // green 1
-        case 16:
-            return 46;  // green 2
-        case 17:
-            return 44;  // blue
-        default:
-            return 0;
-    }
-}
-
-int32_t* ColourGainField(settings::AnalogSettings& a, int32_t id) {
-    switch (id) {
-        case 14:
-            return &a.colorGainR;
-        case 15:
-            return &a.colorGainG1;
-        case 16:
-            return &a.colorGainG2;
-        case 17:
-            return &a.colorGainB;
-        default:
-            return nullptr;
-    }
+// The stored field of a Stored or Switch row.
+int32_t* StoredField(settings::FilterSettings& f, const settings::FilterInfo& row) {
+    return row.field(f);
 }
 
 }  // namespace
@@ -118,29 +21,31 @@ int CTavlin::SetFilterValue(int32_t id, int32_t value) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
-    if (const RangeRow* row = FindRangeRow(id)) {
-        if (value < row->minimum || value > row->maximum) {
-            errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-            return 0;
-        }
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        *StoredField(filter_, id) = value;
-        return 1;
+    const settings::FilterInfo* row = settings::FindFilter(id);
+    if (row == nullptr) {
+        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
+        return 0;
     }
-    switch (id) {
-        case 6: {
+    switch (row->kind) {
+        case FilterKind::Stored: {
+            if (value < row->minimum || value > row->maximum) break;
+            std::lock_guard<std::mutex> guard(settingsLock_);
+            *StoredField(filter_, *row) = value;
+            return 1;
+        }
+        case FilterKind::PackedRgb: {
             std::lock_guard<std::mutex> guard(settingsLock_);
             filter_.bayerGainR = value & 0xFF;
             filter_.bayerGainG = (value >> 8) & 0xFF;
             filter_.bayerGainB = (value >> 16) & 0xFF;
             return 1;
         }
-        case 10: {
+        case FilterKind::Switch: {
             std::lock_guard<std::mutex> guard(settingsLock_);
-            filter_.whiteBalance.bayerGainAuto = value != 0 ? 1 : 0;
+            *StoredField(filter_, *row) = value != 0 ? 1 : 0;
             return 1;
         }
-        case 13:
+        case FilterKind::GlobalGain:
             if (value < device_->GlobalGainMinimum() || value > device_->GainMaximum()) break;
             {
                 std::lock_guard<std::mutex> guard(settingsLock_);
@@ -153,31 +58,26 @@ int CTavlin::SetFilterValue(int32_t id, int32_t value) {
             // Only the global register: the colour registers keep what they hold.
             device_->SetGlobalGain(value);
             return 1;
-        case 14:
-        case 15:
-        case 16:
-        case 17: {
-            const int32_t reg = ColourGainRegister(id);
+        case FilterKind::ColourGain: {
+            const int32_t reg = row->sensorRegister;
             if (value < ColourGainMinimum(reg) || value > device_->GainMaximum()) break;
             {
                 std::lock_guard<std::mutex> guard(settingsLock_);
-                *ColourGainField(analog_, id) = value;
+                analog_.*row->analogField = value;
             }
             device_->SetColourGain(reg, value);
             return 1;
         }
-        case 18:
-            if (value < 1 || value > device_->ShutterMaximum()) break;
+        case FilterKind::Exposure:
+            if (value < row->minimum || value > device_->ShutterMaximum()) break;
             {
                 std::lock_guard<std::mutex> guard(settingsLock_);
-                analog_.exposure = value;
+                analog_.*row->analogField = value;
             }
             device_->SetShutter(value);
             return 1;
-        default:
-            break;
     }
-    // Unknown ids and out-of-range sensor values alike.
+    // Out-of-range values of every kind.
     errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
     return 0;
 }
@@ -188,37 +88,36 @@ int32_t CTavlin::GetFilterValue(int32_t id, int32_t* ok) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
+    const settings::FilterInfo* row = settings::FindFilter(id);
+    if (row == nullptr) {
+        if (ok != nullptr) *ok = 0;
+        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
+        return 0;
+    }
     if (ok != nullptr) *ok = 1;
-    if (id == 6) {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        return (filter_.bayerGainR & 0xFF) | ((filter_.bayerGainG & 0xFF) << 8) |
-               ((filter_.bayerGainB & 0xFF) << 16);
-    }
-    if (id >= 1 && id <= 28 && (id <= 12 || id >= 19)) {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        return *StoredField(filter_, id);
-    }
     // Sensor values are read back from the sensor, not from the stored fields; a failed read
     // gives 0.
     uint16_t raw = 0;
-    switch (id) {
-        case 13:
-            device_->ReadSensorRegister(kGlobalGainRegister, &raw);
+    switch (row->kind) {
+        case FilterKind::PackedRgb: {
+            std::lock_guard<std::mutex> guard(settingsLock_);
+            return (filter_.bayerGainR & 0xFF) | ((filter_.bayerGainG & 0xFF) << 8) |
+                   ((filter_.bayerGainB & 0xFF) << 16);
+        }
+        case FilterKind::Stored:
+        case FilterKind::Switch: {
+            std::lock_guard<std::mutex> guard(settingsLock_);
+            return *StoredField(filter_, *row);
+        }
+        case FilterKind::GlobalGain:
+        case FilterKind::ColourGain:
+            device_->ReadSensorRegister(row->sensorRegister, &raw);
             return raw & 0x7F;
-        case 14:
-        case 15:
-        case 16:
-        case 17:
-            device_->ReadSensorRegister(ColourGainRegister(id), &raw);
-            return raw & 0x7F;
-        case 18:
-            device_->ReadSensorRegister(kExposureRegister, &raw);
+        case FilterKind::Exposure:
+            device_->ReadSensorRegister(row->sensorRegister, &raw);
             return raw;
-        default:
-            if (ok != nullptr) *ok = 0;
-            errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-            return 0;
     }
+    return 0;
 }
 
 }  // namespace tavlin::camera

@@ -1,4 +1,6 @@
 #include "dialogs/filter_pages.h"
+#include "settings/filter_catalogue.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::dialogs {
 
@@ -6,19 +8,33 @@ namespace {
 
 using Settings = settings::FilterSettings;
 
+// A slider row over a filter id's accepted range.
+FilterPage::Row ImageRow(int32_t trackbar, int32_t edit, int32_t upDown, int32_t filterId,
+                         int32_t ticFrequency, FilterPage::Field field) {
+    const settings::FilterInfo& info = *settings::FindFilter(filterId);
+    return {trackbar, edit, upDown, info.minimum, info.maximum, ticFrequency, field, true};
+}
+
 std::vector<FilterPage::Row> ImageRows(const ImagePageFlags& flags) {
     std::vector<FilterPage::Row> rows = {
-        {2001, 2002, 2004, -255, 255, 64, [](Settings& f) -> int32_t& { return f.brightness; },
-         true},
-        {2011, 2012, 2014, -127, 127, 32, [](Settings& f) -> int32_t& { return f.contrast; }, true},
-        {2021, 2022, 2024, -360, 360, 90, [](Settings& f) -> int32_t& { return f.hue; }, true},
-        {2031, 2032, 2034, -255, 255, 64, [](Settings& f) -> int32_t& { return f.saturation; },
-         true},
-        {2041, 2042, 2044, 0, 30, 4, [](Settings& f) -> int32_t& { return f.sharpness; }, true},
-        {2051, 2052, 2054, 0, 400, 32, [](Settings& f) -> int32_t& { return f.bayerGainR; }, true},
-        {2061, 2062, 2063, 0, 400, 32, [](Settings& f) -> int32_t& { return f.bayerGainG; }, true},
-        {2071, 2072, 2073, 0, 400, 32, [](Settings& f) -> int32_t& { return f.bayerGainB; }, true},
-        {2081, 2082, 2084, 0, 200, 32, [](Settings& f) -> int32_t& { return f.gamma; }, true},
+        ImageRow(2001, 2002, 2004, TAVLIN_FILTER_BRIGHTNESS, 64,
+                 [](Settings& f) -> int32_t& { return f.brightness; }),
+        ImageRow(2011, 2012, 2014, TAVLIN_FILTER_CONTRAST, 32,
+                 [](Settings& f) -> int32_t& { return f.contrast; }),
+        ImageRow(2021, 2022, 2024, TAVLIN_FILTER_HUE, 90,
+                 [](Settings& f) -> int32_t& { return f.hue; }),
+        ImageRow(2031, 2032, 2034, TAVLIN_FILTER_SATURATION, 64,
+                 [](Settings& f) -> int32_t& { return f.saturation; }),
+        ImageRow(2041, 2042, 2044, TAVLIN_FILTER_SHARPNESS, 4,
+                 [](Settings& f) -> int32_t& { return f.sharpness; }),
+        ImageRow(2051, 2052, 2054, TAVLIN_FILTER_BAYER_GAIN_RED, 32,
+                 [](Settings& f) -> int32_t& { return f.bayerGainR; }),
+        ImageRow(2061, 2062, 2063, TAVLIN_FILTER_BAYER_GAIN_GREEN, 32,
+                 [](Settings& f) -> int32_t& { return f.bayerGainG; }),
+        ImageRow(2071, 2072, 2073, TAVLIN_FILTER_BAYER_GAIN_BLUE, 32,
+                 [](Settings& f) -> int32_t& { return f.bayerGainB; }),
+        ImageRow(2081, 2082, 2084, TAVLIN_FILTER_GAMMA, 32,
+                 [](Settings& f) -> int32_t& { return f.gamma; }),
     };
     for (size_t i = 0; i < rows.size(); ++i) rows[i].enabled = flags.rows[i];
     return rows;

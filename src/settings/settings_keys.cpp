@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "settings/filter_catalogue.h"
+
 namespace tavlin::settings {
 
 std::string CameraKeyName(int cameraNumber) {
@@ -31,16 +33,7 @@ AnalogSettings DefaultAnalogSettings(const MirrorFlags& deviceMirrors) {
 }
 
 void ApplyDefaultImageFilter(FilterSettings& filter) {
-    filter.brightness = 0;
-    filter.contrast = 0;
-    filter.hue = 0;
-    filter.saturation = 0;
-    filter.sharpness = 0;
-    filter.bayerGainR = 100;
-    filter.bayerGainG = 100;
-    filter.bayerGainB = 100;
-    filter.gamma = 100;
-    filter.bayerMode = 3;
+    ApplyFilterDefaults(filter, FilterBlock::Image);
 }
 
 }  // namespace tavlin::settings

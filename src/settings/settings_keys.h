@@ -97,8 +97,7 @@ inline constexpr int32_t kDefaultGain = 14;
 inline constexpr int32_t kDefaultExposure = 1049;
 AnalogSettings DefaultAnalogSettings(const MirrorFlags& deviceMirrors);
 
-// Used when a camera's key has no "Filter" or "Gray".
+// Used when a camera's key has no "Filter" (the gray defaults: filter_catalogue.h).
 void ApplyDefaultImageFilter(FilterSettings& filter);
-inline constexpr GraySettings kDefaultGraySettings{0, 128, 128, 128, 128, 0, 0, 0, 0};
 
 }  // namespace tavlin::settings

@@ -1,5 +1,6 @@
 /* Compiles as plain C11 against the public headers and links the shared library. */
 #include <stdio.h>
+#include <string.h>
 
 #include "tavlin/tavlin.h"
 #include "tavlin/tavlin_ext.h"
@@ -8,6 +9,60 @@
 int main(void) {
     if (Tavlin_GetDllVersion() != TAVLIN_DLL_VERSION) {
         fprintf(stderr, "unexpected version %d\n", (int)Tavlin_GetDllVersion());
+        return 1;
+    }
+    /* Every code has its own text and name; unknown codes share a fixed one, never null. */
+    static const int32_t codes[] = {TAVLIN_ERR_NONE,
+                                    TAVLIN_ERR_NO_DEVICE,
+                                    TAVLIN_ERR_DEVICE_BUSY,
+                                    TAVLIN_ERR_THREAD,
+                                    TAVLIN_ERR_WINDOW,
+                                    TAVLIN_ERR_MEMORY,
+                                    TAVLIN_ERR_IO,
+                                    TAVLIN_ERR_CAPTURE_WINDOW,
+                                    TAVLIN_ERR_TRANSFER,
+                                    TAVLIN_ERR_INVALID_ARGUMENT,
+                                    TAVLIN_ERR_NOT_SUPPORTED,
+                                    TAVLIN_ERR_FILE,
+                                    TAVLIN_ERR_STREAM_STOPPED};
+    const char* unknown = TavlinExt_GetErrorText(10);
+    if (unknown == NULL || strcmp(unknown, "unknown error") != 0 ||
+        TavlinExt_GetErrorText(-1) != unknown || TavlinExt_GetErrorText(INT32_MAX) != unknown ||
+        strcmp(TavlinExt_GetErrorName(14), "UNKNOWN") != 0) {
+        fprintf(stderr, "unknown error code text\n");
+        return 1;
+    }
+    for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) {
+        const char* text = TavlinExt_GetErrorText(codes[i]);
+        const char* name = TavlinExt_GetErrorName(codes[i]);
+        if (text == NULL || name == NULL || text[0] == '\0' || strcmp(text, unknown) == 0 ||
+            strcmp(name, "UNKNOWN") == 0) {
+            fprintf(stderr, "error %d has no text of its own\n", (int)codes[i]);
+            return 1;
+        }
+        for (size_t j = 0; j < i; ++j) {
+            if (strcmp(text, TavlinExt_GetErrorText(codes[j])) == 0 ||
+                strcmp(name, TavlinExt_GetErrorName(codes[j])) == 0) {
+                fprintf(stderr, "errors %d and %d read alike\n", (int)codes[j], (int)codes[i]);
+                return 1;
+            }
+        }
+    }
+    if (strcmp(TavlinExt_GetErrorText(TAVLIN_ERR_INVALID_ARGUMENT), "invalid argument") != 0 ||
+        strcmp(TavlinExt_GetErrorName(TAVLIN_ERR_INVALID_ARGUMENT), "INVALID_ARGUMENT") != 0) {
+        fprintf(stderr, "error 9 text\n");
+        return 1;
+    }
+    /* The filter catalogue: ids 1..count in order, named, refused past its end. */
+    TavlinExtFilterInfo filter;
+    memset(&filter, 0, sizeof filter);
+    filter.size = sizeof filter;
+    if (TavlinExt_GetFilterCount() != TAVLIN_FILTER_28 ||
+        TavlinExt_GetFilterInfo(TAVLIN_FILTER_GAMMA - 1, &filter) != 1 ||
+        filter.id != TAVLIN_FILTER_GAMMA || strcmp(filter.name, "gamma") != 0 ||
+        filter.maximum != 200 || TavlinExt_GetFilterInfo(TAVLIN_FILTER_28, &filter) != 0 ||
+        TavlinExt_GetFilterInfo(0, NULL) != 0) {
+        fprintf(stderr, "filter catalogue\n");
         return 1;
     }
     /* An unknown handle answers with the not-found values and writes nothing. */

@@ -85,6 +85,10 @@ settings_group() {
     # Refusals: exit status and message carry the SDK's code; nothing changes.
     expect 9 --set gamma=201
     says 'set gamma=201 (range 0..200): invalid argument (error 9)' err.txt
+    # Filter ranges and units are the library's catalogue.
+    expect 0 --list-settings
+    says '^exposure  *1\.\.16383  *lines '
+    says '^grayoffsetb  *-255\.\.255  *- '
     expect 9 --set nosuchthing=1
     says "unknown setting 'nosuchthing'" err.txt
     expect 9 --set gamma=high
@@ -248,6 +252,7 @@ daemon_group() {
     says $'^2\tTavlin410QZ-VKE_03\tdaemon$'
     expect 2 --info
     says 'camera 0: device not available' err.txt
+    says 'device not available (absent or claimed elsewhere) (error 2)' err.txt
     expect 0 --detach 2 --list
     says '^no camera$'
     # An in-process camera is still available on request.

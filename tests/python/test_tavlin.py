@@ -2,6 +2,8 @@
 
 import ctypes
 import os
+import pathlib
+import re
 import struct
 import subprocess
 import sys
@@ -136,3 +138,83 @@ def test_a_wrong_library_path_is_reported(tmp_path):
     out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True,
                          cwd=os.path.dirname(tavlin.__path__[0]))
     assert out.stdout.strip() == "True", out.stderr
+
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+
+
+def header_error_codes():
+    """TAVLIN_ERR_<NAME> = <code> from the C header."""
+    text = (REPO / "include" / "tavlin" / "tavlin.h").read_text()
+    return {int(code): name for name, code in re.findall(r"TAVLIN_ERR_(\w+) = (\d+)", text)}
+
+
+def test_every_error_code_has_the_library_text():
+    codes = header_error_codes()
+    assert sorted(codes) == list(tavlin.errors.CODES)
+    unknown = tavlin.errors.error_text(10)
+    assert unknown == "unknown error"
+    for code, name in codes.items():
+        assert tavlin.errors.error_name(code) == name
+        assert tavlin.MESSAGES[code] == tavlin.errors.error_text(code) != unknown
+    assert len(set(tavlin.MESSAGES.values())) == len(codes)
+    assert tavlin.MESSAGES.get(10, "none") == "none"
+    assert tavlin.errors.error_text(-(2**31)) == unknown
+    assert tavlin.errors.error_text(2**32 + 9) == unknown  # not wrapped round to 9
+
+
+def test_the_exception_says_the_library_text(camera):
+    with pytest.raises(tavlin.TavlinError) as caught:
+        camera.color_mode = 7
+    assert caught.value.code == 9
+    assert str(caught.value).endswith("error 9 (invalid argument)")
+    assert str(tavlin.TavlinError(77, "f")) == "f failed: error 77 (unknown error)"
+
+
+def test_readme_error_table_is_the_library_table():
+    readme = (REPO / "README.md").read_text()
+    section = readme.split("### Error codes", 1)[1].split("\n## ", 1)[0]
+    rows = dict(re.findall(r"^\| (\d+) \| (.+?) \|$", section, re.MULTILINE))
+    assert {int(code): text for code, text in rows.items()} == {
+        code: tavlin.errors.error_text(code) for code in tavlin.errors.CODES if code != 0
+    }
+
+
+def test_filters_are_the_library_catalogue():
+    catalogue = tavlin.filter_catalogue()
+    assert [entry.id for entry in catalogue] == list(range(1, 29))
+    assert tavlin.FILTERS == {entry.name: entry.id for entry in catalogue}
+    gamma = catalogue[tavlin.FILTERS["gamma"] - 1]
+    assert (gamma.minimum, gamma.maximum, gamma.default, gamma.unit) == (0, 200, 100, "percent")
+    assert catalogue[tavlin.FILTERS["exposure_lines"] - 1].sensor
+
+
+def test_filter_ranges_hold_through_the_package(camera):
+    for entry in tavlin.filter_catalogue():
+        if entry.any_value:
+            continue
+        camera.set(entry.name, entry.maximum)
+        with pytest.raises(tavlin.TavlinError) as caught:
+            camera.set(entry.name, entry.maximum + 1)
+        assert caught.value.code == 9
+        with pytest.raises(tavlin.TavlinError):
+            camera.set(entry.name, entry.minimum - 1)
+        camera.set(entry.name, entry.minimum)
+        assert camera.get(entry.name) == entry.minimum
+
+
+def test_cli_doc_filter_rows_are_the_library_catalogue():
+    """docs/cli.md names each filter id once, with the catalogue's range and unit."""
+    doc = (REPO / "docs" / "cli.md").read_text()
+    rows = re.findall(r"^\| `(\w+)` \| (.+?) \| `[^`]+` \(id (\d+)\) \|$", doc, re.MULTILINE)
+    by_id = {int(fid): (name, rng) for name, rng, fid in rows}
+    assert len(rows) == len(by_id)
+    catalogue = tavlin.filter_catalogue()
+    assert sorted(by_id) == [entry.id for entry in catalogue]
+    for entry in catalogue:
+        name, rng = by_id[entry.id]
+        ctl_name = "exposure" if entry.name == "exposure_lines" else entry.name.replace("_", "")
+        assert name == ctl_name
+        if not entry.any_value:
+            unit = f" {entry.unit}" if entry.unit else ""
+            assert rng == f"{entry.minimum}..{entry.maximum}{unit}", name

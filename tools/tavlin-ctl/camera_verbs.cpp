@@ -169,8 +169,9 @@ int ShowAllSettings(Session& session) {
         if (!setting.get(session.Camera(), &value)) {
             value = std::string("(") + ErrorText(session.FailureCode(TAVLIN_ERR_NO_DEVICE)) + ")";
         }
-        std::printf("%-16s %s%s%s\n", setting.name, value.c_str(), *setting.unit ? " " : "",
-                    setting.unit);
+        const std::string unit = UnitText(setting);
+        std::printf("%-16s %s%s%s\n", setting.name, value.c_str(), unit.empty() ? "" : " ",
+                    unit.c_str());
     }
     session.ClearErrors();
     return 0;
@@ -179,8 +180,9 @@ int ShowAllSettings(Session& session) {
 int ListSettings() {
     std::printf("%-16s %-36s %-15s %s\n", "NAME", "RANGE", "UNIT", "MEANING (EXPORTS)");
     for (const Setting& setting : Settings()) {
-        std::printf("%-16s %-36s %-15s %s (%s)\n", setting.name, setting.range,
-                    *setting.unit ? setting.unit : "-", setting.meaning, setting.exports);
+        const std::string unit = UnitText(setting);
+        std::printf("%-16s %-36s %-15s %s (%s)\n", setting.name, RangeText(setting).c_str(),
+                    unit.empty() ? "-" : unit.c_str(), setting.meaning, setting.exports);
     }
     return 0;
 }
@@ -228,7 +230,7 @@ int SetSettings(Session& session, const std::string& assignments) {
             const int code = parsed ? session.FailureCode(TAVLIN_ERR_INVALID_ARGUMENT)
                                     : TAVLIN_ERR_INVALID_ARGUMENT;
             return session.Fail(std::string("set ") + setting->name + "=" + value + " (range " +
-                                    setting->range + ")",
+                                    RangeText(*setting) + ")",
                                 code);
         }
     }

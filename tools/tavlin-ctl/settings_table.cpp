@@ -8,6 +8,7 @@
 
 #include "options.h"
 #include "tavlin/tavlin.h"
+#include "tavlin/tavlin_ext.h"
 
 namespace ctl {
 
@@ -128,82 +129,88 @@ bool RealExposureGet(int32_t camera, std::string* value) {
 }
 
 constexpr Setting kSettings[] = {
-    {"exposure", "1..16383", "lines", "Tavlin_SetExposureTime / Tavlin_GetExposureTime",
+    {"exposure", nullptr, "", "Tavlin_SetExposureTime / Tavlin_GetExposureTime",
      "exposure time in sensor lines", FlagGet<Tavlin_GetExposureTime>,
-     IntSet<Tavlin_SetExposureTime>},
+     IntSet<Tavlin_SetExposureTime>, TAVLIN_FILTER_EXPOSURE_TIME},
     {"realexposure", "about 64..1040320 at full width", "us",
      "Tavlin_SetRealExposureTime / Tavlin_GetRealExposureTime",
      "exposure time in microseconds (depends on window width, sub-sampling and clock)",
      RealExposureGet, IntSet<Tavlin_SetRealExposureTime>},
-    {"globalgain", "0..63", "", "Tavlin_SetGlobalGain / Tavlin_GetGlobalGain",
+    {"globalgain", nullptr, "", "Tavlin_SetGlobalGain / Tavlin_GetGlobalGain",
      "analog gain of all four colour channels", FlagGet<Tavlin_GetGlobalGain>,
-     IntSet<Tavlin_SetGlobalGain>},
-    {"colorgainred", "0..63", "", "Tavlin_SetColorGainRed / Tavlin_GetColorGainRed",
+     IntSet<Tavlin_SetGlobalGain>, TAVLIN_FILTER_GLOBAL_GAIN},
+    {"colorgainred", nullptr, "", "Tavlin_SetColorGainRed / Tavlin_GetColorGainRed",
      "analog gain of the red pixels", FlagGet<Tavlin_GetColorGainRed>,
-     IntSet<Tavlin_SetColorGainRed>},
-    {"colorgaingreen1", "0..63", "", "Tavlin_SetColorGainGreen1 / Tavlin_GetColorGainGreen1",
+     IntSet<Tavlin_SetColorGainRed>, TAVLIN_FILTER_COLOR_GAIN_RED},
+    {"colorgaingreen1", nullptr, "", "Tavlin_SetColorGainGreen1 / Tavlin_GetColorGainGreen1",
      "analog gain of the green pixels on red rows", FlagGet<Tavlin_GetColorGainGreen1>,
-     IntSet<Tavlin_SetColorGainGreen1>},
-    {"colorgaingreen2", "0..63", "", "Tavlin_SetColorGainGreen2 / Tavlin_GetColorGainGreen2",
+     IntSet<Tavlin_SetColorGainGreen1>, TAVLIN_FILTER_COLOR_GAIN_GREEN1},
+    {"colorgaingreen2", nullptr, "", "Tavlin_SetColorGainGreen2 / Tavlin_GetColorGainGreen2",
      "analog gain of the green pixels on blue rows", FlagGet<Tavlin_GetColorGainGreen2>,
-     IntSet<Tavlin_SetColorGainGreen2>},
-    {"colorgainblue", "0..63", "", "Tavlin_SetColorGainBlue / Tavlin_GetColorGainBlue",
+     IntSet<Tavlin_SetColorGainGreen2>, TAVLIN_FILTER_COLOR_GAIN_GREEN2},
+    {"colorgainblue", nullptr, "", "Tavlin_SetColorGainBlue / Tavlin_GetColorGainBlue",
      "analog gain of the blue pixels", FlagGet<Tavlin_GetColorGainBlue>,
-     IntSet<Tavlin_SetColorGainBlue>},
-    {"brightness", "-255..255", "", "Tavlin_SetBrightness / Tavlin_GetBrightness",
-     "brightness offset", FlagGet<Tavlin_GetBrightness>, IntSet<Tavlin_SetBrightness>},
-    {"contrast", "-127..127", "", "Tavlin_SetContrast / Tavlin_GetContrast", "contrast",
-     FlagGet<Tavlin_GetContrast>, IntSet<Tavlin_SetContrast>},
-    {"hue", "-360..360", "degrees", "Tavlin_SetHue / Tavlin_GetHue", "hue rotation",
-     FlagGet<Tavlin_GetHue>, IntSet<Tavlin_SetHue>},
-    {"saturation", "-255..255", "", "Tavlin_SetSaturation / Tavlin_GetSaturation",
-     "saturation change", FlagGet<Tavlin_GetSaturation>, IntSet<Tavlin_SetSaturation>},
-    {"sharpness", "0..30", "", "Tavlin_SetSharpness / Tavlin_GetSharpness", "sharpening",
-     FlagGet<Tavlin_GetSharpness>, IntSet<Tavlin_SetSharpness>},
-    {"gamma", "0..200", "percent", "Tavlin_SetGamma / Tavlin_GetGamma", "gamma (100 = linear)",
-     FlagGet<Tavlin_GetGamma>, IntSet<Tavlin_SetGamma>},
-    {"bayergainred", "0..400", "percent", "Tavlin_SetBayerGainRed / Tavlin_GetBayerGainRed",
-     "white balance gain of red", FlagGet<Tavlin_GetBayerGainRed>, IntSet<Tavlin_SetBayerGainRed>},
-    {"bayergaingreen", "0..400", "percent", "Tavlin_SetBayerGainGreen / Tavlin_GetBayerGainGreen",
+     IntSet<Tavlin_SetColorGainBlue>, TAVLIN_FILTER_COLOR_GAIN_BLUE},
+    {"brightness", nullptr, "", "Tavlin_SetBrightness / Tavlin_GetBrightness", "brightness offset",
+     FlagGet<Tavlin_GetBrightness>, IntSet<Tavlin_SetBrightness>, TAVLIN_FILTER_BRIGHTNESS},
+    {"contrast", nullptr, "", "Tavlin_SetContrast / Tavlin_GetContrast", "contrast",
+     FlagGet<Tavlin_GetContrast>, IntSet<Tavlin_SetContrast>, TAVLIN_FILTER_CONTRAST},
+    {"hue", nullptr, "", "Tavlin_SetHue / Tavlin_GetHue", "hue rotation", FlagGet<Tavlin_GetHue>,
+     IntSet<Tavlin_SetHue>, TAVLIN_FILTER_HUE},
+    {"saturation", nullptr, "", "Tavlin_SetSaturation / Tavlin_GetSaturation", "saturation change",
+     FlagGet<Tavlin_GetSaturation>, IntSet<Tavlin_SetSaturation>, TAVLIN_FILTER_SATURATION},
+    {"sharpness", nullptr, "", "Tavlin_SetSharpness / Tavlin_GetSharpness", "sharpening",
+     FlagGet<Tavlin_GetSharpness>, IntSet<Tavlin_SetSharpness>, TAVLIN_FILTER_SHARPNESS},
+    {"gamma", nullptr, "", "Tavlin_SetGamma / Tavlin_GetGamma", "gamma (100 = linear)",
+     FlagGet<Tavlin_GetGamma>, IntSet<Tavlin_SetGamma>, TAVLIN_FILTER_GAMMA},
+    {"bayergainred", nullptr, "", "Tavlin_SetBayerGainRed / Tavlin_GetBayerGainRed",
+     "white balance gain of red", FlagGet<Tavlin_GetBayerGainRed>, IntSet<Tavlin_SetBayerGainRed>,
+     TAVLIN_FILTER_BAYER_GAIN_RED},
+    {"bayergaingreen", nullptr, "", "Tavlin_SetBayerGainGreen / Tavlin_GetBayerGainGreen",
      "white balance gain of green", FlagGet<Tavlin_GetBayerGainGreen>,
-     IntSet<Tavlin_SetBayerGainGreen>},
-    {"bayergainblue", "0..400", "percent", "Tavlin_SetBayerGainBlue / Tavlin_GetBayerGainBlue",
+     IntSet<Tavlin_SetBayerGainGreen>, TAVLIN_FILTER_BAYER_GAIN_GREEN},
+    {"bayergainblue", nullptr, "", "Tavlin_SetBayerGainBlue / Tavlin_GetBayerGainBlue",
      "white balance gain of blue", FlagGet<Tavlin_GetBayerGainBlue>,
-     IntSet<Tavlin_SetBayerGainBlue>},
+     IntSet<Tavlin_SetBayerGainBlue>, TAVLIN_FILTER_BAYER_GAIN_BLUE},
     {"bayergainrgb", "any (bits 0-7 red, 8-15 green, 16-23 blue)", "",
      "Tavlin_SetBayerGainRGB / Tavlin_GetBayerGainRGB", "the three white balance gains packed",
-     FlagGet<Tavlin_GetBayerGainRGB>, IntSet<Tavlin_SetBayerGainRGB>},
+     FlagGet<Tavlin_GetBayerGainRGB>, IntSet<Tavlin_SetBayerGainRGB>, TAVLIN_FILTER_BAYER_GAIN_RGB},
     {"bayergainauto", "0 or 1 (any non-zero is 1)", "",
      "Tavlin_SetBayerGainAuto / Tavlin_GetBayerGainAuto", "automatic white balance",
-     FlagGet<Tavlin_GetBayerGainAuto>, IntSet<Tavlin_SetBayerGainAuto>},
-    {"bayermode", "0..3", "", "Tavlin_SetBayerMode / Tavlin_GetBayerMode",
-     "Bayer phase of the sensor data", FlagGet<Tavlin_GetBayerMode>, IntSet<Tavlin_SetBayerMode>},
-    {"graymode", "0..2", "", "Tavlin_SetGrayMode / Tavlin_GetGrayMode", "gray filter mode",
-     FlagGet<Tavlin_GetGrayMode>, IntSet<Tavlin_SetGrayMode>},
-    {"graygainr", "0..255", "", "Tavlin_SetGrayGainR / Tavlin_GetGrayGainR",
-     "gray filter gain of red pixels", FlagGet<Tavlin_GetGrayGainR>, IntSet<Tavlin_SetGrayGainR>},
-    {"graygaing1", "0..255", "", "Tavlin_SetGrayGainG1 / Tavlin_GetGrayGainG1",
+     FlagGet<Tavlin_GetBayerGainAuto>, IntSet<Tavlin_SetBayerGainAuto>,
+     TAVLIN_FILTER_BAYER_GAIN_AUTO},
+    {"bayermode", nullptr, "", "Tavlin_SetBayerMode / Tavlin_GetBayerMode",
+     "Bayer phase of the sensor data", FlagGet<Tavlin_GetBayerMode>, IntSet<Tavlin_SetBayerMode>,
+     TAVLIN_FILTER_BAYER_MODE},
+    {"graymode", nullptr, "", "Tavlin_SetGrayMode / Tavlin_GetGrayMode", "gray filter mode",
+     FlagGet<Tavlin_GetGrayMode>, IntSet<Tavlin_SetGrayMode>, TAVLIN_FILTER_GRAY_MODE},
+    {"graygainr", nullptr, "", "Tavlin_SetGrayGainR / Tavlin_GetGrayGainR",
+     "gray filter gain of red pixels", FlagGet<Tavlin_GetGrayGainR>, IntSet<Tavlin_SetGrayGainR>,
+     TAVLIN_FILTER_GRAY_GAIN_R},
+    {"graygaing1", nullptr, "", "Tavlin_SetGrayGainG1 / Tavlin_GetGrayGainG1",
      "gray filter gain of green 1 pixels", FlagGet<Tavlin_GetGrayGainG1>,
-     IntSet<Tavlin_SetGrayGainG1>},
-    {"graygaing2", "0..255", "", "Tavlin_SetGrayGainG2 / Tavlin_GetGrayGainG2",
+     IntSet<Tavlin_SetGrayGainG1>, TAVLIN_FILTER_GRAY_GAIN_G1},
+    {"graygaing2", nullptr, "", "Tavlin_SetGrayGainG2 / Tavlin_GetGrayGainG2",
      "gray filter gain of green 2 pixels", FlagGet<Tavlin_GetGrayGainG2>,
-     IntSet<Tavlin_SetGrayGainG2>},
-    {"graygainb", "0..255", "", "Tavlin_SetGrayGainB / Tavlin_GetGrayGainB",
-     "gray filter gain of blue pixels", FlagGet<Tavlin_GetGrayGainB>, IntSet<Tavlin_SetGrayGainB>},
-    {"grayoffsetr", "-255..255", "", "Tavlin_SetGrayOffsetR / Tavlin_GetGrayOffsetR",
+     IntSet<Tavlin_SetGrayGainG2>, TAVLIN_FILTER_GRAY_GAIN_G2},
+    {"graygainb", nullptr, "", "Tavlin_SetGrayGainB / Tavlin_GetGrayGainB",
+     "gray filter gain of blue pixels", FlagGet<Tavlin_GetGrayGainB>, IntSet<Tavlin_SetGrayGainB>,
+     TAVLIN_FILTER_GRAY_GAIN_B},
+    {"grayoffsetr", nullptr, "", "Tavlin_SetGrayOffsetR / Tavlin_GetGrayOffsetR",
      "gray filter offset of red pixels", FlagGet<Tavlin_GetGrayOffsetR>,
-     IntSet<Tavlin_SetGrayOffsetR>},
-    {"grayoffsetg1", "-255..255", "", "Tavlin_SetGrayOffsetG1 / Tavlin_GetGrayOffsetG1",
+     IntSet<Tavlin_SetGrayOffsetR>, TAVLIN_FILTER_GRAY_OFFSET_R},
+    {"grayoffsetg1", nullptr, "", "Tavlin_SetGrayOffsetG1 / Tavlin_GetGrayOffsetG1",
      "gray filter offset of green 1 pixels", FlagGet<Tavlin_GetGrayOffsetG1>,
-     IntSet<Tavlin_SetGrayOffsetG1>},
-    {"grayoffsetg2", "-255..255", "", "Tavlin_SetGrayOffsetG2 / Tavlin_GetGrayOffsetG2",
+     IntSet<Tavlin_SetGrayOffsetG1>, TAVLIN_FILTER_GRAY_OFFSET_G1},
+    {"grayoffsetg2", nullptr, "", "Tavlin_SetGrayOffsetG2 / Tavlin_GetGrayOffsetG2",
      "gray filter offset of green 2 pixels", FlagGet<Tavlin_GetGrayOffsetG2>,
-     IntSet<Tavlin_SetGrayOffsetG2>},
-    {"grayoffsetb", "-255..255", "", "Tavlin_SetGrayOffsetB / Tavlin_GetGrayOffsetB",
+     IntSet<Tavlin_SetGrayOffsetG2>, TAVLIN_FILTER_GRAY_OFFSET_G2},
+    {"grayoffsetb", nullptr, "", "Tavlin_SetGrayOffsetB / Tavlin_GetGrayOffsetB",
      "gray filter offset of blue pixels", FlagGet<Tavlin_GetGrayOffsetB>,
-     IntSet<Tavlin_SetGrayOffsetB>},
-    {"grayauto", "0..1", "", "Tavlin_SetFilterValue / Tavlin_GetFilterValue (id 28)",
-     "1: measure the gray gains once from the next frame", GrayAutoGet, GrayAutoSet},
+     IntSet<Tavlin_SetGrayOffsetB>, TAVLIN_FILTER_GRAY_OFFSET_B},
+    {"grayauto", nullptr, "", "Tavlin_SetFilterValue / Tavlin_GetFilterValue (id 28)",
+     "1: measure the gray gains once from the next frame", GrayAutoGet, GrayAutoSet,
+     TAVLIN_FILTER_28},
     {"colormode", "8, 16, 24, 32, 48, 64", "bits per pixel",
      "Tavlin_SetColorMode / Tavlin_GetColorMode",
      "output format: 8/16 monochrome, 24/32 colour, 48/64 colour with 16-bit samples", ColorModeGet,
@@ -228,6 +235,7 @@ constexpr Setting kSettings[] = {
      FlagGet<Tavlin_GetAutoIris>, IntSet<Tavlin_SetAutoIris>},
     {"ioport", "0..255", "", "Tavlin_SetIOPort / Tavlin_GetIOPort",
      "general-purpose I/O port of the camera", IoPortGet, IoPortSet},
+
 };
 
 std::string Normalised(const std::string& name) {
@@ -239,7 +247,30 @@ std::string Normalised(const std::string& name) {
     return result;
 }
 
+// The library's description of a setting's filter id.
+std::optional<TavlinExtFilterInfo> FilterInfo(const Setting& setting) {
+    if (setting.filterId == 0) return std::nullopt;
+    TavlinExtFilterInfo info{};
+    info.size = sizeof info;
+    if (TavlinExt_GetFilterInfo(setting.filterId - 1, &info) != 1) return std::nullopt;
+    return info;
+}
+
 }  // namespace
+
+std::string RangeText(const Setting& setting) {
+    const auto info = FilterInfo(setting);
+    // Values that take any number say how they are read instead of the int32_t limits.
+    if (!info || (info->flags & TAVLIN_EXT_FILTER_ANY_VALUE) != 0) {
+        return setting.range != nullptr ? setting.range : "";
+    }
+    return std::to_string(info->minimum) + ".." + std::to_string(info->maximum);
+}
+
+std::string UnitText(const Setting& setting) {
+    const auto info = FilterInfo(setting);
+    return info ? info->unit : setting.unit;
+}
 
 std::span<const Setting> Settings() {
     return kSettings;

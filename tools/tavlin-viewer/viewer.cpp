@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "tavlin/tavlin_ext.h"
 #include "tavlin/tavlin_vcam.h"
 
 namespace viewer {
@@ -13,35 +14,10 @@ namespace {
 
 constexpr int32_t kColourModes[] = {8, 16, 24, 32, 48, 64};
 
+// The library's words for an error code; a value beyond int32_t is no code of the SDK.
 const char* ErrorText(intptr_t code) {
-    switch (code) {
-        case TAVLIN_ERR_NO_DEVICE:
-            return "no device, or not possible now";
-        case TAVLIN_ERR_DEVICE_BUSY:
-            return "device not available";
-        case TAVLIN_ERR_THREAD:
-            return "thread could not be created";
-        case TAVLIN_ERR_WINDOW:
-            return "window not created";
-        case TAVLIN_ERR_MEMORY:
-            return "out of memory";
-        case TAVLIN_ERR_IO:
-            return "device input/output failed";
-        case TAVLIN_ERR_CAPTURE_WINDOW:
-            return "capture window invalid";
-        case TAVLIN_ERR_TRANSFER:
-            return "frame transfer failed";
-        case TAVLIN_ERR_INVALID_ARGUMENT:
-            return "value out of range";
-        case TAVLIN_ERR_NOT_SUPPORTED:
-            return "not supported";
-        case TAVLIN_ERR_FILE:
-            return "file failure";
-        case TAVLIN_ERR_STREAM_STOPPED:
-            return "stream stopped";
-        default:
-            return "unknown error";
-    }
+    const bool fits = code >= INT32_MIN && code <= INT32_MAX;
+    return TavlinExt_GetErrorText(fits ? static_cast<int32_t>(code) : -1);
 }
 
 struct Format {
