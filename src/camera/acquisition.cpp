@@ -54,7 +54,7 @@ int CTavlin::PrepareAcquisition() {
     const int32_t outWidth = w.width / divisor;
     const int32_t outHeight = w.height / divisor;
     {
-        platform::ScopedLock frame(frameLock_);
+        std::lock_guard<std::mutex> frame(frameLock_);
         auto create = [&](BufferSlot slot) {
             return imageBuffers_[slot].Create(outWidth, outHeight, BitsPerPixel(slot)) != 0;
         };
@@ -75,7 +75,7 @@ int CTavlin::PrepareAcquisition() {
         // Under the frame lock, so a waiter never pairs the new buffers with the old count.
         accounting_.Start();
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     device_->SetSampleWidth(RawSlot(colorMode) == kBuffer16 ? 1 : 0);
     int32_t clock = 0;
     if (device_->GetClockSetting(&clock) == 0 || clock != clockMode_.load()) {
@@ -171,13 +171,7 @@ int CTavlin::StartPreview() {
 }
 
 int CTavlin::Preview() {
-    {
-        platform::ScopedLock frame(frameLock_);
-        frameWindow_.store(0);
-        callerBuffer_ = nullptr;
-        callerLength_ = 0;
-        rowOrder_ = 0;
-    }
+    SetFrameTarget(0, nullptr, 0, 0);
     if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
@@ -189,13 +183,7 @@ int CTavlin::Preview() {
 
 int CTavlin::CallBackPreview(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
                              int32_t rowOrder) {
-    {
-        platform::ScopedLock frame(frameLock_);
-        frameWindow_.store(frameWindow);
-        callerBuffer_ = buffer;
-        callerLength_ = length;
-        rowOrder_ = rowOrder;
-    }
+    SetFrameTarget(frameWindow, buffer, length, rowOrder);
     if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
@@ -239,7 +227,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         device_->CloseFrameChannel();
         accounting_.Stop();
     };
-    platform::ScopedLock frame(frameLock_);
+    std::lock_guard<std::mutex> frame(frameLock_);
     const int32_t colorMode = activeColorMode_;
     output::ImageBuffer& raw = imageBuffers_[RawSlot(colorMode)];
     bool taken = device_->ReadSingleFrame() == 0;
@@ -274,6 +262,7 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
+    int32_t failure = TAVLIN_ERR_NO_DEVICE;
     {
         std::lock_guard<std::mutex> mode(modeLock_);
         const int32_t current = acquisitionMode_.load();
@@ -283,13 +272,7 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
         }
         // One trigger thread per camera: a second call keeps the running one and its buffers.
         if (current == kTriggerMode) return 1;
-        {
-            platform::ScopedLock frame(frameLock_);
-            frameWindow_.store(frameWindow);
-            callerBuffer_ = buffer;
-            callerLength_ = length;
-            rowOrder_ = rowOrder;
-        }
+        SetFrameTarget(frameWindow, buffer, length, rowOrder);
         if (!CreatePreviewWindow()) return 0;
         if (PrepareAcquisition() != 0) {
             acquisitionMode_.store(kTriggerMode);
@@ -302,17 +285,20 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
             accounting_.Stop();
             device_->SetTriggerMode(0);
             acquisitionMode_.store(kIdle);
-            Close();
-            errors_.Report(TAVLIN_ERR_THREAD);
-            return 0;
+            failure = TAVLIN_ERR_THREAD;
         }
     }
+    // After leaving the mode lock, which closing takes.
     Close();
-    errors_.Report(TAVLIN_ERR_NO_DEVICE);
+    errors_.Report(failure);
     return 0;
 }
 
 int CTavlin::StopPreview() {
+    return StopAcquisition(RecordLock::kFree);
+}
+
+int CTavlin::StopAcquisition(RecordLock recordLock) {
     if (!device_) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
@@ -343,7 +329,11 @@ int CTavlin::StopPreview() {
         if (stopped != kIdle) accounting_.Stop();
     }
     // Outside the mode lock: starting a recording takes the two locks the other way round.
-    StopRecording();
+    if (recordLock == RecordLock::kHeld) {
+        recorder_.StopHoldingLock();
+    } else {
+        recorder_.Stop();
+    }
     return 1;
 }
 
@@ -352,7 +342,7 @@ int CTavlin::GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
-    platform::ScopedLock frame(frameLock_);
+    std::lock_guard<std::mutex> frame(frameLock_);
     const int32_t colorMode = colorMode_.load();
     if (!ValidColorMode(colorMode)) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
@@ -402,9 +392,22 @@ void CTavlin::ReleaseClaim() {
     claims_.Release();
 }
 
+void CTavlin::SetFrameTarget(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
+                             int32_t rowOrder) {
+    std::lock_guard<std::mutex> frame(frameLock_);
+    frameWindow_.store(frameWindow);
+    callerBuffer_ = buffer;
+    callerLength_ = length;
+    rowOrder_ = rowOrder;
+}
+
 int CTavlin::Close() {
+    return CloseCamera(RecordLock::kFree);
+}
+
+int CTavlin::CloseCamera(RecordLock recordLock) {
     preview_.Close();
-    StopPreview();  // reports 1 when there is no device object
+    StopAcquisition(recordLock);  // reports 1 when there is no device object
     imageReady_.store(0);
     if (device_) device_->CloseFrameChannel();
     preview_.UnregisterClass();

@@ -32,7 +32,7 @@ void CTavlin::AcquisitionThreadMain() {
 }
 
 bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     // The capture window may have been reprogrammed since the buffers were sized: a frame of
     // another size would not fit the raw buffer, so it is refused instead of copied.
     const int32_t sampleBytes = device_->WideSamples() != 0 ? 2 : 1;
@@ -85,7 +85,7 @@ void CTavlin::PreviewLoop() {
         bool deliver = true;
         const TavlinFrameInfo* record = nullptr;
         {
-            platform::ScopedLock frame(frameLock_);
+            std::lock_guard<std::mutex> frame(frameLock_);
             output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
             if (!TakeRawFrame(raw, false)) {
                 accounting_.RingFrameFailed(stamp);
@@ -96,7 +96,7 @@ void CTavlin::PreviewLoop() {
             record = FillFrameInfo(UpdateFrameRate());
             ProcessFrame();
             accounting_.RingFrameProcessed(stamp);
-            recordFrame_.store(1);
+            recorder_.FrameReady();
             imageReady_.store(1);
             preview_.Draw(imageBuffers_[OutputSlot(activeColorMode_)]);
             if (callerBuffer_ != nullptr && callerLength_ != 0) {
@@ -130,7 +130,7 @@ void CTavlin::TriggerLoop() {
             continue;
         }
 
-        platform::ScopedLock frame(frameLock_);
+        std::lock_guard<std::mutex> frame(frameLock_);
         output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
         if (!TakeRawFrame(raw, true)) {
             accounting_.SingleFrameFailed();
@@ -204,7 +204,7 @@ void CTavlin::ProcessFrame() {
 void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     const double factor = ExposureFactor(MeasureExposureWindows(raw));
     if (!NeedsCorrection(factor)) return;
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     if (autoIris == 2) {
         const int32_t gain = CorrectedGain(device_->GetGlobalGain(), factor);
         device_->SetGlobalGain(gain);

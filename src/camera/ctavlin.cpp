@@ -79,10 +79,7 @@ void CTavlin::Destroy() {
     claims_.Release();
     device_.reset();
     for (auto& buffer : imageBuffers_) buffer.Release();
-    {
-        platform::ScopedLock guard(configLock_);
-        configList_.clear();
-    }
+    configFiles_.Clear();
     claims_.Close();
 }
 
@@ -139,7 +136,7 @@ void CTavlin::ProgramSensorWindow() {
         std::lock_guard<std::mutex> guard(settingsLock_);
         w = window_;
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     device_->ProgramWindow(w.startX, w.startY, w.width, w.height, subSample_.load());
 }
 

@@ -186,11 +186,11 @@ int CTavlin::GetDeviceNameW(int32_t index, char16_t* buffer, int32_t length) {
 }
 
 int CTavlin::LoadConfigFile(const char* fileName) {
-    return settings::LoadConfigFile(fileName, configList_, configLock_) ? 1 : 0;
+    return configFiles_.Load(fileName);
 }
 
 int CTavlin::LoadConfigFileW(const char16_t* fileName) {
-    switch (settings::LoadConfigFileWide(fileName, configList_, configLock_)) {
+    switch (configFiles_.LoadWide(fileName)) {
         case settings::WideConfigLoad::Loaded:
             return 1;
         case settings::WideConfigLoad::NotLoaded:
@@ -203,8 +203,7 @@ int CTavlin::LoadConfigFileW(const char16_t* fileName) {
 }
 
 settings::ConfigList CTavlin::ConfigPairs() {
-    platform::ScopedLock guard(configLock_);
-    return configList_;
+    return configFiles_.Pairs();
 }
 
 }  // namespace tavlin::camera

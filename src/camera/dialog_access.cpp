@@ -73,7 +73,7 @@ settings::AnalogSettings CTavlin::ReadAnalogFromDevice() {
     settings::AnalogSettings analog = AnalogSettingsCopy();
     if (!device_) return analog;
     {
-        std::lock_guard<std::recursive_mutex> device(deviceLock_);
+        std::lock_guard<std::mutex> device(deviceLock_);
         analog.globalGain = device_->GetGlobalGain() & 0xFF;
         // A failed read leaves the value the settings held.
         device_->GetColourGain(43, &analog.colorGainG1);
@@ -97,9 +97,9 @@ settings::AnalogSettings CTavlin::AnalogSettingsCopy() const {
 
 void CTavlin::RestoreAnalogSettings(const settings::AnalogSettings& saved) {
     // Between frames: an automatic correction of a frame in flight must not land after this.
-    platform::ScopedLock frame(frameLock_);
+    std::lock_guard<std::mutex> frame(frameLock_);
     if (device_) {
-        std::lock_guard<std::recursive_mutex> device(deviceLock_);
+        std::lock_guard<std::mutex> device(deviceLock_);
         device_->SetGlobalGain(saved.globalGain);
         device_->SetColourGain(43, saved.colorGainG1);
         device_->SetColourGain(45, saved.colorGainR);
@@ -118,7 +118,7 @@ void CTavlin::StoreGlobalGain(int32_t gain) {
         std::lock_guard<std::mutex> guard(settingsLock_);
         analog_.globalGain = gain;
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     if (device_) device_->SetGlobalGain(gain);
 }
 
@@ -142,7 +142,7 @@ void CTavlin::StoreColourGain(int32_t reg, int32_t gain) {
                 return;
         }
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     if (device_) device_->SetColourGain(reg, gain);
 }
 
@@ -151,7 +151,7 @@ void CTavlin::StoreExposure(int32_t lines) {
         std::lock_guard<std::mutex> guard(settingsLock_);
         analog_.exposure = lines;
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     if (device_) device_->SetShutter(lines);
 }
 
@@ -169,7 +169,7 @@ settings::FilterSettings CTavlin::FilterSettingsCopy() const {
 
 void CTavlin::RestoreFilterSettings(const settings::FilterSettings& saved) {
     // Between frames: a measurement of a frame in flight must not land after this.
-    platform::ScopedLock frame(frameLock_);
+    std::lock_guard<std::mutex> frame(frameLock_);
     std::lock_guard<std::mutex> guard(settingsLock_);
     filter_ = saved;
 }

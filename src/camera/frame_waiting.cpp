@@ -37,7 +37,7 @@ int CTavlin::WaitFrame(uint64_t after, int32_t timeoutMs, uint8_t* buffer, int32
             errors_.Report(TAVLIN_ERR_STREAM_STOPPED);
             return 0;
         }
-        platform::ScopedLock frame(frameLock_);
+        std::lock_guard<std::mutex> frame(frameLock_);
         // The count moves with the image under this lock; a new acquisition may have reset it
         // since the wait ended, and then the wait goes on.
         const FrameCounts counts = accounting_.Snapshot();

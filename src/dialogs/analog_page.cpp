@@ -20,8 +20,8 @@ constexpr int32_t kAutoIrisGain = 2;
 
 }  // namespace
 
-AnalogPage::AnalogPage(camera::CTavlin& camera) : camera_(camera) {
-    const camera::CTavlin::AnalogLimits limits = camera.AnalogCapabilities();
+AnalogPage::AnalogPage(camera::DialogPort& camera) : camera_(camera) {
+    const camera::DialogPort::AnalogLimits limits = camera.AnalogCapabilities();
     // Colour gain limits are kept by register 43, 44, 45, 46.
     const auto& gainMin = limits.colourGainMinimum;
     const int32_t gainMax = limits.gainMaximum;

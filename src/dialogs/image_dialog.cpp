@@ -6,6 +6,7 @@
 #include "dialogs/filter_pages.h"
 #include "dialogs/property_dialogs.h"
 #include "dialogs/tab_label.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::dialogs {
 
@@ -42,7 +43,7 @@ ImagePageFlags FlagsFor(int32_t colorMode) {
 
 class ImageSheet : public DialogProcedure {
   public:
-    ImageSheet(camera::CTavlin& camera, const SheetResources& resources, int32_t colorMode)
+    ImageSheet(camera::DialogPort& camera, const SheetResources& resources, int32_t colorMode)
         : camera_(camera), resources_(resources), imagePage_(camera, FlagsFor(colorMode)) {
         if (GrayColorMode(colorMode)) grayPage_.emplace(camera);
     }
@@ -137,7 +138,7 @@ class ImageSheet : public DialogProcedure {
         grayPage_->Refresh(RefreshMode::FromSettings);
     }
 
-    camera::CTavlin& camera_;
+    camera::DialogPort& camera_;
     const SheetResources resources_;
     ImageFilterPage imagePage_;
     std::optional<GrayFilterPage> grayPage_;
@@ -146,7 +147,7 @@ class ImageSheet : public DialogProcedure {
 
 }  // namespace
 
-int32_t RunImageDialog(camera::CTavlin& camera, const ModalOptions& options) {
+int32_t RunImageDialog(camera::DialogPort& camera, const ModalOptions& options) {
     if (!CheckDevice(camera)) return 0;
     const bool japanese = JapaneseDialogs();
     const SheetResources resources =
