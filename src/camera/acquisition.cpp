@@ -27,8 +27,7 @@ int32_t SubSampleDivisor(int32_t subSample) {
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
     if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber, SelectedScope())) {
-        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
-        return 0;
+        return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     settings::SizePreset w;
     settings::AnalogSettings analog;
@@ -41,15 +40,11 @@ int CTavlin::PrepareAcquisition() {
     // Stored settings may hold sub-sampling codes the sensor does not know; they are refused
     // like an invalid window rather than streamed at a size the buffers do not have.
     if (!WindowCheck(w, subSample) || subSample < 0 || subSample > 3) {
-        errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
-        return 0;
+        return Fail(TAVLIN_ERR_CAPTURE_WINDOW);
     }
     const int32_t colorMode = colorMode_.load();
     // Stored settings may hold any colour mode; only the six real ones can be acquired.
-    if (!ValidColorMode(colorMode)) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!ValidColorMode(colorMode)) return Fail(kErrBadColorMode);
     const int32_t divisor = SubSampleDivisor(subSample);
     const int32_t outWidth = w.width / divisor;
     const int32_t outHeight = w.height / divisor;
@@ -67,10 +62,7 @@ int CTavlin::PrepareAcquisition() {
         if (colorMode == 4 || colorMode == 1) ok = ok && create(kBuffer48);
         if (colorMode == 5) ok = ok && create(kBuffer64);
         ok = ok && imageBuffers_[kBufferScratch].CreateLike(&imageBuffers_[OutputSlot(colorMode)]);
-        if (!ok) {
-            errors_.Report(TAVLIN_ERR_MEMORY);
-            return 0;
-        }
+        if (!ok) return Fail(TAVLIN_ERR_MEMORY);
         activeColorMode_ = colorMode;
         // Under the frame lock, so a waiter never pairs the new buffers with the old count.
         accounting_.Start();
@@ -119,43 +111,51 @@ bool CTavlin::CreatePreviewWindow() {
     return true;
 }
 
-int CTavlin::EnterFromIdle(int32_t target) {
-    const int32_t current = acquisitionMode_.load();
-    if (current == target) return 1;
-    if (current != kIdle) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (PrepareAcquisition() == 0) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+int CTavlin::EnterFromIdle(int32_t target, AllowedModes from) {
+    if (!RequireMode(from, kErrNotNow)) return 0;
+    if (acquisitionMode_.load() == target) return 1;
+    // The cause is reported first, then what failed.
+    if (PrepareAcquisition() == 0) return Fail(kErrStartFailed);
     return kPrepared;
 }
 
+bool CTavlin::RequireMode(AllowedModes allowed, int32_t code) {
+    if (allowed.Contains(acquisitionMode_.load())) return true;
+    errors_.Report(code);
+    return false;
+}
+
+bool CTavlin::RequireDevice() {
+    if (device_) return true;
+    errors_.Report(TAVLIN_ERR_NO_DEVICE);
+    return false;
+}
+
+bool CTavlin::RequireDevicePostOnly() {
+    if (device_) return true;
+    errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
+    return false;
+}
+
 int CTavlin::StartPreview() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> mode(modeLock_);
-    const int entered = EnterFromIdle(kPreviewMode);
+    const int entered = EnterFromIdle(kPreviewMode, kStartPreviewFrom);
     if (entered != kPrepared) return entered;
     // Checked afresh and taken in one step: another process may have claimed the device since
     // the preparation looked, and of processes starting at once only one may stream.
     if (!claims_.ClaimIfFree(device_->SelectedIndex(), SelectedScope(), errors_.NotifyWindow())) {
         accounting_.Stop();
+        // The cause first, then the start's own failure, as a failed preparation reports.
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return Fail(kErrStartFailed);
     }
     runFlag_.store(kRun);
     if (StartAcquisitionThread() == 0) {
         StopAcquisitionThread();
         accounting_.Stop();
         ReleaseClaim();
-        errors_.Report(TAVLIN_ERR_THREAD);
-        return 0;
+        return Fail(TAVLIN_ERR_THREAD);
     }
     device_->SetTriggerMode(0);
     if (device_->StartTransfer() != 0) {
@@ -163,8 +163,7 @@ int CTavlin::StartPreview() {
         device_->StopTransfer();
         accounting_.Stop();
         ReleaseClaim();
-        errors_.Report(TAVLIN_ERR_IO);
-        return 0;
+        return Fail(TAVLIN_ERR_IO);
     }
     acquisitionMode_.store(kPreviewMode);
     return 1;
@@ -175,8 +174,7 @@ int CTavlin::Preview() {
     if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
-        errors_.Report(TAVLIN_ERR_TRANSFER);
-        return 0;
+        return Fail(kErrPreviewFailed);
     }
     return 1;
 }
@@ -187,39 +185,26 @@ int CTavlin::CallBackPreview(platform::WindowHandle frameWindow, uint8_t* buffer
     if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
-        errors_.Report(TAVLIN_ERR_TRANSFER);
-        return 0;
+        return Fail(kErrPreviewFailed);
     }
     return 1;
 }
 
 int CTavlin::Capture() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> mode(modeLock_);
-    const int entered = EnterFromIdle(kCaptureMode);
+    const int entered = EnterFromIdle(kCaptureMode, kCaptureFrom);
     if (entered != kPrepared) return entered;
     acquisitionMode_.store(kCaptureMode);
     return 1;
 }
 
 int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> mode(modeLock_);
+    if (!RequireMode(kSnapshotFrom, kErrNotNow)) return 0;
     const int32_t current = acquisitionMode_.load();
-    if (current == kPreviewMode || current == kTriggerMode) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (current == kIdle && PrepareAcquisition() == 0) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (current == kIdle && PrepareAcquisition() == 0) return Fail(kErrStartFailed);
     const bool keepChannel = current == kCaptureMode;
     // A snapshot from idle is an acquisition of one frame.
     const auto endSnapshot = [&] {
@@ -238,8 +223,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
     if (!taken) {
         accounting_.SingleFrameFailed();
         endSnapshot();
-        errors_.Report(TAVLIN_ERR_TRANSFER);
-        return 0;
+        return Fail(TAVLIN_ERR_TRANSFER);
     }
     ProcessFrame();
     accounting_.SingleFrameProcessed(device_->SingleFrameArrivalNs());
@@ -249,29 +233,21 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         copied = CopyImageOut(imageBuffers_[OutputSlot(colorMode)], buffer, length, rowOrder, true);
     }
     endSnapshot();
-    if (!copied) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    // The copy reported the short buffer when it found it; the snapshot reports its own failure
+    // again after ending, as applications have always seen two entries here.
+    if (!copied) return Fail(kErrTooSmall);
     return 1;
 }
 
 int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
                      int32_t rowOrder) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     int32_t failure = TAVLIN_ERR_NO_DEVICE;
     {
         std::lock_guard<std::mutex> mode(modeLock_);
-        const int32_t current = acquisitionMode_.load();
-        if (current == kPreviewMode || current == kCaptureMode) {
-            errors_.Report(TAVLIN_ERR_NO_DEVICE);
-            return 0;
-        }
+        if (!RequireMode(kTriggerFrom, kErrNotNow)) return 0;
         // One trigger thread per camera: a second call keeps the running one and its buffers.
-        if (current == kTriggerMode) return 1;
+        if (acquisitionMode_.load() == kTriggerMode) return 1;
         SetFrameTarget(frameWindow, buffer, length, rowOrder);
         if (!CreatePreviewWindow()) return 0;
         if (PrepareAcquisition() != 0) {
@@ -290,8 +266,7 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
     }
     // After leaving the mode lock, which closing takes.
     Close();
-    errors_.Report(failure);
-    return 0;
+    return Fail(failure);
 }
 
 int CTavlin::StopPreview() {
@@ -299,10 +274,7 @@ int CTavlin::StopPreview() {
 }
 
 int CTavlin::StopAcquisition(RecordLock recordLock) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     // Before the mode lock, which a snapshot holds while it reads: a read the camera never
     // completes (stalled, hung) then fails at once instead of holding the stop. Trigger reads
     // end the same way.
@@ -338,25 +310,14 @@ int CTavlin::StopAcquisition(RecordLock recordLock) {
 }
 
 int CTavlin::GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> frame(frameLock_);
     const int32_t colorMode = colorMode_.load();
-    if (!ValidColorMode(colorMode)) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!ValidColorMode(colorMode)) return Fail(kErrNoImage);
     const output::ImageBuffer& image = imageBuffers_[OutputSlot(colorMode)];
-    if (image.Bits() == nullptr || buffer == nullptr) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
-    if (!CopyImageOut(image, buffer, length, rowOrder, false)) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (image.Bits() == nullptr || buffer == nullptr) return Fail(TAVLIN_ERR_MEMORY);
+    // Reported twice, by the copy and here, as GetImage always has.
+    if (!CopyImageOut(image, buffer, length, rowOrder, false)) return Fail(kErrTooSmall);
     return 1;
 }
 

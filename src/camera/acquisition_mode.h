@@ -28,3 +28,16 @@ class AllowedModes {
 };
 
 }  // namespace tavlin::camera
+
+namespace tavlin::camera {
+
+// The modes each mode-bound operation may start from; any other mode refuses it (kErrNotNow).
+// Starting the mode that already runs succeeds without doing anything.
+inline constexpr AllowedModes kStartPreviewFrom{kIdle, kPreviewMode};
+inline constexpr AllowedModes kCaptureFrom{kIdle, kCaptureMode};
+inline constexpr AllowedModes kSnapshotFrom{kIdle, kCaptureMode};
+inline constexpr AllowedModes kTriggerFrom{kIdle, kTriggerMode};
+// Selecting resets the device object a running acquisition streams from.
+inline constexpr AllowedModes kSelectDeviceFrom{kIdle};
+
+}  // namespace tavlin::camera

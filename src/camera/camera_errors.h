@@ -13,6 +13,11 @@ inline constexpr int32_t kErrNotNow = TAVLIN_ERR_NO_DEVICE;
 inline constexpr int32_t kErrStartFailed = TAVLIN_ERR_NO_DEVICE;
 // No image to save, or the output image could not be copied for saving.
 inline constexpr int32_t kErrNoImage = TAVLIN_ERR_NO_DEVICE;
+// A device read or write that failed, or no device object, as the SROM, I/O port and clock
+// operations have always reported it.
+inline constexpr int32_t kErrDeviceRefused = TAVLIN_ERR_NO_DEVICE;
+// A UTF-16 file name that cannot be converted (saving).
+inline constexpr int32_t kErrUnusableName = TAVLIN_ERR_NO_DEVICE;
 // A stored colour mode outside 0..5 refuses preparation.
 inline constexpr int32_t kErrBadColorMode = TAVLIN_ERR_MEMORY;
 // The caller's buffer or record is smaller than what is copied into it.

@@ -20,10 +20,7 @@ void Put(int32_t* out, int32_t value) {
 
 int CTavlin::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t width,
                                 int32_t totalHeight, int32_t startY, int32_t height) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     settings::SizePreset w;
     {
         // A rejected window stays stored; the next preparation refuses it until it is mended.
@@ -36,27 +33,20 @@ int CTavlin::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t widt
         window_.height = height;
         w = window_;
     }
-    if (!WindowCheck(w, subSample_.load())) {
-        errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
-        return 0;
-    }
+    if (!WindowCheck(w, subSample_.load())) return Fail(TAVLIN_ERR_CAPTURE_WINDOW);
     ProgramSensorWindow();
     return 1;
 }
 
 int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     settings::SizePreset preset;
     {
         std::lock_guard<std::mutex> guard(settingsLock_);
         preset = window_;
     }
     if (!settings::FindSizePreset(deviceNumber_.load(), width, height, preset)) {
-        errors_.Report(TAVLIN_ERR_WINDOW);
-        return 0;
+        return Fail(kErrNoSizePreset);
     }
     if (!WindowCheck(preset, subSample_.load())) {
         errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
@@ -101,8 +91,7 @@ int CTavlin::SetColorMode(int32_t bitsPerPixel) {
             return 1;
         }
     }
-    errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-    return 0;
+    return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
 }
 
 int32_t CTavlin::GetColorMode() const {
@@ -124,10 +113,7 @@ int CTavlin::SetWaitTime(int32_t milliseconds) {
 }
 
 int CTavlin::SetMirrorH(int32_t flag) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     const int32_t reduced = flag != 0 ? 1 : 0;
     device_->SetMirrorH(reduced);
     std::lock_guard<std::mutex> guard(settingsLock_);
@@ -136,19 +122,13 @@ int CTavlin::SetMirrorH(int32_t flag) {
 }
 
 int32_t CTavlin::GetMirrorH() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> guard(settingsLock_);
     return analog_.mirrorH;
 }
 
 int CTavlin::SetMirrorV(int32_t flag) {
-    if (!device_) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevicePostOnly()) return 0;
     const int32_t reduced = flag != 0 ? 1 : 0;
     device_->SetMirrorV(reduced);
     std::lock_guard<std::mutex> guard(settingsLock_);
@@ -157,19 +137,13 @@ int CTavlin::SetMirrorV(int32_t flag) {
 }
 
 int32_t CTavlin::GetMirrorV() {
-    if (!device_) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevicePostOnly()) return 0;
     std::lock_guard<std::mutex> guard(settingsLock_);
     return analog_.mirrorV;
 }
 
 int CTavlin::SetAutoIris(int32_t value) {
-    if (static_cast<uint32_t>(value) >= 3) {
-        errors_.PostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
+    if (static_cast<uint32_t>(value) >= 3) return FailPostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
     std::lock_guard<std::mutex> guard(settingsLock_);
     analog_.autoIris = value;
     return 1;
@@ -183,10 +157,7 @@ int32_t CTavlin::GetAutoIris(int32_t* ok) {
 
 int CTavlin::SetPreviewWindow(platform::WindowHandle parent, int32_t left, int32_t top,
                               int32_t right, int32_t bottom) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> guard(settingsLock_);
     previewParent_ = parent;
     previewRect_ = {left, top, right, bottom};
@@ -194,18 +165,9 @@ int CTavlin::SetPreviewWindow(platform::WindowHandle parent, int32_t left, int32
 }
 
 int CTavlin::GetCameraInfo(TavlinCameraInfo* info) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (info == nullptr) {
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
-    if (info->size < sizeof(TavlinCameraInfo)) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
+    if (info == nullptr) return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
+    if (info->size < sizeof(TavlinCameraInfo)) return Fail(kErrTooSmall);
     info->sensorWidth = device_->SensorWidth();
     info->sensorHeight = device_->SensorHeight();
     info->globalGainMin = device_->GlobalGainMinimum();

@@ -24,20 +24,14 @@ CTavlin::~CTavlin() {
 
 int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
     // No notification window is known yet, so this failure is recorded but not posted.
-    if (!claims_.Open()) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!claims_.Open()) return Fail(TAVLIN_ERR_MEMORY);
     try {
         device_ = std::make_unique<device::CTavlin410QZVKESdk>();
     } catch (const std::bad_alloc&) {
         device_.reset();
     }
     errors_.SetNotifyWindow(notifyWindow);
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!device_) return Fail(TAVLIN_ERR_MEMORY);
 
     const int32_t cameraNumber = deviceNumber_.load();
     {
@@ -141,21 +135,14 @@ void CTavlin::ProgramSensorWindow() {
 }
 
 int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     // Selecting resets the device object, which a running acquisition streams from and whose
     // number its claim is filed under: the device changes only while the camera is idle.
     std::lock_guard<std::mutex> mode(modeLock_);
-    if (acquisitionMode_.load() != kIdle) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireMode(kSelectDeviceFrom, kErrNotNow)) return 0;
     SaveImageSettings(device_->SelectedIndex());
     if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
-        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
-        return 0;
+        return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     LoadImageSettings(deviceNumber);
     ApplyAnalogSettings();

@@ -13,7 +13,9 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/acquisition_mode.h"
 #include "camera/buffer_slots.h"
+#include "camera/camera_errors.h"
 #include "camera/config_files.h"
 #include "camera/device_claims.h"
 #include "camera/dialog_port.h"
@@ -197,15 +199,31 @@ class CTavlin final : public DialogPort {
     void ReloadStreamFormat() override;
 
   private:
-    enum Mode : int32_t { kIdle = 0, kPreviewMode = 1, kCaptureMode = 2, kTriggerMode = 3 };
     enum RunFlag : int32_t { kStop = 0, kRun = 1, kPaused = 2 };
+
+    // The one error path of the operations: reports `code` and gives their failure result.
+    int Fail(int32_t code) {
+        errors_.Report(code);
+        return 0;
+    }
+    // As Fail, posting the notification without recording it, as some operations always have.
+    int FailPostOnly(int32_t code) {
+        errors_.PostOnly(code);
+        return 0;
+    }
+    // False, after reporting error 1, when the camera has no device object.
+    bool RequireDevice();
+    bool RequireDevicePostOnly();
+    // False, after reporting `code`, unless the camera is in one of the allowed modes. With
+    // modeLock_ held, so the mode cannot change before the operation acts on it.
+    bool RequireMode(AllowedModes allowed, int32_t code);
 
     // Sizes the buffers for the colour mode and sub-sampling and programs the sensor.
     int PrepareAcquisition();
     // With modeLock_ held: 1 when `target` already runs, 0 (reported) when another mode runs or
     // preparation fails, kPrepared when idle and prepared for `target`.
     static constexpr int kPrepared = -1;
-    int EnterFromIdle(int32_t target);
+    int EnterFromIdle(int32_t target, AllowedModes from);
     int StartAcquisitionThread();
     void StopAcquisitionThread();
     void AcquisitionThreadMain();

@@ -32,17 +32,12 @@ bool CTavlin::CopyOutputImage(output::ImageBuffer& copy) {
 }
 
 int CTavlin::SaveImageCommon(const char* fileName, int32_t format, bool requireFrame) {
-    if (!device_ || (requireFrame && imageReady_.load() == 0)) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
+    if (requireFrame && imageReady_.load() == 0) return Fail(kErrNoImage);
     // Encoding takes tens to hundreds of milliseconds: it works on a copy taken under the frame
     // lock, so the preview keeps running meanwhile and the file never holds a half-made frame.
     output::ImageBuffer copy;
-    if (!CopyOutputImage(copy)) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!CopyOutputImage(copy)) return Fail(kErrNoImage);
     if (fileName == nullptr) return 0;
     return output::SaveImageFile(fileName, copy, format, kSignificantBits);
 }
@@ -52,38 +47,23 @@ int CTavlin::SaveImage(const char* fileName, int32_t format) {
 }
 
 int CTavlin::SaveImageW(const char16_t* fileName, int32_t format) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     const auto narrow = NarrowName(fileName);
-    if (!narrow) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!narrow) return Fail(kErrUnusableName);
     return SaveImageCommon(narrow->c_str(), format, false);
 }
 
 int CTavlin::RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow) {
     const auto narrow = NarrowName(fileName);
-    if (!narrow) {
-        errors_.Report(TAVLIN_ERR_FILE);
-        return 0;
-    }
+    if (!narrow) return Fail(TAVLIN_ERR_FILE);
     return Record(narrow->c_str(), durationMs, showWindow);
 }
 
 int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow) {
-    if (fileName == nullptr || *fileName == '\0') {
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
+    if (fileName == nullptr || *fileName == '\0') return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
     const auto recording = recorder_.Serialise();
     // One recording per camera: a second one would pull the file out from under the first.
-    if (recorder_.Running()) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (recorder_.Running()) return Fail(kErrNotNow);
     recorder_.JoinFinished();
     SetFrameTarget(0, nullptr, 0, 0);
     if (showWindow != 0 && !CreatePreviewWindow()) {
@@ -92,8 +72,7 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     }
     if (StartPreview() == 0) {
         CloseCamera(RecordLock::kHeld);
-        errors_.Report(TAVLIN_ERR_FILE);
-        return 0;
+        return Fail(TAVLIN_ERR_FILE);
     }
     int32_t width = 0, height = 0, bits = 0;
     {
@@ -105,13 +84,11 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     }
     if (!recorder_.Open(fileName, width, height, bits)) {
         CloseCamera(RecordLock::kHeld);
-        errors_.Report(TAVLIN_ERR_FILE);
-        return 0;
+        return Fail(TAVLIN_ERR_FILE);
     }
     if (!recorder_.Start(durationMs)) {
         CloseCamera(RecordLock::kHeld);
-        errors_.Report(TAVLIN_ERR_THREAD);
-        return 0;
+        return Fail(TAVLIN_ERR_THREAD);
     }
     return 1;
 }
