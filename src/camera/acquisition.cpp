@@ -30,12 +30,11 @@ int CTavlin::PrepareAcquisition() {
         return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     settings::SizePreset w;
-    settings::AnalogSettings analog;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         w = window_;
-        analog = analog_;
     }
+    const settings::AnalogSettings analog = sensor_.Analog();
     const int32_t subSample = subSample_.load();
     // Stored settings may hold sub-sampling codes the sensor does not know; they are refused
     // like an invalid window rather than streamed at a size the buffers do not have.
@@ -78,12 +77,7 @@ int CTavlin::PrepareAcquisition() {
     device_->SetMirrorV(analog.mirrorV);
     device_->SetMirrorH(analog.mirrorH);
     device_->SetTriggerMode(0);
-    device_->SetGlobalGain(analog.globalGain);
-    device_->SetColourGain(43, analog.colorGainG1);
-    device_->SetColourGain(45, analog.colorGainR);
-    device_->SetColourGain(44, analog.colorGainB);
-    device_->SetColourGain(46, analog.colorGainG2);
-    device_->SetShutter(analog.exposure);
+    sensor_.WriteGainsAndShutter(analog);
     ComputeExposure();
     preview_.PrepareDisplayBuffer(static_cast<uint16_t>(BitsPerPixel(colorMode)));
     return 1;
@@ -94,7 +88,7 @@ bool CTavlin::CreatePreviewWindow() {
     PreviewRect rect;
     settings::SizePreset w;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         parent = previewParent_;
         rect = previewRect_;
         w = window_;

@@ -3,7 +3,6 @@
 #include "camera/auto_exposure.h"
 #include "camera/ctavlin.h"
 #include "camera/frame_pipeline.h"
-#include "imaging/gray_filter.h"
 #include "imaging/raw_kernels.h"
 #include "platform/clock.h"
 
@@ -93,7 +92,7 @@ void CTavlin::PreviewLoop() {
                 errors_.Report(TAVLIN_ERR_TRANSFER);
                 continue;
             }
-            record = FillFrameInfo(UpdateFrameRate());
+            record = FillFrameInfo(frameRecords_.CountFrame());
             ProcessFrame();
             accounting_.RingFrameProcessed(stamp);
             recorder_.FrameReady();
@@ -158,47 +157,19 @@ void CTavlin::RestrideRaw(output::ImageBuffer& raw) {
 
 const TavlinFrameInfo* CTavlin::FillFrameInfo(int32_t frameRate) {
     const output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
-    TavlinFrameInfo& record = frameInfos_[frameInfoSlot_];
-    frameInfoSlot_ = (frameInfoSlot_ + 1) % frameInfos_.size();
-    auto store = [](auto& field, auto value) {
-        std::atomic_ref(field).store(value, std::memory_order_relaxed);
-    };
-    store(record.size, int32_t{32});
-    store(record.width, raw.Width());
-    store(record.height, raw.Height());
-    store(record.buffer, callerBuffer_);
-    store(record.bitsPerPixel, BitsPerPixel(activeColorMode_));
-    store(record.frameRate, frameRate);
-    return &record;
-}
-
-int32_t CTavlin::UpdateFrameRate() {
-    ++frameCounter_;
-    const uint32_t now = platform::TickCount();
-    if (static_cast<uint32_t>(now - rateTimestamp_) > 1000) {
-        const uint32_t elapsed = platform::TickCount() - rateTimestamp_;
-        frameRate_ = static_cast<int32_t>(frameCounter_ * 10000.0 / elapsed);
-        frameCounter_ = 0;
-        rateTimestamp_ = platform::TickCount();
-    }
-    return frameRate_;
+    return frameRecords_.Fill(raw.Width(), raw.Height(), callerBuffer_,
+                              BitsPerPixel(activeColorMode_), frameRate);
 }
 
 void CTavlin::ProcessFrame() {
-    FrameSettings frame;
     int32_t autoIris = 0;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        frame.colorMode = activeColorMode_;
-        frame.mirrorV = analog_.mirrorV != 0;
-        frame.mirrorH = analog_.mirrorH != 0;
-        frame.values = ToFilterValues(filter_);
-        autoIris = analog_.autoIris;
-    }
+    const FrameSettings frame = sensor_.ForFrame(activeColorMode_, &autoIris);
     output::ImageBuffer& raw = imageBuffers_[RawSlot(frame.colorMode)];
     MirrorRaw(raw, mirrorBuffer_, frame.mirrorV, frame.mirrorH);
     if (autoIris == 1 || autoIris == 2) AutoExposureStep(raw, autoIris);
-    StoreMeasurements(RunImageStages(frame, imageBuffers_));
+    if (sensor_.StoreMeasurements(RunImageStages(frame, imageBuffers_))) {
+        NotifyDialogFilterMeasured();
+    }
 }
 
 void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
@@ -209,12 +180,7 @@ void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
         const int32_t gain = CorrectedGain(device_->GetGlobalGain(), factor);
         device_->SetGlobalGain(gain);
         NotifyDialogGain(gain);
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        analog_.globalGain = gain;
-        analog_.colorGainG1 = gain;
-        analog_.colorGainR = gain;
-        analog_.colorGainB = gain;
-        analog_.colorGainG2 = gain;
+        sensor_.StoreAutoGain(gain);
         return;
     }
     int32_t shutter = 0;
@@ -222,27 +188,7 @@ void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     const int32_t lines = CorrectedShutter(shutter, factor);
     device_->SetShutter(lines);
     NotifyDialogExposure(lines);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.exposure = lines;
-}
-
-void CTavlin::StoreMeasurements(const FrameMeasurements& found) {
-    if (!found.whiteBalanceMeasured && !found.grayMeasured) return;
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    if (found.whiteBalanceMeasured) {
-        filter_.bayerGainR = found.whiteBalance.gainR;
-        filter_.bayerGainG = found.whiteBalance.gainG;
-        filter_.bayerGainB = found.whiteBalance.gainB;
-        if (found.whiteBalance.oneShotDone) filter_.whiteBalance = settings::WhiteBalanceState{};
-    }
-    if (found.grayMeasured) {
-        filter_.gray.grayGainR = found.gray.gainR;
-        filter_.gray.grayGainG1 = found.gray.gainG1;
-        filter_.gray.grayGainG2 = found.gray.gainG2;
-        filter_.gray.grayGainB = found.gray.gainB;
-        filter_.grayAutoRequest = imaging::NextGrayAutoRequest(filter_.grayAutoRequest);
-    }
-    NotifyDialogFilterMeasured();
+    sensor_.StoreAutoShutter(lines);
 }
 
 }  // namespace tavlin::camera

@@ -24,7 +24,7 @@ int CTavlin::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t widt
     settings::SizePreset w;
     {
         // A rejected window stays stored; the next preparation refuses it until it is mended.
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_.totalWidth = totalWidth;
         window_.startX = startX;
         window_.width = width;
@@ -42,7 +42,7 @@ int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
     if (!RequireDevice()) return 0;
     settings::SizePreset preset;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         preset = window_;
     }
     if (!settings::FindSizePreset(deviceNumber_.load(), width, height, preset)) {
@@ -55,7 +55,7 @@ int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
         preset.bufferCount = buffers;
     }
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_ = preset;
     }
     ProgramSensorWindow();
@@ -64,7 +64,7 @@ int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
 
 int CTavlin::GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* width,
                                 int32_t* totalHeight, int32_t* startY, int32_t* height) {
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     Put(totalWidth, window_.totalWidth);
     Put(startX, window_.startX);
     Put(width, window_.width);
@@ -75,12 +75,12 @@ int CTavlin::GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* w
 }
 
 int32_t CTavlin::Width() {
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     return window_.width;
 }
 
 int32_t CTavlin::Height() {
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     return window_.height;
 }
 
@@ -116,49 +116,43 @@ int CTavlin::SetMirrorH(int32_t flag) {
     if (!RequireDevice()) return 0;
     const int32_t reduced = flag != 0 ? 1 : 0;
     device_->SetMirrorH(reduced);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.mirrorH = reduced;
+    sensor_.UpdateAnalog([reduced](settings::AnalogSettings& analog) { analog.mirrorH = reduced; });
     return 1;
 }
 
 int32_t CTavlin::GetMirrorH() {
     if (!RequireDevice()) return 0;
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_.mirrorH;
+    return sensor_.Analog().mirrorH;
 }
 
 int CTavlin::SetMirrorV(int32_t flag) {
     if (!RequireDevicePostOnly()) return 0;
     const int32_t reduced = flag != 0 ? 1 : 0;
     device_->SetMirrorV(reduced);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.mirrorV = reduced;
+    sensor_.UpdateAnalog([reduced](settings::AnalogSettings& analog) { analog.mirrorV = reduced; });
     return 1;
 }
 
 int32_t CTavlin::GetMirrorV() {
     if (!RequireDevicePostOnly()) return 0;
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_.mirrorV;
+    return sensor_.Analog().mirrorV;
 }
 
 int CTavlin::SetAutoIris(int32_t value) {
     if (static_cast<uint32_t>(value) >= 3) return FailPostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.autoIris = value;
+    sensor_.UpdateAnalog([value](settings::AnalogSettings& analog) { analog.autoIris = value; });
     return 1;
 }
 
 int32_t CTavlin::GetAutoIris(int32_t* ok) {
     Put(ok, 1);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_.autoIris;
+    return sensor_.Analog().autoIris;
 }
 
 int CTavlin::SetPreviewWindow(platform::WindowHandle parent, int32_t left, int32_t top,
                               int32_t right, int32_t bottom) {
     if (!RequireDevice()) return 0;
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     previewParent_ = parent;
     previewRect_ = {left, top, right, bottom};
     return 1;
@@ -172,16 +166,11 @@ int CTavlin::GetCameraInfo(TavlinCameraInfo* info) {
     info->sensorHeight = device_->SensorHeight();
     info->globalGainMin = device_->GlobalGainMinimum();
     info->globalGainMax = device_->GainMaximum();
-    info->colorGainMin = ColourGainMinimum(43);
+    info->colorGainMin = sensor_.ColourGainMinimum(43);
     info->colorGainMax = device_->GainMaximum();
     info->exposureMin = 1;
     info->exposureMax = device_->ShutterMaximum();
     return 1;
-}
-
-int32_t CTavlin::ColourGainMinimum(int32_t reg) const {
-    int32_t minimum = 0;
-    return device_->ColourGainMinimum(reg, &minimum) != 0 ? minimum : 0;
 }
 
 }  // namespace tavlin::camera

@@ -3,7 +3,6 @@
 
 #include <new>
 
-#include "platform/clock.h"
 #include "settings/registry_settings.h"
 
 namespace tavlin::camera {
@@ -16,7 +15,7 @@ bool WindowCheck(const settings::SizePreset& w, int32_t subSample) {
     return subSample < 17 || subSample > 19;
 }
 
-CTavlin::CTavlin() : rateTimestamp_(platform::TickCount()) {}
+CTavlin::CTavlin() = default;
 
 CTavlin::~CTavlin() {
     Destroy();
@@ -37,7 +36,7 @@ int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
     {
         settings::SizePreset preset;
         {
-            std::lock_guard<std::mutex> guard(settingsLock_);
+            std::lock_guard<std::mutex> guard(windowLock_);
             preset = window_;
         }
         settings::LoadSizePreset(cameraNumber, preset);
@@ -47,14 +46,14 @@ int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
             preset = settings::SizePreset{};
             preset.bufferCount = buffers;
         }
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_ = preset;
         previewRect_ = {0, 0, preset.width, preset.height};
     }
     ProgramSensorWindow();
     // Camera number 0 is the device object's own after construction.
-    LoadImageSettings(device_->SelectedIndex());
-    ApplyAnalogSettings();
+    sensor_.Load(device_->SelectedIndex());
+    sensor_.ApplyStored();
 
     settings::FormatSettings format{colorMode_.load(), subSample_.load(), waitTime_.load(),
                                     clockMode_.load()};
@@ -68,7 +67,7 @@ int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
 
 void CTavlin::Destroy() {
     if (destroyed_.exchange(true)) return;
-    if (device_) SaveImageSettings(device_->SelectedIndex());
+    if (device_) sensor_.Save(device_->SelectedIndex());
     Close();
     claims_.Release();
     device_.reset();
@@ -77,57 +76,10 @@ void CTavlin::Destroy() {
     claims_.Close();
 }
 
-void CTavlin::LoadImageSettings(int32_t cameraNumber) {
-    settings::FilterSettings filter;
-    settings::AnalogSettings analog;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        filter = filter_;
-        analog = analog_;
-    }
-    settings::LoadFilter(cameraNumber, filter);
-    settings::LoadGray(cameraNumber, filter.gray);
-    const settings::MirrorFlags deviceMirrors{device_->MirrorV(), device_->MirrorH()};
-    settings::LoadAnalog(cameraNumber, deviceMirrors, analog);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    filter_ = filter;
-    analog_ = analog;
-}
-
-void CTavlin::SaveImageSettings(int32_t cameraNumber) {
-    settings::FilterSettings filter;
-    settings::AnalogSettings analog;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        filter = filter_;
-        analog = analog_;
-    }
-    settings::SaveAnalog(cameraNumber, analog);
-    settings::SaveFilter(cameraNumber, filter);
-    settings::SaveGray(cameraNumber, filter.gray);
-}
-
-void CTavlin::ApplyAnalogSettings() {
-    settings::AnalogSettings analog;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        analog = analog_;
-    }
-    device_->SetGlobalGain(analog.globalGain);
-    device_->SetColourGain(43, analog.colorGainG1);
-    device_->SetColourGain(45, analog.colorGainR);
-    device_->SetColourGain(44, analog.colorGainB);
-    device_->SetColourGain(46, analog.colorGainG2);
-    device_->SetShutter(analog.exposure);
-    // The flags go to the device object as stored, not reduced to 0/1.
-    device_->SetMirrorV(analog.mirrorV);
-    device_->SetMirrorH(analog.mirrorH);
-}
-
 void CTavlin::ProgramSensorWindow() {
     settings::SizePreset w;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         w = window_;
     }
     std::lock_guard<std::mutex> device(deviceLock_);
@@ -140,12 +92,12 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
     // number its claim is filed under: the device changes only while the camera is idle.
     std::lock_guard<std::mutex> mode(modeLock_);
     if (!RequireMode(kSelectDeviceFrom, kErrNotNow)) return 0;
-    SaveImageSettings(device_->SelectedIndex());
+    sensor_.Save(device_->SelectedIndex());
     if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
         return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
-    LoadImageSettings(deviceNumber);
-    ApplyAnalogSettings();
+    sensor_.Load(deviceNumber);
+    sensor_.ApplyStored();
     uint8_t variant = 0;
     if (device_->ReadSromByte(0x1EB0, &variant) == 1) {
         if (variant == 1) device_->SetColourVariant(0);

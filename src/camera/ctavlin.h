@@ -2,8 +2,8 @@
 // settings, the error history, the preview window and the worker threads of one camera.
 //
 // Threads: any application thread may call any operation; worker threads read the settings
-// while they run. Settings blocks are guarded by settingsLock_ (held only to copy or store
-// values, never across device traffic); single values the workers poll are atomics.
+// while they run. The parts (sensor control, recorder, configuration files) keep their own state
+// under their own lock; single values the workers poll are atomics.
 #pragma once
 
 #include <array>
@@ -22,7 +22,9 @@
 #include "camera/error_reporter.h"
 #include "camera/filter_mapping.h"
 #include "camera/frame_accounting.h"
+#include "camera/frame_records.h"
 #include "camera/recorder.h"
+#include "camera/sensor_control.h"
 #include "device/tavlin_410qz_sdk.h"
 #include "output/image_buffer.h"
 #include "output/preview_window.h"
@@ -57,14 +59,6 @@ struct WaitedFrame {
     int64_t imageBytes = 0;
     uint64_t sequence = 0;
     int64_t timestampNs = 0;
-};
-
-// What the exposure conversion last computed (clock duration, line length, lines, µs).
-struct ExposureState {
-    double clockMs = 1.0;
-    int32_t lineLength = 1;
-    int32_t shutter = 0;
-    int64_t microseconds = 0;
 };
 
 class CTavlin final : public DialogPort {
@@ -232,7 +226,6 @@ class CTavlin final : public DialogPort {
     // One frame in the raw buffer through the pipeline, under frameLock_.
     void ProcessFrame();
     void AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris);
-    void StoreMeasurements(const struct FrameMeasurements& found);
     // Takes the ready frame (ring or single read) into the raw buffer; false when it fails or
     // no longer fits the buffer.
     bool TakeRawFrame(output::ImageBuffer& raw, bool single);
@@ -240,7 +233,6 @@ class CTavlin final : public DialogPort {
     void RestrideRaw(output::ImageBuffer& raw);
     // Fills the next frame record and returns its address for the frame notice.
     const TavlinFrameInfo* FillFrameInfo(int32_t frameRate);
-    int32_t UpdateFrameRate();
     // Copies the output image into the caller's memory; false (reported) when it does not fit.
     bool CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
                       int32_t rowOrder, bool notifyFrameWindow);
@@ -263,19 +255,14 @@ class CTavlin final : public DialogPort {
     // Where claims on the selected device are filed.
     ClaimScope SelectedScope() const;
 
-    void LoadImageSettings(int32_t cameraNumber);
-    void SaveImageSettings(int32_t cameraNumber);
-    // Writes the analog settings to the sensor and the mirror flags to the device object.
-    void ApplyAnalogSettings();
     void ProgramSensorWindow();
     ExposureState ComputeExposure();
-    // The device's minimum for a colour gain register (0 when it names none).
-    int32_t ColourGainMinimum(int32_t reg) const;
 
     // Locks, taken in this order when nested; every one a std::mutex that its holder never
     // takes again:
-    //   recorder_'s lock > modeLock_ > frameLock_ > deviceLock_ > settingsLock_
-    //   > the leaf locks (frame accounting, error history, preview window, dialog listeners).
+    //   recorder_'s lock > modeLock_ > frameLock_ > deviceLock_ > sensor_'s lock
+    //   > the leaf locks (windowLock_, frame accounting, error history, preview window, dialog
+    //   listeners).
     // configFiles_' lock nests with none of them.
     std::atomic<bool> destroyed_{false};
     DeviceClaims claims_;
@@ -283,11 +270,13 @@ class CTavlin final : public DialogPort {
     std::unique_ptr<device::CTavlin410QZVKESdk> device_;
     ImageBuffers imageBuffers_;
 
-    mutable std::mutex settingsLock_;  // guards the blocks below
+    // The device lock serialises the camera's short device calls (not the blocking frame waits
+    // and reads); the sensor part takes it before its own lock.
+    std::mutex deviceLock_;
+    SensorControl sensor_{{device_, deviceLock_}};
+
+    mutable std::mutex windowLock_;  // guards the capture window and the preview placement
     settings::SizePreset window_;
-    settings::AnalogSettings analog_;
-    settings::FilterSettings filter_;
-    ExposureState exposure_;
     PreviewRect previewRect_{0, 0, kSensorWidth, kSensorHeight};
     platform::WindowHandle previewParent_ = 0;
 
@@ -303,8 +292,6 @@ class CTavlin final : public DialogPort {
     // Acquisition state. Mode changes are serialised by modeLock_ (never taken by the worker);
     // the caller's buffer, the frame record and the buffers are guarded by frameLock_.
     std::mutex modeLock_;
-    // Serialises the camera's short device calls (not the blocking frame waits and reads).
-    std::mutex deviceLock_;
     int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
     std::atomic<int32_t> runFlag_{kStop};
     // Set when the acquisition thread is asked to stop, so the preview loop's pause between
@@ -316,14 +303,7 @@ class CTavlin final : public DialogPort {
     uint8_t* callerBuffer_ = nullptr;
     int32_t callerLength_ = 0;
     int32_t rowOrder_ = 0;
-    // Frame records, used in turn: a notice's record stays as posted until eight more frames
-    // have been delivered, so an application that keeps up never reads a record being rewritten.
-    // Fields are stored atomically, as a reader on another thread may look at any time.
-    std::array<TavlinFrameInfo, 8> frameInfos_{};
-    size_t frameInfoSlot_ = 0;
-    int32_t frameCounter_ = 0;
-    uint32_t rateTimestamp_ = 0;
-    int32_t frameRate_ = 0;
+    FrameRecords frameRecords_;
     output::ImageBuffer mirrorBuffer_;
     output::PreviewWindow preview_;  // has its own lock; drawn under frameLock_
     // Updated by the acquisition paths; resets under frameLock_ when buffers are prepared, and

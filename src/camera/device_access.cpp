@@ -81,10 +81,7 @@ int CTavlin::SetHalfClock(int32_t clock) {
 }
 
 ExposureState CTavlin::ComputeExposure() {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    exposure_.clockMs = device::ClockMilliseconds(clockMode_.load());
-    exposure_.lineLength = device::LineLength(window_.width, subSample_.load());
-    return exposure_;
+    return sensor_.ComputeExposure(Width(), subSample_.load(), clockMode_.load());
 }
 
 int32_t CTavlin::GetRealExposureTime(int32_t* ok) {
@@ -92,14 +89,10 @@ int32_t CTavlin::GetRealExposureTime(int32_t* ok) {
         Put(ok, 0);
         return Fail(TAVLIN_ERR_NO_DEVICE);
     }
-    ExposureState state = ComputeExposure();
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    state.shutter = analog_.exposure;
-    state.microseconds =
-        device::ExposureMicroseconds(state.shutter, state.lineLength, state.clockMs);
-    exposure_ = state;
+    const int64_t microseconds =
+        sensor_.ExposureMicroseconds(Width(), subSample_.load(), clockMode_.load());
     Put(ok, 1);
-    return static_cast<int32_t>(state.microseconds);
+    return static_cast<int32_t>(microseconds);
 }
 
 int CTavlin::SetRealExposureTime(int32_t microseconds) {
@@ -107,16 +100,9 @@ int CTavlin::SetRealExposureTime(int32_t microseconds) {
     ExposureState state = ComputeExposure();
     const int64_t shutter =
         device::ShutterForMicroseconds(microseconds, state.lineLength, state.clockMs);
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        exposure_.shutter = static_cast<int32_t>(shutter);
-        if (shutter >= 1 && shutter <= device_->ShutterMaximum()) {
-            analog_.exposure = static_cast<int32_t>(shutter);
-        }
-    }
-    if (shutter < 1 || shutter > device_->ShutterMaximum()) {
+    sensor_.StoreConvertedShutter(shutter, device_->ShutterMaximum());
+    if (shutter < 1 || shutter > device_->ShutterMaximum())
         return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
-    }
     device_->SetShutter(static_cast<int32_t>(shutter));
     return 1;
 }

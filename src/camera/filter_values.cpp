@@ -123,33 +123,34 @@ int CTavlin::SetFilterValue(int32_t id, int32_t value) {
             errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
             return 0;
         }
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        *StoredField(filter_, id) = value;
+        sensor_.UpdateFilter(
+            [&](settings::FilterSettings& filter) { *StoredField(filter, id) = value; });
         return 1;
     }
     switch (id) {
         case 6: {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            filter_.bayerGainR = value & 0xFF;
-            filter_.bayerGainG = (value >> 8) & 0xFF;
-            filter_.bayerGainB = (value >> 16) & 0xFF;
+            sensor_.UpdateFilter([value](settings::FilterSettings& filter) {
+                filter.bayerGainR = value & 0xFF;
+                filter.bayerGainG = (value >> 8) & 0xFF;
+                filter.bayerGainB = (value >> 16) & 0xFF;
+            });
             return 1;
         }
         case 10: {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            filter_.whiteBalance.bayerGainAuto = value != 0 ? 1 : 0;
+            sensor_.UpdateFilter([value](settings::FilterSettings& filter) {
+                filter.whiteBalance.bayerGainAuto = value != 0 ? 1 : 0;
+            });
             return 1;
         }
         case 13:
             if (value < device_->GlobalGainMinimum() || value > device_->GainMaximum()) break;
-            {
-                std::lock_guard<std::mutex> guard(settingsLock_);
-                analog_.globalGain = value;
-                analog_.colorGainR = value;
-                analog_.colorGainG1 = value;
-                analog_.colorGainG2 = value;
-                analog_.colorGainB = value;
-            }
+            sensor_.UpdateAnalog([value](settings::AnalogSettings& analog) {
+                analog.globalGain = value;
+                analog.colorGainR = value;
+                analog.colorGainG1 = value;
+                analog.colorGainG2 = value;
+                analog.colorGainB = value;
+            });
             // Only the global register: the colour registers keep what they hold.
             device_->SetGlobalGain(value);
             return 1;
@@ -158,20 +159,17 @@ int CTavlin::SetFilterValue(int32_t id, int32_t value) {
         case 16:
         case 17: {
             const int32_t reg = ColourGainRegister(id);
-            if (value < ColourGainMinimum(reg) || value > device_->GainMaximum()) break;
-            {
-                std::lock_guard<std::mutex> guard(settingsLock_);
-                *ColourGainField(analog_, id) = value;
-            }
+            if (value < sensor_.ColourGainMinimum(reg) || value > device_->GainMaximum()) break;
+            sensor_.UpdateAnalog([id, value](settings::AnalogSettings& analog) {
+                *ColourGainField(analog, id) = value;
+            });
             device_->SetColourGain(reg, value);
             return 1;
         }
         case 18:
             if (value < 1 || value > device_->ShutterMaximum()) break;
-            {
-                std::lock_guard<std::mutex> guard(settingsLock_);
-                analog_.exposure = value;
-            }
+            sensor_.UpdateAnalog(
+                [value](settings::AnalogSettings& analog) { analog.exposure = value; });
             device_->SetShutter(value);
             return 1;
         default:
@@ -190,13 +188,13 @@ int32_t CTavlin::GetFilterValue(int32_t id, int32_t* ok) {
     }
     if (ok != nullptr) *ok = 1;
     if (id == 6) {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        return (filter_.bayerGainR & 0xFF) | ((filter_.bayerGainG & 0xFF) << 8) |
-               ((filter_.bayerGainB & 0xFF) << 16);
+        const settings::FilterSettings filter = sensor_.Filter();
+        return (filter.bayerGainR & 0xFF) | ((filter.bayerGainG & 0xFF) << 8) |
+               ((filter.bayerGainB & 0xFF) << 16);
     }
     if (id >= 1 && id <= 28 && (id <= 12 || id >= 19)) {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        return *StoredField(filter_, id);
+        settings::FilterSettings filter = sensor_.Filter();
+        return *StoredField(filter, id);
     }
     // Sensor values are read back from the sensor, not from the stored fields; a failed read
     // gives 0.
