@@ -22,6 +22,30 @@ int32_t SubSampleDivisor(int32_t subSample) {
     }
 }
 
+constexpr uint32_t SlotBit(BufferSlot slot) {
+    return 1u << static_cast<uint32_t>(slot);
+}
+
+// The buffers a colour mode's pipeline writes, besides the scratch buffer. Gray 16 also takes
+// the 48-bit buffer: its gray conversion goes through colour.
+uint32_t PipelineSlots(int32_t colorMode) {
+    switch (colorMode) {
+        case kGray8:
+        case kColour24:
+            return SlotBit(kBuffer8) | SlotBit(kBuffer24);
+        case kGray16:
+            return SlotBit(kBuffer8) | SlotBit(kBuffer16) | SlotBit(kBuffer48);
+        case kColour32:
+            return SlotBit(kBuffer8) | SlotBit(kBuffer24) | SlotBit(kBuffer32);
+        case kColour48:
+            return SlotBit(kBuffer16) | SlotBit(kBuffer24) | SlotBit(kBuffer48);
+        case kColour64:
+            return SlotBit(kBuffer16) | SlotBit(kBuffer24) | SlotBit(kBuffer64);
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 int CTavlin::PrepareAcquisition() {
@@ -52,14 +76,14 @@ int CTavlin::PrepareAcquisition() {
         auto create = [&](BufferSlot slot) {
             return imageBuffers_[slot].Create(outWidth, outHeight, BitsPerPixel(slot)) != 0;
         };
+        const uint32_t slots = PipelineSlots(colorMode);
         bool ok = true;
-        if (colorMode <= 3) ok = ok && create(kBuffer8) && imageBuffers_[kBuffer8].SetGrayPalette();
-        if (colorMode == 1 || colorMode >= 4) ok = ok && create(kBuffer16);
-        if (colorMode != 1) ok = ok && create(kBuffer24);
-        if (colorMode == 3) ok = ok && create(kBuffer32);
-        // Colour mode 1 also takes the 48-bit buffer: its gray mode 2 goes through colour.
-        if (colorMode == 4 || colorMode == 1) ok = ok && create(kBuffer48);
-        if (colorMode == 5) ok = ok && create(kBuffer64);
+        for (const BufferSlot slot :
+             {kBuffer8, kBuffer16, kBuffer24, kBuffer32, kBuffer48, kBuffer64}) {
+            if ((slots & SlotBit(slot)) == 0) continue;
+            ok = ok && create(slot);
+            if (slot == kBuffer8) ok = ok && imageBuffers_[kBuffer8].SetGrayPalette();
+        }
         ok = ok && imageBuffers_[kBufferScratch].CreateLike(&imageBuffers_[OutputSlot(colorMode)]);
         if (!ok) return Fail(TAVLIN_ERR_MEMORY);
         activeColorMode_ = colorMode;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "camera/color_mode.h"
 #include "output/image_buffer.h"
 
 namespace tavlin::camera {
@@ -24,9 +25,9 @@ enum BufferSlot : size_t {
 
 using ImageBuffers = std::array<output::ImageBuffer, kBufferCount>;
 
-// Raw frame: 8-bit for colour modes 0, 2, 3; 16-bit for 1, 4, 5.
+// Raw frame: 16-bit for the modes with wide samples, else 8-bit.
 inline BufferSlot RawSlot(int32_t colorMode) {
-    return (colorMode == 1 || colorMode == 4 || colorMode == 5) ? kBuffer16 : kBuffer8;
+    return HasWideSamples(colorMode) ? kBuffer16 : kBuffer8;
 }
 
 // Output image of colour modes 0..5 (8, 16, 24, 32, 48, 64 bits).
@@ -35,7 +36,7 @@ inline BufferSlot OutputSlot(int32_t colorMode) {
 }
 
 inline bool ValidColorMode(int32_t colorMode) {
-    return colorMode >= 0 && colorMode <= 5;
+    return colorMode >= kGray8 && colorMode <= kColour64;
 }
 
 inline int32_t BitsPerPixel(int32_t colorMode) {

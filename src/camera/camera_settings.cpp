@@ -166,7 +166,7 @@ int CTavlin::GetCameraInfo(TavlinCameraInfo* info) {
     info->sensorHeight = device_->SensorHeight();
     info->globalGainMin = device_->GlobalGainMinimum();
     info->globalGainMax = device_->GainMaximum();
-    info->colorGainMin = sensor_.ColourGainMinimum(43);
+    info->colorGainMin = sensor_.ColourGainMinimum(kGainRegisterGreen1);
     info->colorGainMax = device_->GainMaximum();
     info->exposureMin = 1;
     info->exposureMax = device_->ShutterMaximum();

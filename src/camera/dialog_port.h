@@ -10,9 +10,16 @@
 #include <memory>
 
 #include "camera/error_reporter.h"
+#include "device/driver_protocol.h"
 #include "settings/settings_types.h"
 
 namespace tavlin::camera {
+
+// The sensor's colour gain registers, as StoreColourGain takes them.
+inline constexpr int32_t kGainRegisterGreen1 = device::protocol::sensor::kGainGreen1;
+inline constexpr int32_t kGainRegisterBlue = device::protocol::sensor::kGainBlue;
+inline constexpr int32_t kGainRegisterRed = device::protocol::sensor::kGainRed;
+inline constexpr int32_t kGainRegisterGreen2 = device::protocol::sensor::kGainGreen2;
 
 class DialogPort {
   public:
@@ -25,8 +32,8 @@ class DialogPort {
         virtual void ExposureChosen(int32_t lines) = 0;  // automatic exposure changed it
         virtual void FilterMeasured() = 0;               // white balance or gray gains measured
     };
-    // The sensor's limits and defaults as the analog dialog offers them; colour gains by register
-    // 43, 44, 45, 46.
+    // The sensor's limits and defaults as the analog dialog offers them; colour gains in register
+    // order: green 1, blue, red, green 2.
     struct AnalogLimits {
         int32_t globalGainMinimum = 0;
         int32_t globalGainDefault = 0;

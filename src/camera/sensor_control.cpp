@@ -9,7 +9,8 @@ namespace tavlin::camera {
 
 namespace {
 
-constexpr std::array<int32_t, 4> kColourGainRegisters = {43, 44, 45, 46};
+constexpr std::array<int32_t, 4> kColourGainRegisters = {kGainRegisterGreen1, kGainRegisterBlue,
+                                                         kGainRegisterRed, kGainRegisterGreen2};
 // The shortest line a conversion can give (a zero-width window at full clock count).
 constexpr int32_t kShortestLine = 244;
 
@@ -79,10 +80,10 @@ void SensorControl::Save(int32_t cameraNumber) const {
 void SensorControl::WriteGainsAndShutter(const settings::AnalogSettings& analog) {
     const auto& device = device_.object;
     device->SetGlobalGain(analog.globalGain);
-    device->SetColourGain(43, analog.colorGainG1);
-    device->SetColourGain(45, analog.colorGainR);
-    device->SetColourGain(44, analog.colorGainB);
-    device->SetColourGain(46, analog.colorGainG2);
+    device->SetColourGain(kGainRegisterGreen1, analog.colorGainG1);
+    device->SetColourGain(kGainRegisterRed, analog.colorGainR);
+    device->SetColourGain(kGainRegisterBlue, analog.colorGainB);
+    device->SetColourGain(kGainRegisterGreen2, analog.colorGainG2);
     device->SetShutter(analog.exposure);
 }
 
@@ -112,10 +113,10 @@ settings::AnalogSettings SensorControl::ReadFromDevice() {
         std::lock_guard<std::mutex> deviceGuard(device_.lock);
         analog.globalGain = device->GetGlobalGain() & 0xFF;
         // A failed read leaves the value the settings held.
-        device->GetColourGain(43, &analog.colorGainG1);
-        device->GetColourGain(45, &analog.colorGainR);
-        device->GetColourGain(44, &analog.colorGainB);
-        device->GetColourGain(46, &analog.colorGainG2);
+        device->GetColourGain(kGainRegisterGreen1, &analog.colorGainG1);
+        device->GetColourGain(kGainRegisterRed, &analog.colorGainR);
+        device->GetColourGain(kGainRegisterBlue, &analog.colorGainB);
+        device->GetColourGain(kGainRegisterGreen2, &analog.colorGainG2);
         device->GetShutter(&analog.exposure);
         analog.mirrorV = device->MirrorV();
         analog.mirrorH = device->MirrorH();
@@ -139,16 +140,16 @@ void SensorControl::StoreColourGain(int32_t reg, int32_t gain) {
     {
         std::lock_guard<std::mutex> guard(lock_);
         switch (reg) {
-            case 43:
+            case kGainRegisterGreen1:
                 analog_.colorGainG1 = gain;
                 break;
-            case 44:
+            case kGainRegisterBlue:
                 analog_.colorGainB = gain;
                 break;
-            case 45:
+            case kGainRegisterRed:
                 analog_.colorGainR = gain;
                 break;
-            case 46:
+            case kGainRegisterGreen2:
                 analog_.colorGainG2 = gain;
                 break;
             default:

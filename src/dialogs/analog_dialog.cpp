@@ -74,11 +74,11 @@ class AnalogSheet : public DialogProcedure {
     void RestoreDefaults() {
         const camera::DialogPort::AnalogLimits limits = camera_.AnalogCapabilities();
         camera_.StoreGlobalGain(limits.globalGainDefault);
-        // Register order 43, 45, 44, 46; the limits are kept by register 43, 44, 45, 46.
-        camera_.StoreColourGain(43, limits.colourGainDefault[0]);
-        camera_.StoreColourGain(45, limits.colourGainDefault[2]);
-        camera_.StoreColourGain(44, limits.colourGainDefault[1]);
-        camera_.StoreColourGain(46, limits.colourGainDefault[3]);
+        // Written green 1, red, blue, green 2; the limits are kept in register order.
+        camera_.StoreColourGain(camera::kGainRegisterGreen1, limits.colourGainDefault[0]);
+        camera_.StoreColourGain(camera::kGainRegisterRed, limits.colourGainDefault[2]);
+        camera_.StoreColourGain(camera::kGainRegisterBlue, limits.colourGainDefault[1]);
+        camera_.StoreColourGain(camera::kGainRegisterGreen2, limits.colourGainDefault[3]);
         camera_.StoreExposure(limits.shutterDefault);
         page_.Refresh();
     }

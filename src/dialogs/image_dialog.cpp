@@ -2,6 +2,7 @@
 // filter page on a second tab; OK, Cancel and Default.
 #include <optional>
 
+#include "camera/color_mode.h"
 #include "dialogs/dialog_session.h"
 #include "dialogs/filter_pages.h"
 #include "dialogs/property_dialogs.h"
@@ -23,9 +24,9 @@ struct SheetResources {
     int32_t grayPage;
 };
 
-// Colour modes 0 and 1 are the gray formats; every other stored value is treated as colour.
+// Every stored value other than the two gray modes is treated as colour.
 bool GrayColorMode(int32_t colorMode) {
-    return colorMode == 0 || colorMode == 1;
+    return camera::IsGrayMode(colorMode);
 }
 
 ImagePageFlags FlagsFor(int32_t colorMode) {
