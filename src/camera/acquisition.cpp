@@ -260,7 +260,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
 int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
                      int32_t rowOrder) {
     if (!RequireDevice()) return 0;
-    int32_t failure = TAVLIN_ERR_NO_DEVICE;
+    int32_t failure = kErrStartFailed;
     {
         std::lock_guard<std::mutex> mode(modeLock_);
         if (!RequireMode(kTriggerFrom, kErrNotNow)) return 0;
