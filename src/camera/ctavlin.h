@@ -156,40 +156,24 @@ class CTavlin final : public DialogPort {
     // Ends any acquisition and releases the preview window; always 1.
     int Close();
 
-    // Property dialog access (DialogPort)
-    // At most one property dialog listens per camera: false when one already does.
+    // Property dialog access (DialogPort, which says what each does).
     bool AttachDialogListener(std::shared_ptr<DialogListener> listener) override;
     void DetachDialogListener(const DialogListener* listener) override;
-    // Called by the frame pipeline after an automatic correction or measurement.
-    void NotifyDialogGain(int32_t gain);
-    void NotifyDialogExposure(int32_t lines);
-    void NotifyDialogFilterMeasured();
-
     AnalogLimits AnalogCapabilities() const override;
-    // Reads the gains, the shutter and the device's mirror flags into the analog settings.
     settings::AnalogSettings ReadAnalogFromDevice() override;
     settings::AnalogSettings AnalogSettingsCopy() const override;
-    // Writes the saved gains, shutter and mirrors to the camera, then restores all nine values.
     void RestoreAnalogSettings(const settings::AnalogSettings& saved) override;
-    // Stores one analog value and writes it to the sensor (no range check, no fan-out).
     void StoreGlobalGain(int32_t gain) override;
     void StoreColourGain(int32_t reg, int32_t gain) override;
     void StoreExposure(int32_t lines) override;
-    // lines x line length x clock duration of the conversion state as it stands; 0 before any
-    // conversion has run.
     double ExposureMilliseconds(int32_t lines) const override;
     settings::FilterSettings FilterSettingsCopy() const override;
     void RestoreFilterSettings(const settings::FilterSettings& saved) override;
-    // Changes filter settings as typed (no range checks), under the settings lock.
     void UpdateFilterSettings(
         const std::function<void(settings::FilterSettings&)>& change) override;
     int32_t ColorModeIndex() const override { return colorMode_.load(); }
-    // The device object's selected device number (0 without a device object).
     int32_t DeviceObjectNumber() const override;
-    // Holds (or releases) a running trigger loop without ending it.
     void PauseTriggerLoop(bool paused) override;
-    // Takes over the stored size preset and format ("Size", "Color", "SubSample", "WaitTime",
-    // "Clock"); the sensor gets them at the next acquisition start.
     void ReloadStreamFormat() override;
 
   private:
@@ -211,6 +195,11 @@ class CTavlin final : public DialogPort {
     // False, after reporting `code`, unless the camera is in one of the allowed modes. With
     // modeLock_ held, so the mode cannot change before the operation acts on it.
     bool RequireMode(AllowedModes allowed, int32_t code);
+
+    // What an open property dialog hears after an automatic correction or measurement.
+    void NotifyDialogGain(int32_t gain);
+    void NotifyDialogExposure(int32_t lines);
+    void NotifyDialogFilterMeasured();
 
     // Sizes the buffers for the colour mode and sub-sampling and programs the sensor.
     int PrepareAcquisition();
