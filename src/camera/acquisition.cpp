@@ -168,7 +168,7 @@ int CTavlin::StartPreview() {
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return Fail(kErrStartFailed);
     }
-    runFlag_.store(kRun);
+    acquisitionThread_.SetFlag(AcquisitionThread::kRun);
     if (StartAcquisitionThread() == 0) {
         StopAcquisitionThread();
         accounting_.Stop();
@@ -272,10 +272,10 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
             acquisitionMode_.store(kTriggerMode);
             device_->SendDriverSetting(3000);
             device_->SetTriggerMode(1);
-            skipNextTrigger_.store(1);
-            runFlag_.store(kRun);
+            acquisitionThread_.SkipNextFrame();
+            acquisitionThread_.SetFlag(AcquisitionThread::kRun);
             if (StartAcquisitionThread() != 0) return 1;
-            runFlag_.store(kStop);
+            acquisitionThread_.SetFlag(AcquisitionThread::kStop);
             accounting_.Stop();
             device_->SetTriggerMode(0);
             acquisitionMode_.store(kIdle);
@@ -299,7 +299,7 @@ int CTavlin::StopAcquisition(RecordLock recordLock) {
     device_->CancelSingleFrames();
     {
         std::lock_guard<std::mutex> mode(modeLock_);
-        runFlag_.store(kStop);
+        acquisitionThread_.SetFlag(AcquisitionThread::kStop);
         const int32_t stopped = acquisitionMode_.load();
         if (stopped != kIdle) {
             acquisitionMode_.store(kIdle);

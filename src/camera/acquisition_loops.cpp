@@ -9,17 +9,11 @@
 namespace tavlin::camera {
 
 int CTavlin::StartAcquisitionThread() {
-    stopWake_.ResetEvent();
-    return acquisitionThread_.Start("tavlin-acquire", platform::ThreadPriority::Normal,
-                                    [this] { AcquisitionThreadMain(); })
-               ? 1
-               : 0;
+    return acquisitionThread_.Start([this] { AcquisitionThreadMain(); }) ? 1 : 0;
 }
 
 void CTavlin::StopAcquisitionThread() {
-    runFlag_.store(kStop);
-    stopWake_.Set();
-    acquisitionThread_.Join();
+    acquisitionThread_.Stop();
 }
 
 void CTavlin::AcquisitionThreadMain() {
@@ -47,10 +41,10 @@ bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
 }
 
 void CTavlin::PreviewLoop() {
-    while (runFlag_.load() != kStop) {
+    while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
         const int32_t wait = waitTime_.load();
-        if (wait > 0) stopWake_.Wait(static_cast<uint32_t>(wait));
-        if (runFlag_.load() != kRun) continue;
+        if (wait > 0) acquisitionThread_.PauseBetweenPolls(static_cast<uint32_t>(wait));
+        if (acquisitionThread_.Flag() != AcquisitionThread::kRun) continue;
         // The mode turns to preview only once the transfer has started, so a run seen ended
         // after that is this run.
         const bool started = acquisitionMode_.load() == kPreviewMode;
@@ -63,9 +57,9 @@ void CTavlin::PreviewLoop() {
                              device_->TransferResult() == device::kResultOpenFailed);
         // A stop stops the transfer too, which can fail the wait that was under way: that is
         // the end of the run, not a stream failure.
-        if (runFlag_.load() == kStop) break;
+        if (acquisitionThread_.Flag() == AcquisitionThread::kStop) break;
         if (failed) {
-            runFlag_.store(kStop);
+            acquisitionThread_.SetFlag(AcquisitionThread::kStop);
             accounting_.SettleRun(device_->TransferTotals());
             accounting_.Stop();
             PostFrameNotice(0, TAVLIN_ERR_STREAM_STOPPED);
@@ -108,13 +102,13 @@ void CTavlin::PreviewLoop() {
 }
 
 void CTavlin::TriggerLoop() {
-    while (runFlag_.load() != kStop) {
-        if (runFlag_.load() != kRun) {
+    while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
+        if (acquisitionThread_.Flag() != AcquisitionThread::kRun) {
             platform::SleepMs(10);
             continue;
         }
         const int32_t result = device_->ReadSingleFrame();
-        if (runFlag_.load() == kStop) {
+        if (acquisitionThread_.Flag() == AcquisitionThread::kStop) {
             // A frame that arrived as the stop came is not used; a read the stop cut short
             // brought none.
             if (result == 0) accounting_.SingleFrameSkipped();
@@ -124,7 +118,7 @@ void CTavlin::TriggerLoop() {
             accounting_.SingleFrameFailed();
             continue;
         }
-        if (skipNextTrigger_.exchange(0) != 0) {  // the first frame after start
+        if (acquisitionThread_.TakeSkip()) {  // the first frame after start
             accounting_.SingleFrameSkipped();
             continue;
         }

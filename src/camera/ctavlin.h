@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "camera/acquisition_mode.h"
+#include "camera/acquisition_thread.h"
 #include "camera/buffer_slots.h"
 #include "camera/camera_errors.h"
 #include "camera/config_files.h"
@@ -177,8 +178,6 @@ class CTavlin final : public DialogPort {
     void ReloadStreamFormat() override;
 
   private:
-    enum RunFlag : int32_t { kStop = 0, kRun = 1, kPaused = 2 };
-
     // The one error path of the operations: reports `code` and gives their failure result.
     int Fail(int32_t code) {
         errors_.Report(code);
@@ -282,13 +281,8 @@ class CTavlin final : public DialogPort {
     // the caller's buffer, the frame record and the buffers are guarded by frameLock_.
     std::mutex modeLock_;
     int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
-    std::atomic<int32_t> runFlag_{kStop};
-    // Set when the acquisition thread is asked to stop, so the preview loop's pause between
-    // polls (the wait time, any length) ends at once.
-    platform::Event stopWake_{platform::Event::Reset::Manual};
-    std::atomic<int32_t> skipNextTrigger_{0};
     std::atomic<platform::WindowHandle> frameWindow_{0};
-    platform::WorkerThread acquisitionThread_;
+    AcquisitionThread acquisitionThread_;
     uint8_t* callerBuffer_ = nullptr;
     int32_t callerLength_ = 0;
     int32_t rowOrder_ = 0;

@@ -105,7 +105,7 @@ int32_t CTavlin::DeviceObjectNumber() const {
 void CTavlin::PauseTriggerLoop(bool paused) {
     std::lock_guard<std::mutex> mode(modeLock_);
     if (acquisitionMode_.load() != kTriggerMode) return;
-    runFlag_.store(paused ? kPaused : kRun);
+    acquisitionThread_.SetFlag(paused ? AcquisitionThread::kPaused : AcquisitionThread::kRun);
 }
 
 void CTavlin::ReloadStreamFormat() {
