@@ -4,21 +4,33 @@
 
 #include "camera/ctavlin.h"
 #include "platform/clock.h"
+#include "sensor/sensor_geometry.h"
 
 namespace tavlin::camera {
 
 namespace {
 
-int32_t SubSampleDivisor(int32_t subSample) {
-    switch (subSample) {
-        case 1:
-            return 2;
-        case 2:
-            return 4;
-        case 3:
-            return 8;
+constexpr uint32_t SlotBit(BufferSlot slot) {
+    return 1u << static_cast<uint32_t>(slot);
+}
+
+// The buffers a colour mode's pipeline writes, besides the scratch buffer. Gray 16 also takes
+// the 48-bit buffer: its gray conversion goes through colour.
+uint32_t PipelineSlots(int32_t colorMode) {
+    switch (colorMode) {
+        case kGray8:
+        case kColour24:
+            return SlotBit(kBuffer8) | SlotBit(kBuffer24);
+        case kGray16:
+            return SlotBit(kBuffer8) | SlotBit(kBuffer16) | SlotBit(kBuffer48);
+        case kColour32:
+            return SlotBit(kBuffer8) | SlotBit(kBuffer24) | SlotBit(kBuffer32);
+        case kColour48:
+            return SlotBit(kBuffer16) | SlotBit(kBuffer24) | SlotBit(kBuffer48);
+        case kColour64:
+            return SlotBit(kBuffer16) | SlotBit(kBuffer24) | SlotBit(kBuffer64);
         default:
-            return 1;
+            return 0;
     }
 }
 
@@ -27,55 +39,46 @@ int32_t SubSampleDivisor(int32_t subSample) {
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
     if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber, SelectedScope())) {
-        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
-        return 0;
+        return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     settings::SizePreset w;
-    settings::AnalogSettings analog;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         w = window_;
-        analog = analog_;
     }
+    const settings::AnalogSettings analog = sensor_.Analog();
     const int32_t subSample = subSample_.load();
     // Stored settings may hold sub-sampling codes the sensor does not know; they are refused
     // like an invalid window rather than streamed at a size the buffers do not have.
-    if (!WindowCheck(w, subSample) || subSample < 0 || subSample > 3) {
-        errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
-        return 0;
+    const int32_t divisor = sensor::SubSampleDivisor(subSample);
+    if (!WindowCheck(w, subSample) || divisor == 0) {
+        return Fail(TAVLIN_ERR_CAPTURE_WINDOW);
     }
     const int32_t colorMode = colorMode_.load();
     // Stored settings may hold any colour mode; only the six real ones can be acquired.
-    if (!ValidColorMode(colorMode)) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
-    const int32_t divisor = SubSampleDivisor(subSample);
+    if (!ValidColorMode(colorMode)) return Fail(kErrBadColorMode);
     const int32_t outWidth = w.width / divisor;
     const int32_t outHeight = w.height / divisor;
     {
-        platform::ScopedLock frame(frameLock_);
+        std::lock_guard<std::mutex> frame(frameLock_);
         auto create = [&](BufferSlot slot) {
             return imageBuffers_[slot].Create(outWidth, outHeight, BitsPerPixel(slot)) != 0;
         };
+        const uint32_t slots = PipelineSlots(colorMode);
         bool ok = true;
-        if (colorMode <= 3) ok = ok && create(kBuffer8) && imageBuffers_[kBuffer8].SetGrayPalette();
-        if (colorMode == 1 || colorMode >= 4) ok = ok && create(kBuffer16);
-        if (colorMode != 1) ok = ok && create(kBuffer24);
-        if (colorMode == 3) ok = ok && create(kBuffer32);
-        // Colour mode 1 also takes the 48-bit buffer: its gray mode 2 goes through colour.
-        if (colorMode == 4 || colorMode == 1) ok = ok && create(kBuffer48);
-        if (colorMode == 5) ok = ok && create(kBuffer64);
-        ok = ok && imageBuffers_[kBufferScratch].CreateLike(&imageBuffers_[OutputSlot(colorMode)]);
-        if (!ok) {
-            errors_.Report(TAVLIN_ERR_MEMORY);
-            return 0;
+        for (const BufferSlot slot :
+             {kBuffer8, kBuffer16, kBuffer24, kBuffer32, kBuffer48, kBuffer64}) {
+            if ((slots & SlotBit(slot)) == 0) continue;
+            ok = ok && create(slot);
+            if (slot == kBuffer8) ok = ok && imageBuffers_[kBuffer8].SetGrayPalette();
         }
+        ok = ok && imageBuffers_[kBufferScratch].CreateLike(&imageBuffers_[OutputSlot(colorMode)]);
+        if (!ok) return Fail(TAVLIN_ERR_MEMORY);
         activeColorMode_ = colorMode;
         // Under the frame lock, so a waiter never pairs the new buffers with the old count.
         accounting_.Start();
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     device_->SetSampleWidth(RawSlot(colorMode) == kBuffer16 ? 1 : 0);
     int32_t clock = 0;
     if (device_->GetClockSetting(&clock) == 0 || clock != clockMode_.load()) {
@@ -86,12 +89,7 @@ int CTavlin::PrepareAcquisition() {
     device_->SetMirrorV(analog.mirrorV);
     device_->SetMirrorH(analog.mirrorH);
     device_->SetTriggerMode(0);
-    device_->SetGlobalGain(analog.globalGain);
-    device_->SetColourGain(43, analog.colorGainG1);
-    device_->SetColourGain(45, analog.colorGainR);
-    device_->SetColourGain(44, analog.colorGainB);
-    device_->SetColourGain(46, analog.colorGainG2);
-    device_->SetShutter(analog.exposure);
+    sensor_.WriteGainsAndShutter(analog);
     ComputeExposure();
     preview_.PrepareDisplayBuffer(static_cast<uint16_t>(BitsPerPixel(colorMode)));
     return 1;
@@ -102,7 +100,7 @@ bool CTavlin::CreatePreviewWindow() {
     PreviewRect rect;
     settings::SizePreset w;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         parent = previewParent_;
         rect = previewRect_;
         w = window_;
@@ -119,43 +117,51 @@ bool CTavlin::CreatePreviewWindow() {
     return true;
 }
 
-int CTavlin::EnterFromIdle(int32_t target) {
-    const int32_t current = acquisitionMode_.load();
-    if (current == target) return 1;
-    if (current != kIdle) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (PrepareAcquisition() == 0) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+int CTavlin::EnterFromIdle(int32_t target, AllowedModes from) {
+    if (!RequireMode(from, kErrNotNow)) return 0;
+    if (acquisitionMode_.load() == target) return 1;
+    // The cause is reported first, then what failed.
+    if (PrepareAcquisition() == 0) return Fail(kErrStartFailed);
     return kPrepared;
 }
 
+bool CTavlin::RequireMode(AllowedModes allowed, int32_t code) {
+    if (allowed.Contains(acquisitionMode_.load())) return true;
+    errors_.Report(code);
+    return false;
+}
+
+bool CTavlin::RequireDevice() {
+    if (device_) return true;
+    errors_.Report(TAVLIN_ERR_NO_DEVICE);
+    return false;
+}
+
+bool CTavlin::RequireDevicePostOnly() {
+    if (device_) return true;
+    errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
+    return false;
+}
+
 int CTavlin::StartPreview() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> mode(modeLock_);
-    const int entered = EnterFromIdle(kPreviewMode);
+    const int entered = EnterFromIdle(kPreviewMode, kStartPreviewFrom);
     if (entered != kPrepared) return entered;
     // Checked afresh and taken in one step: another process may have claimed the device since
     // the preparation looked, and of processes starting at once only one may stream.
     if (!claims_.ClaimIfFree(device_->SelectedIndex(), SelectedScope(), errors_.NotifyWindow())) {
         accounting_.Stop();
+        // The cause first, then the start's own failure, as a failed preparation reports.
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return Fail(kErrStartFailed);
     }
-    runFlag_.store(kRun);
+    acquisitionThread_.SetFlag(AcquisitionThread::kRun);
     if (StartAcquisitionThread() == 0) {
         StopAcquisitionThread();
         accounting_.Stop();
         ReleaseClaim();
-        errors_.Report(TAVLIN_ERR_THREAD);
-        return 0;
+        return Fail(TAVLIN_ERR_THREAD);
     }
     device_->SetTriggerMode(0);
     if (device_->StartTransfer() != 0) {
@@ -163,75 +169,48 @@ int CTavlin::StartPreview() {
         device_->StopTransfer();
         accounting_.Stop();
         ReleaseClaim();
-        errors_.Report(TAVLIN_ERR_IO);
-        return 0;
+        return Fail(TAVLIN_ERR_IO);
     }
     acquisitionMode_.store(kPreviewMode);
     return 1;
 }
 
 int CTavlin::Preview() {
-    {
-        platform::ScopedLock frame(frameLock_);
-        frameWindow_.store(0);
-        callerBuffer_ = nullptr;
-        callerLength_ = 0;
-        rowOrder_ = 0;
-    }
+    SetFrameTarget(0, nullptr, 0, 0);
     if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
-        errors_.Report(TAVLIN_ERR_TRANSFER);
-        return 0;
+        return Fail(kErrPreviewFailed);
     }
     return 1;
 }
 
 int CTavlin::CallBackPreview(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
                              int32_t rowOrder) {
-    {
-        platform::ScopedLock frame(frameLock_);
-        frameWindow_.store(frameWindow);
-        callerBuffer_ = buffer;
-        callerLength_ = length;
-        rowOrder_ = rowOrder;
-    }
+    SetFrameTarget(frameWindow, buffer, length, rowOrder);
     if (!CreatePreviewWindow()) return 0;
     if (StartPreview() == 0) {
         Close();
-        errors_.Report(TAVLIN_ERR_TRANSFER);
-        return 0;
+        return Fail(kErrPreviewFailed);
     }
     return 1;
 }
 
 int CTavlin::Capture() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> mode(modeLock_);
-    const int entered = EnterFromIdle(kCaptureMode);
+    const int entered = EnterFromIdle(kCaptureMode, kCaptureFrom);
     if (entered != kPrepared) return entered;
     acquisitionMode_.store(kCaptureMode);
     return 1;
 }
 
 int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     std::lock_guard<std::mutex> mode(modeLock_);
+    if (!RequireMode(kSnapshotFrom, kErrNotNow)) return 0;
     const int32_t current = acquisitionMode_.load();
-    if (current == kPreviewMode || current == kTriggerMode) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (current == kIdle && PrepareAcquisition() == 0) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (current == kIdle && PrepareAcquisition() == 0) return Fail(kErrStartFailed);
     const bool keepChannel = current == kCaptureMode;
     // A snapshot from idle is an acquisition of one frame.
     const auto endSnapshot = [&] {
@@ -239,7 +218,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         device_->CloseFrameChannel();
         accounting_.Stop();
     };
-    platform::ScopedLock frame(frameLock_);
+    std::lock_guard<std::mutex> frame(frameLock_);
     const int32_t colorMode = activeColorMode_;
     output::ImageBuffer& raw = imageBuffers_[RawSlot(colorMode)];
     bool taken = device_->ReadSingleFrame() == 0;
@@ -250,8 +229,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
     if (!taken) {
         accounting_.SingleFrameFailed();
         endSnapshot();
-        errors_.Report(TAVLIN_ERR_TRANSFER);
-        return 0;
+        return Fail(TAVLIN_ERR_TRANSFER);
     }
     ProcessFrame();
     accounting_.SingleFrameProcessed(device_->SingleFrameArrivalNs());
@@ -261,69 +239,55 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
         copied = CopyImageOut(imageBuffers_[OutputSlot(colorMode)], buffer, length, rowOrder, true);
     }
     endSnapshot();
-    if (!copied) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    // The copy reported the short buffer when it found it; the snapshot reports its own failure
+    // again after ending, as applications have always seen two entries here.
+    if (!copied) return Fail(kErrTooSmall);
     return 1;
 }
 
 int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
                      int32_t rowOrder) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
+    int32_t failure = kErrStartFailed;
     {
         std::lock_guard<std::mutex> mode(modeLock_);
-        const int32_t current = acquisitionMode_.load();
-        if (current == kPreviewMode || current == kCaptureMode) {
-            errors_.Report(TAVLIN_ERR_NO_DEVICE);
-            return 0;
-        }
+        if (!RequireMode(kTriggerFrom, kErrNotNow)) return 0;
         // One trigger thread per camera: a second call keeps the running one and its buffers.
-        if (current == kTriggerMode) return 1;
-        {
-            platform::ScopedLock frame(frameLock_);
-            frameWindow_.store(frameWindow);
-            callerBuffer_ = buffer;
-            callerLength_ = length;
-            rowOrder_ = rowOrder;
-        }
+        if (acquisitionMode_.load() == kTriggerMode) return 1;
+        SetFrameTarget(frameWindow, buffer, length, rowOrder);
         if (!CreatePreviewWindow()) return 0;
         if (PrepareAcquisition() != 0) {
             acquisitionMode_.store(kTriggerMode);
             device_->SendDriverSetting(3000);
             device_->SetTriggerMode(1);
-            skipNextTrigger_.store(1);
-            runFlag_.store(kRun);
+            acquisitionThread_.SkipNextFrame();
+            acquisitionThread_.SetFlag(AcquisitionThread::kRun);
             if (StartAcquisitionThread() != 0) return 1;
-            runFlag_.store(kStop);
+            acquisitionThread_.SetFlag(AcquisitionThread::kStop);
             accounting_.Stop();
             device_->SetTriggerMode(0);
             acquisitionMode_.store(kIdle);
-            Close();
-            errors_.Report(TAVLIN_ERR_THREAD);
-            return 0;
+            failure = TAVLIN_ERR_THREAD;
         }
     }
+    // After leaving the mode lock, which closing takes.
     Close();
-    errors_.Report(TAVLIN_ERR_NO_DEVICE);
-    return 0;
+    return Fail(failure);
 }
 
 int CTavlin::StopPreview() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    return StopAcquisition(RecordLock::kFree);
+}
+
+int CTavlin::StopAcquisition(RecordLock recordLock) {
+    if (!RequireDevice()) return 0;
     // Before the mode lock, which a snapshot holds while it reads: a read the camera never
     // completes (stalled, hung) then fails at once instead of holding the stop. Trigger reads
     // end the same way.
     device_->CancelSingleFrames();
     {
         std::lock_guard<std::mutex> mode(modeLock_);
-        runFlag_.store(kStop);
+        acquisitionThread_.SetFlag(AcquisitionThread::kStop);
         const int32_t stopped = acquisitionMode_.load();
         if (stopped != kIdle) {
             acquisitionMode_.store(kIdle);
@@ -343,30 +307,23 @@ int CTavlin::StopPreview() {
         if (stopped != kIdle) accounting_.Stop();
     }
     // Outside the mode lock: starting a recording takes the two locks the other way round.
-    StopRecording();
+    if (recordLock == RecordLock::kHeld) {
+        recorder_.StopHoldingLock();
+    } else {
+        recorder_.Stop();
+    }
     return 1;
 }
 
 int CTavlin::GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    platform::ScopedLock frame(frameLock_);
+    if (!RequireDevice()) return 0;
+    std::lock_guard<std::mutex> frame(frameLock_);
     const int32_t colorMode = colorMode_.load();
-    if (!ValidColorMode(colorMode)) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!ValidColorMode(colorMode)) return Fail(kErrNoImage);
     const output::ImageBuffer& image = imageBuffers_[OutputSlot(colorMode)];
-    if (image.Bits() == nullptr || buffer == nullptr) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
-    if (!CopyImageOut(image, buffer, length, rowOrder, false)) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (image.Bits() == nullptr || buffer == nullptr) return Fail(TAVLIN_ERR_MEMORY);
+    // Reported twice, by the copy and here, as GetImage always has.
+    if (!CopyImageOut(image, buffer, length, rowOrder, false)) return Fail(kErrTooSmall);
     return 1;
 }
 
@@ -402,9 +359,22 @@ void CTavlin::ReleaseClaim() {
     claims_.Release();
 }
 
+void CTavlin::SetFrameTarget(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
+                             int32_t rowOrder) {
+    std::lock_guard<std::mutex> frame(frameLock_);
+    frameWindow_.store(frameWindow);
+    callerBuffer_ = buffer;
+    callerLength_ = length;
+    rowOrder_ = rowOrder;
+}
+
 int CTavlin::Close() {
+    return CloseCamera(RecordLock::kFree);
+}
+
+int CTavlin::CloseCamera(RecordLock recordLock) {
     preview_.Close();
-    StopPreview();  // reports 1 when there is no device object
+    StopAcquisition(recordLock);  // reports 1 when there is no device object
     imageReady_.store(0);
     if (device_) device_->CloseFrameChannel();
     preview_.UnregisterClass();

@@ -3,24 +3,17 @@
 #include "camera/auto_exposure.h"
 #include "camera/ctavlin.h"
 #include "camera/frame_pipeline.h"
-#include "imaging/gray_filter.h"
 #include "imaging/raw_kernels.h"
 #include "platform/clock.h"
 
 namespace tavlin::camera {
 
 int CTavlin::StartAcquisitionThread() {
-    stopWake_.ResetEvent();
-    return acquisitionThread_.Start("tavlin-acquire", platform::ThreadPriority::Normal,
-                                    [this] { AcquisitionThreadMain(); })
-               ? 1
-               : 0;
+    return acquisitionThread_.Start([this] { AcquisitionThreadMain(); }) ? 1 : 0;
 }
 
 void CTavlin::StopAcquisitionThread() {
-    runFlag_.store(kStop);
-    stopWake_.Set();
-    acquisitionThread_.Join();
+    acquisitionThread_.Stop();
 }
 
 void CTavlin::AcquisitionThreadMain() {
@@ -32,7 +25,7 @@ void CTavlin::AcquisitionThreadMain() {
 }
 
 bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     // The capture window may have been reprogrammed since the buffers were sized: a frame of
     // another size would not fit the raw buffer, so it is refused instead of copied.
     const int32_t sampleBytes = device_->WideSamples() != 0 ? 2 : 1;
@@ -48,10 +41,10 @@ bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
 }
 
 void CTavlin::PreviewLoop() {
-    while (runFlag_.load() != kStop) {
+    while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
         const int32_t wait = waitTime_.load();
-        if (wait > 0) stopWake_.Wait(static_cast<uint32_t>(wait));
-        if (runFlag_.load() != kRun) continue;
+        if (wait > 0) acquisitionThread_.PauseBetweenPolls(static_cast<uint32_t>(wait));
+        if (acquisitionThread_.Flag() != AcquisitionThread::kRun) continue;
         // The mode turns to preview only once the transfer has started, so a run seen ended
         // after that is this run.
         const bool started = acquisitionMode_.load() == kPreviewMode;
@@ -64,9 +57,9 @@ void CTavlin::PreviewLoop() {
                              device_->TransferResult() == device::kResultOpenFailed);
         // A stop stops the transfer too, which can fail the wait that was under way: that is
         // the end of the run, not a stream failure.
-        if (runFlag_.load() == kStop) break;
+        if (acquisitionThread_.Flag() == AcquisitionThread::kStop) break;
         if (failed) {
-            runFlag_.store(kStop);
+            acquisitionThread_.SetFlag(AcquisitionThread::kStop);
             accounting_.SettleRun(device_->TransferTotals());
             accounting_.Stop();
             PostFrameNotice(0, TAVLIN_ERR_STREAM_STOPPED);
@@ -85,7 +78,7 @@ void CTavlin::PreviewLoop() {
         bool deliver = true;
         const TavlinFrameInfo* record = nullptr;
         {
-            platform::ScopedLock frame(frameLock_);
+            std::lock_guard<std::mutex> frame(frameLock_);
             output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
             if (!TakeRawFrame(raw, false)) {
                 accounting_.RingFrameFailed(stamp);
@@ -93,10 +86,10 @@ void CTavlin::PreviewLoop() {
                 errors_.Report(TAVLIN_ERR_TRANSFER);
                 continue;
             }
-            record = FillFrameInfo(UpdateFrameRate());
+            record = FillFrameInfo(frameRecords_.CountFrame());
             ProcessFrame();
             accounting_.RingFrameProcessed(stamp);
-            recordFrame_.store(1);
+            recorder_.FrameReady();
             imageReady_.store(1);
             preview_.Draw(imageBuffers_[OutputSlot(activeColorMode_)]);
             if (callerBuffer_ != nullptr && callerLength_ != 0) {
@@ -109,13 +102,13 @@ void CTavlin::PreviewLoop() {
 }
 
 void CTavlin::TriggerLoop() {
-    while (runFlag_.load() != kStop) {
-        if (runFlag_.load() != kRun) {
+    while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
+        if (acquisitionThread_.Flag() != AcquisitionThread::kRun) {
             platform::SleepMs(10);
             continue;
         }
         const int32_t result = device_->ReadSingleFrame();
-        if (runFlag_.load() == kStop) {
+        if (acquisitionThread_.Flag() == AcquisitionThread::kStop) {
             // A frame that arrived as the stop came is not used; a read the stop cut short
             // brought none.
             if (result == 0) accounting_.SingleFrameSkipped();
@@ -125,12 +118,12 @@ void CTavlin::TriggerLoop() {
             accounting_.SingleFrameFailed();
             continue;
         }
-        if (skipNextTrigger_.exchange(0) != 0) {  // the first frame after start
+        if (acquisitionThread_.TakeSkip()) {  // the first frame after start
             accounting_.SingleFrameSkipped();
             continue;
         }
 
-        platform::ScopedLock frame(frameLock_);
+        std::lock_guard<std::mutex> frame(frameLock_);
         output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
         if (!TakeRawFrame(raw, true)) {
             accounting_.SingleFrameFailed();
@@ -158,63 +151,30 @@ void CTavlin::RestrideRaw(output::ImageBuffer& raw) {
 
 const TavlinFrameInfo* CTavlin::FillFrameInfo(int32_t frameRate) {
     const output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
-    TavlinFrameInfo& record = frameInfos_[frameInfoSlot_];
-    frameInfoSlot_ = (frameInfoSlot_ + 1) % frameInfos_.size();
-    auto store = [](auto& field, auto value) {
-        std::atomic_ref(field).store(value, std::memory_order_relaxed);
-    };
-    store(record.size, int32_t{32});
-    store(record.width, raw.Width());
-    store(record.height, raw.Height());
-    store(record.buffer, callerBuffer_);
-    store(record.bitsPerPixel, BitsPerPixel(activeColorMode_));
-    store(record.frameRate, frameRate);
-    return &record;
-}
-
-int32_t CTavlin::UpdateFrameRate() {
-    ++frameCounter_;
-    const uint32_t now = platform::TickCount();
-    if (static_cast<uint32_t>(now - rateTimestamp_) > 1000) {
-        const uint32_t elapsed = platform::TickCount() - rateTimestamp_;
-        frameRate_ = static_cast<int32_t>(frameCounter_ * 10000.0 / elapsed);
-        frameCounter_ = 0;
-        rateTimestamp_ = platform::TickCount();
-    }
-    return frameRate_;
+    return frameRecords_.Fill(raw.Width(), raw.Height(), callerBuffer_,
+                              BitsPerPixel(activeColorMode_), frameRate);
 }
 
 void CTavlin::ProcessFrame() {
-    FrameSettings frame;
     int32_t autoIris = 0;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        frame.colorMode = activeColorMode_;
-        frame.mirrorV = analog_.mirrorV != 0;
-        frame.mirrorH = analog_.mirrorH != 0;
-        frame.values = ToFilterValues(filter_);
-        autoIris = analog_.autoIris;
-    }
+    const FrameSettings frame = sensor_.ForFrame(activeColorMode_, &autoIris);
     output::ImageBuffer& raw = imageBuffers_[RawSlot(frame.colorMode)];
     MirrorRaw(raw, mirrorBuffer_, frame.mirrorV, frame.mirrorH);
     if (autoIris == 1 || autoIris == 2) AutoExposureStep(raw, autoIris);
-    StoreMeasurements(RunImageStages(frame, imageBuffers_));
+    if (sensor_.StoreMeasurements(RunImageStages(frame, imageBuffers_))) {
+        NotifyDialogFilterMeasured();
+    }
 }
 
 void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     const double factor = ExposureFactor(MeasureExposureWindows(raw));
     if (!NeedsCorrection(factor)) return;
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     if (autoIris == 2) {
         const int32_t gain = CorrectedGain(device_->GetGlobalGain(), factor);
         device_->SetGlobalGain(gain);
         NotifyDialogGain(gain);
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        analog_.globalGain = gain;
-        analog_.colorGainG1 = gain;
-        analog_.colorGainR = gain;
-        analog_.colorGainB = gain;
-        analog_.colorGainG2 = gain;
+        sensor_.StoreAutoGain(gain);
         return;
     }
     int32_t shutter = 0;
@@ -222,27 +182,7 @@ void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     const int32_t lines = CorrectedShutter(shutter, factor);
     device_->SetShutter(lines);
     NotifyDialogExposure(lines);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.exposure = lines;
-}
-
-void CTavlin::StoreMeasurements(const FrameMeasurements& found) {
-    if (!found.whiteBalanceMeasured && !found.grayMeasured) return;
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    if (found.whiteBalanceMeasured) {
-        filter_.bayerGainR = found.whiteBalance.gainR;
-        filter_.bayerGainG = found.whiteBalance.gainG;
-        filter_.bayerGainB = found.whiteBalance.gainB;
-        if (found.whiteBalance.oneShotDone) filter_.whiteBalance = settings::WhiteBalanceState{};
-    }
-    if (found.grayMeasured) {
-        filter_.gray.grayGainR = found.gray.gainR;
-        filter_.gray.grayGainG1 = found.gray.gainG1;
-        filter_.gray.grayGainG2 = found.gray.gainG2;
-        filter_.gray.grayGainB = found.gray.gainB;
-        filter_.grayAutoRequest = imaging::NextGrayAutoRequest(filter_.grayAutoRequest);
-    }
-    NotifyDialogFilterMeasured();
+    sensor_.StoreAutoShutter(lines);
 }
 
 }  // namespace tavlin::camera

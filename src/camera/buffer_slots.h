@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "camera/color_mode.h"
 #include "output/image_buffer.h"
-#include "sensor/color_mode.h"
 
 namespace tavlin::camera {
 
@@ -25,12 +25,9 @@ enum BufferSlot : size_t {
 
 using ImageBuffers = std::array<output::ImageBuffer, kBufferCount>;
 
-using sensor::BitsPerPixel;
-using sensor::ValidColorMode;
-
-// Raw frame: 16-bit words for the modes with 10-bit samples, bytes for the others.
+// Raw frame: 16-bit for the modes with wide samples, else 8-bit.
 inline BufferSlot RawSlot(int32_t colorMode) {
-    return sensor::HasWideRaw(colorMode) ? kBuffer16 : kBuffer8;
+    return HasWideSamples(colorMode) ? kBuffer16 : kBuffer8;
 }
 
 // Output image of colour modes 0..5 (8, 16, 24, 32, 48, 64 bits).

@@ -20,14 +20,11 @@ void Put(int32_t* out, int32_t value) {
 
 int CTavlin::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t width,
                                 int32_t totalHeight, int32_t startY, int32_t height) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     settings::SizePreset w;
     {
         // A rejected window stays stored; the next preparation refuses it until it is mended.
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_.totalWidth = totalWidth;
         window_.startX = startX;
         window_.width = width;
@@ -36,27 +33,20 @@ int CTavlin::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t widt
         window_.height = height;
         w = window_;
     }
-    if (!WindowCheck(w, subSample_.load())) {
-        errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
-        return 0;
-    }
+    if (!WindowCheck(w, subSample_.load())) return Fail(TAVLIN_ERR_CAPTURE_WINDOW);
     ProgramSensorWindow();
     return 1;
 }
 
 int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     settings::SizePreset preset;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         preset = window_;
     }
     if (!settings::FindSizePreset(deviceNumber_.load(), width, height, preset)) {
-        errors_.Report(TAVLIN_ERR_WINDOW);
-        return 0;
+        return Fail(kErrNoSizePreset);
     }
     if (!WindowCheck(preset, subSample_.load())) {
         errors_.Report(TAVLIN_ERR_CAPTURE_WINDOW);
@@ -65,7 +55,7 @@ int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
         preset.bufferCount = buffers;
     }
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_ = preset;
     }
     ProgramSensorWindow();
@@ -74,7 +64,7 @@ int CTavlin::SetCaptureWindow(int32_t width, int32_t height) {
 
 int CTavlin::GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* width,
                                 int32_t* totalHeight, int32_t* startY, int32_t* height) {
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     Put(totalWidth, window_.totalWidth);
     Put(startX, window_.startX);
     Put(width, window_.width);
@@ -85,12 +75,12 @@ int CTavlin::GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* w
 }
 
 int32_t CTavlin::Width() {
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     return window_.width;
 }
 
 int32_t CTavlin::Height() {
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    std::lock_guard<std::mutex> guard(windowLock_);
     return window_.height;
 }
 
@@ -101,8 +91,7 @@ int CTavlin::SetColorMode(int32_t bitsPerPixel) {
             return 1;
         }
     }
-    errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-    return 0;
+    return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
 }
 
 int32_t CTavlin::GetColorMode() const {
@@ -124,102 +113,64 @@ int CTavlin::SetWaitTime(int32_t milliseconds) {
 }
 
 int CTavlin::SetMirrorH(int32_t flag) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     const int32_t reduced = flag != 0 ? 1 : 0;
     device_->SetMirrorH(reduced);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.mirrorH = reduced;
+    sensor_.UpdateAnalog([reduced](settings::AnalogSettings& analog) { analog.mirrorH = reduced; });
     return 1;
 }
 
 int32_t CTavlin::GetMirrorH() {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_.mirrorH;
+    if (!RequireDevice()) return 0;
+    return sensor_.Analog().mirrorH;
 }
 
 int CTavlin::SetMirrorV(int32_t flag) {
-    if (!device_) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevicePostOnly()) return 0;
     const int32_t reduced = flag != 0 ? 1 : 0;
     device_->SetMirrorV(reduced);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.mirrorV = reduced;
+    sensor_.UpdateAnalog([reduced](settings::AnalogSettings& analog) { analog.mirrorV = reduced; });
     return 1;
 }
 
 int32_t CTavlin::GetMirrorV() {
-    if (!device_) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_.mirrorV;
+    if (!RequireDevicePostOnly()) return 0;
+    return sensor_.Analog().mirrorV;
 }
 
 int CTavlin::SetAutoIris(int32_t value) {
-    if (static_cast<uint32_t>(value) >= 3) {
-        errors_.PostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_.autoIris = value;
+    if (static_cast<uint32_t>(value) >= 3) return FailPostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
+    sensor_.UpdateAnalog([value](settings::AnalogSettings& analog) { analog.autoIris = value; });
     return 1;
 }
 
 int32_t CTavlin::GetAutoIris(int32_t* ok) {
     Put(ok, 1);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_.autoIris;
+    return sensor_.Analog().autoIris;
 }
 
 int CTavlin::SetPreviewWindow(platform::WindowHandle parent, int32_t left, int32_t top,
                               int32_t right, int32_t bottom) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    std::lock_guard<std::mutex> guard(settingsLock_);
+    if (!RequireDevice()) return 0;
+    std::lock_guard<std::mutex> guard(windowLock_);
     previewParent_ = parent;
     previewRect_ = {left, top, right, bottom};
     return 1;
 }
 
 int CTavlin::GetCameraInfo(TavlinCameraInfo* info) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (info == nullptr) {
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
-    if (info->size < sizeof(TavlinCameraInfo)) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
+    if (info == nullptr) return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
+    if (info->size < sizeof(TavlinCameraInfo)) return Fail(kErrTooSmall);
     info->sensorWidth = device_->SensorWidth();
     info->sensorHeight = device_->SensorHeight();
     info->globalGainMin = device_->GlobalGainMinimum();
     info->globalGainMax = device_->GainMaximum();
-    info->colorGainMin = ColourGainMinimum(43);
+    info->colorGainMin = sensor_.ColourGainMinimum(kGainRegisterGreen1);
     info->colorGainMax = device_->GainMaximum();
     info->exposureMin = 1;
     info->exposureMax = device_->ShutterMaximum();
     return 1;
-}
-
-int32_t CTavlin::ColourGainMinimum(int32_t reg) const {
-    int32_t minimum = 0;
-    return device_->ColourGainMinimum(reg, &minimum) != 0 ? minimum : 0;
 }
 
 }  // namespace tavlin::camera

@@ -3,7 +3,6 @@
 
 #include <new>
 
-#include "platform/clock.h"
 #include "settings/registry_settings.h"
 
 namespace tavlin::camera {
@@ -16,7 +15,7 @@ bool WindowCheck(const settings::SizePreset& w, int32_t subSample) {
     return subSample < 17 || subSample > 19;
 }
 
-CTavlin::CTavlin() : rateTimestamp_(platform::TickCount()) {}
+CTavlin::CTavlin() = default;
 
 CTavlin::~CTavlin() {
     Destroy();
@@ -24,26 +23,20 @@ CTavlin::~CTavlin() {
 
 int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
     // No notification window is known yet, so this failure is recorded but not posted.
-    if (!claims_.Open()) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!claims_.Open()) return Fail(TAVLIN_ERR_MEMORY);
     try {
         device_ = std::make_unique<device::CTavlin410QZVKESdk>();
     } catch (const std::bad_alloc&) {
         device_.reset();
     }
     errors_.SetNotifyWindow(notifyWindow);
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_MEMORY);
-        return 0;
-    }
+    if (!device_) return Fail(TAVLIN_ERR_MEMORY);
 
     const int32_t cameraNumber = deviceNumber_.load();
     {
         settings::SizePreset preset;
         {
-            std::lock_guard<std::mutex> guard(settingsLock_);
+            std::lock_guard<std::mutex> guard(windowLock_);
             preset = window_;
         }
         settings::LoadSizePreset(cameraNumber, preset);
@@ -53,14 +46,14 @@ int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
             preset = settings::SizePreset{};
             preset.bufferCount = buffers;
         }
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_ = preset;
         previewRect_ = {0, 0, preset.width, preset.height};
     }
     ProgramSensorWindow();
     // Camera number 0 is the device object's own after construction.
-    LoadImageSettings(device_->SelectedIndex());
-    ApplyAnalogSettings();
+    sensor_.Load(device_->SelectedIndex());
+    sensor_.ApplyStored();
 
     settings::FormatSettings format{colorMode_.load(), subSample_.load(), waitTime_.load(),
                                     clockMode_.load()};
@@ -74,94 +67,37 @@ int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
 
 void CTavlin::Destroy() {
     if (destroyed_.exchange(true)) return;
-    if (device_) SaveImageSettings(device_->SelectedIndex());
+    if (device_) sensor_.Save(device_->SelectedIndex());
     Close();
     claims_.Release();
     device_.reset();
     for (auto& buffer : imageBuffers_) buffer.Release();
-    {
-        platform::ScopedLock guard(configLock_);
-        configList_.clear();
-    }
+    configFiles_.Clear();
     claims_.Close();
-}
-
-void CTavlin::LoadImageSettings(int32_t cameraNumber) {
-    settings::FilterSettings filter;
-    settings::AnalogSettings analog;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        filter = filter_;
-        analog = analog_;
-    }
-    settings::LoadFilter(cameraNumber, filter);
-    settings::LoadGray(cameraNumber, filter.gray);
-    const settings::MirrorFlags deviceMirrors{device_->MirrorV(), device_->MirrorH()};
-    settings::LoadAnalog(cameraNumber, deviceMirrors, analog);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    filter_ = filter;
-    analog_ = analog;
-}
-
-void CTavlin::SaveImageSettings(int32_t cameraNumber) {
-    settings::FilterSettings filter;
-    settings::AnalogSettings analog;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        filter = filter_;
-        analog = analog_;
-    }
-    settings::SaveAnalog(cameraNumber, analog);
-    settings::SaveFilter(cameraNumber, filter);
-    settings::SaveGray(cameraNumber, filter.gray);
-}
-
-void CTavlin::ApplyAnalogSettings() {
-    settings::AnalogSettings analog;
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        analog = analog_;
-    }
-    device_->SetGlobalGain(analog.globalGain);
-    device_->SetColourGain(43, analog.colorGainG1);
-    device_->SetColourGain(45, analog.colorGainR);
-    device_->SetColourGain(44, analog.colorGainB);
-    device_->SetColourGain(46, analog.colorGainG2);
-    device_->SetShutter(analog.exposure);
-    // The flags go to the device object as stored, not reduced to 0/1.
-    device_->SetMirrorV(analog.mirrorV);
-    device_->SetMirrorH(analog.mirrorH);
 }
 
 void CTavlin::ProgramSensorWindow() {
     settings::SizePreset w;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         w = window_;
     }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
+    std::lock_guard<std::mutex> device(deviceLock_);
     device_->ProgramWindow(w.startX, w.startY, w.width, w.height, subSample_.load());
 }
 
 int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     // Selecting resets the device object, which a running acquisition streams from and whose
     // number its claim is filed under: the device changes only while the camera is idle.
     std::lock_guard<std::mutex> mode(modeLock_);
-    if (acquisitionMode_.load() != kIdle) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    SaveImageSettings(device_->SelectedIndex());
+    if (!RequireMode(kSelectDeviceFrom, kErrNotNow)) return 0;
+    sensor_.Save(device_->SelectedIndex());
     if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
-        errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
-        return 0;
+        return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
-    LoadImageSettings(deviceNumber);
-    ApplyAnalogSettings();
+    sensor_.Load(deviceNumber);
+    sensor_.ApplyStored();
     uint8_t variant = 0;
     if (device_->ReadSromByte(0x1EB0, &variant) == 1) {
         if (variant == 1) device_->SetColourVariant(0);

@@ -15,27 +15,17 @@ void Put(int32_t* out, int32_t value) {
 
 int32_t CTavlin::ReadRegister(int32_t address, int32_t* ok) {
     Put(ok, 0);
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     uint16_t value = 0;
-    if (device_->ReadSensorRegister(address & 0xFF, &value) != 1) {
-        errors_.Report(TAVLIN_ERR_IO);
-        return 0;
-    }
+    if (device_->ReadSensorRegister(address & 0xFF, &value) != 1) return Fail(TAVLIN_ERR_IO);
     Put(ok, 1);
     return value;
 }
 
 int CTavlin::WriteRegister(int32_t address, int32_t value) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     if (device_->WriteSensorRegister(address & 0xFF, value & 0xFFFF) != 1) {
-        errors_.Report(TAVLIN_ERR_IO);
-        return 0;
+        return Fail(TAVLIN_ERR_IO);
     }
     return 1;
 }
@@ -44,8 +34,7 @@ int32_t CTavlin::ReadSromID(int32_t index, int32_t* ok) {
     Put(ok, 0);
     uint8_t value = 0;
     if (!device_ || device_->ReadSromID(index & 0xFF, &value) != 1) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return FailPostOnly(kErrDeviceRefused);
     }
     Put(ok, 1);
     return value;
@@ -53,36 +42,25 @@ int32_t CTavlin::ReadSromID(int32_t index, int32_t* ok) {
 
 int CTavlin::WriteSromID(int32_t index, int32_t value) {
     if (!device_ || device_->WriteSromID(index & 0xFF, value & 0xFF) != 1) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return FailPostOnly(kErrDeviceRefused);
     }
     return 1;
 }
 
 int CTavlin::GetIOPort(uint8_t* value) {
-    if (!device_) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
-    if (value == nullptr) {
-        errors_.PostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
+    if (!RequireDevicePostOnly()) return 0;
+    if (value == nullptr) return FailPostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
     uint8_t port = 0;
     if (device_->ReadIOPort(&port) != 1) {
         *value = 0;
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return FailPostOnly(kErrDeviceRefused);
     }
     *value = port;
     return 1;
 }
 
 int CTavlin::SetIOPort(uint8_t value) {
-    if (!device_) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevicePostOnly()) return 0;
     // A failed write is only seen in the result.
     return device_->WriteIOPort(value);
 }
@@ -91,8 +69,7 @@ int32_t CTavlin::GetHalfClock(int32_t* ok) {
     Put(ok, 0);
     int32_t clock = 0;
     if (!device_ || device_->GetClockSetting(&clock) != 1) {
-        errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return FailPostOnly(kErrDeviceRefused);
     }
     Put(ok, 1);
     return clock;
@@ -104,107 +81,74 @@ int CTavlin::SetHalfClock(int32_t clock) {
 }
 
 ExposureState CTavlin::ComputeExposure() {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    exposure_.clockMs = device::ClockMilliseconds(clockMode_.load());
-    exposure_.lineLength = device::LineLength(window_.width, subSample_.load());
-    return exposure_;
+    return sensor_.ComputeExposure(Width(), subSample_.load(), clockMode_.load());
 }
 
 int32_t CTavlin::GetRealExposureTime(int32_t* ok) {
     if (!device_) {
         Put(ok, 0);
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return Fail(TAVLIN_ERR_NO_DEVICE);
     }
-    ExposureState state = ComputeExposure();
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    state.shutter = analog_.exposure;
-    state.microseconds =
-        device::ExposureMicroseconds(state.shutter, state.lineLength, state.clockMs);
-    exposure_ = state;
+    const int64_t microseconds =
+        sensor_.ExposureMicroseconds(Width(), subSample_.load(), clockMode_.load());
     Put(ok, 1);
-    return static_cast<int32_t>(state.microseconds);
+    return static_cast<int32_t>(microseconds);
 }
 
 int CTavlin::SetRealExposureTime(int32_t microseconds) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     ExposureState state = ComputeExposure();
     const int64_t shutter =
         device::ShutterForMicroseconds(microseconds, state.lineLength, state.clockMs);
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        exposure_.shutter = static_cast<int32_t>(shutter);
-        if (shutter >= 1 && shutter <= device_->ShutterMaximum()) {
-            analog_.exposure = static_cast<int32_t>(shutter);
-        }
-    }
-    if (shutter < 1 || shutter > device_->ShutterMaximum()) {
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
+    sensor_.StoreConvertedShutter(shutter, device_->ShutterMaximum());
+    if (shutter < 1 || shutter > device_->ShutterMaximum())
+        return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
     device_->SetShutter(static_cast<int32_t>(shutter));
     return 1;
 }
 
 int32_t CTavlin::EnumDevice(char* names) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     return device_->EnumerateNames(names);
 }
 
 int32_t CTavlin::EnumDeviceW(char16_t* names) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     return device_->EnumerateNamesWide(names);
 }
 
 int CTavlin::GetDeviceName(int32_t index, char* buffer, int32_t length) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     const int32_t result = device_->DeviceName(index, buffer, length);
     if (result != 0) errors_.Report(result);
     return result == 0 ? 1 : 0;
 }
 
 int CTavlin::GetDeviceNameW(int32_t index, char16_t* buffer, int32_t length) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     const int32_t result = device_->DeviceNameWide(index, buffer, length);
     if (result != 0) errors_.Report(result);
     return result == 0 ? 1 : 0;
 }
 
 int CTavlin::LoadConfigFile(const char* fileName) {
-    return settings::LoadConfigFile(fileName, configList_, configLock_) ? 1 : 0;
+    return configFiles_.Load(fileName);
 }
 
 int CTavlin::LoadConfigFileW(const char16_t* fileName) {
-    switch (settings::LoadConfigFileWide(fileName, configList_, configLock_)) {
+    switch (configFiles_.LoadWide(fileName)) {
         case settings::WideConfigLoad::Loaded:
             return 1;
         case settings::WideConfigLoad::NotLoaded:
             return 0;
         case settings::WideConfigLoad::PathNotConvertible:
-            errors_.Report(TAVLIN_ERR_FILE);
-            return 0;
+            return Fail(TAVLIN_ERR_FILE);
     }
     return 0;
 }
 
 settings::ConfigList CTavlin::ConfigPairs() {
-    platform::ScopedLock guard(configLock_);
-    return configList_;
+    return configFiles_.Pairs();
 }
 
 }  // namespace tavlin::camera

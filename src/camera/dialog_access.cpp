@@ -12,10 +12,6 @@ namespace tavlin::camera {
 
 namespace {
 
-constexpr std::array<int32_t, 4> kColourGainRegisters = {43, 44, 45, 46};
-// The shortest line a conversion can give (a zero-width window at full clock count).
-constexpr int32_t kShortestLine = 244;
-
 // Listeners by camera. Process-wide, as the dialogs are; the acquisition thread reads it.
 std::mutex listenerLock;
 std::unordered_map<const CTavlin*, std::shared_ptr<CTavlin::DialogListener>>& Listeners() {
@@ -55,128 +51,51 @@ void CTavlin::NotifyDialogFilterMeasured() {
 }
 
 CTavlin::AnalogLimits CTavlin::AnalogCapabilities() const {
-    AnalogLimits limits;
-    if (!device_) return limits;
-    limits.globalGainMinimum = device_->GlobalGainMinimum();
-    limits.globalGainDefault = device_->GlobalGainDefault();
-    limits.gainMaximum = device_->GainMaximum();
-    for (size_t i = 0; i < kColourGainRegisters.size(); ++i) {
-        device_->ColourGainMinimum(kColourGainRegisters[i], &limits.colourGainMinimum[i]);
-        device_->ColourGainDefault(kColourGainRegisters[i], &limits.colourGainDefault[i]);
-    }
-    limits.shutterMaximum = device_->ShutterMaximum();
-    limits.shutterDefault = device_->ShutterDefault();
-    return limits;
+    return sensor_.Limits();
 }
 
 settings::AnalogSettings CTavlin::ReadAnalogFromDevice() {
-    settings::AnalogSettings analog = AnalogSettingsCopy();
-    if (!device_) return analog;
-    {
-        std::lock_guard<std::recursive_mutex> device(deviceLock_);
-        analog.globalGain = device_->GetGlobalGain() & 0xFF;
-        // A failed read leaves the value the settings held.
-        device_->GetColourGain(43, &analog.colorGainG1);
-        device_->GetColourGain(45, &analog.colorGainR);
-        device_->GetColourGain(44, &analog.colorGainB);
-        device_->GetColourGain(46, &analog.colorGainG2);
-        device_->GetShutter(&analog.exposure);
-        analog.mirrorV = device_->MirrorV();
-        analog.mirrorH = device_->MirrorH();
-    }
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog.autoIris = analog_.autoIris;
-    analog_ = analog;
-    return analog;
+    return sensor_.ReadFromDevice();
 }
 
 settings::AnalogSettings CTavlin::AnalogSettingsCopy() const {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return analog_;
+    return sensor_.Analog();
 }
 
 void CTavlin::RestoreAnalogSettings(const settings::AnalogSettings& saved) {
     // Between frames: an automatic correction of a frame in flight must not land after this.
-    platform::ScopedLock frame(frameLock_);
-    if (device_) {
-        std::lock_guard<std::recursive_mutex> device(deviceLock_);
-        device_->SetGlobalGain(saved.globalGain);
-        device_->SetColourGain(43, saved.colorGainG1);
-        device_->SetColourGain(45, saved.colorGainR);
-        device_->SetColourGain(44, saved.colorGainB);
-        device_->SetColourGain(46, saved.colorGainG2);
-        device_->SetShutter(saved.exposure);
-        device_->SetMirrorV(saved.mirrorV);
-        device_->SetMirrorH(saved.mirrorH);
-    }
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    analog_ = saved;
+    std::lock_guard<std::mutex> frame(frameLock_);
+    sensor_.Restore(saved);
 }
 
 void CTavlin::StoreGlobalGain(int32_t gain) {
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        analog_.globalGain = gain;
-    }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
-    if (device_) device_->SetGlobalGain(gain);
+    sensor_.StoreGlobalGain(gain);
 }
 
 void CTavlin::StoreColourGain(int32_t reg, int32_t gain) {
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        switch (reg) {
-            case 43:
-                analog_.colorGainG1 = gain;
-                break;
-            case 44:
-                analog_.colorGainB = gain;
-                break;
-            case 45:
-                analog_.colorGainR = gain;
-                break;
-            case 46:
-                analog_.colorGainG2 = gain;
-                break;
-            default:
-                return;
-        }
-    }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
-    if (device_) device_->SetColourGain(reg, gain);
+    sensor_.StoreColourGain(reg, gain);
 }
 
 void CTavlin::StoreExposure(int32_t lines) {
-    {
-        std::lock_guard<std::mutex> guard(settingsLock_);
-        analog_.exposure = lines;
-    }
-    std::lock_guard<std::recursive_mutex> device(deviceLock_);
-    if (device_) device_->SetShutter(lines);
+    sensor_.StoreExposure(lines);
 }
 
 double CTavlin::ExposureMilliseconds(int32_t lines) const {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    // The initial conversion state (line length 1) means no conversion has run yet.
-    if (exposure_.lineLength < kShortestLine) return 0.0;
-    return static_cast<double>(lines) * exposure_.lineLength * exposure_.clockMs;
+    return sensor_.ExposureMilliseconds(lines);
 }
 
 settings::FilterSettings CTavlin::FilterSettingsCopy() const {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return filter_;
+    return sensor_.Filter();
 }
 
 void CTavlin::RestoreFilterSettings(const settings::FilterSettings& saved) {
     // Between frames: a measurement of a frame in flight must not land after this.
-    platform::ScopedLock frame(frameLock_);
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    filter_ = saved;
+    std::lock_guard<std::mutex> frame(frameLock_);
+    sensor_.SetFilter(saved);
 }
 
 void CTavlin::UpdateFilterSettings(const std::function<void(settings::FilterSettings&)>& change) {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    change(filter_);
+    sensor_.UpdateFilter(change);
 }
 
 int32_t CTavlin::DeviceObjectNumber() const {
@@ -186,19 +105,19 @@ int32_t CTavlin::DeviceObjectNumber() const {
 void CTavlin::PauseTriggerLoop(bool paused) {
     std::lock_guard<std::mutex> mode(modeLock_);
     if (acquisitionMode_.load() != kTriggerMode) return;
-    runFlag_.store(paused ? kPaused : kRun);
+    acquisitionThread_.SetFlag(paused ? AcquisitionThread::kPaused : AcquisitionThread::kRun);
 }
 
 void CTavlin::ReloadStreamFormat() {
     const int32_t cameraNumber = deviceNumber_.load();
     settings::SizePreset preset;
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         preset = window_;
     }
     settings::LoadSizePreset(cameraNumber, preset);
     {
-        std::lock_guard<std::mutex> guard(settingsLock_);
+        std::lock_guard<std::mutex> guard(windowLock_);
         window_ = preset;
     }
     settings::FormatSettings format{colorMode_.load(), subSample_.load(), waitTime_.load(),

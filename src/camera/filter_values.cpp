@@ -17,82 +17,70 @@ int32_t* StoredField(settings::FilterSettings& f, const settings::FilterInfo& ro
 }  // namespace
 
 int CTavlin::SetFilterValue(int32_t id, int32_t value) {
-    if (!device_) {
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
-    }
+    if (!RequireDevice()) return 0;
     const settings::FilterInfo* row = settings::FindFilter(id);
-    if (row == nullptr) {
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
+    if (row == nullptr) return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
     switch (row->kind) {
         case FilterKind::Stored: {
             if (value < row->minimum || value > row->maximum) break;
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            *StoredField(filter_, *row) = value;
+            sensor_.UpdateFilter(
+                [&](settings::FilterSettings& filter) { *StoredField(filter, *row) = value; });
             return 1;
         }
         case FilterKind::PackedRgb: {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            filter_.bayerGainR = value & 0xFF;
-            filter_.bayerGainG = (value >> 8) & 0xFF;
-            filter_.bayerGainB = (value >> 16) & 0xFF;
+            sensor_.UpdateFilter([value](settings::FilterSettings& filter) {
+                filter.bayerGainR = value & 0xFF;
+                filter.bayerGainG = (value >> 8) & 0xFF;
+                filter.bayerGainB = (value >> 16) & 0xFF;
+            });
             return 1;
         }
         case FilterKind::Switch: {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            *StoredField(filter_, *row) = value != 0 ? 1 : 0;
+            sensor_.UpdateFilter([&](settings::FilterSettings& filter) {
+                *StoredField(filter, *row) = value != 0 ? 1 : 0;
+            });
             return 1;
         }
         case FilterKind::GlobalGain:
             if (value < device_->GlobalGainMinimum() || value > device_->GainMaximum()) break;
-            {
-                std::lock_guard<std::mutex> guard(settingsLock_);
-                analog_.globalGain = value;
-                analog_.colorGainR = value;
-                analog_.colorGainG1 = value;
-                analog_.colorGainG2 = value;
-                analog_.colorGainB = value;
-            }
+            sensor_.UpdateAnalog([value](settings::AnalogSettings& analog) {
+                analog.globalGain = value;
+                analog.colorGainR = value;
+                analog.colorGainG1 = value;
+                analog.colorGainG2 = value;
+                analog.colorGainB = value;
+            });
             // Only the global register: the colour registers keep what they hold.
             device_->SetGlobalGain(value);
             return 1;
         case FilterKind::ColourGain: {
             const int32_t reg = row->sensorRegister;
-            if (value < ColourGainMinimum(reg) || value > device_->GainMaximum()) break;
-            {
-                std::lock_guard<std::mutex> guard(settingsLock_);
-                analog_.*row->analogField = value;
-            }
+            if (value < sensor_.ColourGainMinimum(reg) || value > device_->GainMaximum()) break;
+            sensor_.UpdateAnalog(
+                [&](settings::AnalogSettings& analog) { analog.*row->analogField = value; });
             device_->SetColourGain(reg, value);
             return 1;
         }
         case FilterKind::Exposure:
             if (value < row->minimum || value > device_->ShutterMaximum()) break;
-            {
-                std::lock_guard<std::mutex> guard(settingsLock_);
-                analog_.*row->analogField = value;
-            }
+            sensor_.UpdateAnalog(
+                [&](settings::AnalogSettings& analog) { analog.*row->analogField = value; });
             device_->SetShutter(value);
             return 1;
     }
     // Out-of-range values of every kind.
-    errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-    return 0;
+    return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
 }
 
 int32_t CTavlin::GetFilterValue(int32_t id, int32_t* ok) {
     if (!device_) {
         if (ok != nullptr) *ok = 0;
-        errors_.Report(TAVLIN_ERR_NO_DEVICE);
-        return 0;
+        return Fail(TAVLIN_ERR_NO_DEVICE);
     }
     const settings::FilterInfo* row = settings::FindFilter(id);
     if (row == nullptr) {
         if (ok != nullptr) *ok = 0;
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
+        return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
     }
     if (ok != nullptr) *ok = 1;
     // Sensor values are read back from the sensor, not from the stored fields; a failed read
@@ -100,14 +88,14 @@ int32_t CTavlin::GetFilterValue(int32_t id, int32_t* ok) {
     uint16_t raw = 0;
     switch (row->kind) {
         case FilterKind::PackedRgb: {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            return (filter_.bayerGainR & 0xFF) | ((filter_.bayerGainG & 0xFF) << 8) |
-                   ((filter_.bayerGainB & 0xFF) << 16);
+            const settings::FilterSettings filter = sensor_.Filter();
+            return (filter.bayerGainR & 0xFF) | ((filter.bayerGainG & 0xFF) << 8) |
+                   ((filter.bayerGainB & 0xFF) << 16);
         }
         case FilterKind::Stored:
         case FilterKind::Switch: {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            return *StoredField(filter_, *row);
+            settings::FilterSettings filter = sensor_.Filter();
+            return *StoredField(filter, *row);
         }
         case FilterKind::GlobalGain:
         case FilterKind::ColourGain:

@@ -21,23 +21,14 @@ int32_t RemainingMs(Clock::time_point deadline) {
 
 int CTavlin::WaitFrame(uint64_t after, int32_t timeoutMs, uint8_t* buffer, int32_t length,
                        int32_t rowOrder, WaitedFrame* info) {
-    if (buffer == nullptr || info == nullptr) {
-        errors_.Report(TAVLIN_ERR_INVALID_ARGUMENT);
-        return 0;
-    }
+    if (buffer == nullptr || info == nullptr) return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         const auto waited =
             accounting_.WaitForFrame(after, timeoutMs < 0 ? -1 : RemainingMs(deadline));
-        if (waited == FrameAccounting::Wait::TimedOut) {
-            errors_.Report(TAVLIN_ERR_TRANSFER);
-            return 0;
-        }
-        if (waited == FrameAccounting::Wait::Stopped) {
-            errors_.Report(TAVLIN_ERR_STREAM_STOPPED);
-            return 0;
-        }
-        platform::ScopedLock frame(frameLock_);
+        if (waited == FrameAccounting::Wait::TimedOut) return Fail(kErrTimedOut);
+        if (waited == FrameAccounting::Wait::Stopped) return Fail(TAVLIN_ERR_STREAM_STOPPED);
+        std::lock_guard<std::mutex> frame(frameLock_);
         // The count moves with the image under this lock; a new acquisition may have reset it
         // since the wait ended, and then the wait goes on.
         const FrameCounts counts = accounting_.Snapshot();

@@ -3,6 +3,7 @@
 #include "dialogs/dialog_session.h"
 #include "dialogs/property_dialogs.h"
 #include "dialogs/tab_label.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::dialogs {
 
@@ -15,7 +16,7 @@ constexpr int32_t kPageY = 25;
 
 class AnalogSheet : public DialogProcedure {
   public:
-    AnalogSheet(camera::CTavlin& camera, bool japanese)
+    AnalogSheet(camera::DialogPort& camera, bool japanese)
         : camera_(camera), page_(camera), pageResource_(japanese ? 105 : 110) {}
 
     AnalogPage& Page() { return page_; }
@@ -71,18 +72,18 @@ class AnalogSheet : public DialogProcedure {
 
     // Gains and exposure to the sensor defaults; mirrors and automatic iris stay.
     void RestoreDefaults() {
-        const camera::CTavlin::AnalogLimits limits = camera_.AnalogCapabilities();
+        const camera::DialogPort::AnalogLimits limits = camera_.AnalogCapabilities();
         camera_.StoreGlobalGain(limits.globalGainDefault);
-        // Register order 43, 45, 44, 46; the limits are kept by register 43, 44, 45, 46.
-        camera_.StoreColourGain(43, limits.colourGainDefault[0]);
-        camera_.StoreColourGain(45, limits.colourGainDefault[2]);
-        camera_.StoreColourGain(44, limits.colourGainDefault[1]);
-        camera_.StoreColourGain(46, limits.colourGainDefault[3]);
+        // Written green 1, red, blue, green 2; the limits are kept in register order.
+        camera_.StoreColourGain(camera::kGainRegisterGreen1, limits.colourGainDefault[0]);
+        camera_.StoreColourGain(camera::kGainRegisterRed, limits.colourGainDefault[2]);
+        camera_.StoreColourGain(camera::kGainRegisterBlue, limits.colourGainDefault[1]);
+        camera_.StoreColourGain(camera::kGainRegisterGreen2, limits.colourGainDefault[3]);
         camera_.StoreExposure(limits.shutterDefault);
         page_.Refresh();
     }
 
-    camera::CTavlin& camera_;
+    camera::DialogPort& camera_;
     AnalogPage page_;
     const int32_t pageResource_;
     const uint32_t faceColor_ = kButtonFaceColor;  // the sheet's tab label brush
@@ -90,7 +91,7 @@ class AnalogSheet : public DialogProcedure {
 
 }  // namespace
 
-int32_t RunAnalogDialog(camera::CTavlin& camera, const ModalOptions& options) {
+int32_t RunAnalogDialog(camera::DialogPort& camera, const ModalOptions& options) {
     if (!CheckDevice(camera)) return 0;
     const bool japanese = JapaneseDialogs();
     const std::shared_ptr<ModalRun> run = ModalRun::Create(options);

@@ -20,17 +20,17 @@ constexpr int32_t kAutoIrisGain = 2;
 
 }  // namespace
 
-AnalogPage::AnalogPage(camera::CTavlin& camera) : camera_(camera) {
-    const camera::CTavlin::AnalogLimits limits = camera.AnalogCapabilities();
-    // Colour gain limits are kept by register 43, 44, 45, 46.
+AnalogPage::AnalogPage(camera::DialogPort& camera) : camera_(camera) {
+    const camera::DialogPort::AnalogLimits limits = camera.AnalogCapabilities();
+    // Colour gain limits are kept in register order (green 1, blue, red, green 2).
     const auto& gainMin = limits.colourGainMinimum;
     const int32_t gainMax = limits.gainMaximum;
     rows_ = {{
         {1013, 1015, 1038, limits.globalGainMinimum, gainMax, Target::GlobalGain, 0},
-        {1018, 1019, 1039, gainMin[0], gainMax, Target::ColourGain, 43},
-        {1020, 1021, 1040, gainMin[2], gainMax, Target::ColourGain, 45},
-        {1022, 1023, 1041, gainMin[1], gainMax, Target::ColourGain, 44},
-        {1024, 1025, 1042, gainMin[3], gainMax, Target::ColourGain, 46},
+        {1018, 1019, 1039, gainMin[0], gainMax, Target::ColourGain, camera::kGainRegisterGreen1},
+        {1020, 1021, 1040, gainMin[2], gainMax, Target::ColourGain, camera::kGainRegisterRed},
+        {1022, 1023, 1041, gainMin[1], gainMax, Target::ColourGain, camera::kGainRegisterBlue},
+        {1024, 1025, 1042, gainMin[3], gainMax, Target::ColourGain, camera::kGainRegisterGreen2},
         {1026, 1027, 1043, 1, limits.shutterMaximum, Target::Exposure, 0},
     }};
 }
@@ -181,11 +181,11 @@ int32_t AnalogPage::Setting(const settings::AnalogSettings& analog, const Row& r
             break;
     }
     switch (row.reg) {
-        case 43:
+        case camera::kGainRegisterGreen1:
             return analog.colorGainG1;
-        case 44:
+        case camera::kGainRegisterBlue:
             return analog.colorGainB;
-        case 45:
+        case camera::kGainRegisterRed:
             return analog.colorGainR;
         default:
             return analog.colorGainG2;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "camera/ctavlin.h"
+#include "camera/dialog_port.h"
 #include "dialogs/dialog.h"
 
 namespace tavlin::dialogs {
@@ -17,7 +17,7 @@ inline constexpr int32_t kExposureEdit = 1027;
 
 class AnalogPage : public DialogProcedure {
   public:
-    explicit AnalogPage(camera::CTavlin& camera);
+    explicit AnalogPage(camera::DialogPort& camera);
 
     bool OnMessage(Dialog& dialog, const DialogMessage& message) override;
 
@@ -53,7 +53,7 @@ class AnalogPage : public DialogProcedure {
     int32_t Setting(const settings::AnalogSettings& analog, const Row& row) const;
     void Apply(const Row& row, int32_t value);
 
-    camera::CTavlin& camera_;
+    camera::DialogPort& camera_;
     std::array<Row, 6> rows_;
     Dialog* window_ = nullptr;
     bool ready_ = false;

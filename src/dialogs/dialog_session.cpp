@@ -1,13 +1,14 @@
 #include "dialogs/dialog_session.h"
 
 #include "platform/language.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::dialogs {
 
 namespace {
 
 // Posts each piece of news to the dialog's thread; news for a dialog that has ended is dropped.
-class PostingListener : public camera::CTavlin::DialogListener {
+class PostingListener : public camera::DialogPort::DialogListener {
   public:
     PostingListener(std::shared_ptr<ModalRun> run, DialogNews news)
         : run_(std::move(run)), news_(std::move(news)) {}
@@ -29,7 +30,7 @@ class PostingListener : public camera::CTavlin::DialogListener {
 
 }  // namespace
 
-DialogSession::DialogSession(camera::CTavlin& camera, std::shared_ptr<ModalRun> run,
+DialogSession::DialogSession(camera::DialogPort& camera, std::shared_ptr<ModalRun> run,
                              DialogNews news)
     : camera_(camera),
       listener_(std::make_shared<PostingListener>(std::move(run), std::move(news))) {
@@ -40,7 +41,7 @@ DialogSession::~DialogSession() {
     if (attached_) camera_.DetachDialogListener(listener_.get());
 }
 
-bool CheckDevice(camera::CTavlin& camera) {
+bool CheckDevice(camera::DialogPort& camera) {
     if (camera.HasDevice()) return true;
     camera.Errors().Report(TAVLIN_ERR_NO_DEVICE);
     return false;

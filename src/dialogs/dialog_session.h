@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "camera/ctavlin.h"
+#include "camera/dialog_port.h"
 #include "dialogs/modal_run.h"
 
 namespace tavlin::dialogs {
@@ -18,7 +18,7 @@ struct DialogNews {
 
 class DialogSession {
   public:
-    DialogSession(camera::CTavlin& camera, std::shared_ptr<ModalRun> run, DialogNews news);
+    DialogSession(camera::DialogPort& camera, std::shared_ptr<ModalRun> run, DialogNews news);
     ~DialogSession();
     DialogSession(const DialogSession&) = delete;
     DialogSession& operator=(const DialogSession&) = delete;
@@ -27,13 +27,13 @@ class DialogSession {
     bool Attached() const { return attached_; }
 
   private:
-    camera::CTavlin& camera_;
-    std::shared_ptr<camera::CTavlin::DialogListener> listener_;
+    camera::DialogPort& camera_;
+    std::shared_ptr<camera::DialogPort::DialogListener> listener_;
     bool attached_ = false;
 };
 
 // Reports error 1 and returns false when the camera has no device object.
-bool CheckDevice(camera::CTavlin& camera);
+bool CheckDevice(camera::DialogPort& camera);
 
 // Whether the dialogs speak Japanese on this system.
 bool JapaneseDialogs();

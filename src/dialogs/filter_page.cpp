@@ -4,7 +4,7 @@
 
 namespace tavlin::dialogs {
 
-FilterPage::FilterPage(camera::CTavlin& camera, std::vector<Row> rows)
+FilterPage::FilterPage(camera::DialogPort& camera, std::vector<Row> rows)
     : camera_(camera), rows_(std::move(rows)) {}
 
 bool FilterPage::OnMessage(Dialog& page, const DialogMessage& message) {

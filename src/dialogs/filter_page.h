@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "camera/ctavlin.h"
+#include "camera/dialog_port.h"
 #include "dialogs/dialog.h"
 
 namespace tavlin::dialogs {
@@ -34,7 +34,7 @@ class FilterPage : public DialogProcedure {
         bool enabled;
     };
 
-    FilterPage(camera::CTavlin& camera, std::vector<Row> rows);
+    FilterPage(camera::DialogPort& camera, std::vector<Row> rows);
 
     bool OnMessage(Dialog& page, const DialogMessage& message) override;
     Dialog* Window() const { return window_; }
@@ -50,7 +50,7 @@ class FilterPage : public DialogProcedure {
     // Checks the radio button of value among count buttons from first (none outside 0..count-1).
     static void CheckRadio(Dialog& page, int32_t first, int32_t count, int32_t value);
 
-    camera::CTavlin& camera_;
+    camera::DialogPort& camera_;
 
   private:
     void Initialise(Dialog& page);

@@ -17,7 +17,7 @@ struct ImagePageFlags {
 // Picture adjustments, Bayer gains, automatic white balance and Bayer mode.
 class ImageFilterPage : public FilterPage {
   public:
-    ImageFilterPage(camera::CTavlin& camera, const ImagePageFlags& flags);
+    ImageFilterPage(camera::DialogPort& camera, const ImagePageFlags& flags);
     void Refresh(RefreshMode mode) override;
 
   protected:
@@ -31,7 +31,7 @@ class ImageFilterPage : public FilterPage {
 // Gray gains and offsets per Bayer position, filter mode, automatic gain and Bayer mode.
 class GrayFilterPage : public FilterPage {
   public:
-    explicit GrayFilterPage(camera::CTavlin& camera);
+    explicit GrayFilterPage(camera::DialogPort& camera);
 
   protected:
     void InitialiseButtons(Dialog& page, const settings::FilterSettings& current) override;

@@ -30,7 +30,7 @@ std::vector<FilterPage::Row> GrayRows() {
 
 }  // namespace
 
-GrayFilterPage::GrayFilterPage(camera::CTavlin& camera) : FilterPage(camera, GrayRows()) {}
+GrayFilterPage::GrayFilterPage(camera::DialogPort& camera) : FilterPage(camera, GrayRows()) {}
 
 void GrayFilterPage::InitialiseButtons(Dialog& page, const settings::FilterSettings& current) {
     CheckRadio(page, kFirstGrayModeRadio, kGrayModes, current.gray.grayMode);

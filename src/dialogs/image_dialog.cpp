@@ -2,10 +2,12 @@
 // filter page on a second tab; OK, Cancel and Default.
 #include <optional>
 
+#include "camera/color_mode.h"
 #include "dialogs/dialog_session.h"
 #include "dialogs/filter_pages.h"
 #include "dialogs/property_dialogs.h"
 #include "dialogs/tab_label.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::dialogs {
 
@@ -22,9 +24,9 @@ struct SheetResources {
     int32_t grayPage;
 };
 
-// Colour modes 0 and 1 are the gray formats; every other stored value is treated as colour.
+// Every stored value other than the two gray modes is treated as colour.
 bool GrayColorMode(int32_t colorMode) {
-    return colorMode == 0 || colorMode == 1;
+    return camera::IsGrayMode(colorMode);
 }
 
 ImagePageFlags FlagsFor(int32_t colorMode) {
@@ -42,7 +44,7 @@ ImagePageFlags FlagsFor(int32_t colorMode) {
 
 class ImageSheet : public DialogProcedure {
   public:
-    ImageSheet(camera::CTavlin& camera, const SheetResources& resources, int32_t colorMode)
+    ImageSheet(camera::DialogPort& camera, const SheetResources& resources, int32_t colorMode)
         : camera_(camera), resources_(resources), imagePage_(camera, FlagsFor(colorMode)) {
         if (GrayColorMode(colorMode)) grayPage_.emplace(camera);
     }
@@ -137,7 +139,7 @@ class ImageSheet : public DialogProcedure {
         grayPage_->Refresh(RefreshMode::FromSettings);
     }
 
-    camera::CTavlin& camera_;
+    camera::DialogPort& camera_;
     const SheetResources resources_;
     ImageFilterPage imagePage_;
     std::optional<GrayFilterPage> grayPage_;
@@ -146,7 +148,7 @@ class ImageSheet : public DialogProcedure {
 
 }  // namespace
 
-int32_t RunImageDialog(camera::CTavlin& camera, const ModalOptions& options) {
+int32_t RunImageDialog(camera::DialogPort& camera, const ModalOptions& options) {
     if (!CheckDevice(camera)) return 0;
     const bool japanese = JapaneseDialogs();
     const SheetResources resources =

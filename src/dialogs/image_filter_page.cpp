@@ -44,7 +44,7 @@ constexpr int32_t kBayerRadios = 4;
 
 }  // namespace
 
-ImageFilterPage::ImageFilterPage(camera::CTavlin& camera, const ImagePageFlags& flags)
+ImageFilterPage::ImageFilterPage(camera::DialogPort& camera, const ImagePageFlags& flags)
     : FilterPage(camera, ImageRows(flags)), flags_(flags) {}
 
 void ImageFilterPage::InitialiseButtons(Dialog& page, const settings::FilterSettings& current) {

@@ -6,20 +6,20 @@
 
 #include <cstdint>
 
-#include "camera/ctavlin.h"
+#include "camera/dialog_port.h"
 #include "dialogs/modal_run.h"
 
 namespace tavlin::dialogs {
 
 // Gains, exposure, automatic iris and mirrors; Cancel puts them back.
-int32_t RunAnalogDialog(camera::CTavlin& camera, const ModalOptions& options);
+int32_t RunAnalogDialog(camera::DialogPort& camera, const ModalOptions& options);
 
 // Picture adjustments, white balance and (in the gray colour modes) the gray filter; Cancel puts
 // the whole filter block back.
-int32_t RunImageDialog(camera::CTavlin& camera, const ModalOptions& options);
+int32_t RunImageDialog(camera::DialogPort& camera, const ModalOptions& options);
 
 // Colour mode, size presets, sub-sampling, wait time and clock in the stored settings; the
 // acquisition is stopped meanwhile and restarted afterwards, with the new format after OK.
-int32_t RunStreamFormatDialog(camera::CTavlin& camera, const ModalOptions& options);
+int32_t RunStreamFormatDialog(camera::DialogPort& camera, const ModalOptions& options);
 
 }  // namespace tavlin::dialogs

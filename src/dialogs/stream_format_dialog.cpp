@@ -6,6 +6,7 @@
 #include "dialogs/stream_format_texts.h"
 #include "dialogs/tab_label.h"
 #include "settings/preset_list.h"
+#include "tavlin/tavlin.h"
 
 namespace tavlin::dialogs {
 
@@ -195,7 +196,7 @@ class StreamFormatDialog : public DialogProcedure {
 
 }  // namespace
 
-int32_t RunStreamFormatDialog(camera::CTavlin& camera, const ModalOptions& options) {
+int32_t RunStreamFormatDialog(camera::DialogPort& camera, const ModalOptions& options) {
     if (!CheckDevice(camera)) return 0;
     const std::shared_ptr<ModalRun> run = ModalRun::Create(options);
     DialogSession session(camera, run, {});

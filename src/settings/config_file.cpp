@@ -63,7 +63,7 @@ int32_t LittleEndianInt32(const unsigned char* bytes) {
 
 }  // namespace
 
-bool LoadConfigFile(const char* path, ConfigList& list, platform::CriticalSection& listLock) {
+bool LoadConfigFile(const char* path, ConfigList& list, std::mutex& listLock) {
     if (path == nullptr) return false;
     const std::optional<std::vector<unsigned char>> bytes = ReadUnshared(path);
     if (!bytes) return false;
@@ -73,13 +73,12 @@ bool LoadConfigFile(const char* path, ConfigList& list, platform::CriticalSectio
         pairs.emplace_back(LittleEndianInt32(bytes->data() + offset),
                            LittleEndianInt32(bytes->data() + offset + 4));
     }
-    platform::ScopedLock guard(listLock);
+    std::lock_guard<std::mutex> guard(listLock);
     list.swap(pairs);
     return true;
 }
 
-WideConfigLoad LoadConfigFileWide(const char16_t* path, ConfigList& list,
-                                  platform::CriticalSection& listLock) {
+WideConfigLoad LoadConfigFileWide(const char16_t* path, ConfigList& list, std::mutex& listLock) {
     if (path == nullptr) return WideConfigLoad::PathNotConvertible;
     // Every UTF-16 unit needs at least one UTF-8 byte, so a longer string cannot fit anyway.
     const std::optional<std::u16string_view> wide =

@@ -4,11 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "platform/sync.h"
 
 namespace tavlin::settings {
 
@@ -21,13 +20,12 @@ inline constexpr size_t kMaxConfigFileBytes = 16u * 1024 * 1024;
 // false, leaving list as it was, when path is null, the file is missing, not a regular file,
 // larger than kMaxConfigFileBytes, shorter than it claimed, or locked by another holder: the
 // file is opened without sharing, as an exclusive advisory lock.
-bool LoadConfigFile(const char* path, ConfigList& list, platform::CriticalSection& listLock);
+bool LoadConfigFile(const char* path, ConfigList& list, std::mutex& listLock);
 
 enum class WideConfigLoad { Loaded, NotLoaded, PathNotConvertible };
 
 // The UTF-16 path form: PathNotConvertible for a null or invalid path, or one whose UTF-8 form
 // with its terminator needs more than 1023 bytes; otherwise as LoadConfigFile.
-WideConfigLoad LoadConfigFileWide(const char16_t* path, ConfigList& list,
-                                  platform::CriticalSection& listLock);
+WideConfigLoad LoadConfigFileWide(const char16_t* path, ConfigList& list, std::mutex& listLock);
 
 }  // namespace tavlin::settings

@@ -33,7 +33,7 @@ void LoadContents(std::span<const uint8_t> contents) {
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
     ConfigList list{{1, 2}};
-    tavlin::platform::CriticalSection lock;
+    std::mutex lock;
     FUZZ_CHECK(tavlin::settings::LoadConfigFile(path.c_str(), list, lock));
     FUZZ_CHECK(list.size() == contents.size() / 8);
     for (size_t i = 0; i < list.size(); ++i) {
@@ -73,7 +73,7 @@ void LoadWidePath(std::span<const uint8_t> nameBytes) {
     const std::vector<char16_t> buffer(path.c_str(), path.c_str() + path.size() + 1);
 
     ConfigList list{{1, 2}};
-    tavlin::platform::CriticalSection lock;
+    std::mutex lock;
     const auto result = tavlin::settings::LoadConfigFileWide(buffer.data(), list, lock);
     const long narrow = Utf8Length(path);
     const bool convertible = narrow >= 0 && narrow + 1 <= 1023;

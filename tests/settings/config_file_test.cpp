@@ -23,7 +23,7 @@ class ConfigFileTest : public TempFolderTest {
 
     const ConfigList kPrevious{{7, 8}, {9, 10}};
     ConfigList list_ = kPrevious;
-    platform::CriticalSection lock_;
+    std::mutex lock_;
 };
 
 TEST_F(ConfigFileTest, PairsAreLittleEndianAndTrailingBytesIgnored) {
