@@ -113,7 +113,8 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
         height = image.Height();
         bits = image.BitCount();
     }
-    if (avi_.Open(fileName, width, height, static_cast<int16_t>(bits)) == 0) {
+    if (avi_.Open(fileName, width, height, static_cast<int16_t>(bits)) !=
+        output::AviWriteResult::kWritten) {
         Close();
         errors_.Report(TAVLIN_ERR_FILE);
         return 0;
