@@ -78,7 +78,7 @@ int CTavlin::PrepareAcquisition() {
     std::lock_guard<std::recursive_mutex> device(deviceLock_);
     device_->SetSampleWidth(RawSlot(colorMode) == kBuffer16 ? 1 : 0);
     int32_t clock = 0;
-    if (device_->GetClockSetting(&clock) == 0 || clock != clockMode_.load()) {
+    if (device_->GetClockSetting(&clock) != device::Status::Ok || clock != clockMode_.load()) {
         device_->SetClockSetting(clockMode_.load());
         platform::SleepMs(100);
     }

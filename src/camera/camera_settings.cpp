@@ -219,7 +219,7 @@ int CTavlin::GetCameraInfo(TavlinCameraInfo* info) {
 
 int32_t CTavlin::ColourGainMinimum(int32_t reg) const {
     int32_t minimum = 0;
-    return device_->ColourGainMinimum(reg, &minimum) != 0 ? minimum : 0;
+    return device_->ColourGainMinimum(reg, &minimum) == device::Status::Ok ? minimum : 0;
 }
 
 }  // namespace tavlin::camera

@@ -156,14 +156,15 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
         return 0;
     }
     SaveImageSettings(device_->SelectedIndex());
-    if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
+    if (device_->IsPresent(deviceNumber) == 0 ||
+        device_->SelectCamera(deviceNumber) != device::Status::Ok) {
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return 0;
     }
     LoadImageSettings(deviceNumber);
     ApplyAnalogSettings();
     uint8_t variant = 0;
-    if (device_->ReadSromByte(0x1EB0, &variant) == 1) {
+    if (device_->ReadSromByte(0x1EB0, &variant) == device::Status::Ok) {
         if (variant == 1) device_->SetColourVariant(0);
         if (variant == 2) device_->SetColourVariant(1);
     }

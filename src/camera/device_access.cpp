@@ -20,7 +20,7 @@ int32_t CTavlin::ReadRegister(int32_t address, int32_t* ok) {
         return 0;
     }
     uint16_t value = 0;
-    if (device_->ReadSensorRegister(address & 0xFF, &value) != 1) {
+    if (device_->ReadSensorRegister(address & 0xFF, &value) != device::Status::Ok) {
         errors_.Report(TAVLIN_ERR_IO);
         return 0;
     }
@@ -33,7 +33,7 @@ int CTavlin::WriteRegister(int32_t address, int32_t value) {
         errors_.Report(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
-    if (device_->WriteSensorRegister(address & 0xFF, value & 0xFFFF) != 1) {
+    if (device_->WriteSensorRegister(address & 0xFF, value & 0xFFFF) != device::Status::Ok) {
         errors_.Report(TAVLIN_ERR_IO);
         return 0;
     }
@@ -43,7 +43,7 @@ int CTavlin::WriteRegister(int32_t address, int32_t value) {
 int32_t CTavlin::ReadSromID(int32_t index, int32_t* ok) {
     Put(ok, 0);
     uint8_t value = 0;
-    if (!device_ || device_->ReadSromID(index & 0xFF, &value) != 1) {
+    if (!device_ || device_->ReadSromID(index & 0xFF, &value) != device::Status::Ok) {
         errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
@@ -52,7 +52,7 @@ int32_t CTavlin::ReadSromID(int32_t index, int32_t* ok) {
 }
 
 int CTavlin::WriteSromID(int32_t index, int32_t value) {
-    if (!device_ || device_->WriteSromID(index & 0xFF, value & 0xFF) != 1) {
+    if (!device_ || device_->WriteSromID(index & 0xFF, value & 0xFF) != device::Status::Ok) {
         errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }
@@ -69,7 +69,7 @@ int CTavlin::GetIOPort(uint8_t* value) {
         return 0;
     }
     uint8_t port = 0;
-    if (device_->ReadIOPort(&port) != 1) {
+    if (device_->ReadIOPort(&port) != device::Status::Ok) {
         *value = 0;
         errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
         return 0;
@@ -84,13 +84,13 @@ int CTavlin::SetIOPort(uint8_t value) {
         return 0;
     }
     // A failed write is only seen in the result.
-    return device_->WriteIOPort(value);
+    return device_->WriteIOPort(value) == device::Status::Ok ? 1 : 0;
 }
 
 int32_t CTavlin::GetHalfClock(int32_t* ok) {
     Put(ok, 0);
     int32_t clock = 0;
-    if (!device_ || device_->GetClockSetting(&clock) != 1) {
+    if (!device_ || device_->GetClockSetting(&clock) != device::Status::Ok) {
         errors_.PostOnly(TAVLIN_ERR_NO_DEVICE);
         return 0;
     }

@@ -42,18 +42,18 @@ int32_t CTVLSdkLib::CopyVisible(uint8_t* destination, const uint8_t* source) {
     return 0;
 }
 
-int32_t CTVLSdkLib::SetColourVariant(int32_t value) {
+Status CTVLSdkLib::SetColourVariant(int32_t value) {
     colourVariant = value >= 0 && value < 3 ? value : 1;
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTVLSdkLib::SetSampleWidth(int32_t wide) {
+Status CTVLSdkLib::SetSampleWidth(int32_t wide) {
     wideSamples = wide;
     SendCommandPacket(MakePacket(protocol::kCmdSampleWidth, {uint8_t(wide != 0 ? 1 : 0)}));
-    return 1;
+    return Status::Ok;
 }
 
-bool CTVLSdkLib::SendCommandPacket(Packet packet) {
+Status CTVLSdkLib::SendCommandPacket(Packet packet) {
     return SendCommandTransaction(devicePath.data(), packet, &requestWatchdog_);
 }
 

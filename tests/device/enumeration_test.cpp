@@ -102,7 +102,7 @@ TEST(Enumeration, NoCameraGivesTenEmptySlots) {
 TEST(Selection, AnotherIndexBuildsItsPath) {
     AttachedCameras cameras({0, 23});
     CTavlin410QZVKESdk sdk;
-    ASSERT_EQ(sdk.SelectCamera(23), kResultOk);
+    ASSERT_EQ(sdk.SelectCamera(23), Status::Ok);
     EXPECT_STREQ(sdk.DevicePath(), "\\\\.\\TvlnQZ410VKE-M");
     EXPECT_EQ(sdk.SelectedIndex(), 23);
     uint16_t gain = 0;
