@@ -26,7 +26,7 @@ int32_t SubSampleDivisor(int32_t subSample) {
 
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
-    if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber, SelectedScope())) {
+    if (!device_->IsPresent(deviceNumber) || claims_.Claimed(deviceNumber, SelectedScope())) {
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return 0;
     }

@@ -156,7 +156,7 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
         return 0;
     }
     SaveImageSettings(device_->SelectedIndex());
-    if (device_->IsPresent(deviceNumber) == 0 ||
+    if (!device_->IsPresent(deviceNumber) ||
         device_->SelectCamera(deviceNumber) != device::Status::Ok) {
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return 0;

@@ -69,7 +69,7 @@ CTavlin410QZVKESdk::CTavlin410QZVKESdk() {
 }
 
 Status CTavlin410QZVKESdk::SelectCamera(int32_t index) {
-    if (OpenDevice(index) != kResultOk) return Status::BadArgument;
+    if (const Status opened = OpenDevice(index); opened != Status::Ok) return opened;
     SendCommandPacket(MakePacket(protocol::kCmdSelect));
     InitSensor();
     ProgramWindow(0, 0, kSensorWidth, kSensorHeight, 0);

@@ -28,7 +28,6 @@ enum DeviceResult : int32_t {
     kResultNullDestination = 14,
     kResultTransferFailed = 19,
     kResultRunning = 21,
-    kResultBadIndex = 22,
 };
 
 // WaitFrame answers.
@@ -61,9 +60,10 @@ class CTVLSdkLib {
     // Enumeration and selection.
     void ProbeDevices();
     int32_t DeviceCount() const { return kDeviceCount; }
-    int32_t IsPresent(int32_t index) const;
-    int32_t SelectDevice(int32_t index);
-    int32_t OpenDevice(int32_t index);
+    bool IsPresent(int32_t index) const;
+    // BadArgument for an index without a path (outside 0..32; 32 names a path nothing answers).
+    Status SelectDevice(int32_t index);
+    Status OpenDevice(int32_t index);
     int32_t SelectedIndex() const { return selectedIndex; }
     const char* DevicePath() const { return devicePath.data(); }
     // True when the selected device exists for this process alone (a camera attached in it),

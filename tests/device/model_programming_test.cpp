@@ -52,13 +52,13 @@ TEST(ModelSelection, ConstructionInitialisesTheCameraInOrder) {
 
 TEST(ModelSelection, WithoutCameraTheObjectStillExists) {
     CTavlin410QZVKESdk sdk;
-    EXPECT_EQ(sdk.IsPresent(0), 0);
+    EXPECT_FALSE(sdk.IsPresent(0));
     EXPECT_EQ(sdk.FrameBytes(), 1310720);
     EXPECT_EQ(sdk.SelectCamera(33), Status::BadArgument);
     EXPECT_EQ(sdk.SelectCamera(-1), Status::BadArgument);
-    EXPECT_EQ(sdk.SelectDevice(32), kResultOk);  // 32 names a path; nothing answers there
-    EXPECT_EQ(sdk.IsPresent(32), 0);
-    EXPECT_EQ(sdk.IsPresent(-1), 0);
+    EXPECT_EQ(sdk.SelectDevice(32), Status::Ok);  // 32 names a path; nothing answers there
+    EXPECT_FALSE(sdk.IsPresent(32));
+    EXPECT_FALSE(sdk.IsPresent(-1));
 }
 
 TEST(ProgramWindow, AlignsStartsAndCountsAndDividesTheGeometry) {
