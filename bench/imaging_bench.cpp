@@ -60,23 +60,27 @@ void Convert(benchmark::State& state, SimdLevel level, int32_t rawBytes, int32_t
     Frame out(outBytes);
     ColorConversionBlock block{3, 110, 100, 90};
     for (auto _ : state) {
-        RunOnWholeImage(ConvertBayerToColor, out.View(), raw.View(), &block, nullptr);
+        RunStage(ConvertBayerToColor, out.View(), raw.View(), block);
         benchmark::ClobberMemory();
     }
     SetBytes(state, out.bytes.size());
 }
 
-void Stage(benchmark::State& state, SimdLevel level, ConversionKernel kernel, int32_t bytes,
-           int32_t value) {
+// One adjustment stage; a null kernel is hue and saturation.
+void Adjustment(benchmark::State& state, SimdLevel level, Stage<const SingleValueBlock> kernel,
+                int32_t bytes, int32_t value) {
     if (!UseSimdLevel(level)) return state.SkipWithError("path not available");
     Frame image(bytes);
     Frame copy(bytes, 2);
     HueSaturationBlock hue{value, 0, 40, kWideSampleBits};
     SingleValueBlock single{value, kWideSampleBits};
-    void* block = kernel == AdjustHueSaturation ? static_cast<void*>(&hue) : &single;
     const ImageView source = kernel == AdjustSharpness ? copy.View() : image.View();
     for (auto _ : state) {
-        RunOnWholeImage(kernel, image.View(), source, block, nullptr);
+        if (kernel == nullptr) {
+            RunStage(AdjustHueSaturation, image.View(), source, hue);
+        } else {
+            RunStage(kernel, image.View(), source, single);
+        }
         benchmark::ClobberMemory();
     }
     SetBytes(state, image.bytes.size());
@@ -99,7 +103,7 @@ void Chain(benchmark::State& state, SimdLevel level, bool adjusted) {
     }
     for (auto _ : state) {
         ColorConversionBlock block = MakeColorConversionBlock(values, false, false);
-        RunOnWholeImage(ConvertBayerToColor, out.View(), raw.View(), &block, nullptr);
+        RunStage(ConvertBayerToColor, out.View(), raw.View(), block);
         AdjustmentPlan plan = PlanAdjustments(values, 2);
         RunAdjustments(plan, out.View(), scratch.View());
         benchmark::ClobberMemory();
@@ -178,12 +182,12 @@ void Memcpy(benchmark::State& state, int32_t bytes) {
 
 struct StageKind {
     const char* name;
-    ConversionKernel kernel;
+    Stage<const SingleValueBlock> kernel;  // null: hue and saturation
     int32_t value;
 };
 
 void RegisterAll() {
-    const StageKind stages[] = {{"hue", AdjustHueSaturation, 30},
+    const StageKind stages[] = {{"hue", nullptr, 30},
                                 {"gamma", AdjustGamma, 140},
                                 {"contrast", AdjustContrast, 20},
                                 {"sharpness", AdjustSharpness, 10},
@@ -201,9 +205,9 @@ void RegisterAll() {
         }
         for (const StageKind& stage : stages) {
             for (const auto& [variant, bytes] : variants) {
-                if (stage.kernel == AdjustHueSaturation && bytes <= 2) continue;
-                benchmark::RegisterBenchmark((prefix + stage.name + "_" + variant).c_str(), Stage,
-                                             level, stage.kernel, bytes, stage.value);
+                if (stage.kernel == nullptr && bytes <= 2) continue;
+                benchmark::RegisterBenchmark((prefix + stage.name + "_" + variant).c_str(),
+                                             Adjustment, level, stage.kernel, bytes, stage.value);
             }
         }
         benchmark::RegisterBenchmark((prefix + "chain_neutral_24").c_str(), Chain, level, false);

@@ -38,7 +38,7 @@ uint32_t PipelineSlots(int32_t colorMode) {
 
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
-    if (device_->IsPresent(deviceNumber) == 0 || claims_.Claimed(deviceNumber, SelectedScope())) {
+    if (!device_->IsPresent(deviceNumber) || claims_.Claimed(deviceNumber, SelectedScope())) {
         return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     settings::SizePreset w;
@@ -81,7 +81,7 @@ int CTavlin::PrepareAcquisition() {
     std::lock_guard<std::mutex> device(deviceLock_);
     device_->SetSampleWidth(RawSlot(colorMode) == kBuffer16 ? 1 : 0);
     int32_t clock = 0;
-    if (device_->GetClockSetting(&clock) == 0 || clock != clockMode_.load()) {
+    if (device_->GetClockSetting(&clock) != device::Status::Ok || clock != clockMode_.load()) {
         device_->SetClockSetting(clockMode_.load());
         platform::SleepMs(100);
     }

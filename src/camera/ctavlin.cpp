@@ -93,13 +93,14 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
     std::lock_guard<std::mutex> mode(modeLock_);
     if (!RequireMode(kSelectDeviceFrom, kErrNotNow)) return 0;
     sensor_.Save(device_->SelectedIndex());
-    if (device_->IsPresent(deviceNumber) == 0 || device_->SelectCamera(deviceNumber) != 0) {
+    if (!device_->IsPresent(deviceNumber) ||
+        device_->SelectCamera(deviceNumber) != device::Status::Ok) {
         return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     sensor_.Load(deviceNumber);
     sensor_.ApplyStored();
     uint8_t variant = 0;
-    if (device_->ReadSromByte(0x1EB0, &variant) == 1) {
+    if (device_->ReadSromByte(0x1EB0, &variant) == device::Status::Ok) {
         if (variant == 1) device_->SetColourVariant(0);
         if (variant == 2) device_->SetColourVariant(1);
     }

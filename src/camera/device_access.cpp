@@ -17,14 +17,15 @@ int32_t CTavlin::ReadRegister(int32_t address, int32_t* ok) {
     Put(ok, 0);
     if (!RequireDevice()) return 0;
     uint16_t value = 0;
-    if (device_->ReadSensorRegister(address & 0xFF, &value) != 1) return Fail(TAVLIN_ERR_IO);
+    if (device_->ReadSensorRegister(address & 0xFF, &value) != device::Status::Ok)
+        return Fail(TAVLIN_ERR_IO);
     Put(ok, 1);
     return value;
 }
 
 int CTavlin::WriteRegister(int32_t address, int32_t value) {
     if (!RequireDevice()) return 0;
-    if (device_->WriteSensorRegister(address & 0xFF, value & 0xFFFF) != 1) {
+    if (device_->WriteSensorRegister(address & 0xFF, value & 0xFFFF) != device::Status::Ok) {
         return Fail(TAVLIN_ERR_IO);
     }
     return 1;
@@ -33,7 +34,7 @@ int CTavlin::WriteRegister(int32_t address, int32_t value) {
 int32_t CTavlin::ReadSromID(int32_t index, int32_t* ok) {
     Put(ok, 0);
     uint8_t value = 0;
-    if (!device_ || device_->ReadSromID(index & 0xFF, &value) != 1) {
+    if (!device_ || device_->ReadSromID(index & 0xFF, &value) != device::Status::Ok) {
         return FailPostOnly(kErrDeviceRefused);
     }
     Put(ok, 1);
@@ -41,7 +42,7 @@ int32_t CTavlin::ReadSromID(int32_t index, int32_t* ok) {
 }
 
 int CTavlin::WriteSromID(int32_t index, int32_t value) {
-    if (!device_ || device_->WriteSromID(index & 0xFF, value & 0xFF) != 1) {
+    if (!device_ || device_->WriteSromID(index & 0xFF, value & 0xFF) != device::Status::Ok) {
         return FailPostOnly(kErrDeviceRefused);
     }
     return 1;
@@ -51,7 +52,7 @@ int CTavlin::GetIOPort(uint8_t* value) {
     if (!RequireDevicePostOnly()) return 0;
     if (value == nullptr) return FailPostOnly(TAVLIN_ERR_INVALID_ARGUMENT);
     uint8_t port = 0;
-    if (device_->ReadIOPort(&port) != 1) {
+    if (device_->ReadIOPort(&port) != device::Status::Ok) {
         *value = 0;
         return FailPostOnly(kErrDeviceRefused);
     }
@@ -62,13 +63,13 @@ int CTavlin::GetIOPort(uint8_t* value) {
 int CTavlin::SetIOPort(uint8_t value) {
     if (!RequireDevicePostOnly()) return 0;
     // A failed write is only seen in the result.
-    return device_->WriteIOPort(value);
+    return device_->WriteIOPort(value) == device::Status::Ok ? 1 : 0;
 }
 
 int32_t CTavlin::GetHalfClock(int32_t* ok) {
     Put(ok, 0);
     int32_t clock = 0;
-    if (!device_ || device_->GetClockSetting(&clock) != 1) {
+    if (!device_ || device_->GetClockSetting(&clock) != device::Status::Ok) {
         return FailPostOnly(kErrDeviceRefused);
     }
     Put(ok, 1);

@@ -7,6 +7,7 @@
 #include "imaging/adjustment_plan.h"
 #include "imaging/color_conversion.h"
 #include "imaging/gray_filter.h"
+#include "imaging/whole_image.h"
 
 namespace tavlin::camera {
 
@@ -19,17 +20,12 @@ void ReverseRow(const uint8_t* source, uint8_t* destination, int32_t width) {
     for (int32_t j = 0; j < width; ++j) out[j] = in[width - 1 - j];
 }
 
-int RunWhole(output::ImageBuffer& destination, imaging::ConversionKernel kernel,
-             const output::ImageBuffer& source, void* block) {
-    return destination.Transfer(kernel, &source, nullptr, 0, 0, block, nullptr);
-}
-
 // White balance measured on the raw frame when it is enabled; the block gets the result.
 void BalanceColours(const FrameSettings& s, output::ImageBuffer& raw,
                     imaging::ColorConversionBlock& block, FrameMeasurements& found) {
     if (s.values.bayerGainAuto == 0) return;
     imaging::WhiteBalanceBlock measured = imaging::MakeWhiteBalanceBlock(s.values, block.phase);
-    raw.Transfer(imaging::MeasureWhiteBalance, &raw, nullptr, 0, 0, &measured, nullptr);
+    imaging::RunStage(imaging::MeasureWhiteBalance, raw.View(), measured);
     found.whiteBalanceMeasured = true;
     found.whiteBalance = imaging::ConcludeWhiteBalance(measured, s.values);
     block.gainR = found.whiteBalance.gainR;
@@ -47,20 +43,22 @@ void RunGrayFilter(const FrameSettings& s, ImageBuffers& buffers, FrameMeasureme
         imaging::ColorConversionBlock block =
             imaging::MakeColorConversionBlock(s.values, s.mirrorV, s.mirrorH);
         BalanceColours(s, image, block, found);
-        if (RunWhole(colour, imaging::ConvertBayerToColor, image, &block) != 0) {
-            RunWhole(image, imaging::LuminanceFromColor, colour, nullptr);
+        if (imaging::RunStage(imaging::ConvertBayerToColor, colour.View(), image.View(), block) !=
+            0) {
+            imaging::RunStage(imaging::LuminanceFromColor, image.View(), colour.View());
         }
         return;
     }
     if (s.values.grayMode != 1) return;
     imaging::GrayBlock block = imaging::MakeGrayBlock(s.values, phase, wide ? 10 : 8);
     if (s.values.grayAutoRequest != 0) {
-        image.Transfer(imaging::MeasureGrayGains, &image, nullptr, 0, 0, &block, nullptr);
+        imaging::RunStage(imaging::MeasureGrayGains, image.View(), block);
         found.grayMeasured = true;
         found.gray = block;
     }
-    if (imaging::GrayGainsActive(block))
-        RunWhole(image, imaging::ApplyGrayGainOffset, image, &block);
+    if (imaging::GrayGainsActive(block)) {
+        imaging::RunStage(imaging::ApplyGrayGainOffset, image.View(), block);
+    }
 }
 
 void RunColourConversion(const FrameSettings& s, ImageBuffers& buffers, FrameMeasurements& found) {
@@ -68,26 +66,8 @@ void RunColourConversion(const FrameSettings& s, ImageBuffers& buffers, FrameMea
     imaging::ColorConversionBlock block =
         imaging::MakeColorConversionBlock(s.values, s.mirrorV, s.mirrorH);
     BalanceColours(s, raw, block, found);
-    RunWhole(buffers[OutputSlot(s.colorMode)], imaging::ConvertBayerToColor, raw, &block);
-}
-
-void RunAdjustments(const FrameSettings& s, ImageBuffers& buffers) {
-    imaging::AdjustmentPlan plan = imaging::PlanAdjustments(s.values, s.colorMode);
-    output::ImageBuffer& image = buffers[OutputSlot(s.colorMode)];
-    output::ImageBuffer& scratch = buffers[kBufferScratch];
-    for (imaging::AdjustmentStep& step : plan) {
-        const output::ImageBuffer* source = &image;
-        if (step.readsCopy) {
-            if (scratch.Bits() == nullptr || scratch.Stride() != image.Stride() ||
-                scratch.Height() != image.Height()) {
-                continue;
-            }
-            std::memcpy(scratch.Bits(), image.Bits(),
-                        static_cast<size_t>(image.Height()) * image.Stride());
-            source = &scratch;
-        }
-        image.Transfer(step.kernel, source, nullptr, 0, 0, step.Block(), nullptr);
-    }
+    imaging::RunStage(imaging::ConvertBayerToColor, buffers[OutputSlot(s.colorMode)].View(),
+                      raw.View(), block);
 }
 
 }  // namespace
@@ -132,7 +112,9 @@ FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& bu
     } else {
         RunColourConversion(settings, buffers, found);
     }
-    RunAdjustments(settings, buffers);
+    imaging::AdjustmentPlan plan = imaging::PlanAdjustments(settings.values, settings.colorMode);
+    imaging::RunAdjustments(plan, buffers[OutputSlot(settings.colorMode)].View(),
+                            buffers[kBufferScratch].View());
     return found;
 }
 

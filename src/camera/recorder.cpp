@@ -13,7 +13,8 @@ constexpr uint32_t kCheckpointMs = 1000;
 }  // namespace
 
 bool Recorder::Open(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel) {
-    return avi_.Open(fileName, width, height, static_cast<int16_t>(bitsPerPixel)) != 0;
+    return avi_.Open(fileName, width, height, static_cast<int16_t>(bitsPerPixel)) ==
+           output::AviWriteResult::kWritten;
 }
 
 bool Recorder::Start(int32_t durationMs) {

@@ -187,7 +187,7 @@ DialogPort::AnalogLimits SensorControl::Limits() const {
 
 int32_t SensorControl::ColourGainMinimum(int32_t reg) const {
     int32_t minimum = 0;
-    return device_.object->ColourGainMinimum(reg, &minimum) != 0 ? minimum : 0;
+    return device_.object->ColourGainMinimum(reg, &minimum) == device::Status::Ok ? minimum : 0;
 }
 
 FrameSettings SensorControl::ForFrame(int32_t colorMode, int32_t* autoIris) const {

@@ -44,33 +44,31 @@ void CloseChannel(ChannelHandle& handle) {
     handle.reset();
 }
 
-PipeStatus PipeRequest(DeviceFile* handle, uint32_t code, uint32_t pipe, void* buffer,
-                       uint32_t length, uint32_t* returned) {
+Status PipeRequest(DeviceFile* handle, uint32_t code, uint32_t pipe, void* buffer, uint32_t length,
+                   uint32_t* returned) {
     *returned = 0;
-    if (buffer == nullptr) return PipeStatus::NullBuffer;
-    if (handle == nullptr) return PipeStatus::NullHandle;
+    if (buffer == nullptr) return Status::BadArgument;
+    if (handle == nullptr) return Status::NoDevice;
     const auto pipeNumber = LittleEndian(pipe);
     const bool ok =
         handle->IoControl(code, pipeNumber.data(), pipeNumber.size(), buffer, length, returned);
-    return ok ? PipeStatus::Ok : PipeStatus::Failed;
+    return ok ? Status::Ok : Status::Failed;
 }
 
-int32_t SendCommand(DeviceFile* handle, Packet& packet) {
-    if (handle == nullptr) return kChannelNoHandle;
+Status SendCommand(DeviceFile* handle, Packet& packet) {
+    if (handle == nullptr) return Status::NoDevice;
     uint32_t returned = 0;
-    const PipeStatus status = PipeRequest(handle, protocol::kCodePipeInput, protocol::kPipeCommand,
-                                          packet.data(), packet.size(), &returned);
-    return status == PipeStatus::Ok && returned == packet.size() ? kChannelOk
-                                                                 : kChannelTransferFailed;
+    const Status status = PipeRequest(handle, protocol::kCodePipeInput, protocol::kPipeCommand,
+                                      packet.data(), packet.size(), &returned);
+    return status == Status::Ok && returned == packet.size() ? Status::Ok : Status::Failed;
 }
 
-int32_t ReadReply(DeviceFile* handle, Packet& block) {
-    if (handle == nullptr) return kChannelNoHandle;
+Status ReadReply(DeviceFile* handle, Packet& block) {
+    if (handle == nullptr) return Status::NoDevice;
     uint32_t returned = 0;
-    const PipeStatus status = PipeRequest(handle, protocol::kCodePipeOutput, protocol::kPipeReply,
-                                          block.data(), block.size(), &returned);
-    return status == PipeStatus::Ok && returned == block.size() ? kChannelOk
-                                                                : kChannelTransferFailed;
+    const Status status = PipeRequest(handle, protocol::kCodePipeOutput, protocol::kPipeReply,
+                                      block.data(), block.size(), &returned);
+    return status == Status::Ok && returned == block.size() ? Status::Ok : Status::Failed;
 }
 
 Packet MakePacket(uint8_t command, std::initializer_list<uint8_t> arguments) {
@@ -83,84 +81,83 @@ Packet MakePacket(uint8_t command, std::initializer_list<uint8_t> arguments) {
     return packet;
 }
 
-bool SendCommandTransaction(const char* path, Packet packet, RequestWatchdog* watchdog) {
+Status SendCommandTransaction(const char* path, Packet packet, RequestWatchdog* watchdog) {
     ChannelHandle handle = OpenChannel(path);
-    if (!handle) return false;
+    if (!handle) return Status::NoDevice;
     RequestWatchdog::Watch watch(watchdog, handle.get());
-    return SendCommand(handle.get(), packet) == kChannelOk;
+    return SendCommand(handle.get(), packet);
 }
 
-bool ReplyTransaction(const char* path, Packet packet, Packet& reply, RequestWatchdog* watchdog) {
+Status ReplyTransaction(const char* path, Packet packet, Packet& reply, RequestWatchdog* watchdog) {
     ChannelHandle handle = OpenChannel(path);
-    if (!handle) return false;
+    if (!handle) return Status::NoDevice;
     RequestWatchdog::Watch watch(watchdog, handle.get());
-    if (SendCommand(handle.get(), packet) != kChannelOk) return false;
+    if (const Status sent = SendCommand(handle.get(), packet); sent != Status::Ok) return sent;
     (void)ReadReply(handle.get(), reply);  // the first block is stale; only the second counts
-    return ReadReply(handle.get(), reply) == kChannelOk;
+    return ReadReply(handle.get(), reply);
 }
 
-int32_t WriteSensorRegister(const char* path, uint8_t reg, uint16_t value,
-                            RequestWatchdog* watchdog) {
+Status WriteSensorRegister(const char* path, uint8_t reg, uint16_t value,
+                           RequestWatchdog* watchdog) {
     return SendCommandTransaction(
         path, MakePacket(protocol::kCmdSensorWrite, {reg, uint8_t(value >> 8), uint8_t(value)}),
         watchdog);
 }
 
-int32_t ReadSensorRegister(const char* path, uint8_t reg, uint16_t* value,
-                           RequestWatchdog* watchdog) {
+Status ReadSensorRegister(const char* path, uint8_t reg, uint16_t* value,
+                          RequestWatchdog* watchdog) {
     Packet reply{};
-    const bool ok =
+    const Status status =
         ReplyTransaction(path, MakePacket(protocol::kCmdSensorRead, {reg}), reply, watchdog);
+    const bool ok = status == Status::Ok;
     if (value != nullptr) *value = ok ? static_cast<uint16_t>(reply[0] * 256 + reply[1]) : 0;
-    return ok ? 1 : 0;
+    return status;
 }
 
-int32_t WriteControllerRegister(const char* path, uint8_t reg, uint8_t value,
-                                RequestWatchdog* watchdog) {
+Status WriteControllerRegister(const char* path, uint8_t reg, uint8_t value,
+                               RequestWatchdog* watchdog) {
     return SendCommandTransaction(path, MakePacket(protocol::kCmdControllerWrite, {reg, value}),
                                   watchdog);
 }
 
-int32_t ReadControllerRegister(const char* path, uint8_t reg, uint8_t* value,
-                               RequestWatchdog* watchdog) {
+Status ReadControllerRegister(const char* path, uint8_t reg, uint8_t* value,
+                              RequestWatchdog* watchdog) {
     Packet reply{};
-    const bool ok =
+    const Status status =
         ReplyTransaction(path, MakePacket(protocol::kCmdControllerRead, {reg}), reply, watchdog);
-    if (value != nullptr) *value = ok ? reply[0] : 0;
-    return ok ? 1 : 0;
+    if (value != nullptr) *value = status == Status::Ok ? reply[0] : 0;
+    return status;
 }
 
-int32_t WriteSromByte(const char* path, uint16_t address, uint8_t value,
-                      RequestWatchdog* watchdog) {
+Status WriteSromByte(const char* path, uint16_t address, uint8_t value, RequestWatchdog* watchdog) {
     ChannelHandle handle = OpenChannel(path);
-    if (!handle) return 0;
+    if (!handle) return Status::NoDevice;
     RequestWatchdog::Watch watch(watchdog, handle.get());
     Packet packet =
         MakePacket(protocol::kCmdSromWrite, {protocol::kSromMemory, protocol::kSromWriteCount,
                                              uint8_t(address >> 8), uint8_t(address), value});
-    const bool ok = SendCommand(handle.get(), packet) == kChannelOk;
+    const Status status = SendCommand(handle.get(), packet);
     // The memory needs the pause to finish its write cycle before the next access.
     platform::SleepMs(kSromWritePauseMs);
-    return ok ? 1 : 0;
+    return status;
 }
 
-int32_t ReadSromByte(const char* path, uint16_t address, uint8_t* value,
-                     RequestWatchdog* watchdog) {
+Status ReadSromByte(const char* path, uint16_t address, uint8_t* value, RequestWatchdog* watchdog) {
     if (value != nullptr) *value = 0;
     ChannelHandle handle = OpenChannel(path);
-    if (!handle) return 0;
+    if (!handle) return Status::NoDevice;
     RequestWatchdog::Watch watch(watchdog, handle.get());
     Packet packet = MakePacket(protocol::kCmdSromRead,
                                {protocol::kSromMemory, protocol::kSromReadAddressCount,
                                 protocol::kSromReadCount, uint8_t(address >> 8), uint8_t(address)});
-    if (SendCommand(handle.get(), packet) != kChannelOk) return 0;
+    if (const Status sent = SendCommand(handle.get(), packet); sent != Status::Ok) return sent;
     platform::SleepMs(kSromReadPauseMs);
     Packet reply{};
     (void)ReadReply(handle.get(), reply);
-    const bool ok = ReadReply(handle.get(), reply) == kChannelOk;
+    const Status status = ReadReply(handle.get(), reply);
     platform::SleepMs(kSromReadPauseMs);
-    if (ok && value != nullptr) *value = reply[0];
-    return ok ? 1 : 0;
+    if (status == Status::Ok && value != nullptr) *value = reply[0];
+    return status;
 }
 
 void SendDriverSetting(const char* path, uint32_t value) {

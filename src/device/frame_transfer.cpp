@@ -122,7 +122,7 @@ int32_t CTVLSdkLib::ReadSingleFrame() {
         if (!frameHandle) return kResultOpenFailed;
     }
     SendCommandPacket(MakePacket(protocol::kCmdPrepareTransfer));
-    PipeStatus status = PipeStatus::Failed;
+    Status status = Status::Failed;
     uint32_t received = 0;
     if (singleFrameCancel.Enter(frameHandle.get())) {
         Packet request = MakePacket(protocol::kCmdFrameRequest);
@@ -133,7 +133,7 @@ int32_t CTVLSdkLib::ReadSingleFrame() {
                              workBuffer.data(), length, &received);
         singleFrameCancel.Leave();
     }
-    if (status == PipeStatus::Ok && received == length) {
+    if (status == Status::Ok && received == length) {
         singleArrivalNs.store(platform::MonotonicNs());
         return kResultOk;
     }

@@ -10,48 +10,48 @@ constexpr int32_t kSromHighest = 0xFFFF;
 
 }  // namespace
 
-int32_t CTVLSdkLib::ReadSensorRegister(int32_t reg, uint16_t* value) {
-    if (value == nullptr) return 0;
+Status CTVLSdkLib::ReadSensorRegister(int32_t reg, uint16_t* value) {
+    if (value == nullptr) return Status::BadArgument;
     return device::ReadSensorRegister(devicePath.data(), uint8_t(reg), value, &requestWatchdog_);
 }
 
-int32_t CTVLSdkLib::WriteSensorRegister(int32_t reg, int32_t value) {
+Status CTVLSdkLib::WriteSensorRegister(int32_t reg, int32_t value) {
     return device::WriteSensorRegister(devicePath.data(), uint8_t(reg), uint16_t(value),
                                        &requestWatchdog_);
 }
 
-int32_t CTVLSdkLib::ReadControllerRegister(int32_t reg, uint8_t* value) {
-    if (value == nullptr) return 0;
+Status CTVLSdkLib::ReadControllerRegister(int32_t reg, uint8_t* value) {
+    if (value == nullptr) return Status::BadArgument;
     return device::ReadControllerRegister(devicePath.data(), uint8_t(reg), value,
                                           &requestWatchdog_);
 }
 
-int32_t CTVLSdkLib::WriteControllerRegister(int32_t reg, int32_t value) {
+Status CTVLSdkLib::WriteControllerRegister(int32_t reg, int32_t value) {
     return device::WriteControllerRegister(devicePath.data(), uint8_t(reg), uint8_t(value),
                                            &requestWatchdog_);
 }
 
-int32_t CTVLSdkLib::ReadSromByte(int32_t address, uint8_t* value) {
-    if (value == nullptr) return 0;
+Status CTVLSdkLib::ReadSromByte(int32_t address, uint8_t* value) {
+    if (value == nullptr) return Status::BadArgument;
     *value = 0;
-    if (address < kSromLowestReadable || address > kSromHighest) return 0;
+    if (address < kSromLowestReadable || address > kSromHighest) return Status::BadArgument;
     return device::ReadSromByte(devicePath.data(), uint16_t(address), value, &requestWatchdog_);
 }
 
-int32_t CTVLSdkLib::ReadSromID(int32_t index, uint8_t* value) {
+Status CTVLSdkLib::ReadSromID(int32_t index, uint8_t* value) {
     return ReadSromByte(kSromLowestReadable + (index & 0xFF), value);
 }
 
-int32_t CTVLSdkLib::WriteSromID(int32_t index, int32_t value) {
+Status CTVLSdkLib::WriteSromID(int32_t index, int32_t value) {
     return device::WriteSromByte(devicePath.data(), uint16_t(kSromLowestReadable + (index & 0xFF)),
                                  uint8_t(value), &requestWatchdog_);
 }
 
-int32_t CTVLSdkLib::ReadIOPort(uint8_t* value) {
+Status CTVLSdkLib::ReadIOPort(uint8_t* value) {
     return ReadControllerRegister(protocol::controller::kIoPort, value);
 }
 
-int32_t CTVLSdkLib::WriteIOPort(int32_t value) {
+Status CTVLSdkLib::WriteIOPort(int32_t value) {
     return WriteControllerRegister(protocol::controller::kIoPort, value);
 }
 

@@ -58,17 +58,17 @@ CTavlin410QZVKESdk::CTavlin410QZVKESdk() {
     (void)SelectCamera(0);
 }
 
-int32_t CTavlin410QZVKESdk::SelectCamera(int32_t index) {
-    if (OpenDevice(index) != kResultOk) return kResultBadIndex;
+Status CTavlin410QZVKESdk::SelectCamera(int32_t index) {
+    if (const Status opened = OpenDevice(index); opened != Status::Ok) return opened;
     SendCommandPacket(MakePacket(protocol::kCmdSelect));
     InitSensor();
     ProgramWindow(0, 0, kSensorWidth, kSensorHeight, 0);
     SetMirrorV(0);
     SetTriggerMode(0);
-    return kResultOk;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::InitSensor() {
+Status CTavlin410QZVKESdk::InitSensor() {
     WriteSensorRegister(reg::kReset, 1);
     platform::SleepMs(kResetPauseMs);
     WriteSensorRegister(reg::kReset, 0);
@@ -83,15 +83,15 @@ int32_t CTavlin410QZVKESdk::InitSensor() {
     WriteSensorRegister(reg::kInit64, 6);
     WriteSensorRegister(reg::kInit74, 96);
     WriteSensorRegister(reg::kInit78, 12);
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::ProgramWindow(int32_t x, int32_t y, int32_t width, int32_t height,
-                                          int32_t mode) {
+Status CTavlin410QZVKESdk::ProgramWindow(int32_t x, int32_t y, int32_t width, int32_t height,
+                                         int32_t mode) {
     const int32_t d = ProgrammedDivisor(mode);
     if (x < 0 || y < 0 || width < 4 || height < 1 || x > kSensorWidth - width ||
         y > kSensorHeight - height || d == 0) {
-        return 1;
+        return Status::BadArgument;
     }
     subSampleMode = mode;
     uint16_t readModeA = 0;
@@ -123,19 +123,22 @@ int32_t CTavlin410QZVKESdk::ProgramWindow(int32_t x, int32_t y, int32_t width, i
         WriteControllerRegister(ctl::kFrameBytes0 + i, int32_t((size >> (8 * i)) & 0xFF));
     }
     platform::SleepMs(kWindowPauseMs);
-    return 0;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::SetSampleWidth(int32_t wide) {
+Status CTavlin410QZVKESdk::SetSampleWidth(int32_t wide) {
     wideSamples = wide;
     // The camera wants the flag set whatever the width; register 14 picks the width.
     SendCommandPacket(MakePacket(protocol::kCmdSampleWidth, {1}));
     WriteControllerRegister(ctl::kSampleWidth, wide != 0 ? 1 : 0);
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::SetTriggerMode(int32_t mode) {
-    if (!WriteControllerRegister(ctl::kTriggerControl, mode != 0 ? 1 : 0)) return 0;
+Status CTavlin410QZVKESdk::SetTriggerMode(int32_t mode) {
+    if (const Status written = WriteControllerRegister(ctl::kTriggerControl, mode != 0 ? 1 : 0);
+        written != Status::Ok) {
+        return written;
+    }
     uint16_t readModeA = 0;
     ReadSensorRegister(reg::kReadModeA, &readModeA);
     if (mode == 1) {
@@ -143,36 +146,39 @@ int32_t CTavlin410QZVKESdk::SetTriggerMode(int32_t mode) {
     } else {
         readModeA &= static_cast<uint16_t>(~reg::kReadModeATrigger);
     }
-    if (!WriteSensorRegister(reg::kReadModeA, readModeA)) return 0;
+    if (const Status written = WriteSensorRegister(reg::kReadModeA, readModeA);
+        written != Status::Ok) {
+        return written;
+    }
     triggerMode = mode;
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::SetClockSetting(int32_t value) {
+Status CTavlin410QZVKESdk::SetClockSetting(int32_t value) {
     return WriteControllerRegister(ctl::kClock, value & 0xFF);
 }
 
-int32_t CTavlin410QZVKESdk::GetClockSetting(int32_t* value) {
+Status CTavlin410QZVKESdk::GetClockSetting(int32_t* value) {
     uint8_t byte = 0;
-    const int32_t ok = ReadControllerRegister(ctl::kClock, &byte);
-    if (ok && value != nullptr) *value = byte;
-    return ok;
+    const Status status = ReadControllerRegister(ctl::kClock, &byte);
+    if (status == Status::Ok && value != nullptr) *value = byte;
+    return status;
 }
 
-int32_t CTavlin410QZVKESdk::SetColourGain(int32_t r, int32_t value) {
-    if (!IsColourGainRegister(r)) return 0;
+Status CTavlin410QZVKESdk::SetColourGain(int32_t r, int32_t value) {
+    if (!IsColourGainRegister(r)) return Status::BadArgument;
     return WriteSensorRegister(r, value & 0xFF);
 }
 
-int32_t CTavlin410QZVKESdk::GetColourGain(int32_t r, int32_t* value) {
-    if (!IsColourGainRegister(r) || value == nullptr) return 0;
+Status CTavlin410QZVKESdk::GetColourGain(int32_t r, int32_t* value) {
+    if (!IsColourGainRegister(r) || value == nullptr) return Status::BadArgument;
     uint16_t raw = 0;
-    const int32_t ok = ReadSensorRegister(r, &raw);
+    const Status status = ReadSensorRegister(r, &raw);
     *value = (raw & 0xFF) & 0x7F;
-    return ok;
+    return status;
 }
 
-int32_t CTavlin410QZVKESdk::SetGlobalGain(int32_t value) {
+Status CTavlin410QZVKESdk::SetGlobalGain(int32_t value) {
     return WriteSensorRegister(reg::kGlobalGain, value & 0x7F);
 }
 
@@ -182,41 +188,41 @@ int32_t CTavlin410QZVKESdk::GetGlobalGain() {
     return raw & 0x7F;
 }
 
-int32_t CTavlin410QZVKESdk::SetShutter(int32_t value) {
+Status CTavlin410QZVKESdk::SetShutter(int32_t value) {
     int32_t lines = value & 0xFFFF;
     if (lines == 0) lines = 1;
     if (lines > reg::kShutterMax) lines = reg::kShutterMax;
     return WriteSensorRegister(reg::kShutter, lines);
 }
 
-int32_t CTavlin410QZVKESdk::GetShutter(int32_t* value) {
-    if (value == nullptr) return 0;
+Status CTavlin410QZVKESdk::GetShutter(int32_t* value) {
+    if (value == nullptr) return Status::BadArgument;
     uint16_t raw = 0;
-    const int32_t ok = ReadSensorRegister(reg::kShutter, &raw);
+    const Status status = ReadSensorRegister(reg::kShutter, &raw);
     *value = raw;
-    return ok;
+    return status;
 }
 
-int32_t CTavlin410QZVKESdk::SetMirrorH(int32_t flag) {
+Status CTavlin410QZVKESdk::SetMirrorH(int32_t flag) {
     mirrorH = flag;
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::SetMirrorV(int32_t flag) {
+Status CTavlin410QZVKESdk::SetMirrorV(int32_t flag) {
     mirrorV = flag;
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::ColourGainDefault(int32_t r, int32_t* value) const {
-    if (!IsColourGainRegister(r) || value == nullptr) return 0;
+Status CTavlin410QZVKESdk::ColourGainDefault(int32_t r, int32_t* value) const {
+    if (!IsColourGainRegister(r) || value == nullptr) return Status::BadArgument;
     *value = kGainDefault;
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTavlin410QZVKESdk::ColourGainMinimum(int32_t r, int32_t* value) const {
-    if (!IsColourGainRegister(r) || value == nullptr) return 0;
+Status CTavlin410QZVKESdk::ColourGainMinimum(int32_t r, int32_t* value) const {
+    if (!IsColourGainRegister(r) || value == nullptr) return Status::BadArgument;
     *value = 0;
-    return 1;
+    return Status::Ok;
 }
 
 }  // namespace tavlin::device

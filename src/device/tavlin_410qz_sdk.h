@@ -18,31 +18,33 @@ class CTavlin410QZVKESdk : public CTVLSdkLib {
     // Probes the device paths and selects index 0 (whether or not a camera answers there).
     CTavlin410QZVKESdk();
 
-    int32_t SelectCamera(int32_t index);  // 0, or 22 for a refused index
-    int32_t InitSensor();                 // always 1
-    int32_t ProgramWindow(int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode);
-    int32_t SetSampleWidth(int32_t wide) override;  // always 1
-    int32_t SetTriggerMode(int32_t mode);
+    Status SelectCamera(int32_t index);  // BadArgument for a refused index
+    Status InitSensor();                 // always Ok
+    // BadArgument (nothing programmed) for a window outside the sensor or an unknown mode.
+    Status ProgramWindow(int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode);
+    Status SetSampleWidth(int32_t wide) override;  // always Ok
+    Status SetTriggerMode(int32_t mode);
 
-    int32_t SetClockSetting(int32_t value);
-    int32_t GetClockSetting(int32_t* value);
-    int32_t SetColourGain(int32_t reg, int32_t value);
-    int32_t GetColourGain(int32_t reg, int32_t* value);
-    int32_t SetGlobalGain(int32_t value);
+    // Colour gains take registers 43..46 only (BadArgument otherwise, or for a null value).
+    Status SetClockSetting(int32_t value);
+    Status GetClockSetting(int32_t* value);
+    Status SetColourGain(int32_t reg, int32_t value);
+    Status GetColourGain(int32_t reg, int32_t* value);
+    Status SetGlobalGain(int32_t value);
     int32_t GetGlobalGain();  // the gain, 0 when the read fails
-    int32_t SetShutter(int32_t value);
-    int32_t GetShutter(int32_t* value);
+    Status SetShutter(int32_t value);
+    Status GetShutter(int32_t* value);
 
-    int32_t SetMirrorH(int32_t flag);
-    int32_t SetMirrorV(int32_t flag);
+    Status SetMirrorH(int32_t flag);  // always Ok
+    Status SetMirrorV(int32_t flag);
     int32_t MirrorH() const { return mirrorH; }
     int32_t MirrorV() const { return mirrorV; }
 
     // Capability values.
     int32_t SensorWidth() const { return kSensorWidth; }
     int32_t SensorHeight() const { return kSensorHeight; }
-    int32_t ColourGainDefault(int32_t reg, int32_t* value) const;  // 1 for registers 43..46
-    int32_t ColourGainMinimum(int32_t reg, int32_t* value) const;
+    Status ColourGainDefault(int32_t reg, int32_t* value) const;  // registers 43..46
+    Status ColourGainMinimum(int32_t reg, int32_t* value) const;
     int32_t GlobalGainDefault() const { return 14; }
     int32_t GlobalGainMinimum() const { return 0; }
     int32_t GainMaximum() const { return 63; }

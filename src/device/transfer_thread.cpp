@@ -25,13 +25,12 @@ int64_t StreamFrames(TransferBlock& block, DeviceFile* handle) {
         (void)PipeRequest(handle, protocol::kCodePipeOutput, protocol::kPipeCommand, request.data(),
                           request.size(), &sent);
         uint32_t received = 0;
-        const PipeStatus status =
-            PipeRequest(handle, protocol::kCodePipeInput, protocol::kPipeFrame, buffer,
-                        block.transferBytes, &received);
+        const Status status = PipeRequest(handle, protocol::kCodePipeInput, protocol::kPipeFrame,
+                                          buffer, block.transferBytes, &received);
         const int64_t arrivalNs = platform::MonotonicNs();
-        const bool whole = status == PipeStatus::Ok && received == block.transferBytes;
+        const bool whole = status == Status::Ok && received == block.transferBytes;
         // A read the stop cut short brought no frame and is not counted.
-        if (!whole && status != PipeStatus::Ok && block.stopFlag.load() != 0) {
+        if (!whole && status != Status::Ok && block.stopFlag.load() != 0) {
             return kResultOk;  // the stop cancels the read under way: a clean end of the run
         }
         const uint64_t sequence = block.reads.fetch_add(1) + 1;
@@ -42,7 +41,7 @@ int64_t StreamFrames(TransferBlock& block, DeviceFile* handle) {
             AdvanceRing(block);
         } else {
             block.failedReads.fetch_add(1);
-            if (status != PipeStatus::Ok || shortFrameForgiven) return kResultTransferFailed;
+            if (status != Status::Ok || shortFrameForgiven) return kResultTransferFailed;
             shortFrameForgiven = true;
         }
         if (block.stopFlag.load() != 0) return kResultOk;

@@ -42,18 +42,18 @@ int32_t CTVLSdkLib::CopyVisible(uint8_t* destination, const uint8_t* source) {
     return 0;
 }
 
-int32_t CTVLSdkLib::SetColourVariant(int32_t value) {
+Status CTVLSdkLib::SetColourVariant(int32_t value) {
     colourVariant = value >= 0 && value < 3 ? value : 1;
-    return 1;
+    return Status::Ok;
 }
 
-int32_t CTVLSdkLib::SetSampleWidth(int32_t wide) {
+Status CTVLSdkLib::SetSampleWidth(int32_t wide) {
     wideSamples = wide;
     SendCommandPacket(MakePacket(protocol::kCmdSampleWidth, {uint8_t(wide != 0 ? 1 : 0)}));
-    return 1;
+    return Status::Ok;
 }
 
-bool CTVLSdkLib::SendCommandPacket(Packet packet) {
+Status CTVLSdkLib::SendCommandPacket(Packet packet) {
     return SendCommandTransaction(devicePath.data(), packet, &requestWatchdog_);
 }
 
@@ -66,28 +66,28 @@ void CTVLSdkLib::ProbeDevices() {
     }
 }
 
-int32_t CTVLSdkLib::IsPresent(int32_t index) const {
-    return index >= 0 && index < kDeviceCount && present[index] != 0 ? 1 : 0;
+bool CTVLSdkLib::IsPresent(int32_t index) const {
+    return index >= 0 && index < kDeviceCount && present[index] != 0;
 }
 
-int32_t CTVLSdkLib::SelectDevice(int32_t index) {
+Status CTVLSdkLib::SelectDevice(int32_t index) {
     // 32 is accepted (it names a path nothing answers on); negative indices have no path.
-    if (index < 0 || index > kDeviceCount) return kResultBadIndex;
+    if (index < 0 || index > kDeviceCount) return Status::BadArgument;
     selectedIndex = index;
     std::snprintf(devicePath.data(), devicePath.size(), "%s",
                   BuildDevicePath(namePrefix, index).c_str());
-    return kResultOk;
+    return Status::Ok;
 }
 
 bool CTVLSdkLib::SelectedDeviceIsPrivate() const {
     return ChannelIsPrivate(devicePath.data());
 }
 
-int32_t CTVLSdkLib::OpenDevice(int32_t index) {
+Status CTVLSdkLib::OpenDevice(int32_t index) {
     ResetDefaults();
-    if (SelectDevice(index) != kResultOk) return kResultBadIndex;
+    if (const Status selected = SelectDevice(index); selected != Status::Ok) return selected;
     SetSampleWidth(0);
-    return kResultOk;
+    return Status::Ok;
 }
 
 void CTVLSdkLib::ResetDefaults() {

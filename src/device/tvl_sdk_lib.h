@@ -28,7 +28,6 @@ enum DeviceResult : int32_t {
     kResultNullDestination = 14,
     kResultTransferFailed = 19,
     kResultRunning = 21,
-    kResultBadIndex = 22,
 };
 
 // WaitFrame answers.
@@ -55,15 +54,16 @@ class CTVLSdkLib {
 
     // Virtual operations.
     virtual int32_t CopyVisible(uint8_t* destination, const uint8_t* source);
-    virtual int32_t SetColourVariant(int32_t value);
-    virtual int32_t SetSampleWidth(int32_t wide);
+    virtual Status SetColourVariant(int32_t value);
+    virtual Status SetSampleWidth(int32_t wide);
 
     // Enumeration and selection.
     void ProbeDevices();
     int32_t DeviceCount() const { return kDeviceCount; }
-    int32_t IsPresent(int32_t index) const;
-    int32_t SelectDevice(int32_t index);
-    int32_t OpenDevice(int32_t index);
+    bool IsPresent(int32_t index) const;
+    // BadArgument for an index without a path (outside 0..32; 32 names a path nothing answers).
+    Status SelectDevice(int32_t index);
+    Status OpenDevice(int32_t index);
     int32_t SelectedIndex() const { return selectedIndex; }
     const char* DevicePath() const { return devicePath.data(); }
     // True when the selected device exists for this process alone (a camera attached in it),
@@ -107,17 +107,17 @@ class CTVLSdkLib {
     // Driver setting on the selected path (the trigger read time-out in milliseconds).
     void SendDriverSetting(uint32_t value);
 
-    // Register, SROM and I/O port access: 1 on success, 0 on failure. Register numbers use
-    // their low 8 bits, values their low 16 (sensor) or 8 (controller, port, SROM) bits.
-    int32_t ReadSensorRegister(int32_t reg, uint16_t* value);
-    int32_t WriteSensorRegister(int32_t reg, int32_t value);
-    int32_t ReadControllerRegister(int32_t reg, uint8_t* value);
-    int32_t WriteControllerRegister(int32_t reg, int32_t value);
-    int32_t ReadSromByte(int32_t address, uint8_t* value);  // 0x1800..0xFFFF only
-    int32_t ReadSromID(int32_t index, uint8_t* value);      // index: low 8 bits
-    int32_t WriteSromID(int32_t index, int32_t value);
-    int32_t ReadIOPort(uint8_t* value);
-    int32_t WriteIOPort(int32_t value);
+    // Register, SROM and I/O port access. Register numbers use their low 8 bits, values their
+    // low 16 (sensor) or 8 (controller, port, SROM) bits; a null value is BadArgument.
+    Status ReadSensorRegister(int32_t reg, uint16_t* value);
+    Status WriteSensorRegister(int32_t reg, int32_t value);
+    Status ReadControllerRegister(int32_t reg, uint8_t* value);
+    Status WriteControllerRegister(int32_t reg, int32_t value);
+    Status ReadSromByte(int32_t address, uint8_t* value);  // 0x1800..0xFFFF only
+    Status ReadSromID(int32_t index, uint8_t* value);      // index: low 8 bits
+    Status WriteSromID(int32_t index, int32_t value);
+    Status ReadIOPort(uint8_t* value);
+    Status WriteIOPort(int32_t value);
 
     // Read access to the state other layers and tests look at.
     int32_t WideSamples() const { return wideSamples; }
@@ -148,7 +148,7 @@ class CTVLSdkLib {
 
   protected:
     // Sends a command packet in its own transaction; the outcome is returned, seldom examined.
-    bool SendCommandPacket(Packet packet);
+    Status SendCommandPacket(Packet packet);
 
     int32_t wideSamples = 0;
     int32_t windowX = 0, windowY = 0, windowWidth = 0, windowHeight = 0;

@@ -1,11 +1,12 @@
 #include "adjustment_plan.h"
 
 #include "adjustments.h"
+#include "whole_image.h"
 
 namespace tavlin::imaging {
 namespace {
 
-void AddSingle(AdjustmentPlan& plan, AdjustmentStage stage, ConversionKernel kernel,
+void AddSingle(AdjustmentPlan& plan, AdjustmentStage stage, Stage<const SingleValueBlock> kernel,
                int32_t value) {
     AdjustmentStep& step = plan.steps[plan.count++];
     step.stage = stage;
@@ -22,7 +23,6 @@ AdjustmentPlan PlanAdjustments(const FilterValues& values, int32_t colorMode) {
     if (colorMode >= 2 && (values.hue != 0 || values.saturation != 0)) {
         AdjustmentStep& step = plan.steps[plan.count++];
         step.stage = AdjustmentStage::HueSaturation;
-        step.kernel = AdjustHueSaturation;
         step.hueSaturation = {values.hue, 0, values.saturation, kWideSampleBits};
     }
     if (values.gamma != 100) AddSingle(plan, AdjustmentStage::Gamma, AdjustGamma, values.gamma);
@@ -36,6 +36,13 @@ AdjustmentPlan PlanAdjustments(const FilterValues& values, int32_t colorMode) {
         AddSingle(plan, AdjustmentStage::Brightness, AdjustBrightness, values.brightness);
     }
     return plan;
+}
+
+int RunStep(const AdjustmentStep& step, const ImageView& image, const ImageView& source) {
+    if (step.stage == AdjustmentStage::HueSaturation) {
+        return RunStage(AdjustHueSaturation, image, source, step.hueSaturation);
+    }
+    return RunStage(step.kernel, image, source, step.single);
 }
 
 }  // namespace tavlin::imaging

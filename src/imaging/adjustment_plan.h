@@ -1,9 +1,9 @@
 // Which picture adjustments a frame needs and in which order: hue and saturation (colour modes
 // only), gamma, contrast, sharpness, brightness, each only when its setting is not neutral. The
-// pipeline runs the steps on the output image in order:
+// pipeline runs them on the output image with RunAdjustments (whole_image.h):
 //   for (const AdjustmentStep& step : PlanAdjustments(values, colorMode)) {
 //       if (step.readsCopy) { copy the image into the scratch buffer; source = scratch }
-//       image.Transfer(step.kernel, source, whole image, 0, 0, step.Block(), nullptr);
+//       RunStep(step, image, source);
 //   }
 #pragma once
 
@@ -20,16 +20,13 @@ enum class AdjustmentStage : uint8_t { HueSaturation, Gamma, Contrast, Sharpness
 
 struct AdjustmentStep {
     AdjustmentStage stage = AdjustmentStage::Gamma;
-    ConversionKernel kernel = nullptr;
-    // The kernel reads a copy of the image taken just before it (sharpness).
+    // The stage of a single-value step (null for hue and saturation, which runs
+    // AdjustHueSaturation on `hueSaturation`).
+    Stage<const SingleValueBlock> kernel = nullptr;
+    // The stage reads a copy of the image taken just before it (sharpness).
     bool readsCopy = false;
     HueSaturationBlock hueSaturation;
     SingleValueBlock single;
-
-    void* Block() {
-        return stage == AdjustmentStage::HueSaturation ? static_cast<void*>(&hueSaturation)
-                                                       : static_cast<void*>(&single);
-    }
 };
 
 struct AdjustmentPlan {
@@ -43,5 +40,9 @@ struct AdjustmentPlan {
 
 // Colour modes 0..5 are 8, 16, 24, 32, 48 and 64 bits per pixel; any other mode plans nothing.
 AdjustmentPlan PlanAdjustments(const FilterValues& values, int32_t colorMode);
+
+// Runs one step on the whole of `image`, reading `source` (the image itself, or the copy a
+// step that reads one needs). Returns the stage's result.
+int RunStep(const AdjustmentStep& step, const ImageView& image, const ImageView& source);
 
 }  // namespace tavlin::imaging

@@ -57,22 +57,17 @@ struct Pass {
     size_t SamplesPerRow() const { return static_cast<size_t>(width) * layout.samplesPerPixel; }
 };
 
-std::optional<Pass> MakePass(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src,
-                             int32_t dstX, int32_t dstY, uint16_t dstBytesPerPixel,
-                             uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
-                             const void* block) {
-    const std::optional<Layout> layout = LayoutOf(dstBytesPerPixel, srcBytesPerPixel);
-    if (!layout || block == nullptr || dstBits == nullptr || srcBits == nullptr) {
+std::optional<Pass> MakePass(const StageRun& run, const void* block) {
+    const std::optional<Layout> layout = LayoutOf(run.dstBytesPerPixel, run.srcBytesPerPixel);
+    if (!layout || block == nullptr || run.dstBits == nullptr || run.srcBits == nullptr) {
         return std::nullopt;
     }
-    return Pass{dstBits + static_cast<ptrdiff_t>(dstY) * dstStride +
-                    static_cast<ptrdiff_t>(dstX) * dstBytesPerPixel,
-                srcBits + static_cast<ptrdiff_t>(src.top) * srcStride +
-                    static_cast<ptrdiff_t>(src.left) * srcBytesPerPixel,
-                dstStride,
-                srcStride,
-                std::max(src.Width(), 0),
-                std::max(src.Height(), 0),
+    return Pass{run.DstOrigin(),
+                run.SrcOrigin(),
+                run.dstStride,
+                run.srcStride,
+                std::max(run.src.Width(), 0),
+                std::max(run.src.Height(), 0),
                 *layout};
 }
 
@@ -145,12 +140,8 @@ void SharpenPass(const Pass& pass, int32_t strength, FastRow fastRow, PlainRow p
 
 }  // namespace
 
-int AdjustHueSaturation(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const HueSaturationBlock*>(param1);
-    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
-                               srcBytesPerPixel, dstStride, srcStride, block);
+int AdjustHueSaturation(const StageRun& run, const HueSaturationBlock* block) {
+    const auto pass = MakePass(run, block);
     if (!pass || !pass->layout.color) return 0;
     const HueShift shift = MakeHueShift(block->hue);
     std::array<int32_t, 256> chroma;
@@ -166,20 +157,16 @@ int AdjustHueSaturation(uint8_t* dstBits, const uint8_t* srcBits, const Rect& sr
     for (int32_t y = 0; y < pass->height; ++y) {
         uint8_t* dst = pass->DstRow(y);
         const uint8_t* in = pass->SrcRow(y);
-        const size_t done = row(dst, in, width, dstBytesPerPixel, shift, scale, chroma.data());
-        const size_t offset = done * dstBytesPerPixel;
-        plain::HueSaturation8(dst + offset, in + offset, width - done, dstBytesPerPixel, shift,
+        const size_t done = row(dst, in, width, run.dstBytesPerPixel, shift, scale, chroma.data());
+        const size_t offset = done * run.dstBytesPerPixel;
+        plain::HueSaturation8(dst + offset, in + offset, width - done, run.dstBytesPerPixel, shift,
                               scale, chroma.data());
     }
     return 1;
 }
 
-int AdjustGamma(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const SingleValueBlock*>(param1);
-    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
-                               srcBytesPerPixel, dstStride, srcStride, block);
+int AdjustGamma(const StageRun& run, const SingleValueBlock* block) {
+    const auto pass = MakePass(run, block);
     if (!pass) return 0;
     if (!pass->layout.wide) {
         std::array<uint8_t, 256> table;
@@ -194,12 +181,8 @@ int AdjustGamma(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32
     return 1;
 }
 
-int AdjustContrast(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                   int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                   int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const SingleValueBlock*>(param1);
-    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
-                               srcBytesPerPixel, dstStride, srcStride, block);
+int AdjustContrast(const StageRun& run, const SingleValueBlock* block) {
+    const auto pass = MakePass(run, block);
     if (!pass) return 0;
     if (!pass->layout.wide) {
         std::array<uint8_t, 256> table;
@@ -214,12 +197,8 @@ int AdjustContrast(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, in
     return 1;
 }
 
-int AdjustSharpness(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                    int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                    int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const SingleValueBlock*>(param1);
-    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
-                               srcBytesPerPixel, dstStride, srcStride, block);
+int AdjustSharpness(const StageRun& run, const SingleValueBlock* block) {
+    const auto pass = MakePass(run, block);
     if (!pass || pass->dst == pass->src) return 0;
     if (pass->width < 5 || pass->height < 5) return 1;  // all frame, nothing inside
     const int32_t strength = std::clamp(block->value, 0, 30);
@@ -248,12 +227,8 @@ int AdjustSharpness(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, i
     return 1;
 }
 
-int AdjustBrightness(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                     int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                     int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const SingleValueBlock*>(param1);
-    const auto pass = MakePass(dstBits, srcBits, src, dstX, dstY, dstBytesPerPixel,
-                               srcBytesPerPixel, dstStride, srcStride, block);
+int AdjustBrightness(const StageRun& run, const SingleValueBlock* block) {
+    const auto pass = MakePass(run, block);
     if (!pass) return 0;
     const float factor = BrightnessFactor(block->value);
     if (!pass->layout.wide) {

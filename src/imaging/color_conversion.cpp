@@ -87,32 +87,28 @@ int32_t ScaledColorGain(int32_t percent) {
     return static_cast<int32_t>(limited * 1.28);
 }
 
-int ConvertBayerToColor(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const ColorConversionBlock*>(param1);
-    const int32_t width = src.Width();
-    const int32_t height = src.Height();
-    if (block == nullptr || dstBits == nullptr || srcBits == nullptr || width < 2 || height < 2) {
+int ConvertBayerToColor(const StageRun& run, const ColorConversionBlock* block) {
+    const int32_t width = run.src.Width();
+    const int32_t height = run.src.Height();
+    if (block == nullptr || run.dstBits == nullptr || run.srcBits == nullptr || width < 2 ||
+        height < 2) {
         return 0;
     }
-    const uint8_t* srcOrigin = srcBits + static_cast<ptrdiff_t>(src.top) * srcStride +
-                               static_cast<ptrdiff_t>(src.left) * srcBytesPerPixel;
-    uint8_t* dstOrigin = dstBits + static_cast<ptrdiff_t>(dstY) * dstStride +
-                         static_cast<ptrdiff_t>(dstX) * dstBytesPerPixel;
-    const int32_t phase = PhaseAt(block->phase, src.left, src.top);
+    const uint8_t* srcOrigin = run.SrcOrigin();
+    uint8_t* dstOrigin = run.DstOrigin();
+    const int32_t phase = PhaseAt(block->phase, run.src.left, run.src.top);
     const KernelPaths& paths = ActiveKernelPaths();
-    if (srcBytesPerPixel == 1 && (dstBytesPerPixel == 3 || dstBytesPerPixel == 4)) {
-        const RawView<uint8_t> raw{srcOrigin, srcStride, width, height};
-        ConvertImage<uint8_t, 255>(raw, dstOrigin, dstStride, dstBytesPerPixel, *block, phase,
-                                   paths.demosaic8, plain::Demosaic8);
+    if (run.srcBytesPerPixel == 1 && (run.dstBytesPerPixel == 3 || run.dstBytesPerPixel == 4)) {
+        const RawView<uint8_t> raw{srcOrigin, run.srcStride, width, height};
+        ConvertImage<uint8_t, 255>(raw, dstOrigin, run.dstStride, run.dstBytesPerPixel, *block,
+                                   phase, paths.demosaic8, plain::Demosaic8);
         return 1;
     }
-    if (srcBytesPerPixel == 2 && (dstBytesPerPixel == 6 || dstBytesPerPixel == 8)) {
-        const RawView<uint16_t> raw{srcOrigin, srcStride, width, height};
-        ConvertImage<uint16_t, kMaxWideColorSample>(raw, dstOrigin, dstStride, dstBytesPerPixel,
-                                                    *block, phase, paths.demosaic16,
-                                                    plain::Demosaic16);
+    if (run.srcBytesPerPixel == 2 && (run.dstBytesPerPixel == 6 || run.dstBytesPerPixel == 8)) {
+        const RawView<uint16_t> raw{srcOrigin, run.srcStride, width, height};
+        ConvertImage<uint16_t, kMaxWideColorSample>(raw, dstOrigin, run.dstStride,
+                                                    run.dstBytesPerPixel, *block, phase,
+                                                    paths.demosaic16, plain::Demosaic16);
         return 1;
     }
     return 0;

@@ -3,7 +3,7 @@
 //   block = MakeColorConversionBlock(values, mirrorV, mirrorH);
 //   if (values.bayerGainAuto) { measure the raw frame (white_balance.h), store the outcome and
 //                               copy its gains into the block }
-//   output.Transfer(ConvertBayerToColor, raw, whole image, 0, 0, &block, nullptr);
+//   RunStage(ConvertBayerToColor, output, raw, block);
 #pragma once
 
 #include "kernel_types.h"
@@ -11,13 +11,10 @@
 
 namespace tavlin::imaging {
 
-// ConversionKernel. param1: ColorConversionBlock. Source 1 byte per pixel into 3 or 4, or 2 bytes
-// into 6 or 8; the fourth byte or word of a pixel is never written. Returns 0 without touching
-// the destination for other depths, a missing block, or a source smaller than 2 x 2 (which holds
-// no complete mosaic cell).
-int ConvertBayerToColor(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2);
+// Stage from a source of 1 byte per pixel into 3 or 4, or 2 bytes into 6 or 8; the fourth byte
+// or word of a pixel is never written. Returns 0 without touching the destination for other
+// depths, a missing block, or a source smaller than 2 x 2 (which holds no complete mosaic cell).
+int ConvertBayerToColor(const StageRun& run, const ColorConversionBlock* block);
 
 // Percent to the 1/128 units the demosaic multiplies by (100 gives 128); limited to 0..400
 // percent first, the range every setter and the measurement keep to.

@@ -95,11 +95,6 @@ void LuminanceRows(uint8_t* dstOrigin, int32_t dstStride, const uint8_t* srcOrig
     }
 }
 
-template <typename Byte>
-Byte* Origin(Byte* bits, int32_t stride, int32_t x, int32_t y, uint16_t bytesPerPixel) {
-    return bits + static_cast<ptrdiff_t>(y) * stride + static_cast<ptrdiff_t>(x) * bytesPerPixel;
-}
-
 }  // namespace
 
 bool GrayGainsActive(const GrayBlock& block) {
@@ -107,19 +102,18 @@ bool GrayGainsActive(const GrayBlock& block) {
            block.gainB != kUnityGain;
 }
 
-int MeasureGrayGains(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                     int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                     int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    auto* block = static_cast<GrayBlock*>(param1);
-    if (block == nullptr || srcBits == nullptr || src.Width() <= 0 || src.Height() <= 0) return 0;
-    if (srcBytesPerPixel != 1 && srcBytesPerPixel != 2) return 0;
-    const uint8_t* origin = Origin(srcBits, srcStride, src.left, src.top, srcBytesPerPixel);
-    const int32_t phase = PhaseAt(block->phase, src.left, src.top);
-    const int32_t maximum = SampleMaximum(srcBytesPerPixel, block->significantBits);
-    const CellSums sums =
-        srcBytesPerPixel == 1
-            ? SumByCell<uint8_t>(origin, srcStride, src.Width(), src.Height(), phase, maximum)
-            : SumByCell<uint16_t>(origin, srcStride, src.Width(), src.Height(), phase, maximum);
+int MeasureGrayGains(const StageRun& run, GrayBlock* block) {
+    if (block == nullptr || run.srcBits == nullptr || run.src.Width() <= 0 || run.src.Height() <= 0)
+        return 0;
+    if (run.srcBytesPerPixel != 1 && run.srcBytesPerPixel != 2) return 0;
+    const uint8_t* origin = run.SrcOrigin();
+    const int32_t phase = PhaseAt(block->phase, run.src.left, run.src.top);
+    const int32_t maximum = SampleMaximum(run.srcBytesPerPixel, block->significantBits);
+    const CellSums sums = run.srcBytesPerPixel == 1
+                              ? SumByCell<uint8_t>(origin, run.srcStride, run.src.Width(),
+                                                   run.src.Height(), phase, maximum)
+                              : SumByCell<uint16_t>(origin, run.srcStride, run.src.Width(),
+                                                    run.src.Height(), phase, maximum);
     double mean[2][2];
     double highest = 0.0;
     for (int r = 0; r < 2; ++r) {
@@ -137,44 +131,40 @@ int MeasureGrayGains(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, 
     return 1;
 }
 
-int ApplyGrayGainOffset(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    const auto* block = static_cast<const GrayBlock*>(param1);
-    if (block == nullptr || dstBits == nullptr || srcBits == nullptr) return 0;
-    if (srcBytesPerPixel != dstBytesPerPixel || (srcBytesPerPixel != 1 && srcBytesPerPixel != 2)) {
+int ApplyGrayGainOffset(const StageRun& run, const GrayBlock* block) {
+    if (block == nullptr || run.dstBits == nullptr || run.srcBits == nullptr) return 0;
+    if (run.srcBytesPerPixel != run.dstBytesPerPixel ||
+        (run.srcBytesPerPixel != 1 && run.srcBytesPerPixel != 2)) {
         return 0;
     }
     if (!GrayGainsActive(*block)) return 1;
-    const uint8_t* srcOrigin = Origin(srcBits, srcStride, src.left, src.top, srcBytesPerPixel);
-    uint8_t* dstOrigin = Origin(dstBits, dstStride, dstX, dstY, dstBytesPerPixel);
-    const int32_t phase = PhaseAt(block->phase, src.left, src.top);
-    const int32_t maximum = SampleMaximum(srcBytesPerPixel, block->significantBits);
+    const uint8_t* srcOrigin = run.SrcOrigin();
+    uint8_t* dstOrigin = run.DstOrigin();
+    const int32_t phase = PhaseAt(block->phase, run.src.left, run.src.top);
+    const int32_t maximum = SampleMaximum(run.srcBytesPerPixel, block->significantBits);
     const CellTable cells = CellsOf(*block);
-    if (srcBytesPerPixel == 1) {
-        GainOffsetRows<uint8_t>(dstOrigin, dstStride, srcOrigin, srcStride, src.Width(),
-                                src.Height(), phase, cells, maximum);
+    if (run.srcBytesPerPixel == 1) {
+        GainOffsetRows<uint8_t>(dstOrigin, run.dstStride, srcOrigin, run.srcStride, run.src.Width(),
+                                run.src.Height(), phase, cells, maximum);
     } else {
-        GainOffsetRows<uint16_t>(dstOrigin, dstStride, srcOrigin, srcStride, src.Width(),
-                                 src.Height(), phase, cells, maximum);
+        GainOffsetRows<uint16_t>(dstOrigin, run.dstStride, srcOrigin, run.srcStride,
+                                 run.src.Width(), run.src.Height(), phase, cells, maximum);
     }
     return 1;
 }
 
-int LuminanceFromColor(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                       int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                       int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    if (dstBits == nullptr || srcBits == nullptr) return 0;
-    const uint8_t* srcOrigin = Origin(srcBits, srcStride, src.left, src.top, srcBytesPerPixel);
-    uint8_t* dstOrigin = Origin(dstBits, dstStride, dstX, dstY, dstBytesPerPixel);
-    if (dstBytesPerPixel == 1 && (srcBytesPerPixel == 3 || srcBytesPerPixel == 4)) {
-        LuminanceRows<uint8_t>(dstOrigin, dstStride, srcOrigin, srcStride, src.Width(),
-                               src.Height(), srcBytesPerPixel);
+int LuminanceFromColor(const StageRun& run, NoBlock* /*unused*/) {
+    if (run.dstBits == nullptr || run.srcBits == nullptr) return 0;
+    const uint8_t* srcOrigin = run.SrcOrigin();
+    uint8_t* dstOrigin = run.DstOrigin();
+    if (run.dstBytesPerPixel == 1 && (run.srcBytesPerPixel == 3 || run.srcBytesPerPixel == 4)) {
+        LuminanceRows<uint8_t>(dstOrigin, run.dstStride, srcOrigin, run.srcStride, run.src.Width(),
+                               run.src.Height(), run.srcBytesPerPixel);
         return 1;
     }
-    if (dstBytesPerPixel == 2 && (srcBytesPerPixel == 6 || srcBytesPerPixel == 8)) {
-        LuminanceRows<uint16_t>(dstOrigin, dstStride, srcOrigin, srcStride, src.Width(),
-                                src.Height(), srcBytesPerPixel / 2);
+    if (run.dstBytesPerPixel == 2 && (run.srcBytesPerPixel == 6 || run.srcBytesPerPixel == 8)) {
+        LuminanceRows<uint16_t>(dstOrigin, run.dstStride, srcOrigin, run.srcStride, run.src.Width(),
+                                run.src.Height(), run.srcBytesPerPixel / 2);
         return 1;
     }
     return 0;

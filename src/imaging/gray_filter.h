@@ -2,10 +2,10 @@
 // of the Bayer sensor. Gray mode 1 evens out the four positions of the 2 x 2 cell with a gain
 // (1/128 units) and an offset each:
 //   block = MakeGrayBlock(values, phase, 8 or 10);
-//   if (values.grayAutoRequest != 0) { image.Transfer(MeasureGrayGains, image, ..., &block);
+//   if (values.grayAutoRequest != 0) { RunStage(MeasureGrayGains, image, block);
 //       store the block's gains, refresh the dialog,
 //       grayAutoRequest = NextGrayAutoRequest(grayAutoRequest) }
-//   image.Transfer(ApplyGrayGainOffset, image, ..., &block);
+//   RunStage(ApplyGrayGainOffset, image, block);
 // Gray mode 2 converts the raw frame to colour (color_conversion.h, with its white balance) and
 // takes the luminance back: 8-bit gray through the 24-bit buffer, 16-bit gray through a 48-bit
 // one, so that both gray formats get a true luminance image.
@@ -17,24 +17,18 @@
 
 namespace tavlin::imaging {
 
-// ConversionKernel over an 8-bit or 16-bit gray image (only the source is read). param1:
-// GrayBlock; its four gains are replaced by the measured ones (unlimited) when every cell
-// position has samples strictly between 0 and the maximum, and left alone otherwise.
-int MeasureGrayGains(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                     int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                     int32_t dstStride, int32_t srcStride, void* param1, void* param2);
+// Stage over an 8-bit or 16-bit gray image (only the source is read). The block's four gains are
+// replaced by the measured ones (unlimited) when every cell position has samples strictly
+// between 0 and the maximum, and left alone otherwise.
+int MeasureGrayGains(const StageRun& run, GrayBlock* block);
 
-// ConversionKernel, 1 or 2 bytes per pixel, in place or not. param1: GrayBlock. Applies
-// out = offset + gain * v / 128, limited to 0..maximum, only when some gain differs from 128.
-int ApplyGrayGainOffset(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2);
+// Stage over 1 or 2 bytes per pixel, in place or not. Applies out = offset + gain * v / 128,
+// limited to 0..maximum, only when some gain differs from 128.
+int ApplyGrayGainOffset(const StageRun& run, const GrayBlock* block);
 
-// ConversionKernel: gray = (R * 30 + G * 59 + B * 11) / 100 from a 24/32-bit image into an 8-bit
-// one, or from a 48/64-bit image into a 16-bit one. No parameters.
-int LuminanceFromColor(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                       int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                       int32_t dstStride, int32_t srcStride, void* param1, void* param2);
+// Stage: gray = (R * 30 + G * 59 + B * 11) / 100 from a 24/32-bit image into an 8-bit one, or
+// from a 48/64-bit image into a 16-bit one. No parameters.
+int LuminanceFromColor(const StageRun& run, NoBlock* unused);
 
 // The measurement count after one measurement: a positive count goes down by one; a negative
 // one (every frame) stays as it is.

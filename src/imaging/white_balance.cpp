@@ -54,19 +54,17 @@ void StoreGain(double measured, int32_t& slot) {
 
 }  // namespace
 
-int MeasureWhiteBalance(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2) {
-    auto* block = static_cast<WhiteBalanceBlock*>(param1);
-    if (block == nullptr || srcBits == nullptr || src.Width() <= 0 || src.Height() <= 0) return 0;
-    const uint8_t* origin = srcBits + static_cast<ptrdiff_t>(src.top) * srcStride +
-                            static_cast<ptrdiff_t>(src.left) * srcBytesPerPixel;
-    const int32_t phase = PhaseAt(block->phase, src.left, src.top);
+int MeasureWhiteBalance(const StageRun& run, WhiteBalanceBlock* block) {
+    if (block == nullptr || run.srcBits == nullptr || run.src.Width() <= 0 || run.src.Height() <= 0)
+        return 0;
+    const uint8_t* origin = run.SrcOrigin();
+    const int32_t phase = PhaseAt(block->phase, run.src.left, run.src.top);
     ClassSums sums;
-    if (srcBytesPerPixel == 1) {
-        sums = SumByColor<uint8_t>(origin, srcStride, src.Width(), src.Height(), phase);
-    } else if (srcBytesPerPixel == 2) {
-        sums = SumByColor<uint16_t>(origin, srcStride, src.Width(), src.Height(), phase);
+    if (run.srcBytesPerPixel == 1) {
+        sums = SumByColor<uint8_t>(origin, run.srcStride, run.src.Width(), run.src.Height(), phase);
+    } else if (run.srcBytesPerPixel == 2) {
+        sums =
+            SumByColor<uint16_t>(origin, run.srcStride, run.src.Width(), run.src.Height(), phase);
     } else {
         return 0;
     }

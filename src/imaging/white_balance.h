@@ -8,13 +8,11 @@
 
 namespace tavlin::imaging {
 
-// ConversionKernel over an 8-bit (1 byte per pixel) or 16-bit (2 bytes) raw frame; only the
-// source is read. param1: WhiteBalanceBlock, whose slots receive the measured gains limited to
-// 0..400 (green 100). A frame with no light at all (every class mean 0) gives no measurement and
-// leaves the slots as they were; a colour with mean 0 under some light gets the largest gain.
-int MeasureWhiteBalance(uint8_t* dstBits, const uint8_t* srcBits, const Rect& src, int32_t dstX,
-                        int32_t dstY, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                        int32_t dstStride, int32_t srcStride, void* param1, void* param2);
+// Stage over an 8-bit (1 byte per pixel) or 16-bit (2 bytes) raw frame; only the source is read.
+// The block's slots receive the measured gains limited to 0..400 (green 100). A frame with no
+// light at all (every class mean 0) gives no measurement and leaves the slots as they were; a
+// colour with mean 0 under some light gets the largest gain.
+int MeasureWhiteBalance(const StageRun& run, WhiteBalanceBlock* block);
 
 // What the camera stores after a measurement: the gains, and whether the one-shot request
 // ("Once": automatic flag and both marks set) is now done, so all three are to be cleared.

@@ -33,16 +33,17 @@ uint32_t MeasuredAviRate(uint32_t frames, uint32_t elapsedMs) {
     return static_cast<uint32_t>(std::clamp<uint64_t>(rate, 1, kMaxRate));
 }
 
-int AviWriter::Open(const std::string& fileName, int32_t width, int32_t height, int16_t bitCount) {
+AviWriteResult AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
+                               int16_t bitCount) {
     Reset();
-    if (width <= 0 || height <= 0) return 0;
+    if (width <= 0 || height <= 0) return AviWriteResult::kFailed;
     const uint64_t stride = (uint64_t{static_cast<uint32_t>(width)} * 3 + 3) & ~uint64_t{3};
     const uint64_t frameBytes = stride * static_cast<uint32_t>(height);
     // Header, one frame and an index of one entry must fit.
     if (uint64_t{kHeaderBytes} + kChunkHeaderBytes + frameBytes + kChunkHeaderBytes +
             kIndexEntryBytes >
         sizeLimit_) {
-        return 0;
+        return AviWriteResult::kFull;
     }
     width_ = width;
     height_ = height;
@@ -51,16 +52,16 @@ int AviWriter::Open(const std::string& fileName, int32_t width, int32_t height, 
     frameBytes_ = static_cast<uint32_t>(frameBytes);
     if (!file_.Open(fileName)) {
         Reset();
-        return 0;
+        return AviWriteResult::kFailed;
     }
     FillHeader();
     if (!file_.Write(header_.data(), header_.size())) {
         Reset();
-        return 0;
+        return AviWriteResult::kFailed;
     }
     riffSize_ = kMoviSizeOffset;
     moviSize_ = 4;
-    return 1;
+    return AviWriteResult::kWritten;
 }
 
 void AviWriter::FillHeader() {
@@ -139,13 +140,13 @@ AviWriteResult AviWriter::BeginFrame() {
     return AviWriteResult::kWritten;
 }
 
-bool AviWriter::AppendFrame(const iovec* parts, size_t count) {
-    if (!frameOpen_ || writeFailed_) return false;
+AviWriteResult AviWriter::AppendFrame(const iovec* parts, size_t count) {
+    if (!frameOpen_ || writeFailed_) return AviWriteResult::kFailed;
     uint64_t bytes = 0;
     for (size_t i = 0; i < count; ++i) bytes += parts[i].iov_len;
     if (frameAppended_ + bytes > frameBytes_) {
         writeFailed_ = true;
-        return false;
+        return AviWriteResult::kFailed;
     }
     // The chunk header rides with the first bytes of the frame.
     gather_.clear();
@@ -153,10 +154,10 @@ bool AviWriter::AppendFrame(const iovec* parts, size_t count) {
     gather_.insert(gather_.end(), parts, parts + count);
     if (!file_.WriteGather(gather_.data(), gather_.size())) {
         writeFailed_ = true;
-        return false;
+        return AviWriteResult::kFailed;
     }
     frameAppended_ += static_cast<uint32_t>(bytes);
-    return true;
+    return AviWriteResult::kWritten;
 }
 
 AviWriteResult AviWriter::EndFrame() {
@@ -177,9 +178,9 @@ AviWriteResult AviWriter::EndFrame() {
     return AviWriteResult::kWritten;
 }
 
-bool AviWriter::Checkpoint(uint32_t rate) {
-    if (!file_.IsOpen() || writeFailed_ || frameOpen_) return false;
-    return PatchHeader(rate);
+AviWriteResult AviWriter::Checkpoint(uint32_t rate) {
+    if (!file_.IsOpen() || writeFailed_ || frameOpen_) return AviWriteResult::kFailed;
+    return PatchHeader(rate) ? AviWriteResult::kWritten : AviWriteResult::kFailed;
 }
 
 bool AviWriter::WriteIndex() {
@@ -207,14 +208,14 @@ bool AviWriter::PatchHeader(uint32_t rate) {
     return file_.WriteAt(0, header_.data(), header_.size());
 }
 
-int AviWriter::Close(uint32_t rate) {
-    if (!file_.IsOpen()) return 0;
+AviWriteResult AviWriter::Close(uint32_t rate) {
+    if (!file_.IsOpen()) return AviWriteResult::kFailed;
     // A frame that failed halfway is cut off, so the finished file holds whole frames only.
     const bool cut = !(writeFailed_ || frameOpen_) || file_.Truncate(8 + uint64_t{riffSize_});
     const bool finished = cut && WriteIndex() && PatchHeader(rate);
     const bool closed = file_.Close();
     Reset();
-    return finished && closed ? 1 : 0;
+    return finished && closed ? AviWriteResult::kWritten : AviWriteResult::kFailed;
 }
 
 void AviWriter::Reset() {

@@ -33,10 +33,13 @@ inline constexpr uint32_t kAviOpeningRate = 3000;
 // and never exceeds a million frames per second, so the header divisions stay defined.
 uint32_t MeasuredAviRate(uint32_t frames, uint32_t elapsedMs);
 
+// What every writing operation reports.
 enum class AviWriteResult {
     kWritten,
-    kFull,    // the frame would take the file past its size limit; nothing was written
-    kFailed,  // the write failed (disk full, I/O error); the file is cut back at finalisation
+    kFull,    // the frame (at open: even one frame) would take the file past its size limit;
+              // nothing was written
+    kFailed,  // the write failed (disk full, I/O error), or the call was out of turn; a frame
+              // that failed is cut back at finalisation
 };
 
 class AviWriter {
@@ -51,9 +54,10 @@ class AviWriter {
 
     // Abandons any open file, then starts `fileName` (UTF-8; an existing file is truncated) for
     // width x height frames. `bitCount` is the source image's depth, kept for information only.
-    // Returns 1, or 0 for bad sizes, a frame that cannot fit under the limit, or an open or
+    // kFull when not even one frame fits under the limit; kFailed for bad sizes or an open or
     // header write failure.
-    int Open(const std::string& fileName, int32_t width, int32_t height, int16_t bitCount);
+    AviWriteResult Open(const std::string& fileName, int32_t width, int32_t height,
+                        int16_t bitCount);
 
     // Appends one frame of FrameBytes() bytes (bottom-up rows of FrameStride() bytes, B, G, R).
     AviWriteResult WriteFrame(const uint8_t* frame);
@@ -63,18 +67,19 @@ class AviWriter {
     // BeginFrame returns kFull or kFailed when no frame may start. A frame that ends short or
     // overlong, or a failed append, fails the frame as a failed write does.
     AviWriteResult BeginFrame();
-    bool AppendFrame(const iovec* parts, size_t count);
+    AviWriteResult AppendFrame(const iovec* parts, size_t count);
     AviWriteResult EndFrame();
 
     // Brings the header up to date with the frames written so far (sizes, counts, the timing of
     // `rate`), so the file plays as it stands if it is never finalised. One write of the header.
-    bool Checkpoint(uint32_t rate);
+    // kFailed when no file is open, a frame is open or has failed, or the write fails.
+    AviWriteResult Checkpoint(uint32_t rate);
 
     // Finalises: writes the index and patches sizes, counts and the timing of `rate` (hundredths
     // of frames per second; 0 counts as 1), then closes. After a failed frame write the file is
-    // first cut back to the last whole frame. Returns 1 when the finished file is complete,
-    // 0 when nothing was open or a write failed.
-    int Close(uint32_t rate);
+    // first cut back to the last whole frame. kWritten when the finished file is complete,
+    // kFailed when nothing was open or a write failed.
+    AviWriteResult Close(uint32_t rate);
 
     // Closes without finalising, empties the index and clears the header images.
     void Reset();

@@ -78,6 +78,11 @@ class ImageBuffer {
     int32_t Stride() const { return stride_; }
     uint16_t BitCount() const { return bitCount_; }
     uint16_t BytesPerPixel() const { return bitCount_ / 8; }
+    // The pixels as the imaging stages take them; empty when the buffer is not usable.
+    imaging::ImageView View() {
+        if (!Usable()) return {};
+        return {bits_, width_, height_, stride_, BytesPerPixel()};
+    }
     size_t SizeBytes() const { return static_cast<size_t>(height_) * static_cast<size_t>(stride_); }
     bool Usable() const { return width_ > 0 && height_ > 0 && bitCount_ != 0 && bits_ != nullptr; }
 

@@ -28,30 +28,29 @@ TEST(PipeRequest, ChecksBufferBeforeHandle) {
     uint32_t got = 7;
     uint8_t byte = 0;
     EXPECT_EQ(PipeRequest(nullptr, protocol::kCodePipeInput, 0, nullptr, 64, &got),
-              PipeStatus::NullBuffer);
-    EXPECT_EQ(PipeRequest(nullptr, protocol::kCodePipeInput, 0, &byte, 1, &got),
-              PipeStatus::NullHandle);
+              Status::BadArgument);
+    EXPECT_EQ(PipeRequest(nullptr, protocol::kCodePipeInput, 0, &byte, 1, &got), Status::NoDevice);
     Packet packet{};
-    EXPECT_EQ(SendCommand(nullptr, packet), kChannelNoHandle);
-    EXPECT_EQ(ReadReply(nullptr, packet), kChannelNoHandle);
+    EXPECT_EQ(SendCommand(nullptr, packet), Status::NoDevice);
+    EXPECT_EQ(ReadReply(nullptr, packet), Status::NoDevice);
 }
 
 TEST(Transactions, NothingIsSentWhenTheOpenFails) {
     uint16_t value = 55;
-    EXPECT_EQ(ReadSensorRegister(kPath0, 9, &value), 0);
+    EXPECT_EQ(ReadSensorRegister(kPath0, 9, &value), Status::NoDevice);
     EXPECT_EQ(value, 0);
-    EXPECT_EQ(WriteSensorRegister(kPath0, 9, 1), 0);
+    EXPECT_EQ(WriteSensorRegister(kPath0, 9, 1), Status::NoDevice);
 }
 
 TEST(Transactions, RegisterPacketsAndCodes) {
     AttachedCameras cameras({0});
-    ASSERT_EQ(WriteSensorRegister(kPath0, 9, 0x1234), 1);
+    ASSERT_EQ(WriteSensorRegister(kPath0, 9, 0x1234), Status::Ok);
     uint16_t value = 0;
-    ASSERT_EQ(ReadSensorRegister(kPath0, 9, &value), 1);
+    ASSERT_EQ(ReadSensorRegister(kPath0, 9, &value), Status::Ok);
     EXPECT_EQ(value, 0x1234);
-    ASSERT_EQ(WriteControllerRegister(kPath0, 7, 0xA5), 1);
+    ASSERT_EQ(WriteControllerRegister(kPath0, 7, 0xA5), Status::Ok);
     uint8_t byte = 0;
-    ASSERT_EQ(ReadControllerRegister(kPath0, 7, &byte), 1);
+    ASSERT_EQ(ReadControllerRegister(kPath0, 7, &byte), Status::Ok);
     EXPECT_EQ(byte, 0xA5);
     EXPECT_EQ(Wire(0), (std::vector<std::string>{"cmd 04 09 12 34", "cmd 0C 09", "reply", "reply",
                                                  "cmd 25 07 A5", "cmd 26 07", "reply", "reply"}));
@@ -67,7 +66,7 @@ TEST(Transactions, FailedCommandSendReadsNoReply) {
     AttachedCameras cameras({0});
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_COMMAND_SEND, 1);
     uint16_t value = 99;
-    EXPECT_EQ(ReadSensorRegister(kPath0, 9, &value), 0);
+    EXPECT_EQ(ReadSensorRegister(kPath0, 9, &value), Status::Failed);
     EXPECT_EQ(value, 0);
     EXPECT_EQ(ReadTrace(0).size(), 1u);
 }
@@ -76,7 +75,7 @@ TEST(Transactions, OnlyTheSecondReplyReadDecides) {
     AttachedCameras cameras({0});
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_REPLY_READ, 1);
     uint16_t value = 0;
-    EXPECT_EQ(ReadSensorRegister(kPath0, 9, &value), 1);
+    EXPECT_EQ(ReadSensorRegister(kPath0, 9, &value), Status::Ok);
     EXPECT_EQ(value, 1049);
     const auto trace = ReadTrace(0);
     ASSERT_EQ(trace.size(), 3u);
@@ -85,15 +84,15 @@ TEST(Transactions, OnlyTheSecondReplyReadDecides) {
 
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_REPLY_READ, 2);
     uint8_t byte = 1;
-    EXPECT_EQ(ReadControllerRegister(kPath0, 2, &byte), 0);
+    EXPECT_EQ(ReadControllerRegister(kPath0, 2, &byte), Status::Failed);
     EXPECT_EQ(byte, 0);
 }
 
 TEST(Transactions, SromPacketsAndPauses) {
     AttachedCameras cameras({0});
-    ASSERT_EQ(WriteSromByte(kPath0, 0x1820, 0x5A), 1);
+    ASSERT_EQ(WriteSromByte(kPath0, 0x1820, 0x5A), Status::Ok);
     uint8_t value = 0;
-    ASSERT_EQ(ReadSromByte(kPath0, 0x1820, &value), 1);
+    ASSERT_EQ(ReadSromByte(kPath0, 0x1820, &value), Status::Ok);
     EXPECT_EQ(value, 0x5A);
     EXPECT_EQ(Wire(0), (std::vector<std::string>{"cmd 40 51 03 18 20 5A", "cmd 41 51 02 01 18 20",
                                                  "reply", "reply"}));

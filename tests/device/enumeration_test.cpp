@@ -84,11 +84,11 @@ TEST(Enumeration, LateCameraReachesTheWideListOnlyAfterANarrowOne) {
     CTavlin410QZVKESdk sdk;
     AttachedCameras::Attach(5);
     EXPECT_EQ(sdk.EnumerateNamesWide(nullptr), 1);
-    EXPECT_EQ(sdk.IsPresent(5), 0);
+    EXPECT_FALSE(sdk.IsPresent(5));
     auto narrow = NarrowBuffer(10);
     EXPECT_EQ(sdk.EnumerateNames(narrow.data()), 2);
     EXPECT_EQ(sdk.EnumerateNamesWide(nullptr), 2);
-    EXPECT_EQ(sdk.IsPresent(5), 1);
+    EXPECT_TRUE(sdk.IsPresent(5));
     EXPECT_EQ(sdk.SelectedIndex(), 0);  // a re-probe keeps the camera in use
 }
 
@@ -102,7 +102,7 @@ TEST(Enumeration, NoCameraGivesTenEmptySlots) {
 TEST(Selection, AnotherIndexBuildsItsPath) {
     AttachedCameras cameras({0, 23});
     CTavlin410QZVKESdk sdk;
-    ASSERT_EQ(sdk.SelectCamera(23), kResultOk);
+    ASSERT_EQ(sdk.SelectCamera(23), Status::Ok);
     EXPECT_STREQ(sdk.DevicePath(), "\\\\.\\TvlnQZ410VKE-M");
     EXPECT_EQ(sdk.SelectedIndex(), 23);
     uint16_t gain = 0;

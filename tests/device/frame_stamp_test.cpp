@@ -26,7 +26,7 @@ class FrameStamps : public ::testing::Test {
     // Trigger mode lets the test decide how many frames the camera makes.
     void SetUp() override {
         sdk.SendDriverSetting(60000);
-        ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+        ASSERT_EQ(sdk.SetTriggerMode(1), Status::Ok);
     }
     void TearDown() override {
         sdk.SetTriggerMode(0);  // frees a waiting read

@@ -119,7 +119,7 @@ TEST_F(FrameTransfer, SixteenBitSamplesDoubleTheTransfer) {
 TEST_F(FrameTransfer, SlowConsumerGetsTheNewestFrame) {
     // Trigger mode lets the test decide exactly how many frames the camera produces.
     sdk.SendDriverSetting(60000);
-    ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+    ASSERT_EQ(sdk.SetTriggerMode(1), Status::Ok);
     ASSERT_EQ(sdk.StartTransfer(), kResultOk);
     ASSERT_EQ(TavlinVcam_Trigger(0, 6), 6);
     while (Counters().framesDelivered < 6) std::this_thread::yield();
@@ -129,7 +129,7 @@ TEST_F(FrameTransfer, SlowConsumerGetsTheNewestFrame) {
     std::vector<uint8_t> frame(kFullFrame);
     ASSERT_EQ(sdk.TakeFrame(frame.data()), kResultOk);
     EXPECT_EQ(frame[0], FirstSampleOfFrame(5));
-    ASSERT_EQ(sdk.SetTriggerMode(0), 1);  // frees the waiting read
+    ASSERT_EQ(sdk.SetTriggerMode(0), Status::Ok);  // frees the waiting read
     EXPECT_EQ(sdk.StopTransfer(), kResultOk);
 }
 
@@ -137,9 +137,9 @@ TEST_F(FrameTransfer, RegisterTrafficInterleavesWithAPacedStream) {
     TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
     ASSERT_EQ(sdk.StartTransfer(), kResultOk);
     for (int shutter = 1; shutter <= 20; ++shutter) {
-        ASSERT_EQ(sdk.SetShutter(shutter), 1);
+        ASSERT_EQ(sdk.SetShutter(shutter), Status::Ok);
         int32_t readBack = 0;
-        ASSERT_EQ(sdk.GetShutter(&readBack), 1);
+        ASSERT_EQ(sdk.GetShutter(&readBack), Status::Ok);
         EXPECT_EQ(readBack, shutter);
     }
     // The first frame comes at once; the second read waits for its frame time.
@@ -256,7 +256,7 @@ namespace {
 
 TEST_F(FrameTransfer, TriggeredSingleFramesWaitForAPulse) {
     sdk.SendDriverSetting(60000);
-    ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+    ASSERT_EQ(sdk.SetTriggerMode(1), Status::Ok);
     auto read = std::async(std::launch::async, [&] { return sdk.ReadSingleFrame(); });
     while (FrameRequests() < 1) std::this_thread::yield();
     EXPECT_EQ(read.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);

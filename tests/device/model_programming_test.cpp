@@ -52,20 +52,20 @@ TEST(ModelSelection, ConstructionInitialisesTheCameraInOrder) {
 
 TEST(ModelSelection, WithoutCameraTheObjectStillExists) {
     CTavlin410QZVKESdk sdk;
-    EXPECT_EQ(sdk.IsPresent(0), 0);
+    EXPECT_FALSE(sdk.IsPresent(0));
     EXPECT_EQ(sdk.FrameBytes(), 1310720);
-    EXPECT_EQ(sdk.SelectCamera(33), kResultBadIndex);
-    EXPECT_EQ(sdk.SelectCamera(-1), kResultBadIndex);
-    EXPECT_EQ(sdk.SelectDevice(32), kResultOk);  // 32 names a path; nothing answers there
-    EXPECT_EQ(sdk.IsPresent(32), 0);
-    EXPECT_EQ(sdk.IsPresent(-1), 0);
+    EXPECT_EQ(sdk.SelectCamera(33), Status::BadArgument);
+    EXPECT_EQ(sdk.SelectCamera(-1), Status::BadArgument);
+    EXPECT_EQ(sdk.SelectDevice(32), Status::Ok);  // 32 names a path; nothing answers there
+    EXPECT_FALSE(sdk.IsPresent(32));
+    EXPECT_FALSE(sdk.IsPresent(-1));
 }
 
 TEST(ProgramWindow, AlignsStartsAndCountsAndDividesTheGeometry) {
     AttachedCameras cameras({0});
     CTavlin410QZVKESdk sdk;
     TavlinVcam_ClearTrace(0);
-    ASSERT_EQ(sdk.ProgramWindow(100, 51, 640, 480, 1), 0);
+    ASSERT_EQ(sdk.ProgramWindow(100, 51, 640, 480, 1), Status::Ok);
     EXPECT_EQ(sdk.LineWidth(), 320);
     EXPECT_EQ(sdk.FrameLines(), 240);
     EXPECT_EQ(sdk.FrameBytes(), 76800);
@@ -82,7 +82,7 @@ TEST(ProgramWindow, AlignsStartsAndCountsAndDividesTheGeometry) {
     TavlinVcam_GetTransferSize(0, &transfer);
     EXPECT_EQ(transfer, 76800u);
 
-    ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, 3), 0);
+    ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, 3), Status::Ok);
     EXPECT_EQ(sdk.LineWidth(), 160);
     EXPECT_EQ(sdk.FrameLines(), 128);
     EXPECT_EQ(sdk.RowStart(), 12);
@@ -91,7 +91,7 @@ TEST(ProgramWindow, AlignsStartsAndCountsAndDividesTheGeometry) {
     EXPECT_EQ(sdk.ColumnCount(), 1279);
     EXPECT_EQ(SensorRegister(30), 0x8030);
     EXPECT_EQ(SensorRegister(32), 0x1104);
-    ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, 2), 0);
+    ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, 2), Status::Ok);
     EXPECT_EQ(SensorRegister(30), 0x800C);
 }
 
@@ -99,13 +99,13 @@ TEST(ProgramWindow, RefusesBadWindowsWithoutSendingAnything) {
     AttachedCameras cameras({0});
     CTavlin410QZVKESdk sdk;
     TavlinVcam_ClearTrace(0);
-    EXPECT_EQ(sdk.ProgramWindow(1, 0, 1280, 1024, 0), 1);
-    EXPECT_EQ(sdk.ProgramWindow(0, 0, 3, 1024, 0), 1);
-    EXPECT_EQ(sdk.ProgramWindow(0, 1, 1280, 1024, 0), 1);
-    EXPECT_EQ(sdk.ProgramWindow(-2, 0, 64, 64, 0), 1);
-    EXPECT_EQ(sdk.ProgramWindow(0, 0, 64, 0, 0), 1);
-    EXPECT_EQ(sdk.ProgramWindow(0, 0, 64, 64, 4), 1);
-    EXPECT_EQ(sdk.ProgramWindow(0x7FFFFFF0, 0, 64, 64, 0), 1);
+    EXPECT_EQ(sdk.ProgramWindow(1, 0, 1280, 1024, 0), Status::BadArgument);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 3, 1024, 0), Status::BadArgument);
+    EXPECT_EQ(sdk.ProgramWindow(0, 1, 1280, 1024, 0), Status::BadArgument);
+    EXPECT_EQ(sdk.ProgramWindow(-2, 0, 64, 64, 0), Status::BadArgument);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 64, 0, 0), Status::BadArgument);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 64, 64, 4), Status::BadArgument);
+    EXPECT_EQ(sdk.ProgramWindow(0x7FFFFFF0, 0, 64, 64, 0), Status::BadArgument);
     EXPECT_TRUE(Wire(0).empty());
     EXPECT_EQ(sdk.LineWidth(), 1280);
 }
@@ -115,11 +115,11 @@ TEST(ProgramWindow, StoredSubSampleCodes) {
     AttachedCameras cameras({0});
     CTavlin410QZVKESdk sdk;
     for (int32_t code : {17, 18}) {
-        ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, code), 0) << code;
+        ASSERT_EQ(sdk.ProgramWindow(0, 0, 1280, 1024, code), Status::Ok) << code;
         EXPECT_EQ(sdk.LineWidth(), 1280) << code;
     }
     TavlinVcam_ClearTrace(0);
-    EXPECT_EQ(sdk.ProgramWindow(0, 0, 640, 480, 19), 1);
+    EXPECT_EQ(sdk.ProgramWindow(0, 0, 640, 480, 19), Status::BadArgument);
     EXPECT_TRUE(Wire(0).empty());
 }
 
@@ -127,14 +127,14 @@ TEST(TriggerMode, ControllerAndSensorBits) {
     AttachedCameras cameras({0});
     CTavlin410QZVKESdk sdk;
     TavlinVcam_ClearTrace(0);
-    ASSERT_EQ(sdk.SetTriggerMode(1), 1);
+    ASSERT_EQ(sdk.SetTriggerMode(1), Status::Ok);
     EXPECT_EQ(Wire(0), (Lines{"cmd 25 0B 01", "cmd 0C 1E", "reply", "reply", "cmd 04 1E 81 00"}));
     EXPECT_EQ(sdk.TriggerMode(), 1);
-    ASSERT_EQ(sdk.SetTriggerMode(2), 1);
+    ASSERT_EQ(sdk.SetTriggerMode(2), Status::Ok);
     EXPECT_EQ(ControllerRegister(11), 1);
     EXPECT_EQ(SensorRegister(30) & 0x0100, 0);
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_COMMAND_SEND, 1);
-    EXPECT_EQ(sdk.SetTriggerMode(0), 0);
+    EXPECT_EQ(sdk.SetTriggerMode(0), Status::Failed);
     EXPECT_EQ(sdk.TriggerMode(), 2);
 }
 
@@ -142,8 +142,8 @@ TEST(SampleWidth, FlagAlwaysOneRegisterFourteenDecides) {
     AttachedCameras cameras({0});
     CTavlin410QZVKESdk sdk;
     TavlinVcam_ClearTrace(0);
-    EXPECT_EQ(sdk.SetSampleWidth(0), 1);
-    EXPECT_EQ(sdk.SetSampleWidth(5), 1);
+    EXPECT_EQ(sdk.SetSampleWidth(0), Status::Ok);
+    EXPECT_EQ(sdk.SetSampleWidth(5), Status::Ok);
     EXPECT_EQ(Wire(0), (Lines{"cmd 0A 01", "cmd 25 0E 00", "cmd 0A 01", "cmd 25 0E 01"}));
     EXPECT_EQ(sdk.WideSamples(), 5);
 }
@@ -158,21 +158,21 @@ TEST(GainsAndShutter, MaskAndClamp) {
     sdk.SetGlobalGain(0x1FF);
     sdk.SetColourGain(45, 0x1F3);
     sdk.SetClockSetting(0x105);
-    EXPECT_EQ(sdk.SetColourGain(42, 1), 0);
-    EXPECT_EQ(sdk.SetColourGain(47, 1), 0);
+    EXPECT_EQ(sdk.SetColourGain(42, 1), Status::BadArgument);
+    EXPECT_EQ(sdk.SetColourGain(47, 1), Status::BadArgument);
     EXPECT_EQ(Wire(0), (Lines{"cmd 04 09 00 01", "cmd 04 09 3F FF", "cmd 04 09 00 01",
                               "cmd 04 35 00 7F", "cmd 04 2D 00 F3", "cmd 25 0F 05"}));
     int32_t gain = 0;
-    EXPECT_EQ(sdk.GetColourGain(45, &gain), 1);
+    EXPECT_EQ(sdk.GetColourGain(45, &gain), Status::Ok);
     EXPECT_EQ(gain, 0x73);
     EXPECT_EQ(sdk.GetGlobalGain(), 0x7F);
     int32_t shutter = 0;
-    EXPECT_EQ(sdk.GetShutter(&shutter), 1);
+    EXPECT_EQ(sdk.GetShutter(&shutter), Status::Ok);
     EXPECT_EQ(shutter, 1);
-    EXPECT_EQ(sdk.GetShutter(nullptr), 0);
-    EXPECT_EQ(sdk.ColourGainDefault(43, &gain), 1);
+    EXPECT_EQ(sdk.GetShutter(nullptr), Status::BadArgument);
+    EXPECT_EQ(sdk.ColourGainDefault(43, &gain), Status::Ok);
     EXPECT_EQ(gain, 14);
-    EXPECT_EQ(sdk.ColourGainMinimum(53, &gain), 0);
+    EXPECT_EQ(sdk.ColourGainMinimum(53, &gain), Status::BadArgument);
 }
 
 }  // namespace

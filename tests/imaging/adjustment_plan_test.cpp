@@ -51,13 +51,13 @@ TEST(AdjustmentPlan, BlocksCarryTheSettingsAndOnlySharpnessReadsACopy) {
     values.sharpness = 12;
     AdjustmentPlan plan = PlanAdjustments(values, 2);
     ASSERT_EQ(plan.count, 2);
-    const auto* hue = static_cast<HueSaturationBlock*>(plan.steps[0].Block());
+    const auto* hue = &plan.steps[0].hueSaturation;
     EXPECT_EQ(hue->hue, -45);
     EXPECT_EQ(hue->saturation, 7);
     EXPECT_EQ(hue->significantBits, 10);
     EXPECT_FALSE(plan.steps[0].readsCopy);
     EXPECT_TRUE(plan.steps[1].readsCopy);
-    EXPECT_EQ(static_cast<SingleValueBlock*>(plan.steps[1].Block())->value, 12);
+    EXPECT_EQ(plan.steps[1].single.value, 12);
     EXPECT_EQ(plan.steps[1].kernel, &AdjustSharpness);
 }
 

@@ -20,11 +20,11 @@ int32_t MaxOf(const TestImage& image) {
     return image.Wide() ? 1023 : 255;
 }
 
-void RunSingle(ConversionKernel kernel, TestImage& image, int32_t value) {
+void RunSingle(imaging::Stage<const SingleValueBlock> kernel, TestImage& image, int32_t value) {
     SingleValueBlock block{value, kBits};
     TestImage copy = image;
     ImageView source = kernel == AdjustSharpness ? copy.View() : image.View();
-    ASSERT_EQ(RunOnWholeImage(kernel, image.View(), source, &block, nullptr), 1);
+    ASSERT_EQ(imaging::RunStage(kernel, image.View(), source, &block), 1);
 }
 
 TEST(Gamma, ExponentFollowsTheSetting) {
@@ -99,7 +99,7 @@ TEST(Sharpness, ConstantImageAndTheTwoPixelFrameStayUnchanged) {
 TEST(Sharpness, RefusesToReadTheImageItWrites) {
     TestImage image(8, 8, 1);
     SingleValueBlock block{10, kBits};
-    EXPECT_EQ(RunOnWholeImage(AdjustSharpness, image.View(), image.View(), &block, nullptr), 0);
+    EXPECT_EQ(imaging::RunStage(AdjustSharpness, image.View(), image.View(), &block), 0);
 }
 
 TEST(HueSaturation, FullTurnGivesTheSameShiftAsNone) {
@@ -113,28 +113,28 @@ TEST(HueSaturation, FullTurnGivesTheSameShiftAsNone) {
     TestImage still = turned;
     HueSaturationBlock full{360, 0, 0, kBits};
     HueSaturationBlock none{0, 0, 0, kBits};
-    RunOnWholeImage(AdjustHueSaturation, turned.View(), turned.View(), &full, nullptr);
-    RunOnWholeImage(AdjustHueSaturation, still.View(), still.View(), &none, nullptr);
+    imaging::RunStage(AdjustHueSaturation, turned.View(), turned.View(), &full);
+    imaging::RunStage(AdjustHueSaturation, still.View(), still.View(), &none);
     EXPECT_EQ(turned.bytes, still.bytes);
 }
 
 TEST(HueSaturation, GrayImagesAreNotColourAdjusted) {
     TestImage gray(4, 4, 1);
     HueSaturationBlock block{90, 0, 50, kBits};
-    EXPECT_EQ(RunOnWholeImage(AdjustHueSaturation, gray.View(), gray.View(), &block, nullptr), 0);
+    EXPECT_EQ(imaging::RunStage(AdjustHueSaturation, gray.View(), gray.View(), &block), 0);
 }
 
 // Runs one stage and its reference on the same random image.
 struct Stage {
     const char* name;
-    ConversionKernel kernel;
+    imaging::Stage<const SingleValueBlock> kernel;  // null: hue and saturation
     std::vector<int32_t> values;
     std::function<void(TestImage& image, const TestImage& copy, int32_t value)> reference;
 };
 
 std::vector<Stage> Stages() {
     return {
-        {"hue", AdjustHueSaturation, {-360, -200, -90, -1, 1, 45, 120, 359, 360}, nullptr},
+        {"hue", nullptr, {-360, -200, -90, -1, 1, 45, 120, 359, 360}, nullptr},
         {"gamma",
          AdjustGamma,
          {0, 1, 37, 50, 99, 101, 150, 200},
@@ -156,14 +156,14 @@ std::vector<Stage> Stages() {
 
 void RunStage(const Stage& stage, TestImage& image, int32_t value, int32_t saturation) {
     TestImage copy = image;
-    if (stage.kernel == AdjustHueSaturation) {
+    if (stage.kernel == nullptr) {
         HueSaturationBlock block{value, 0, saturation, kBits};
-        RunOnWholeImage(stage.kernel, image.View(), image.View(), &block, nullptr);
+        imaging::RunStage(AdjustHueSaturation, image.View(), image.View(), &block);
         return;
     }
     SingleValueBlock block{value, kBits};
     const ImageView source = stage.kernel == AdjustSharpness ? copy.View() : image.View();
-    RunOnWholeImage(stage.kernel, image.View(), source, &block, nullptr);
+    imaging::RunStage(stage.kernel, image.View(), source, &block);
 }
 
 // Every stage, variant, path and setting range against the reference; the fourth channel and
@@ -173,7 +173,7 @@ TEST(Adjustments, EveryPathEqualsTheReference) {
     const std::pair<int32_t, int32_t> sizes[] = {{5, 5}, {7, 6}, {33, 9}, {66, 7}, {131, 5}};
     for (const Stage& stage : Stages()) {
         for (int32_t bytes : {1, 2, 3, 4, 6, 8}) {
-            if (stage.kernel == AdjustHueSaturation && bytes <= 2) continue;
+            if (stage.kernel == nullptr && bytes <= 2) continue;
             for (int32_t value : stage.values) {
                 const auto [w, h] = sizes[random() % std::size(sizes)];
                 TestImage image(w, h, bytes);
@@ -204,7 +204,7 @@ TEST(Adjustments, FullFramesOfEveryVariantEqualTheReference) {
         TestImage image(1280, 1024, bytes);
         image.FillRandom(random, MaxOf(image));
         for (const Stage& stage : Stages()) {
-            if (stage.kernel == AdjustHueSaturation && bytes <= 2) continue;
+            if (stage.kernel == nullptr && bytes <= 2) continue;
             const int32_t value = stage.values[stage.values.size() / 2];
             TestImage expected = image;
             if (stage.reference) {
@@ -226,7 +226,7 @@ TEST(Adjustments, FullFramesOfEveryVariantEqualTheReference) {
 // Out-of-range 16-bit samples take the maximum through the tables and stay clamped elsewhere.
 TEST(Adjustments, WideSamplesAboveTheRangeAreHandledLikeTheReference) {
     for (const Stage& stage : Stages()) {
-        if (stage.kernel == AdjustHueSaturation) continue;
+        if (stage.kernel == nullptr) continue;
         for (SimdLevel level : test::AvailableLevels()) {
             test::ScopedLevel scoped(level);
             TestImage image(70, 6, 2);

@@ -26,7 +26,7 @@ TestImage Convert(const TestImage& raw, int32_t outBytes, ColorConversionBlock b
         std::fill_n(out.Row(y), static_cast<size_t>(out.width) * outBytes, fourthMarker);
     }
     TestImage source = raw;
-    EXPECT_EQ(RunOnWholeImage(ConvertBayerToColor, out.View(), source.View(), &block, nullptr), 1);
+    EXPECT_EQ(RunStage(ConvertBayerToColor, out.View(), source.View(), &block), 1);
     return out;
 }
 
@@ -116,13 +116,12 @@ TEST(ColorConversion, RefusesDepthsItDoesNotConvertAndImagesWithoutACell) {
     TestImage raw(8, 8, 1);
     TestImage out(8, 8, 6);
     ColorConversionBlock block;
-    EXPECT_EQ(RunOnWholeImage(ConvertBayerToColor, out.View(), raw.View(), &block, nullptr), 0);
+    EXPECT_EQ(RunStage(ConvertBayerToColor, out.View(), raw.View(), &block), 0);
     TestImage thin(1, 8, 1);
     TestImage thinOut(1, 8, 3);
-    EXPECT_EQ(RunOnWholeImage(ConvertBayerToColor, thinOut.View(), thin.View(), &block, nullptr),
-              0);
+    EXPECT_EQ(RunStage(ConvertBayerToColor, thinOut.View(), thin.View(), &block), 0);
     TestImage colour(8, 8, 3);
-    EXPECT_EQ(RunOnWholeImage(ConvertBayerToColor, colour.View(), raw.View(), nullptr, nullptr), 0);
+    EXPECT_EQ(RunStage(ConvertBayerToColor, colour.View(), raw.View(), nullptr), 0);
 }
 
 // Every path against the reference on random mosaics of odd, even, tiny and full sizes.

@@ -20,7 +20,7 @@ TestImage ProcessFrame(const TestImage& raw, const FilterValues& values, int32_t
     TestImage scratch(raw.width, raw.height, bytes);
     TestImage source = raw;
     ColorConversionBlock block = MakeColorConversionBlock(values, false, false);
-    RunOnWholeImage(ConvertBayerToColor, out.View(), source.View(), &block, nullptr);
+    RunStage(ConvertBayerToColor, out.View(), source.View(), &block);
     AdjustmentPlan plan = PlanAdjustments(values, colorMode);
     RunAdjustments(plan, out.View(), scratch.View());
     return out;

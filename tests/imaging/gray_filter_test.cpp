@@ -13,7 +13,7 @@ namespace {
 using test::TestImage;
 
 void Apply(TestImage& image, GrayBlock block) {
-    ASSERT_EQ(RunOnWholeImage(ApplyGrayGainOffset, image.View(), image.View(), &block, nullptr), 1);
+    ASSERT_EQ(RunStage(ApplyGrayGainOffset, image.View(), image.View(), &block), 1);
 }
 
 TEST(GrayFilter, OffsetsAloneLeaveTheImageAlone) {
@@ -60,7 +60,7 @@ TEST(GrayFilter, MeasurementEvensOutThePositions) {
         for (int32_t x = 0; x < 8; ++x) image.Set(x, y, 0, (y % 2 == 0 && x % 2 == 1) ? 50 : 100);
     }
     GrayBlock block;
-    ASSERT_EQ(RunOnWholeImage(MeasureGrayGains, image.View(), image.View(), &block, nullptr), 1);
+    ASSERT_EQ(RunStage(MeasureGrayGains, image.View(), image.View(), &block), 1);
     EXPECT_EQ(block.gainG1, 128);
     EXPECT_EQ(block.gainR, 256);
     EXPECT_EQ(block.gainB, 128);
@@ -72,7 +72,7 @@ TEST(GrayFilter, BlackOrSaturatedFramesKeepTheGains) {
         TestImage image(8, 8, bytes);
         image.Fill(value);
         GrayBlock block{0, 1, 2, 3, 4, 0, 0, 0, 0, bits};
-        RunOnWholeImage(MeasureGrayGains, image.View(), image.View(), &block, nullptr);
+        RunStage(MeasureGrayGains, image.View(), image.View(), &block);
         EXPECT_EQ(block.gainR, 1);
         EXPECT_EQ(block.gainG1, 2);
         EXPECT_EQ(block.gainG2, 3);
@@ -97,7 +97,7 @@ TEST(GrayFilter, RandomImagesOfOddWidthsMatchTheReference) {
         GrayBlock block{phase, 128, 128, 128, 128, 0, 0, 0, 0, bytes == 1 ? 8 : 10};
         int32_t gains[4];
         ASSERT_TRUE(ref::GrayGains(image, phase, maximum, gains));
-        RunOnWholeImage(MeasureGrayGains, image.View(), image.View(), &block, nullptr);
+        RunStage(MeasureGrayGains, image.View(), image.View(), &block);
         EXPECT_EQ(block.gainG1, gains[0]);
         EXPECT_EQ(block.gainR, gains[1]);
         EXPECT_EQ(block.gainB, gains[2]);
@@ -120,9 +120,8 @@ TEST(GrayFilter, GrayscaleModeOfAUniformFrameIsThatValue) {
         raw.Fill(100);
         TestImage colour(12, 10, colourBytes);
         ColorConversionBlock block{3, 100, 100, 100};
-        RunOnWholeImage(ConvertBayerToColor, colour.View(), raw.View(), &block, nullptr);
-        ASSERT_EQ(RunOnWholeImage(LuminanceFromColor, raw.View(), colour.View(), nullptr, nullptr),
-                  1);
+        RunStage(ConvertBayerToColor, colour.View(), raw.View(), &block);
+        ASSERT_EQ(RunStage(LuminanceFromColor, raw.View(), colour.View()), 1);
         for (int32_t y = 0; y < 10; ++y) {
             for (int32_t x = 0; x < 12; ++x) ASSERT_EQ(raw.Get(x, y), 100);
         }
@@ -134,7 +133,7 @@ TEST(GrayFilter, LuminanceWeighsTheChannels) {
     colour.Set(0, 0, 0, 255);  // pure blue
     colour.Set(1, 0, 2, 255);  // pure red
     TestImage gray(2, 1, 1);
-    RunOnWholeImage(LuminanceFromColor, gray.View(), colour.View(), nullptr, nullptr);
+    RunStage(LuminanceFromColor, gray.View(), colour.View());
     EXPECT_EQ(gray.Get(0, 0), 255 * 11 / 100);
     EXPECT_EQ(gray.Get(1, 0), 255 * 30 / 100);
 }

@@ -36,8 +36,8 @@ TEST(SubRectangles, ColourConversionOfAWindowKeepsTheMosaicColours) {
     for (int32_t phase = 0; phase < 4; ++phase) {
         ColorConversionBlock block{phase, 130, 100, 70};
         TestImage out(40, 30, 3);
-        ASSERT_EQ(ConvertBayerToColor(out.bytes.data(), raw.bytes.data(), window, 2, 1, 3, 1,
-                                      out.stride, raw.stride, &block, nullptr),
+        ASSERT_EQ(AsKernel<ConvertBayerToColor>(out.bytes.data(), raw.bytes.data(), window, 2, 1, 3,
+                                                1, out.stride, raw.stride, &block, nullptr),
                   1);
         const TestImage part = Crop(raw, window.left, window.top, window.Width(), window.Height());
         TestImage expected(window.Width(), window.Height(), 3);
@@ -69,8 +69,8 @@ TEST(SubRectangles, GrayGainsApplyByTheFullFramePositions) {
     GrayBlock block;
     block.gainR = 256;  // position (0, 1) of the full frame
     const Rect window{1, 1, 8, 6};
-    ASSERT_EQ(ApplyGrayGainOffset(image.bytes.data(), image.bytes.data(), window, 1, 1, 1, 1,
-                                  image.stride, image.stride, &block, nullptr),
+    ASSERT_EQ(AsKernel<ApplyGrayGainOffset>(image.bytes.data(), image.bytes.data(), window, 1, 1, 1,
+                                            1, image.stride, image.stride, &block, nullptr),
               1);
     EXPECT_EQ(image.Get(3, 2), 200);
     EXPECT_EQ(image.Get(2, 2), 100);
@@ -87,8 +87,8 @@ TEST(SubRectangles, AdjustmentsTouchOnlyTheirRectangle) {
         const TestImage before = image;
         SingleValueBlock block{150, kWideSampleBits};
         const Rect window{3, 2, 75, 9};
-        AdjustGamma(image.bytes.data(), image.bytes.data(), window, 3, 2, 4, 4, image.stride,
-                    image.stride, &block, nullptr);
+        AsKernel<AdjustGamma>(image.bytes.data(), image.bytes.data(), window, 3, 2, 4, 4,
+                              image.stride, image.stride, &block, nullptr);
         TestImage expected = Crop(before, 3, 2, 72, 7);
         ref::Gamma(expected, 150, kWideSampleBits);
         EXPECT_EQ(Crop(image, 3, 2, 72, 7).bytes, expected.bytes) << SimdLevelName(level);

@@ -25,7 +25,7 @@ TestImage Mosaic(int32_t width, int32_t height, int32_t bytes, int32_t phase, in
 }
 
 WhiteBalanceBlock Measure(TestImage& raw, WhiteBalanceBlock block) {
-    EXPECT_EQ(RunOnWholeImage(MeasureWhiteBalance, raw.View(), raw.View(), &block, nullptr), 1);
+    EXPECT_EQ(RunStage(MeasureWhiteBalance, raw.View(), raw.View(), &block), 1);
     return block;
 }
 

@@ -77,7 +77,7 @@ class AviWriterTest : public test::OutputFolderTest {
 TEST_F(AviWriterTest, OpenWritesTheHeaderWithPlaceholders) {
     AviWriter writer;
     const auto avi = Path("open.avi");
-    ASSERT_EQ(writer.Open(avi, 640, 480, 32), 1);
+    ASSERT_EQ(writer.Open(avi, 640, 480, 32), AviWriteResult::kWritten);
     const auto b = ReadFileBytes(avi);
     ASSERT_EQ(b.size(), 232u);
     EXPECT_EQ(Tag(b, 0), "RIFF");
@@ -116,9 +116,9 @@ TEST_F(AviWriterTest, OpenWritesTheHeaderWithPlaceholders) {
 TEST_F(AviWriterTest, CloseWritesIndexAndPatchesCountsAndRate) {
     AviWriter writer;
     const auto avi = Path("vga.avi");
-    ASSERT_EQ(writer.Open(avi, 640, 480, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 640, 480, 24), AviWriteResult::kWritten);
     const auto frames = WriteFrames(writer, 640, 480, 3);
-    ASSERT_EQ(writer.Close(MeasuredAviRate(120, 4000)), 1);
+    ASSERT_EQ(writer.Close(MeasuredAviRate(120, 4000)), AviWriteResult::kWritten);
     const auto b = ReadFileBytes(avi);
     const uint32_t chunk = 8 + 921600;
     ASSERT_EQ(b.size(), 232u + 3 * chunk + 8 + 3 * 16);
@@ -150,11 +150,11 @@ TEST_F(AviWriterTest, CloseWritesIndexAndPatchesCountsAndRate) {
 TEST_F(AviWriterTest, WidthsOffTheFourByteGridStillPlay) {
     AviWriter writer;
     const auto avi = Path("odd.avi");
-    ASSERT_EQ(writer.Open(avi, 37, 21, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 37, 21, 24), AviWriteResult::kWritten);
     EXPECT_EQ(writer.FrameStride(), 112);
     EXPECT_EQ(writer.FrameBytes(), 112u * 21);
     const auto frames = WriteFrames(writer, 37, 21, 4);
-    ASSERT_EQ(writer.Close(MeasuredAviRate(25, 1000)), 1);
+    ASSERT_EQ(writer.Close(MeasuredAviRate(25, 1000)), AviWriteResult::kWritten);
     const auto b = ReadFileBytes(avi);
     EXPECT_EQ(Le32(b, 32), 40000u);
     EXPECT_EQ(Le32(b, 128), 400000u);
@@ -172,9 +172,9 @@ TEST_F(AviWriterTest, RateStaysDefinedForExtremeTimings) {
     EXPECT_EQ(MeasuredAviRate(4000000000u, 1), 100000000u);
 
     AviWriter writer;
-    ASSERT_EQ(writer.Open(Path("zero.avi"), 8, 8, 24), 1);
+    ASSERT_EQ(writer.Open(Path("zero.avi"), 8, 8, 24), AviWriteResult::kWritten);
     WriteFrames(writer, 8, 8, 1);
-    ASSERT_EQ(writer.Close(0), 1);
+    ASSERT_EQ(writer.Close(0), AviWriteResult::kWritten);
     const auto b = ReadFileBytes(Path("zero.avi"));
     EXPECT_EQ(Le32(b, 32), 100000000u);
     EXPECT_EQ(Le32(b, 128), 1000000000u);
@@ -185,16 +185,17 @@ TEST_F(AviWriterTest, StopsAtTheSizeLimitWithAPlayableFile) {
     const uint64_t limit = 232 + 5 * frameChunk + 8 + 5 * 16 + 10;
     AviWriter writer(limit);
     const auto avi = Path("limit.avi");
-    ASSERT_EQ(writer.Open(avi, 8, 16, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 8, 16, 24), AviWriteResult::kWritten);
     const auto frames = WriteFrames(writer, 8, 16, 5);
     std::vector<uint8_t> frame(writer.FrameBytes());
     EXPECT_EQ(writer.WriteFrame(frame.data()), AviWriteResult::kFull);
-    ASSERT_EQ(writer.Close(3000), 1);
+    ASSERT_EQ(writer.Close(3000), AviWriteResult::kWritten);
     EXPECT_LE(std::filesystem::file_size(avi), limit);
     ExpectPlaysBack(avi, 8, 16, frames, "10000000/333333");
 
     AviWriter tiny(300);
-    EXPECT_EQ(tiny.Open(Path("tiny.avi"), 640, 480, 24), 0) << "not even one frame fits";
+    EXPECT_EQ(tiny.Open(Path("tiny.avi"), 640, 480, 24), AviWriteResult::kFull)
+        << "not even one frame fits";
 }
 
 TEST_F(AviWriterTest, FullDiskKeepsTheWholeFramesPlayable) {
@@ -204,17 +205,17 @@ TEST_F(AviWriterTest, FullDiskKeepsTheWholeFramesPlayable) {
         232 + 2 * (8 + 32 * 32 * 3) + 500,
         [&] {
             AviWriter writer;
-            if (writer.Open(avi, 32, 32, 24) != 1) return 10;
+            if (writer.Open(avi, 32, 32, 24) != AviWriteResult::kWritten) return 10;
             WriteFrames(writer, 32, 32, 2);
             std::vector<uint8_t> frame(writer.FrameBytes(), 0x55);
             if (writer.WriteFrame(frame.data()) != AviWriteResult::kFailed) return 11;
             if (writer.WriteFrame(frame.data()) != AviWriteResult::kFailed) return 12;
-            return writer.Close(2500) == 1 ? 0 : 13;
+            return writer.Close(2500) == AviWriteResult::kWritten ? 0 : 13;
         },
         nullptr);
     ASSERT_EQ(result, 0);
     AviWriter reference;
-    ASSERT_EQ(reference.Open(Path("ref.avi"), 32, 32, 24), 1);
+    ASSERT_EQ(reference.Open(Path("ref.avi"), 32, 32, 24), AviWriteResult::kWritten);
     frames = WriteFrames(reference, 32, 32, 2);
     reference.Reset();
     ExpectPlaysBack(avi, 32, 32, frames, "25/1");
@@ -238,7 +239,7 @@ TEST_F(AviWriterTest, SpaceReservedAheadIsGivenBackWhenTheFileCloses) {
     for (const bool finalise : {true, false}) {
         const auto avi = Path(finalise ? "finalised.avi" : "abandoned.avi");
         AviWriter writer;
-        ASSERT_EQ(writer.Open(avi, width, height, 24), 1);
+        ASSERT_EQ(writer.Open(avi, width, height, 24), AviWriteResult::kWritten);
         WriteFrames(writer, width, height, 3);
         const uint64_t size = std::filesystem::file_size(avi);
         ASSERT_EQ(size, 232 + 3 * chunk);
@@ -246,7 +247,7 @@ TEST_F(AviWriterTest, SpaceReservedAheadIsGivenBackWhenTheFileCloses) {
             EXPECT_GE(allocated(avi), size + 4 * chunk) << "frames ahead reserved";
         }
         if (finalise) {
-            ASSERT_EQ(writer.Close(3000), 1);
+            ASSERT_EQ(writer.Close(3000), AviWriteResult::kWritten);
         } else {
             writer.Reset();
         }
@@ -259,34 +260,34 @@ TEST_F(AviWriterTest, SpaceReservedAheadIsGivenBackWhenTheFileCloses) {
 TEST_F(AviWriterTest, ResetAbandonsAndReopenTruncates) {
     AviWriter writer;
     const auto avi = Path("again.avi");
-    ASSERT_EQ(writer.Open(avi, 16, 16, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 16, 16, 24), AviWriteResult::kWritten);
     WriteFrames(writer, 16, 16, 3);
     writer.Reset();
     auto b = ReadFileBytes(avi);
     EXPECT_EQ(b.size(), 232u + 3 * (8 + 768));
     EXPECT_EQ(Le32(b, 4), 0u) << "an abandoned file is not finalised";
-    EXPECT_EQ(writer.Close(3000), 0) << "nothing open";
+    EXPECT_EQ(writer.Close(3000), AviWriteResult::kFailed) << "nothing open";
     EXPECT_EQ(writer.WriteFrame(b.data()), AviWriteResult::kFailed);
 
-    ASSERT_EQ(writer.Open(avi, 16, 16, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 16, 16, 24), AviWriteResult::kWritten);
     EXPECT_EQ(std::filesystem::file_size(avi), 232u);
-    EXPECT_EQ(writer.Open(Path("no/such/folder.avi"), 16, 16, 24), 0);
+    EXPECT_EQ(writer.Open(Path("no/such/folder.avi"), 16, 16, 24), AviWriteResult::kFailed);
     EXPECT_FALSE(writer.IsOpen());
-    EXPECT_EQ(writer.Open(Path("bad.avi"), 0, 16, 24), 0);
+    EXPECT_EQ(writer.Open(Path("bad.avi"), 0, 16, 24), AviWriteResult::kFailed);
 }
 
 TEST_F(AviWriterTest, CheckpointedFilePlaysItsWholeFramesWhenNeverFinalised) {
     AviWriter writer;
     const auto avi = Path("cut.avi");
-    ASSERT_EQ(writer.Open(avi, 12, 8, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 12, 8, 24), AviWriteResult::kWritten);
     auto frames = WriteFrames(writer, 12, 8, 3);
-    ASSERT_TRUE(writer.Checkpoint(2500));
+    ASSERT_EQ(writer.Checkpoint(2500), AviWriteResult::kWritten);
     // A frame written after the update, and one cut off halfway, as a killed process leaves them.
     frames.push_back(WriteFrames(writer, 12, 8, 1).front());
     ASSERT_EQ(writer.BeginFrame(), AviWriteResult::kWritten);
     std::vector<uint8_t> half(writer.FrameBytes() / 2, 0x33);
     const iovec part{half.data(), half.size()};
-    ASSERT_TRUE(writer.AppendFrame(&part, 1));
+    ASSERT_EQ(writer.AppendFrame(&part, 1), AviWriteResult::kWritten);
     const auto b = ReadFileBytes(avi);
     const uint32_t chunk = 8 + 36 * 8;
     EXPECT_EQ(Le32(b, 4), 220 + 4 + 3 * chunk);
@@ -303,40 +304,40 @@ TEST_F(AviWriterTest, CheckpointsLeaveTheFinishedFileUnchanged) {
     const auto plain = Path("plain.avi");
     const auto updated = Path("updated.avi");
     AviWriter a, b;
-    ASSERT_EQ(a.Open(plain, 7, 5, 24), 1);
-    ASSERT_EQ(b.Open(updated, 7, 5, 24), 1);
+    ASSERT_EQ(a.Open(plain, 7, 5, 24), AviWriteResult::kWritten);
+    ASSERT_EQ(b.Open(updated, 7, 5, 24), AviWriteResult::kWritten);
     for (int i = 0; i < 4; ++i) {
         WriteFrames(a, 7, 5, 1);
         WriteFrames(b, 7, 5, 1);
-        ASSERT_TRUE(b.Checkpoint(1000 + i));
+        ASSERT_EQ(b.Checkpoint(1000 + i), AviWriteResult::kWritten);
     }
-    ASSERT_EQ(a.Close(2997), 1);
-    ASSERT_EQ(b.Close(2997), 1);
+    ASSERT_EQ(a.Close(2997), AviWriteResult::kWritten);
+    ASSERT_EQ(b.Close(2997), AviWriteResult::kWritten);
     EXPECT_EQ(ReadFileBytes(plain), ReadFileBytes(updated));
 }
 
 TEST_F(AviWriterTest, PiecesThatDoNotMakeOneFrameFailIt) {
     AviWriter writer;
     const auto avi = Path("pieces.avi");
-    ASSERT_EQ(writer.Open(avi, 4, 4, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 4, 4, 24), AviWriteResult::kWritten);
     const auto frames = WriteFrames(writer, 4, 4, 2);
     std::vector<uint8_t> bytes(writer.FrameBytes() + 1, 0x44);
     const iovec tooMuch{bytes.data(), bytes.size()};
     ASSERT_EQ(writer.BeginFrame(), AviWriteResult::kWritten);
     EXPECT_EQ(writer.BeginFrame(), AviWriteResult::kFailed) << "one frame at a time";
-    EXPECT_FALSE(writer.AppendFrame(&tooMuch, 1));
+    EXPECT_EQ(writer.AppendFrame(&tooMuch, 1), AviWriteResult::kFailed);
     EXPECT_EQ(writer.EndFrame(), AviWriteResult::kFailed);
     EXPECT_EQ(writer.WriteFrame(bytes.data()), AviWriteResult::kFailed) << "failed for good";
-    ASSERT_EQ(writer.Close(3000), 1);
+    ASSERT_EQ(writer.Close(3000), AviWriteResult::kWritten);
     ExpectPlaysBack(avi, 4, 4, frames, "10000000/333333");
 
-    ASSERT_EQ(writer.Open(avi, 4, 4, 24), 1);
+    ASSERT_EQ(writer.Open(avi, 4, 4, 24), AviWriteResult::kWritten);
     const auto kept = WriteFrames(writer, 4, 4, 1);
     const iovec shortFrame{bytes.data(), 10};
     ASSERT_EQ(writer.BeginFrame(), AviWriteResult::kWritten);
-    ASSERT_TRUE(writer.AppendFrame(&shortFrame, 1));
+    ASSERT_EQ(writer.AppendFrame(&shortFrame, 1), AviWriteResult::kWritten);
     EXPECT_EQ(writer.EndFrame(), AviWriteResult::kFailed);
-    ASSERT_EQ(writer.Close(3000), 1);
+    ASSERT_EQ(writer.Close(3000), AviWriteResult::kWritten);
     EXPECT_EQ(std::filesystem::file_size(avi), 232u + (8 + 48) + 8 + 16) << "short frame cut off";
     ExpectPlaysBack(avi, 4, 4, kept, "10000000/333333");
 }
@@ -408,11 +409,12 @@ TEST_F(AviWriterTest, FramesMatchAPlainReadingOfTheImage) {
                 ASSERT_TRUE(std::equal(expected.begin(), expected.end(), frame)) << where;
 
                 AviWriter writer;
-                ASSERT_EQ(writer.Open(Path("frames.avi"), width, height, depth), 1);
+                ASSERT_EQ(writer.Open(Path("frames.avi"), width, height, depth),
+                          AviWriteResult::kWritten);
                 for (int f = 0; f < 2; ++f) {
                     ASSERT_EQ(converter.Record(image, writer, scale), AviWriteResult::kWritten);
                 }
-                ASSERT_EQ(writer.Close(3000), 1);
+                ASSERT_EQ(writer.Close(3000), AviWriteResult::kWritten);
                 const auto file = ReadFileBytes(Path("frames.avi"));
                 for (size_t f = 0; f < 2; ++f) {
                     const size_t chunk = 232 + f * (8 + expected.size());
@@ -465,7 +467,7 @@ TEST_F(AviWriterTest, ConverterRefusesImagesOfAnotherSize) {
     ASSERT_EQ(converter.Prepare(8, 4), 1);
     EXPECT_EQ(converter.Convert(image), nullptr);
     AviWriter writer;
-    ASSERT_EQ(writer.Open(Path("other.avi"), 8, 4, 24), 1);
+    ASSERT_EQ(writer.Open(Path("other.avi"), 8, 4, 24), AviWriteResult::kWritten);
     EXPECT_EQ(converter.Record(image, writer), AviWriteResult::kFailed);
     EXPECT_EQ(converter.Prepare(0, 4), 0);
     EXPECT_FALSE(converter.Frame().Usable());
