@@ -34,7 +34,7 @@ void BalanceColours(const FrameSettings& s, output::ImageBuffer& raw,
 }
 
 void RunGrayFilter(const FrameSettings& s, ImageBuffers& buffers, FrameMeasurements& found) {
-    const bool wide = s.colorMode == 1;
+    const bool wide = s.colorMode == kGray16;
     output::ImageBuffer& image = buffers[wide ? kBuffer16 : kBuffer8];
     const int32_t phase = imaging::CorrectedPhase(s.values.bayerMode, s.mirrorV, s.mirrorH);
     if (s.values.grayMode == 2) {
@@ -107,7 +107,7 @@ void MirrorRaw(output::ImageBuffer& raw, output::ImageBuffer& temporary, bool mi
 FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& buffers) {
     FrameMeasurements found;
     if (!ValidColorMode(settings.colorMode)) return found;
-    if (settings.colorMode <= 1) {
+    if (IsGrayMode(settings.colorMode)) {
         RunGrayFilter(settings, buffers, found);
     } else {
         RunColourConversion(settings, buffers, found);

@@ -1,6 +1,7 @@
 #include "adjustment_plan.h"
 
 #include "adjustments.h"
+#include "sensor/color_mode.h"
 #include "whole_image.h"
 
 namespace tavlin::imaging {
@@ -19,8 +20,8 @@ void AddSingle(AdjustmentPlan& plan, AdjustmentStage stage, Stage<const SingleVa
 
 AdjustmentPlan PlanAdjustments(const FilterValues& values, int32_t colorMode) {
     AdjustmentPlan plan;
-    if (colorMode < 0 || colorMode > 5) return plan;
-    if (colorMode >= 2 && (values.hue != 0 || values.saturation != 0)) {
+    if (!sensor::ValidColorMode(colorMode)) return plan;
+    if (!sensor::IsGrayMode(colorMode) && (values.hue != 0 || values.saturation != 0)) {
         AdjustmentStep& step = plan.steps[plan.count++];
         step.stage = AdjustmentStage::HueSaturation;
         step.hueSaturation = {values.hue, 0, values.saturation, kWideSampleBits};
