@@ -9,10 +9,10 @@
 #include <optional>
 #include <random>
 
-#include "platform/registry_test_support.h"
-#include "platform/registry_text.h"
+#include "settings/registry_test_support.h"
+#include "settings/registry_text.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 namespace {
 
 constexpr const char* kNobody = "65534";
@@ -278,4 +278,4 @@ TEST_F(RegistryDurabilityTest, MissingHomesAreCreatedPrivatelyOrRefused) {
 }
 
 }  // namespace
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_file.h"
-#include "platform/registry_result.h"
-#include "platform/registry_tree.h"
+#include "settings/registry_file.h"
+#include "settings/registry_result.h"
+#include "settings/registry_tree.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 class RegistrySession {
   public:
@@ -43,4 +43,4 @@ class RegistrySession {
     std::vector<RegistryChange> pending_;  // guarded by mutex_
 };
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

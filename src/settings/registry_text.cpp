@@ -1,11 +1,11 @@
-#include "platform/registry_text.h"
+#include "settings/registry_text.h"
 
 #include <cstdio>
 
 #include "platform/ascii_hex.h"
 #include "platform/text_convert.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 namespace {
 
@@ -23,7 +23,7 @@ std::optional<std::string> DecodeUtf16Le(std::string_view bytes) {
         units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
     }
-    return Utf16ToUtf8(units);
+    return platform::Utf16ToUtf8(units);
 }
 
 void AppendQuotedName(std::string& out, std::string_view name) {
@@ -157,4 +157,4 @@ std::optional<RegistryTree> ParseRegistryText(std::string_view text) {
     return sawHeader ? std::optional<RegistryTree>(std::move(tree)) : std::nullopt;
 }
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

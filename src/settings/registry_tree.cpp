@@ -1,10 +1,10 @@
-#include "platform/registry_tree.h"
+#include "settings/registry_tree.h"
 
 #include <algorithm>
 
 #include "platform/ascii_case.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 namespace {
 
@@ -22,12 +22,12 @@ bool HasControlCharacter(std::string_view text) {
 
 bool NoCaseLess::operator()(std::string_view a, std::string_view b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return FoldAsciiCase(x) < FoldAsciiCase(y);
+        return platform::FoldAsciiCase(x) < platform::FoldAsciiCase(y);
     });
 }
 
 bool KeyPathLess::operator()(std::string_view a, std::string_view b) const {
-    auto rank = [](char c) -> int { return c == '\\' ? -1 : FoldAsciiCase(c); };
+    auto rank = [](char c) -> int { return c == '\\' ? -1 : platform::FoldAsciiCase(c); };
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [&](char x, char y) { return rank(x) < rank(y); });
 }
@@ -121,4 +121,4 @@ std::string JoinKeyPath(std::string_view parent, std::string_view child) {
     return joined;
 }
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -1,4 +1,4 @@
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/registry_session.h"
-#include "platform/registry_tree.h"
+#include "settings/registry_session.h"
+#include "settings/registry_tree.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 namespace {
 
@@ -138,4 +138,4 @@ RegResult RegistryStore::CreateKey(std::string_view subKey, RegistryKey& key, bo
     return hive.CreateSubKey(subKey, key, created);
 }
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -1,4 +1,4 @@
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,11 +9,11 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/registry_test_support.h"
-#include "platform/registry_text.h"
 #include "platform/text_convert.h"
+#include "settings/registry_test_support.h"
+#include "settings/registry_text.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 namespace {
 
 TEST_F(RegistryStoreTest, ValuesSurviveInAReadableFile) {
@@ -290,7 +290,7 @@ TEST(RegistryTextTest, ReadsWindowsUtf16Exports) {
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K\u00e9y]\r\n"
         "\"V\"=dword:0000002a\r\n";
     std::string utf16 = "\xFF\xFE";
-    const std::optional<std::u16string> units = Utf8ToUtf16(utf8);
+    const std::optional<std::u16string> units = platform::Utf8ToUtf16(utf8);
     ASSERT_TRUE(units.has_value());
     for (char16_t unit : *units) {
         utf16 += static_cast<char>(unit & 0xFF);
@@ -316,4 +316,4 @@ TEST(RegistryTextTest, RejectsWhatThisStoreCannotHold) {
 }
 
 }  // namespace
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

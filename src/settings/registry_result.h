@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 enum class RegResult : int32_t {
     Success = 0,
@@ -17,4 +17,4 @@ enum class RegResult : int32_t {
     DiskFull = 112,         // no space left, or over the file size limit
 };
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 // Case-blind ordering for value names.
 struct NoCaseLess {
@@ -68,4 +68,4 @@ bool IsValidValueName(std::string_view name);
 
 std::string JoinKeyPath(std::string_view parent, std::string_view child);
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -1,9 +1,9 @@
-#include "platform/registry_session.h"
+#include "settings/registry_session.h"
 
 #include <atomic>
 #include <map>
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 namespace {
 
@@ -103,4 +103,4 @@ RegResult RegistrySession::Commit() {
     return result;
 }
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_result.h"
-#include "platform/registry_tree.h"
+#include "settings/registry_result.h"
+#include "settings/registry_tree.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 class RegistryFile {
   public:
@@ -36,4 +36,4 @@ class RegistryFile {
     std::string path_;
 };
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry_tree.h"
+#include "settings/registry_tree.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 std::string FormatRegistryText(const RegistryTree& tree);
 
@@ -27,4 +27,4 @@ std::string FormatRegistryText(const RegistryTree& tree);
 // HKEY_CURRENT_USER, a value before any key, a value of another type, or any stray line.
 std::optional<RegistryTree> ParseRegistryText(std::string_view text);
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

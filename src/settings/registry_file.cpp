@@ -1,4 +1,4 @@
-#include "platform/registry_file.h"
+#include "settings/registry_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,9 +8,18 @@
 #include <ctime>
 
 #include "platform/atomic_file.h"
-#include "platform/registry_text.h"
+#include "settings/registry_text.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
+
+using platform::CreateDirectories;
+using platform::FileLock;
+using platform::FileNameOf;
+using platform::FolderOf;
+using platform::ReadStatus;
+using platform::ReadWholeFile;
+using platform::RemoveStaleTemporaries;
+using platform::ReplaceFileAtomically;
 
 namespace {
 
@@ -129,4 +138,4 @@ RegResult RegistryFile::Commit(const std::vector<RegistryChange>& changes) const
     return error == 0 ? RegResult::Success : ResultFromErrno(error);
 }
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

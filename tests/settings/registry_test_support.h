@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 #include "support/child_process.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 namespace fs = std::filesystem;
 
@@ -82,4 +82,4 @@ class RegistryStoreTest : public ::testing::Test {
     fs::path storePath_;
 };
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings

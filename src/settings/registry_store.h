@@ -23,9 +23,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry_result.h"
+#include "settings/registry_result.h"
 
-namespace tavlin::platform {
+namespace tavlin::settings {
 
 class RegistrySession;
 
@@ -92,4 +92,4 @@ class RegistryStore {
     std::string filePath_;
 };
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::settings
