@@ -22,7 +22,7 @@
 #include "output/avi_writer.h"
 #include "output/image_buffer.h"
 #include "output/preview_window.h"
-#include "platform/host_window.h"
+#include "window/host_window.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "settings/config_file.h"

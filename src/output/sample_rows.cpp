@@ -158,7 +158,7 @@ void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, i
     });
 }
 
-PaletteTable PaletteTable::From(const platform::RGBQUAD* palette) {
+PaletteTable PaletteTable::From(const gdi::RGBQUAD* palette) {
     PaletteTable table{};
     table.grayRamp = true;
     for (uint32_t i = 0; i < 256; ++i) {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #if TAVLIN_HAVE_X11
-#include "platform/x11_display.h"
+#include "window/x11_display.h"
 #endif
 
 namespace tavlin::dialogs::gtk {

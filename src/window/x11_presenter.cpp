@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/host_surface_window.h"
-#include "platform/x11_display.h"
-#include "platform/x11_image.h"
+#include "window/host_surface_window.h"
+#include "window/x11_display.h"
+#include "window/x11_image.h"
 
 namespace tavlin::platform {
 

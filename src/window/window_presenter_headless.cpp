@@ -1,7 +1,7 @@
 // Builds without a window system library: every window stays headless.
 #if !TAVLIN_HAVE_X11
 
-#include "platform/window_presenter.h"
+#include "window/window_presenter.h"
 
 namespace tavlin::platform {
 

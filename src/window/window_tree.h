@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 namespace tavlin::platform::window_tree {
 

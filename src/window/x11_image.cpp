@@ -1,6 +1,6 @@
 #if TAVLIN_HAVE_X11
 
-#include "platform/x11_image.h"
+#include "window/x11_image.h"
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>

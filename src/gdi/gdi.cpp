@@ -1,4 +1,4 @@
-#include "platform/gdi.h"
+#include "gdi/gdi.h"
 
 #include <algorithm>
 #include <array>
@@ -9,9 +9,9 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/gdi_blit.h"
+#include "gdi/gdi_blit.h"
 
-namespace tavlin::platform {
+namespace tavlin::gdi {
 
 struct GdiObject {
     enum class Kind { Bitmap, DeviceContext };
@@ -263,4 +263,4 @@ void InjectDibSectionFailures(int count) {
     registry.pendingDibFailures = std::max(0, count);
 }
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::gdi

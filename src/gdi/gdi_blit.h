@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include "gdi/gdi.h"
 
-namespace tavlin::platform::detail {
+namespace tavlin::gdi::detail {
 
 struct Surface {
     uint8_t* bits = nullptr;
@@ -34,4 +34,4 @@ bool DepthPairSupported(uint16_t dstBitCount, uint16_t srcBitCount);
 int SoftwareStretch(const Surface& dst, Span dstX, Span dstY, const Surface& src, Span srcX,
                     Span srcY, const RGBQUAD* palette);
 
-}  // namespace tavlin::platform::detail
+}  // namespace tavlin::gdi::detail

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tavlin::platform {
+namespace tavlin::gdi {
 
 #pragma pack(push, 1)
 struct BITMAPINFOHEADER {
@@ -110,4 +110,4 @@ int32_t DibStride(int32_t width, uint16_t bitCount);
 // Fault injection: the next `count` DIB section creations fail as if memory ran out.
 void InjectDibSectionFailures(int count);
 
-}  // namespace tavlin::platform
+}  // namespace tavlin::gdi

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/x11_image.h"
+#include "window/x11_image.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/window_presenter.h"
+#include "window/window_presenter.h"
 
 namespace tavlin::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/window_tree.h"
+#include "window/window_tree.h"
 
 #include <gtest/gtest.h>
 

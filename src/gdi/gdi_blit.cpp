@@ -1,4 +1,4 @@
-#include "platform/gdi_blit.h"
+#include "gdi/gdi_blit.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace tavlin::platform::detail {
+namespace tavlin::gdi::detail {
 
 namespace {
 
@@ -209,4 +209,4 @@ int SoftwareStretch(const Surface& dst, Span dstX, Span dstY, const Surface& src
     return 1;
 }
 
-}  // namespace tavlin::platform::detail
+}  // namespace tavlin::gdi::detail

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/x11_display.h"
+#include "window/x11_display.h"
 
 namespace tavlin::platform {
 

@@ -1,8 +1,8 @@
 #if TAVLIN_HAVE_X11
 
-#include "platform/x11_display.h"
+#include "window/x11_display.h"
 
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 #include <X11/extensions/XShm.h>
 #include <poll.h>

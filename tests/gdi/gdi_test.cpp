@@ -1,4 +1,4 @@
-#include "platform/gdi.h"
+#include "gdi/gdi.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-namespace tavlin::platform {
+namespace tavlin::gdi {
 namespace {
 
 BITMAPINFO MakeInfo(int32_t width, int32_t height, uint16_t bitCount) {
@@ -271,4 +271,4 @@ TEST(GdiThreads, BlitsRunWhileOtherThreadsChangeTablesAndObjects) {
 }
 
 }  // namespace
-}  // namespace tavlin::platform
+}  // namespace tavlin::gdi

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/host_window.h"
-#include "platform/window_presenter.h"
+#include "gdi/gdi.h"
+#include "window/host_window.h"
+#include "window/window_presenter.h"
 
 namespace tavlin::platform {
 
@@ -123,8 +123,8 @@ class SurfaceWindow : public HostWindow {
     bool Destroy();
 
     // GetDC: the memory DC onto the client surface; null once the window is destroyed.
-    HDC GetDc();
-    bool ReleaseDc(HDC dc) const;
+    gdi::HDC GetDc();
+    bool ReleaseDc(gdi::HDC dc) const;
 
     // Runs draw(dc, client) with the surface made to the current client size, under the surface
     // lock. Returns draw's result, or 0 without calling it when there is no client area.
@@ -167,9 +167,9 @@ class SurfaceWindow : public HostWindow {
     bool minimised_ = false;
 
     std::mutex surfaceMutex_;  // guards the surface; taken before mutex_
-    HDC dc_ = nullptr;
-    HBITMAP surface_ = nullptr;
-    HGDIOBJ stockBitmap_ = nullptr;
+    gdi::HDC dc_ = nullptr;
+    gdi::HBITMAP surface_ = nullptr;
+    gdi::HGDIOBJ stockBitmap_ = nullptr;
     ClientSize surfaceSize_;
 
     mutable std::mutex presenterMutex_;  // taken last

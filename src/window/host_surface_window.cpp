@@ -1,4 +1,4 @@
-#include "platform/host_surface_window.h"
+#include "window/host_surface_window.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -100,7 +100,7 @@ std::shared_ptr<SurfaceWindow> SurfaceWindow::Create(const WindowCreation& creat
         return nullptr;
     }
     auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
-    window->dc_ = CreateCompatibleDC(nullptr);
+    window->dc_ = gdi::CreateCompatibleDC(nullptr);
     if (window->dc_ == nullptr) return nullptr;
     auto presenter = CreateWindowPresenter(PresenterRequestFor(*window), ListenerFor(window));
     {
@@ -116,7 +116,7 @@ std::shared_ptr<SurfaceWindow> SurfaceWindow::Wrap(uint64_t nativeId) {
     creation.style = kWsVisible;
     auto window = std::make_shared<SurfaceWindow>(Key{}, creation);
     window->wrapped_ = true;  // before the presenter, whose notices read it at once
-    window->dc_ = CreateCompatibleDC(nullptr);
+    window->dc_ = gdi::CreateCompatibleDC(nullptr);
     if (window->dc_ == nullptr) return nullptr;
     ClientSize size;
     auto presenter = WrapNativeWindow(nativeId, &size, ListenerFor(window));
@@ -199,15 +199,15 @@ void SurfaceWindow::OnRemoved() {
 
 void SurfaceWindow::Present() {
     std::lock_guard<std::mutex> guard(presenterMutex_);
-    DibDescription dib;
-    if (presenter_ == nullptr || surface_ == nullptr || !DescribeDib(surface_, &dib)) return;
+    gdi::DibDescription dib;
+    if (presenter_ == nullptr || surface_ == nullptr || !gdi::DescribeDib(surface_, &dib)) return;
     presenter_->Present(dib.bits, dib.width, dib.height, dib.stride);
 }
 
 SurfaceWindow::~SurfaceWindow() {
     std::lock_guard<std::mutex> surfaceGuard(surfaceMutex_);
     DropSurface();
-    if (dc_ != nullptr) DeleteDC(dc_);
+    if (dc_ != nullptr) gdi::DeleteDC(dc_);
 }
 
 std::string SurfaceWindow::ClassName() const {
@@ -316,11 +316,11 @@ bool SurfaceWindow::Destroy() {
     return WindowRegistry::Instance().Remove(Handle());
 }
 
-HDC SurfaceWindow::GetDc() {
+gdi::HDC SurfaceWindow::GetDc() {
     return IsAlive() ? dc_ : nullptr;
 }
 
-bool SurfaceWindow::ReleaseDc(HDC dc) const {
+bool SurfaceWindow::ReleaseDc(gdi::HDC dc) const {
     return dc != nullptr && dc == dc_;
 }
 
@@ -331,19 +331,19 @@ bool SurfaceWindow::EnsureSurface(ClientSize client) {
         return true;
     }
     DropSurface();
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    gdi::BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(gdi::BITMAPINFOHEADER);
     info.bmiHeader.biWidth = client.width;
     info.bmiHeader.biHeight = -client.height;  // top-down, as screens are read
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biCompression = gdi::BI_RGB;
     void* bits = nullptr;
-    surface_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    surface_ = gdi::CreateDIBSection(nullptr, &info, gdi::DIB_RGB_COLORS, &bits, nullptr, 0);
     if (surface_ == nullptr) return false;
-    stockBitmap_ = SelectObject(dc_, surface_);
+    stockBitmap_ = gdi::SelectObject(dc_, surface_);
     if (stockBitmap_ == nullptr) {
-        DeleteObject(surface_);
+        gdi::DeleteObject(surface_);
         surface_ = nullptr;
         return false;
     }
@@ -353,8 +353,8 @@ bool SurfaceWindow::EnsureSurface(ClientSize client) {
 
 void SurfaceWindow::DropSurface() {
     if (surface_ == nullptr) return;
-    SelectObject(dc_, stockBitmap_);
-    DeleteObject(surface_);
+    gdi::SelectObject(dc_, stockBitmap_);
+    gdi::DeleteObject(surface_);
     surface_ = nullptr;
     stockBitmap_ = nullptr;
     surfaceSize_ = {};
@@ -364,8 +364,8 @@ bool SurfaceWindow::ReadPixels(int bitsPerPixel, std::vector<uint8_t>* pixels, C
     if ((bitsPerPixel != 24 && bitsPerPixel != 32) || pixels == nullptr) return false;
     std::lock_guard<std::mutex> surfaceGuard(surfaceMutex_);
     const ClientSize client = Client();
-    DibDescription dib;
-    if (!EnsureSurface(client) || !DescribeDib(surface_, &dib)) return false;
+    gdi::DibDescription dib;
+    if (!EnsureSurface(client) || !gdi::DescribeDib(surface_, &dib)) return false;
     const size_t outBytes = static_cast<size_t>(bitsPerPixel / 8);
     pixels->resize(static_cast<size_t>(dib.width) * dib.height * outBytes);
     uint8_t* out = pixels->data();

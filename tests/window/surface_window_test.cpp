@@ -1,4 +1,4 @@
-#include "platform/host_surface_window.h"
+#include "window/host_surface_window.h"
 
 #include <gtest/gtest.h>
 
@@ -78,24 +78,26 @@ TEST_F(SurfaceWindowTest, FramesAndClientAreas) {
 
 TEST_F(SurfaceWindowTest, DcSurvivesResizeAndPaintLandsOnTheSurface) {
     const auto window = Make(kWsChild | kWsVisible, 0, 4, 3);
-    const HDC dc = window->GetDc();
+    const gdi::HDC dc = window->GetDc();
     ASSERT_NE(dc, nullptr);
     EXPECT_TRUE(window->ReleaseDc(dc));
     window->Move(0, 0, 6, 2);
     EXPECT_EQ(window->GetDc(), dc);
 
-    BITMAPINFO info{};
-    info.bmiHeader = {40, 1, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    gdi::BITMAPINFO info{};
+    info.bmiHeader = {40, 1, 1, 1, 24, gdi::BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    const HBITMAP source = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const gdi::HBITMAP source =
+        gdi::CreateDIBSection(nullptr, &info, gdi::DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(source, nullptr);
     static_cast<uint8_t*>(bits)[0] = 9;
     static_cast<uint8_t*>(bits)[2] = 200;
-    const HDC sourceDc = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(sourceDc, source);
-    EXPECT_EQ(window->Paint([&](HDC target, ClientSize client) {
+    const gdi::HDC sourceDc = gdi::CreateCompatibleDC(nullptr);
+    const gdi::HGDIOBJ previous = gdi::SelectObject(sourceDc, source);
+    EXPECT_EQ(window->Paint([&](gdi::HDC target, ClientSize client) {
         EXPECT_EQ(client.width, 6);
-        return StretchBlt(target, 0, 0, client.width, client.height, sourceDc, 0, 0, 1, 1, SRCCOPY);
+        return gdi::StretchBlt(target, 0, 0, client.width, client.height, sourceDc, 0, 0, 1, 1,
+                               gdi::SRCCOPY);
     }),
               1);
     std::vector<uint8_t> pixels;
@@ -107,10 +109,10 @@ TEST_F(SurfaceWindowTest, DcSurvivesResizeAndPaintLandsOnTheSurface) {
     EXPECT_FALSE(window->ReadPixels(8, &pixels, &size));
 
     window->Show(kSwMinimize);
-    EXPECT_EQ(window->Paint([](HDC, ClientSize) { return 1; }), 0) << "no client area";
-    SelectObject(sourceDc, previous);
-    DeleteObject(source);
-    DeleteDC(sourceDc);
+    EXPECT_EQ(window->Paint([](gdi::HDC, ClientSize) { return 1; }), 0) << "no client area";
+    gdi::SelectObject(sourceDc, previous);
+    gdi::DeleteObject(source);
+    gdi::DeleteDC(sourceDc);
     window->Destroy();
 }
 
