@@ -3,6 +3,7 @@
 #include "window/x11_display.h"
 
 #include "window/host_window.h"
+#include "window/x11_error_handlers.h"
 
 #include <X11/extensions/XShm.h>
 #include <poll.h>
@@ -21,9 +22,6 @@ namespace {
 constexpr int32_t kConnectTimeoutMs = 5000;
 
 std::atomic<X11Display*> gDisplayObject{nullptr};
-std::atomic<Display*> gConnection{nullptr};
-std::atomic<XErrorHandler> gPreviousErrorHandler{nullptr};
-std::atomic<XIOErrorHandler> gPreviousIoErrorHandler{nullptr};
 
 }  // namespace
 
@@ -62,9 +60,7 @@ bool X11Display::Start() {
 bool X11Display::Connect() {
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) return false;
-    gConnection.store(display_);
-    gPreviousErrorHandler.store(XSetErrorHandler(&X11Display::OnError));
-    gPreviousIoErrorHandler.store(XSetIOErrorHandler(&X11Display::OnIoError));
+    X11ErrorHandlers::Route(display_, &X11Display::OnError, &X11Display::OnIoError);
     const int screen = DefaultScreen(display_);
     visual_ = DefaultVisual(display_, screen);
     depth_ = DefaultDepth(display_, screen);
@@ -189,10 +185,7 @@ void X11Display::MarkGone() {
 
 int X11Display::OnError(Display* display, XErrorEvent* error) {
     X11Display* self = gDisplayObject.load();
-    if (self == nullptr || display != gConnection.load()) {
-        const XErrorHandler previous = gPreviousErrorHandler.load();
-        return previous != nullptr ? previous(display, error) : 0;
-    }
+    if (self == nullptr) return 0;
     // Windows an application destroys under us and refused requests are expected; the request
     // that asked checks refusedSerial_.
     self->refusedSerial_.store(error->serial);
@@ -201,10 +194,7 @@ int X11Display::OnError(Display* display, XErrorEvent* error) {
 
 int X11Display::OnIoError(Display* display) {
     X11Display* self = gDisplayObject.load();
-    if (self == nullptr || display != gConnection.load()) {
-        const XIOErrorHandler previous = gPreviousIoErrorHandler.load();
-        return previous != nullptr ? previous(display) : 0;
-    }
+    if (self == nullptr) return 0;
     // Returning would let Xlib exit the process; this thread owns nothing else, so it stops here.
     self->MarkGone();
     if (self->workLock_.owns_lock()) self->workLock_.unlock();
