@@ -20,5 +20,9 @@ for preset in $presets; do
     else
         cmake --build --preset "$preset" -j "$jobs"
         ctest --preset "$preset" -j "$jobs"
+        # Naming and magic numbers (.clang-tidy), once, from the default build's compile commands.
+        if [ "$preset" = default ]; then
+            scripts/tidy.sh build/default
+        fi
     fi
 done

@@ -13,16 +13,16 @@ namespace {
 
 constexpr int kClassNameAttempts = 8;
 
+// Codes 17..19 divide like 1..3.
+constexpr int32_t kSubSampleCodeFlag = 16;
+
 int32_t SubSampleDivisor(int32_t subSample) {
-    switch (subSample) {
+    switch (subSample & ~kSubSampleCodeFlag) {
         case 1:
-        case 17:
             return 2;
         case 2:
-        case 18:
             return 4;
         case 3:
-        case 19:
             return 8;
         default:
             return 1;

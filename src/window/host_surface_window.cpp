@@ -16,8 +16,11 @@ constexpr int32_t kCaption = 19;
 constexpr int32_t kMenuBar = 19;
 constexpr uint32_t kWsExClientEdge = 0x00000200;
 
+// What a headless process reports as its screen.
+constexpr ClientSize kHeadlessScreen{1920, 1080};
+
 std::mutex gScreenMutex;
-ClientSize gScreen{1920, 1080};
+ClientSize gScreen = kHeadlessScreen;
 
 std::mutex gClassMutex;
 std::set<std::string>& Classes() {
