@@ -12,7 +12,7 @@ presets=${TAVLIN_TEST_PRESETS:-"default portable asan tsan"}
 jobs=$(nproc)
 for preset in $presets; do
     echo "== preset $preset"
-    cmake --preset "$preset" >/dev/null
+    cmake --preset "$preset" -DTAVLIN_WERROR=ON >/dev/null
     if [ "$preset" = portable ]; then
         cmake --build --preset "$preset" -j "$jobs" --target test_imaging
         # The image kernels need no camera, so no background streamer beside them.

@@ -154,7 +154,7 @@ PresenterRequest SurfaceWindow::PresenterRequestFor(const SurfaceWindow& window)
 
 PresenterListener SurfaceWindow::ListenerFor(const std::shared_ptr<SurfaceWindow>& window) {
     return [weak = std::weak_ptr<SurfaceWindow>(window)](const PresenterNotice& notice) {
-        if (const auto window = weak.lock()) window->OnPresenterNotice(notice);
+        if (const auto alive = weak.lock()) alive->OnPresenterNotice(notice);
     };
 }
 

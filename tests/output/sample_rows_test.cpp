@@ -145,8 +145,8 @@ TEST_P(SampleRowsTest, GrayTablesRepeatTheIndexAndAlphaIsInverted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, SampleRowsTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Baseline" : "Fastest";
+                         [](const ::testing::TestParamInfo<bool>& paramInfo) {
+                             return paramInfo.param ? "Baseline" : "Fastest";
                          });
 
 }  // namespace
