@@ -70,9 +70,9 @@ void StretchBltFlip(benchmark::State& state) {
     ImageBuffer source = MakeFrame(kWidth, srcBits);
     ImageBuffer target = MakeFrame(kWidth, 24);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(tavlin::platform::StretchBlt(target.Dc(), 0, 0, kWidth, kHeight,
-                                                              source.Dc(), 0, kHeight, kWidth,
-                                                              -kHeight, tavlin::platform::SRCCOPY));
+        benchmark::DoNotOptimize(tavlin::gdi::StretchBlt(target.Dc(), 0, 0, kWidth, kHeight,
+                                                         source.Dc(), 0, kHeight, kWidth, -kHeight,
+                                                         tavlin::gdi::SRCCOPY));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(target.SizeBytes()));

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/registry_store.h"
-#include "platform/registry_text.h"
 #include "settings/preset_list.h"
 #include "settings/registry_settings.h"
+#include "settings/registry_store.h"
+#include "settings/registry_text.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ class BenchStore {
     BenchStore() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX");
         folder_ = mkdtemp(pattern.data());
-        store_ = std::make_unique<platform::RegistryStore>(folder_ + "/tavlin/registry.reg");
+        store_ = std::make_unique<settings::RegistryStore>(folder_ + "/tavlin/registry.reg");
         settings::PresetList list;
         list.presetCount = settings::kMaxSizePresets;
         for (int camera = 0; camera < 4; ++camera) {
@@ -30,11 +30,11 @@ class BenchStore {
         }
     }
     ~BenchStore() { std::filesystem::remove_all(folder_); }
-    const platform::RegistryStore& store() const { return *store_; }
+    const settings::RegistryStore& store() const { return *store_; }
 
   private:
     std::string folder_;
-    std::unique_ptr<platform::RegistryStore> store_;
+    std::unique_ptr<settings::RegistryStore> store_;
 };
 
 void BM_LoadAtInitialize(benchmark::State& state) {
@@ -65,7 +65,7 @@ void BM_SaveAnalog(benchmark::State& state) {
 BENCHMARK(BM_SaveAnalog)->Unit(benchmark::kMicrosecond);
 
 void BM_ParseStoreText(benchmark::State& state) {
-    platform::RegistryTree tree;
+    settings::RegistryTree tree;
     for (int camera = 0; camera < 4; ++camera) {
         for (int preset = 0; preset < 100; ++preset) {
             const std::string key = "Software\\Korvel\\Tavlin410QZVKESdk\\Camera_0" +

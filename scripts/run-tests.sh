@@ -12,7 +12,7 @@ presets=${TAVLIN_TEST_PRESETS:-"default portable asan tsan"}
 jobs=$(nproc)
 for preset in $presets; do
     echo "== preset $preset"
-    cmake --preset "$preset" >/dev/null
+    cmake --preset "$preset" -DTAVLIN_WERROR=ON >/dev/null
     if [ "$preset" = portable ]; then
         cmake --build --preset "$preset" -j "$jobs" --target test_imaging
         # The image kernels need no camera, so no background streamer beside them.
@@ -20,5 +20,9 @@ for preset in $presets; do
     else
         cmake --build --preset "$preset" -j "$jobs"
         ctest --preset "$preset" -j "$jobs"
+        # Naming and magic numbers (.clang-tidy), once, from the default build's compile commands.
+        if [ "$preset" = default ]; then
+            scripts/tidy.sh build/default
+        fi
     fi
 done

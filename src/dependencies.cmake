@@ -8,12 +8,12 @@ find_package(TIFF REQUIRED)
 set(TAVLIN_OUTPUT_LIBS JPEG::JPEG PNG::PNG ZLIB::ZLIB TIFF::TIFF)
 
 # Xlib (and MIT-SHM from libXext) for on-screen windows, when installed; without them every
-# window stays headless. Linked into the platform layer and the shared library.
+# window stays headless. Linked into the window layer and the shared library.
 find_package(X11)
-set(TAVLIN_PLATFORM_LIBS "")
+set(TAVLIN_WINDOW_LIBS "")
 if(X11_FOUND AND X11_Xext_FOUND)
     add_compile_definitions(TAVLIN_HAVE_X11=1)
-    list(APPEND TAVLIN_PLATFORM_LIBS X11::X11 X11::Xext)
+    list(APPEND TAVLIN_WINDOW_LIBS X11::X11 X11::Xext)
 endif()
 
 # GTK 3 for the property dialogs on screen, when installed with X11; without it dialogs stay

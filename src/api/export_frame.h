@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "api/sdk_chain.h"
-#include "platform/host_window.h"
+#include "window/host_window.h"
 #include "tavlin/tavlin.h"
 
 namespace tavlin::api {

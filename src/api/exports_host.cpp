@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "api/export_frame.h"
-#include "platform/host_surface_window.h"
+#include "window/host_surface_window.h"
 #include "tavlin/tavlin_host.h"
 
 using tavlin::api::ToHandle;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "api/export_frame.h"
-#include "platform/window_tree.h"
+#include "window/window_tree.h"
 #include "tavlin/tavlin_host.h"
 
 using tavlin::api::ToHandle;

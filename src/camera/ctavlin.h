@@ -29,7 +29,7 @@
 #include "device/tavlin_410qz_sdk.h"
 #include "output/image_buffer.h"
 #include "output/preview_window.h"
-#include "platform/host_window.h"
+#include "window/host_window.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "sensor/sensor_geometry.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 namespace tavlin::camera {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 namespace tavlin::dialogs::automation {
 

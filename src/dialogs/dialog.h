@@ -16,7 +16,7 @@
 #include "dialogs/control.h"
 #include "dialogs/dialog_message.h"
 #include "dialogs/dialog_template.h"
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 namespace tavlin::dialogs {
 

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 namespace tavlin::dialogs {
 

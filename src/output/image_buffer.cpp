@@ -111,7 +111,7 @@ ImageBuffer& ImageBuffer::operator=(ImageBuffer&& other) noexcept {
 
 void ImageBuffer::ResetFields() {
     std::memset(&info_, 0, sizeof(info_));
-    info_.bmiHeader.biSize = sizeof(platform::BITMAPINFOHEADER);
+    info_.bmiHeader.biSize = sizeof(gdi::BITMAPINFOHEADER);
     dc_ = nullptr;
     bitmap_ = nullptr;
     bits_ = nullptr;
@@ -131,32 +131,32 @@ void ImageBuffer::Init() {
 
 int ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
     if (width <= 0 || height <= 0 || !sensor::IsImageDepth(bitCount)) return 0;
-    const int32_t stride = platform::DibStride(width, static_cast<uint16_t>(bitCount));
+    const int32_t stride = gdi::DibStride(width, static_cast<uint16_t>(bitCount));
     if (stride < 0 || int64_t{stride} * height > kMaxImageBytes) return 0;
 
     Release();
-    platform::BITMAPINFOHEADER& header = info_.bmiHeader;
+    gdi::BITMAPINFOHEADER& header = info_.bmiHeader;
     header.biWidth = width;
     header.biHeight = height;
     header.biPlanes = 1;
     header.biBitCount = static_cast<uint16_t>(bitCount);
-    header.biCompression = platform::BI_RGB;
+    header.biCompression = gdi::BI_RGB;
     width_ = width;
     height_ = height;
     bitCount_ = static_cast<uint16_t>(bitCount);
     stride_ = stride;
-    return Allocate(nullptr, platform::DIB_RGB_COLORS, nullptr, 0);
+    return Allocate(nullptr, gdi::DIB_RGB_COLORS, nullptr, 0);
 }
 
 int ImageBuffer::CreateLike(const ImageBuffer* source) {
     if (source == nullptr || !source->Usable()) return 0;
     // Copied before Release, so a buffer may be re-created like itself.
-    const platform::BITMAPINFOHEADER header = source->info_.bmiHeader;
+    const gdi::BITMAPINFOHEADER header = source->info_.bmiHeader;
     const int32_t width = source->width_;
     const int32_t height = source->height_;
     const int32_t stride = source->stride_;
     const uint16_t bitCount = source->bitCount_;
-    const platform::HDC sourceDc = source == this ? nullptr : source->dc_;
+    const gdi::HDC sourceDc = source == this ? nullptr : source->dc_;
 
     Release();
     info_.bmiHeader = header;
@@ -164,18 +164,17 @@ int ImageBuffer::CreateLike(const ImageBuffer* source) {
     height_ = height;
     stride_ = stride;
     bitCount_ = bitCount;
-    return Allocate(sourceDc, platform::DIB_RGB_COLORS, nullptr, 0);
+    return Allocate(sourceDc, gdi::DIB_RGB_COLORS, nullptr, 0);
 }
 
-int ImageBuffer::Allocate(platform::HDC dc, uint32_t usage, platform::HANDLE section,
-                          uint32_t offset) {
+int ImageBuffer::Allocate(gdi::HDC dc, uint32_t usage, gdi::HANDLE section, uint32_t offset) {
     if (bitCount_ == 8) SetGrayPalette();
     void* sectionBits = nullptr;
-    bitmap_ = platform::CreateDIBSection(dc, &info_, usage, &sectionBits, section, offset);
+    bitmap_ = gdi::CreateDIBSection(dc, &info_, usage, &sectionBits, section, offset);
     if (bitmap_ != nullptr) {
         bits_ = static_cast<uint8_t*>(sectionBits);
-        dc_ = platform::CreateCompatibleDC(nullptr);
-        if (dc_ != nullptr) previousBitmap_ = platform::SelectObject(dc_, bitmap_);
+        dc_ = gdi::CreateCompatibleDC(nullptr);
+        if (dc_ != nullptr) previousBitmap_ = gdi::SelectObject(dc_, bitmap_);
         if (dc_ == nullptr || previousBitmap_ == nullptr) {
             Release();
             return 0;
@@ -195,14 +194,14 @@ int ImageBuffer::Allocate(platform::HDC dc, uint32_t usage, platform::HANDLE sec
 void ImageBuffer::Release() {
     if (bitmap_ != nullptr) {
         if (dc_ != nullptr && previousBitmap_ != nullptr) {
-            platform::SelectObject(dc_, previousBitmap_);
+            gdi::SelectObject(dc_, previousBitmap_);
         }
-        platform::DeleteObject(bitmap_);
+        gdi::DeleteObject(bitmap_);
         bitmap_ = nullptr;
         previousBitmap_ = nullptr;
         bits_ = nullptr;
     }
-    if (dc_ != nullptr) platform::DeleteDC(dc_);
+    if (dc_ != nullptr) gdi::DeleteDC(dc_);
     ResetFields();  // also frees the heap fallback
 }
 
@@ -211,15 +210,14 @@ int ImageBuffer::SetGrayPalette() {
         const auto level = static_cast<uint8_t>(i);
         info_.bmiColors[i] = {level, level, level, 0};
     }
-    if (dc_ != nullptr) platform::SetDIBColorTable(dc_, 0, 256, info_.bmiColors);
+    if (dc_ != nullptr) gdi::SetDIBColorTable(dc_, 0, 256, info_.bmiColors);
     return 1;
 }
 
 int ImageBuffer::CopyFrom(const ImageBuffer* source, const Rect* sourceRect, int32_t x, int32_t y) {
     if (source == nullptr || dc_ == nullptr || source->dc_ == nullptr) return 0;
     const Rect s = sourceRect ? *sourceRect : Rect{0, 0, source->width_, source->height_};
-    return platform::BitBlt(dc_, x, y, s.Width(), s.Height(), source->dc_, s.left, s.top,
-                            platform::SRCCOPY);
+    return gdi::BitBlt(dc_, x, y, s.Width(), s.Height(), source->dc_, s.left, s.top, gdi::SRCCOPY);
 }
 
 int ImageBuffer::Transfer(imaging::ConversionKernel kernel, const ImageBuffer* source,

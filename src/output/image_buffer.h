@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "gdi/gdi.h"
 #include "imaging/kernel_types.h"
-#include "platform/gdi.h"
 
 namespace tavlin::output {
 
@@ -65,12 +65,12 @@ class ImageBuffer {
                         const imaging::Rect* sourceRect, const imaging::Rect* destinationRect,
                         void* param1, void* param2);
 
-    const platform::BITMAPINFOHEADER& Header() const { return info_.bmiHeader; }
-    const platform::RGBQUAD* Palette() const { return info_.bmiColors; }
+    const gdi::BITMAPINFOHEADER& Header() const { return info_.bmiHeader; }
+    const gdi::RGBQUAD* Palette() const { return info_.bmiColors; }
     // Header and palette together, as GDI takes them.
-    const platform::BITMAPINFO& Info() const { return info_; }
-    platform::HDC Dc() const { return dc_; }
-    platform::HBITMAP Bitmap() const { return bitmap_; }
+    const gdi::BITMAPINFO& Info() const { return info_; }
+    gdi::HDC Dc() const { return dc_; }
+    gdi::HBITMAP Bitmap() const { return bitmap_; }
     uint8_t* Bits() { return bits_; }
     const uint8_t* Bits() const { return bits_; }
     int32_t Width() const { return width_; }
@@ -91,18 +91,18 @@ class ImageBuffer {
         void operator()(uint8_t* memory) const { std::free(memory); }
     };
 
-    int Allocate(platform::HDC dc, uint32_t usage, platform::HANDLE section, uint32_t offset);
+    int Allocate(gdi::HDC dc, uint32_t usage, gdi::HANDLE section, uint32_t offset);
     void ResetFields();
 
-    platform::BITMAPINFO info_;  // header, then palette: the BITMAPINFO handed to GDI
-    platform::HDC dc_ = nullptr;
-    platform::HBITMAP bitmap_ = nullptr;
+    gdi::BITMAPINFO info_;  // header, then palette: the BITMAPINFO handed to GDI
+    gdi::HDC dc_ = nullptr;
+    gdi::HBITMAP bitmap_ = nullptr;
     uint8_t* bits_ = nullptr;
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t stride_ = 0;
     uint16_t bitCount_ = 0;
-    platform::HGDIOBJ previousBitmap_ = nullptr;
+    gdi::HGDIOBJ previousBitmap_ = nullptr;
     // Pixel memory when no DIB section could be made; then there is no DC and GDI calls do
     // nothing, but every kernel still works.
     std::unique_ptr<uint8_t, FreeMemory> heapBits_;

@@ -26,8 +26,8 @@ void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-std::array<platform::RGBQUAD, 256> GrayRamp() {
-    std::array<platform::RGBQUAD, 256> ramp{};
+std::array<gdi::RGBQUAD, 256> GrayRamp() {
+    std::array<gdi::RGBQUAD, 256> ramp{};
     for (int i = 0; i < 256; ++i) {
         const auto level = static_cast<uint8_t>(i);
         ramp[i] = {level, level, level, 0};
@@ -56,16 +56,16 @@ int WriteBmpFile(const std::string& fileName, const ImageBuffer& image) {
     PutLe16(&fileHeader[0], 0x4D42);  // "BM"
     PutLe32(&fileHeader[2], dataOffset + static_cast<uint32_t>(image.SizeBytes()));
     PutLe32(&fileHeader[10], dataOffset);
-    static const std::array<platform::RGBQUAD, 256> kGrayRamp = GrayRamp();
+    static const std::array<gdi::RGBQUAD, 256> kGrayRamp = GrayRamp();
 
     // The headers go out with the first block.
     std::array<iovec, 4> parts{};
     size_t count = 0;
     parts[count++] = {fileHeader.data(), fileHeader.size()};
-    parts[count++] = {const_cast<platform::BITMAPINFOHEADER*>(&image.Header()),
-                      sizeof(platform::BITMAPINFOHEADER)};
+    parts[count++] = {const_cast<gdi::BITMAPINFOHEADER*>(&image.Header()),
+                      sizeof(gdi::BITMAPINFOHEADER)};
     if (hasPalette) {
-        parts[count++] = {const_cast<platform::RGBQUAD*>(kGrayRamp.data()), sizeof(kGrayRamp)};
+        parts[count++] = {const_cast<gdi::RGBQUAD*>(kGrayRamp.data()), sizeof(kGrayRamp)};
     }
     const int32_t height = image.Height();
     bool written = true;

@@ -104,7 +104,7 @@ platform::WindowHandle PreviewWindow::Create(const void* owner, platform::Window
     return window_->Handle();
 }
 
-platform::HDC PreviewWindow::GetDc() {
+gdi::HDC PreviewWindow::GetDc() {
     std::lock_guard<std::mutex> guard(mutex_);
     if (window_ == nullptr) return nullptr;
     dc_ = window_->GetDc();
@@ -164,9 +164,8 @@ int PreviewWindow::DrawScaled(const ImageBuffer& shown, platform::ClientSize cli
     if (display_.StretchTransfer(kernel, &shown, nullptr, nullptr, nullptr, nullptr) != 1) {
         return 0;
     }
-    return window_->Paint([&](platform::HDC dc, platform::ClientSize now) {
-        return platform::BitBlt(dc, 0, 0, now.width, now.height, display_.Dc(), 0, 0,
-                                platform::SRCCOPY);
+    return window_->Paint([&](gdi::HDC dc, platform::ClientSize now) {
+        return gdi::BitBlt(dc, 0, 0, now.width, now.height, display_.Dc(), 0, 0, gdi::SRCCOPY);
     });
 }
 
@@ -183,11 +182,11 @@ int PreviewWindow::Draw(const ImageBuffer& image, SampleScale scale) {
     if (!SameSize(*shown, client) || image.BitCount() == 16 || shown->Dc() == nullptr) {
         return DrawScaled(*shown, client);
     }
-    return window_->Paint([&](platform::HDC dc, platform::ClientSize now) {
+    return window_->Paint([&](gdi::HDC dc, platform::ClientSize now) {
         const int32_t w = shown->Width();
         const int32_t h = shown->Height();
         if (now.width != w || now.height != h) return 0;  // resized since the check
-        return platform::StretchBlt(dc, 0, 0, w, h, shown->Dc(), 0, h, w, -h, platform::SRCCOPY);
+        return gdi::StretchBlt(dc, 0, 0, w, h, shown->Dc(), 0, h, w, -h, gdi::SRCCOPY);
     });
 }
 

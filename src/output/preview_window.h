@@ -16,7 +16,7 @@
 
 #include "output/image_buffer.h"
 #include "output/sample_rows.h"
-#include "platform/host_surface_window.h"
+#include "window/host_surface_window.h"
 
 namespace tavlin::output {
 
@@ -50,7 +50,7 @@ class PreviewWindow {
                                   int32_t imageHeight, int32_t subSample);
 
     // GetDC of the window; null when there is none.
-    platform::HDC GetDc();
+    gdi::HDC GetDc();
 
     // Makes the display buffer for the client size ahead of the first frame, when the window is
     // visible with a client area: 8-bit gray for 8/16-bit output images, 24-bit otherwise.
@@ -81,7 +81,7 @@ class PreviewWindow {
 
     mutable std::mutex mutex_;
     std::shared_ptr<platform::SurfaceWindow> window_;
-    platform::HDC dc_ = nullptr;
+    gdi::HDC dc_ = nullptr;
     std::string className_;
     ImageBuffer display_;  // the client-size copy of scaled frames
     ImageBuffer view_;     // 8- or 24-bit reduction of a deeper output image

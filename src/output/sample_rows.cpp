@@ -17,11 +17,11 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-std::atomic<bool> plainRows{false};
+std::atomic<bool> gPlainRows{false};
 
 // Chosen per row, so a test can switch paths between calls.
 inline bool Ssse3() {
-    return !plainRows.load(std::memory_order_relaxed) && ssse3::Usable();
+    return !gPlainRows.load(std::memory_order_relaxed) && ssse3::Usable();
 }
 
 inline uint16_t Word(const uint8_t* p) {
@@ -158,7 +158,7 @@ void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, i
     });
 }
 
-PaletteTable PaletteTable::From(const platform::RGBQUAD* palette) {
+PaletteTable PaletteTable::From(const gdi::RGBQUAD* palette) {
     PaletteTable table{};
     table.grayRamp = true;
     for (uint32_t i = 0; i < 256; ++i) {
@@ -259,7 +259,7 @@ void SwapToRgbWideRow(const uint8_t* src, uint16_t bytesPerPixel, uint8_t* dst, 
 }
 
 void UsePlainRows(bool plain) {
-    plainRows.store(plain, std::memory_order_relaxed);
+    gPlainRows.store(plain, std::memory_order_relaxed);
 }
 
 }  // namespace tavlin::output

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include "gdi/gdi.h"
 
 namespace tavlin::output {
 
@@ -30,7 +30,7 @@ struct PaletteTable {
     uint32_t entries[256];  // B | G << 8 | R << 16
     bool grayRamp;          // entry i is (i, i, i): expansion repeats the index
 
-    static PaletteTable From(const platform::RGBQUAD* palette);
+    static PaletteTable From(const gdi::RGBQUAD* palette);
 };
 // 8-bit indices through a colour table to packed B, G, R.
 void ExpandPaletteRow(const uint8_t* src, const PaletteTable& table, uint8_t* dst, int32_t width);

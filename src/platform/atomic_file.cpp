@@ -68,7 +68,10 @@ FileLock::FileLock(const std::string& lockPath, Mode mode, std::chrono::millisec
     }
     const int operation = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    auto pause = std::chrono::microseconds(200);
+    // Waits double from a short first pause up to a longest one.
+    constexpr std::chrono::microseconds firstPause(200);
+    constexpr std::chrono::microseconds longestPause(10000);
+    auto pause = firstPause;
     while (true) {
         if (::flock(fd_, operation) == 0) {
             status_ = Status::Locked;
@@ -80,7 +83,7 @@ FileLock::FileLock(const std::string& lockPath, Mode mode, std::chrono::millisec
             return;
         }
         std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+        pause = std::min(pause * 2, longestPause);
     }
     status_ = Status::CannotOpen;
 }

@@ -8,7 +8,7 @@ namespace tavlin::platform {
 
 namespace {
 
-std::atomic<uint32_t> tickOffset{0};
+std::atomic<uint32_t> gTickOffset{0};
 
 uint32_t MonotonicMs() {
     timespec now{};
@@ -21,11 +21,11 @@ uint32_t MonotonicMs() {
 }  // namespace
 
 uint32_t TickCount() {
-    return MonotonicMs() + tickOffset.load(std::memory_order_relaxed);
+    return MonotonicMs() + gTickOffset.load(std::memory_order_relaxed);
 }
 
 void StartTicksAt(uint32_t value) {
-    tickOffset.store(value - MonotonicMs(), std::memory_order_relaxed);
+    gTickOffset.store(value - MonotonicMs(), std::memory_order_relaxed);
 }
 
 int64_t MonotonicNs() {

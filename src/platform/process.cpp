@@ -22,16 +22,18 @@ bool ProcessAlive(uint64_t pid) {
 }
 
 std::optional<ProcessStat> ParseProcessStat(const char* line) {
+    constexpr int stateField = 3;
+    constexpr int startTimeField = 22;
     // Fields after the command name: 3 state ... 22 start time.
     const char* close = std::strrchr(line, ')');
     if (close == nullptr) return std::nullopt;
     ProcessStat stat;
     const char* cursor = close + 1;
-    for (int field = 3; field <= 22; ++field) {
+    for (int field = stateField; field <= startTimeField; ++field) {
         while (*cursor == ' ') ++cursor;
         if (*cursor == '\0' || *cursor == '\n') return std::nullopt;
-        if (field == 3) stat.state = *cursor;
-        if (field == 22) {
+        if (field == stateField) stat.state = *cursor;
+        if (field == startTimeField) {
             char* end = nullptr;
             errno = 0;
             const unsigned long long value = std::strtoull(cursor, &end, 10);

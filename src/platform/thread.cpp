@@ -12,6 +12,9 @@ namespace tavlin::platform {
 
 namespace {
 
+// Linux thread names hold 15 characters and the terminator.
+constexpr size_t kMaxThreadName = 15;
+
 void ApplyPriority(ThreadPriority priority) {
     if (priority != ThreadPriority::Highest) return;
     // Raising priority needs privileges most users lack; a refusal is not an error.
@@ -25,7 +28,7 @@ bool WorkerThread::Start(std::string name, ThreadPriority priority, std::functio
     if (thread_.joinable()) return false;
     try {
         thread_ = std::thread([name = std::move(name), priority, body = std::move(body)] {
-            pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+            pthread_setname_np(pthread_self(), name.substr(0, kMaxThreadName).c_str());
             ApplyPriority(priority);
             body();
         });

@@ -1,16 +1,11 @@
 // The analog, image filter and gray filter settings saved at release and device change.
-#include "platform/registry_store.h"
 #include "settings/filter_catalogue.h"
 #include "settings/registry_fields.h"
 #include "settings/registry_settings.h"
+#include "settings/registry_store.h"
 #include "settings/settings_keys.h"
 
 namespace tavlin::settings {
-
-using platform::RegAccess;
-using platform::RegistryKey;
-using platform::RegistryStore;
-using platform::RegResult;
 
 namespace {
 

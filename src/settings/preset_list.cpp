@@ -6,11 +6,6 @@
 
 namespace tavlin::settings {
 
-using platform::RegAccess;
-using platform::RegistryKey;
-using platform::RegistryStore;
-using platform::RegResult;
-
 namespace {
 
 // Reads presets in order up to the first missing key; returns how many there were.

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_types.h"
 
@@ -24,21 +24,18 @@ struct PresetList {
 // Reads "Size_00", "Size_01", ... up to the first missing one (at most 100), then the five camera
 // values; missing values leave what list holds. False, with list untouched, when the root or
 // camera key is missing.
-bool LoadPresetList(
-    int cameraNumber, PresetList& list,
-    const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+bool LoadPresetList(int cameraNumber, PresetList& list,
+                    const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 // Writes presets 0 .. presetCount - 1 (a count outside 0..100 is clamped) and the five camera
 // values; higher-numbered presets already stored are left as they are. False when nothing could
 // be written.
-bool SavePresetList(
-    int cameraNumber, const PresetList& list,
-    const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+bool SavePresetList(int cameraNumber, const PresetList& list,
+                    const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 // The first stored preset whose "EH" and "EV" equal width and height. False when there is none,
 // or no settings key for the camera.
-bool FindSizePreset(
-    int cameraNumber, int32_t width, int32_t height, SizePreset& found,
-    const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+bool FindSizePreset(int cameraNumber, int32_t width, int32_t height, SizePreset& found,
+                    const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 }  // namespace tavlin::settings

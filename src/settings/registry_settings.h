@@ -7,7 +7,7 @@
 // when it uses them. Callable from any thread; processes may load and save at the same time.
 #pragma once
 
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 #include "settings/settings_types.h"
 
 namespace tavlin::settings {
@@ -16,33 +16,32 @@ namespace tavlin::settings {
 // root, creates the root, the camera key with its format defaults and preset "Size_00" with the
 // preset defaults, and returns false with preset untouched. Also false when the camera key, its
 // "Size" or the selected preset is missing; a missing preset value leaves its field unchanged.
-bool LoadSizePreset(
-    int cameraNumber, SizePreset& preset,
-    const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+bool LoadSizePreset(int cameraNumber, SizePreset& preset,
+                    const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 // Loads "Color", "SubSample", "WaitTime", "Clock"; missing values leave their fields unchanged.
 // False when the root or camera key is missing.
 bool LoadFormat(int cameraNumber, FormatSettings& format,
-                const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+                const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 // Without a "Gain" key, sets the sensor defaults and the device's mirror flags. With one, reads
 // the nine values in order through one temporary that starts at 0, so a missing value repeats
 // the one before it. Always true.
 bool LoadAnalog(int cameraNumber, const MirrorFlags& deviceMirrors, AnalogSettings& analog,
-                const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+                const RegistryStore& store = RegistryStore::ForCurrentUser());
 bool SaveAnalog(int cameraNumber, const AnalogSettings& analog,
-                const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+                const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 // The image filter values of "Filter". Without the key: the defaults, white balance off, false.
 bool LoadFilter(int cameraNumber, FilterSettings& filter,
-                const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+                const RegistryStore& store = RegistryStore::ForCurrentUser());
 bool SaveFilter(int cameraNumber, const FilterSettings& filter,
-                const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+                const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 // The gray filter values of "Gray". Without the key: the defaults and false.
 bool LoadGray(int cameraNumber, GraySettings& gray,
-              const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+              const RegistryStore& store = RegistryStore::ForCurrentUser());
 bool SaveGray(int cameraNumber, const GraySettings& gray,
-              const platform::RegistryStore& store = platform::RegistryStore::ForCurrentUser());
+              const RegistryStore& store = RegistryStore::ForCurrentUser());
 
 }  // namespace tavlin::settings

@@ -1,15 +1,10 @@
 // The size preset and stream format a camera starts with.
-#include "platform/registry_store.h"
 #include "settings/registry_fields.h"
 #include "settings/registry_settings.h"
+#include "settings/registry_store.h"
 #include "settings/settings_keys.h"
 
 namespace tavlin::settings {
-
-using platform::RegAccess;
-using platform::RegistryKey;
-using platform::RegistryStore;
-using platform::RegResult;
 
 namespace {
 

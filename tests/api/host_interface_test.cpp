@@ -1,4 +1,4 @@
-#include "platform/host_window.h"
+#include "window/host_window.h"
 
 #include <gtest/gtest.h>
 

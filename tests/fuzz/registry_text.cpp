@@ -13,13 +13,13 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "platform/registry_file.h"
-#include "platform/registry_text.h"
 #include "platform/text_convert.h"
+#include "settings/registry_file.h"
+#include "settings/registry_text.h"
 
 namespace {
 
-using tavlin::platform::RegistryTree;
+using tavlin::settings::RegistryTree;
 
 bool SameTree(const RegistryTree& a, const RegistryTree& b) {
     return FormatRegistryText(a) == FormatRegistryText(b);
@@ -27,13 +27,13 @@ bool SameTree(const RegistryTree& a, const RegistryTree& b) {
 
 void CheckTree(const RegistryTree& tree) {
     for (const auto& [path, values] : tree.Keys()) {
-        FUZZ_CHECK(tavlin::platform::IsValidKeyPath(path));
+        FUZZ_CHECK(tavlin::settings::IsValidKeyPath(path));
         // Every ancestor is a key of its own.
         const size_t cut = path.rfind('\\');
         if (!path.empty())
             FUZZ_CHECK(tree.HasKey(cut == std::string::npos ? "" : path.substr(0, cut)));
         for (const auto& [name, value] : values) {
-            FUZZ_CHECK(tavlin::platform::IsValidValueName(name));
+            FUZZ_CHECK(tavlin::settings::IsValidValueName(name));
             FUZZ_CHECK(tree.Query(path, name) == value);
         }
     }
@@ -43,7 +43,7 @@ void CheckText(std::string_view text, const std::optional<RegistryTree>& parsed)
     if (!parsed) return;
     CheckTree(*parsed);
     const std::string formatted = FormatRegistryText(*parsed);
-    const auto again = tavlin::platform::ParseRegistryText(formatted);
+    const auto again = tavlin::settings::ParseRegistryText(formatted);
     FUZZ_CHECK(again.has_value());
     FUZZ_CHECK(FormatRegistryText(*again) == formatted);
 
@@ -56,7 +56,7 @@ void CheckText(std::string_view text, const std::optional<RegistryTree>& parsed)
         utf16 += static_cast<char>(unit & 0xFF);
         utf16 += static_cast<char>(unit >> 8);
     }
-    const auto fromWide = tavlin::platform::ParseRegistryText(utf16);
+    const auto fromWide = tavlin::settings::ParseRegistryText(utf16);
     FUZZ_CHECK(fromWide.has_value());
     FUZZ_CHECK(SameTree(*fromWide, *parsed));
 }
@@ -73,7 +73,7 @@ void CheckStoreFile(std::string_view text, const std::optional<RegistryTree>& pa
     const std::filesystem::path path = folder / "settings.reg";
     std::ofstream(path, std::ios::binary).write(text.data(), std::streamsize(text.size()));
 
-    const tavlin::platform::RegistryFile file(path.string());
+    const tavlin::settings::RegistryFile file(path.string());
     const RegistryTree loaded = file.Load();
     if (parsed) {
         FUZZ_CHECK(SameTree(loaded, *parsed));
@@ -90,9 +90,9 @@ void CheckStoreFile(std::string_view text, const std::optional<RegistryTree>& pa
     }
     FUZZ_CHECK(asideCount == ((parsed || text.empty()) ? 0u : 1u));
 
-    const tavlin::platform::RegistryChange change{tavlin::platform::RegistryChange::Kind::SetValue,
+    const tavlin::settings::RegistryChange change{tavlin::settings::RegistryChange::Kind::SetValue,
                                                   "Software\\Fuzz", "Value", 42};
-    FUZZ_CHECK(file.Commit({change}) == tavlin::platform::RegResult::Success);
+    FUZZ_CHECK(file.Commit({change}) == tavlin::settings::RegResult::Success);
     RegistryTree expected = loaded;
     expected.Apply(change);
     FUZZ_CHECK(SameTree(file.Load(), expected));
@@ -102,7 +102,7 @@ void CheckStoreFile(std::string_view text, const std::optional<RegistryTree>& pa
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto parsed = tavlin::platform::ParseRegistryText(text);
+    const auto parsed = tavlin::settings::ParseRegistryText(text);
     CheckText(text, parsed);
     // The file round trip costs a hundred times the parse: every store that parses takes it, and
     // a sixteenth of the rest, chosen by content so that a replay repeats the choice.

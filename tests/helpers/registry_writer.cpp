@@ -21,11 +21,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 
-using tavlin::platform::RegistryKey;
-using tavlin::platform::RegistryStore;
-using tavlin::platform::RegResult;
+using tavlin::settings::RegistryKey;
+using tavlin::settings::RegistryStore;
+using tavlin::settings::RegResult;
 
 namespace {
 

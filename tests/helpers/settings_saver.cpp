@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/registry_store.h"
 #include "settings/registry_settings.h"
+#include "settings/registry_store.h"
 
 using namespace tavlin;
 
 int main(int argc, char** argv) {
     if (argc != 4) return 2;
-    const platform::RegistryStore store(argv[1]);
+    const settings::RegistryStore store(argv[1]);
     const int camera = std::atoi(argv[2]);
     const int rounds = std::atoi(argv[3]);
     for (int round = 0; round < rounds; ++round) {

@@ -650,10 +650,10 @@ std::vector<BadArgumentsTest::Case> BadArgumentsTest::FilterValueCases() {
 // A property dialog asked for with a parent that is no window (or no longer one) opens on its
 // own and closes again.
 std::vector<BadArgumentsTest::Case> BadArgumentsTest::DialogCases() {
-    using Open = int32_t (*)(int32_t, TAVLIN_HWND);
+    using OpenDialog = int32_t (*)(int32_t, TAVLIN_HWND);
     std::vector<Case> cases;
     for (const auto& [name, open] :
-         {std::pair<const char*, Open>{"Tavlin_SetAnalogDlg", Tavlin_SetAnalogDlg},
+         {std::pair<const char*, OpenDialog>{"Tavlin_SetAnalogDlg", Tavlin_SetAnalogDlg},
           {"Tavlin_SetCameraDlg", Tavlin_SetCameraDlg},
           {"Tavlin_SetImageDlg", Tavlin_SetImageDlg}}) {
         cases.push_back(

@@ -2,7 +2,7 @@
 #include <fstream>
 
 #include "integration/sdk_fixture.h"
-#include "platform/registry_store.h"
+#include "settings/registry_store.h"
 
 namespace tavlin::test {
 namespace {
@@ -58,15 +58,15 @@ TEST_F(SettingsTest, PresetSearchHitMissAndInvalidPreset) {
     EXPECT_EQ(Tavlin_SetCaptureWindow(camera_, 640, 480), 0);
     EXPECT_EQ(Errors(), (std::vector<int32_t>{4}));
     {
-        auto store = platform::RegistryStore::ForCurrentUser();
-        platform::RegistryKey key;
+        auto store = settings::RegistryStore::ForCurrentUser();
+        settings::RegistryKey key;
         ASSERT_EQ(store.CreateKey("Software\\Korvel\\Tavlin410QZVKESdk\\Camera_00\\Size_01", key),
-                  platform::RegResult::Success);
+                  settings::RegResult::Success);
         const std::pair<const char*, int> values[] = {{"TH", 1280}, {"TV", 1024}, {"EH", 640},
                                                       {"EV", 480},  {"EHS", 700}, {"EVS", 0},
                                                       {"Buf", 6}};
         for (auto [name, value] : values) key.SetValue(name, static_cast<uint32_t>(value));
-        ASSERT_EQ(key.Close(), platform::RegResult::Success);
+        ASSERT_EQ(key.Close(), settings::RegResult::Success);
     }
     EXPECT_EQ(Tavlin_SetCaptureWindow(camera_, 640, 480), 1);
     EXPECT_EQ(Errors(), (std::vector<int32_t>{7}));
@@ -189,13 +189,13 @@ TEST_F(SettingsTest, SettingsSurviveReleaseUnderTheDeviceNumber) {
     ASSERT_EQ(Tavlin_SetGamma(camera_, 60), 1);
     ASSERT_EQ(Tavlin_Release(camera_), 1);
     camera_ = 0;
-    auto store = platform::RegistryStore::ForCurrentUser();
+    auto store = settings::RegistryStore::ForCurrentUser();
     auto read = [&](const char* path) {
         uint32_t value = 0;
-        platform::RegistryKey key;
-        EXPECT_EQ(store.OpenKey(path, platform::RegAccess::Read, key), platform::RegResult::Success)
+        settings::RegistryKey key;
+        EXPECT_EQ(store.OpenKey(path, settings::RegAccess::Read, key), settings::RegResult::Success)
             << path;
-        EXPECT_EQ(key.QueryValue("Gamma", value), platform::RegResult::Success);
+        EXPECT_EQ(key.QueryValue("Gamma", value), settings::RegResult::Success);
         return value;
     };
     EXPECT_EQ(read("Software\\Korvel\\Tavlin410QZVKESdk\\Camera_00\\Filter"), 150u);

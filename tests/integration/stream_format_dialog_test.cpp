@@ -139,13 +139,13 @@ TEST_F(StreamFormatDialogTest, AFullTableHasNoRoomForTheCustomSize) {
     EXPECT_EQ(stored.sizeIndex, 5);
     EXPECT_EQ(stored.clockIndex, 0);  // the rest was saved
     EXPECT_EQ(stored.presets[99].width, 16 + 99 * 8);
-    platform::RegistryKey key;
+    settings::RegistryKey key;
     const std::string beyond = std::string(settings::kRootKey) + "\\" +
                                settings::CameraKeyName(kDevice) + "\\" +
                                settings::PresetKeyName(100);
     EXPECT_EQ(
-        platform::RegistryStore::ForCurrentUser().OpenKey(beyond, platform::RegAccess::Read, key),
-        platform::RegResult::NotFound);
+        settings::RegistryStore::ForCurrentUser().OpenKey(beyond, settings::RegAccess::Read, key),
+        settings::RegResult::NotFound);
 }
 
 TEST_F(StreamFormatDialogTest, AnUnknownStoredSubSampleShowsFullSize) {

@@ -360,7 +360,7 @@ std::vector<uint8_t> ReferenceFrame(const ImageBuffer& image, int down) {
             uint8_t* bgr = out + 3 * x;
             switch (image.BitCount()) {
                 case 8: {
-                    const platform::RGBQUAD& entry = image.Palette()[row[x]];
+                    const gdi::RGBQUAD& entry = image.Palette()[row[x]];
                     bgr[0] = entry.rgbBlue, bgr[1] = entry.rgbGreen, bgr[2] = entry.rgbRed;
                     break;
                 }

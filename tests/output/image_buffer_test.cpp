@@ -16,7 +16,7 @@ bool AllZero(const ImageBuffer& image) {
 
 bool HasGrayRamp(const ImageBuffer& image) {
     for (int i = 0; i < 256; ++i) {
-        const platform::RGBQUAD& entry = image.Palette()[i];
+        const gdi::RGBQUAD& entry = image.Palette()[i];
         if (entry.rgbBlue != i || entry.rgbGreen != i || entry.rgbRed != i ||
             entry.rgbReserved != 0) {
             return false;
@@ -45,7 +45,7 @@ TEST(ImageBufferCreate, StridePadsEveryDepthToFourBytes) {
         ASSERT_EQ(image.Create(641, 1, bitCount), 1) << bitCount;
         EXPECT_EQ(image.Stride(), stride) << bitCount;
         EXPECT_EQ(image.BytesPerPixel(), bitCount / 8);
-        const platform::BITMAPINFOHEADER& h = image.Header();
+        const gdi::BITMAPINFOHEADER& h = image.Header();
         EXPECT_EQ(h.biSize, 40u);
         EXPECT_EQ(h.biWidth, 641);
         EXPECT_EQ(h.biHeight, 1) << "declared bottom-up";
@@ -88,7 +88,7 @@ TEST(ImageBufferCreate, RecreatingTheSameSizeGivesFreshZeroedPixels) {
 
 TEST(ImageBufferCreate, FallsBackToPlainMemoryWithoutDibSection) {
     ImageBuffer image;
-    platform::InjectDibSectionFailures(1);
+    gdi::InjectDibSectionFailures(1);
     ASSERT_EQ(image.Create(5, 2, 48), 1);
     EXPECT_EQ(image.Dc(), nullptr);
     EXPECT_EQ(image.Bitmap(), nullptr);

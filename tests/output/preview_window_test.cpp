@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "output/display_kernels.h"
-#include "platform/host_surface_window.h"
+#include "window/host_surface_window.h"
 
 namespace tavlin::output {
 namespace {

@@ -81,7 +81,7 @@ TEST_P(SampleRowsTest, ScalingFillsSixteenBitsInEitherByteOrder) {
 }
 
 TEST_P(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
-    platform::RGBQUAD palette[256];
+    gdi::RGBQUAD palette[256];
     for (int i = 0; i < 256; ++i) {
         palette[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 3), 0x77};
     }
@@ -106,7 +106,7 @@ TEST_P(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
             }
             ASSERT_EQ(rgb0[4 * x + 3], 0);
             ASSERT_EQ(WordAt(wide8, 4 * x + 3), 0xFFFF);
-            const platform::RGBQUAD& entry = palette[src[x]];
+            const gdi::RGBQUAD& entry = palette[src[x]];
             ASSERT_EQ(expanded[3 * x], entry.rgbBlue);
             ASSERT_EQ(expanded[3 * x + 1], entry.rgbGreen);
             ASSERT_EQ(expanded[3 * x + 2], entry.rgbRed);
@@ -121,7 +121,7 @@ TEST_P(SampleRowsTest, ColourReorderingAndPaletteExpansion) {
 }
 
 TEST_P(SampleRowsTest, GrayTablesRepeatTheIndexAndAlphaIsInverted) {
-    platform::RGBQUAD ramp[256];
+    gdi::RGBQUAD ramp[256];
     for (int i = 0; i < 256; ++i) ramp[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
     const PaletteTable gray = PaletteTable::From(ramp);
     EXPECT_TRUE(gray.grayRamp);
@@ -145,8 +145,8 @@ TEST_P(SampleRowsTest, GrayTablesRepeatTheIndexAndAlphaIsInverted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, SampleRowsTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Baseline" : "Fastest";
+                         [](const ::testing::TestParamInfo<bool>& paramInfo) {
+                             return paramInfo.param ? "Baseline" : "Fastest";
                          });
 
 }  // namespace

@@ -5,19 +5,14 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/registry_store.h"
 #include "settings/preset_list.h"
+#include "settings/registry_store.h"
 #include "settings/settings_keys.h"
 #include "support/child_process.h"
 #include "temp_folder.h"
 
 namespace tavlin::settings {
 namespace {
-
-using platform::RegAccess;
-using platform::RegistryKey;
-using platform::RegistryStore;
-using platform::RegResult;
 
 class RegistrySettingsTest : public TempFolderTest {
   protected:

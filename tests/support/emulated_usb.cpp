@@ -279,9 +279,9 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
 
     ~Device() { StopAll(); }
 
-    const EndpointDescriptor* FindEndpoint(uint8_t address) const {
+    const EndpointDescriptor* FindEndpoint(uint8_t endpointAddress) const {
         for (const auto& e : endpoints) {
-            if (e.address == address) return &e;
+            if (e.address == endpointAddress) return &e;
         }
         return nullptr;
     }
@@ -307,15 +307,15 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         if (reapable == 0) ready.Set(false);
     }
 
-    Endpoint& EndpointFor(Client& client, uint8_t address) {
-        auto& slot = client.endpoints[address];
+    Endpoint& EndpointFor(Client& client, uint8_t endpointAddress) {
+        auto& slot = client.endpoints[endpointAddress];
         if (slot) return *slot;
         slot = std::make_unique<Endpoint>();
         Endpoint& ep = *slot;
-        ep.address = address;
-        ep.pipe = address == kCommandEndpoint ? proto::kPipeCommand
-                  : address == kReplyEndpoint ? proto::kPipeReply
-                                              : proto::kPipeFrame;
+        ep.address = endpointAddress;
+        ep.pipe = endpointAddress == kCommandEndpoint ? proto::kPipeCommand
+                  : endpointAddress == kReplyEndpoint ? proto::kPipeReply
+                                                      : proto::kPipeFrame;
         ep.handle = camera->Open();
         ep.worker = std::thread([this, &client, &ep] { Work(client, ep); });
         return ep;
@@ -456,7 +456,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
 
     // Marks every open client's requests failed and its endpoints stopping. With the lock held.
     void CancelClient(Client& client) {
-        for (auto& [address, ep] : client.endpoints) {
+        for (auto& [endpointAddress, ep] : client.endpoints) {
             ep->stop = true;
             if (ep->handle) camera->Cancel(*ep->handle);
             ep->wake.notify_all();
@@ -777,7 +777,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
     }
 
     int Discard(Client& client, usbdevfs_urb* urb) {
-        for (auto& [address, ep] : client.endpoints) {
+        for (auto& [endpointAddress, ep] : client.endpoints) {
             if (ep->active == urb) {
                 if (!ep->discarded && ep->handle) camera->Cancel(*ep->handle);
                 ep->discarded = true;
@@ -800,7 +800,7 @@ struct EmulatedUsbBus::Device : std::enable_shared_from_this<EmulatedUsbBus::Dev
         std::lock_guard guard(mutex);
         if (gone.exchange(true)) return false;
         for (auto& [key, client] : clients) {
-            for (auto& [address, ep] : client->endpoints) {
+            for (auto& [endpointAddress, ep] : client->endpoints) {
                 while (!ep->queue.empty()) {
                     usbdevfs_urb* urb = ep->queue.front();
                     ep->queue.pop_front();

@@ -32,9 +32,9 @@ struct DialogWindow::Item {
         action.id = id;
         lastPosted = owner->Raise(action);
     }
-    void Raise(UserAction::Kind kind, int32_t value = 0, std::string text = {}) {
+    void Raise(UserAction::Kind actionKind, int32_t value = 0, std::string text = {}) {
         UserAction action;
-        action.kind = kind;
+        action.kind = actionKind;
         action.value = value;
         action.text = std::move(text);
         Raise(std::move(action));

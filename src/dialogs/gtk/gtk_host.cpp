@@ -12,7 +12,8 @@
 #include <thread>
 
 #if TAVLIN_HAVE_X11
-#include "platform/x11_display.h"
+#include "window/x11_display.h"
+#include "window/x11_error_handlers.h"
 #endif
 
 namespace tavlin::dialogs::gtk {
@@ -22,10 +23,7 @@ namespace {
 constexpr int32_t kStartTimeoutMs = 5000;
 
 std::atomic<GtkHost*> gHost{nullptr};
-std::atomic<Display*> gConnection{nullptr};
-// The handlers in place before GTK started (the preview connection's, or Xlib's own), and GDK's.
-std::atomic<XErrorHandler> gEarlierError{nullptr};
-std::atomic<XIOErrorHandler> gEarlierIoError{nullptr};
+// GDK's own error handler, which errors on GTK's connection still go to.
 std::atomic<XErrorHandler> gGdkError{nullptr};
 
 unsigned long CurrentThread() {
@@ -50,21 +48,15 @@ struct HostCallbacks {
         return result;
     }
 
+    // Errors of GTK's connection only; the shared handlers send the others elsewhere.
     static int OnError(Display* display, XErrorEvent* error) {
-        if (display == gConnection.load()) {
-            const XErrorHandler gdk = gGdkError.load();
-            return gdk != nullptr ? gdk(display, error) : 0;
-        }
-        const XErrorHandler earlier = gEarlierError.load();
-        return earlier != nullptr ? earlier(display, error) : 0;
+        const XErrorHandler gdk = gGdkError.load();
+        return gdk != nullptr ? gdk(display, error) : 0;
     }
 
     static int OnIoError(Display* display) {
         GtkHost* host = gHost.load();
-        if (host == nullptr || display != gConnection.load()) {
-            const XIOErrorHandler earlier = gEarlierIoError.load();
-            return earlier != nullptr ? earlier(display) : 0;
-        }
+        if (host == nullptr) return 0;
         // Returning would let Xlib (or GDK) end the process; this thread owns nothing else.
         host->MarkGone();
         // Xlib calls this handler with the display locked for the thread; left locked, the
@@ -117,19 +109,18 @@ bool GtkHost::Initialise() {
     // GTK would otherwise switch the whole process to the environment's locale.
     gtk_disable_setlocale();
     gdk_set_allowed_backends("x11");
-    gEarlierError.store(XSetErrorHandler(nullptr));
-    XSetErrorHandler(gEarlierError.load());
-    gEarlierIoError.store(XSetIOErrorHandler(nullptr));
-    XSetIOErrorHandler(gEarlierIoError.load());
+    // GDK sets its own handlers while it opens its display; the shared ones go back in front
+    // afterwards and keep GDK's error handler for GTK's connection only.
+    platform::X11ErrorHandlers::Reinstall();
     GdkDisplay* display = gtk_init_check(nullptr, nullptr) ? gdk_display_get_default() : nullptr;
     if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
-        XSetErrorHandler(gEarlierError.load());
-        XSetIOErrorHandler(gEarlierIoError.load());
+        platform::X11ErrorHandlers::Reinstall();
         return false;
     }
-    gConnection.store(gdk_x11_display_get_xdisplay(display));
-    gGdkError.store(XSetErrorHandler(&HostCallbacks::OnError));
-    XSetIOErrorHandler(&HostCallbacks::OnIoError);
+    Display* connection = gdk_x11_display_get_xdisplay(display);
+    gGdkError.store(platform::X11ErrorHandlers::Reinstall());
+    platform::X11ErrorHandlers::Route(connection, &HostCallbacks::OnError,
+                                      &HostCallbacks::OnIoError);
     return true;
 }
 

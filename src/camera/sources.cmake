@@ -1,0 +1,22 @@
+# Sources of the camera layer, one per line. A new file is built only once it is listed here.
+set(tavlin_camera_sources
+    acquisition.cpp
+    acquisition_loops.cpp
+    auto_exposure.cpp
+    camera_settings.cpp
+    claim_record.cpp
+    claim_table.cpp
+    config_files.cpp
+    ctavlin.cpp
+    device_access.cpp
+    device_claims.cpp
+    dialog_access.cpp
+    error_reporter.cpp
+    filter_values.cpp
+    frame_accounting.cpp
+    frame_pipeline.cpp
+    frame_waiting.cpp
+    image_output.cpp
+    recorder.cpp
+    sensor_control.cpp
+)

@@ -1,0 +1,24 @@
+# Sources of the dialogs layer, one per line. A new file is built only once it is listed here.
+set(tavlin_dialogs_sources
+    analog_dialog.cpp
+    analog_page.cpp
+    automation.cpp
+    control.cpp
+    dialog.cpp
+    dialog_int.cpp
+    dialog_registry.cpp
+    dialog_resources.cpp
+    dialog_session.cpp
+    filter_page.cpp
+    gray_filter_page.cpp
+    image_dialog.cpp
+    image_filter_page.cpp
+    modal_run.cpp
+    presenter.cpp
+    resources_pages.cpp
+    resources_sheets.cpp
+    stream_format_dialog.cpp
+    stream_format_texts.cpp
+    tab_label.cpp
+    user_input.cpp
+)

@@ -1,0 +1,212 @@
+#include "gdi/gdi_blit.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace tavlin::gdi::detail {
+
+namespace {
+
+// One axis of a blit walked step by step from its anchor. A negative extent walks backwards from
+// origin - 1, which is how GDI mirrors: the sides mirror each other when their signs differ.
+struct Axis {
+    int64_t dstStart = 0;
+    int64_t srcStart = 0;
+    int64_t dstCount = 0;
+    int64_t srcCount = 0;
+    int dstDir = 1;
+    int srcDir = 1;
+
+    int64_t Dst(int64_t step) const { return dstStart + dstDir * step; }
+    int64_t Src(int64_t step) const { return srcStart + srcDir * (step * srcCount / dstCount); }
+    bool Identity() const { return dstCount == srcCount && dstDir == srcDir; }
+};
+
+Axis MakeAxis(Span dst, Span src) {
+    Axis axis;
+    axis.dstDir = dst.extent > 0 ? 1 : -1;
+    axis.srcDir = src.extent > 0 ? 1 : -1;
+    axis.dstStart = dst.extent > 0 ? int64_t{dst.origin} : int64_t{dst.origin} - 1;
+    axis.srcStart = src.extent > 0 ? int64_t{src.origin} : int64_t{src.origin} - 1;
+    axis.dstCount = std::llabs(int64_t{dst.extent});
+    axis.srcCount = std::llabs(int64_t{src.extent});
+    return axis;
+}
+
+// Steps [first, last) of a linear walk (start + dir * step, `count` steps) that stay in [0, limit).
+std::pair<int64_t, int64_t> LinearRange(int64_t start, int dir, int64_t count, int64_t limit) {
+    int64_t first = 0;
+    int64_t last = 0;
+    if (dir > 0) {
+        first = std::max<int64_t>(0, -start);
+        last = std::min(count, limit - start);
+    } else {
+        first = std::max<int64_t>(0, start - limit + 1);
+        last = std::min(count, start + 1);
+    }
+    return {first, std::max(first, last)};
+}
+
+template <class Self>
+struct PerPixelRun {
+    static void Run(uint8_t* dst, const uint8_t* src, int64_t count, const RGBQUAD* palette) {
+        for (int64_t k = 0; k < count; ++k) {
+            Self::Pixel(dst + k * Self::kDst, src + k * Self::kSrc, palette);
+        }
+    }
+};
+
+template <int kBytes>
+struct CopyPixels {
+    static constexpr int kDst = kBytes;
+    static constexpr int kSrc = kBytes;
+    static void Pixel(uint8_t* dst, const uint8_t* src, const RGBQUAD*) {
+        std::memcpy(dst, src, kBytes);
+    }
+    // memmove: a blit within one bitmap may overlap along the row.
+    static void Run(uint8_t* dst, const uint8_t* src, int64_t count, const RGBQUAD*) {
+        std::memmove(dst, src, static_cast<size_t>(count) * kBytes);
+    }
+};
+
+// The colour table entry is B, G, R and a reserved byte the caller has zeroed, so a 4-byte
+// store gives the 32-bit pixel, and for 24 bits it overlaps the next pixel, rewritten next turn.
+template <int kDstBytes>
+struct ExpandIndexed {
+    static constexpr int kDst = kDstBytes;
+    static constexpr int kSrc = 1;
+    static void Pixel(uint8_t* dst, const uint8_t* src, const RGBQUAD* palette) {
+        std::memcpy(dst, &palette[src[0]], kDstBytes);
+    }
+    static void Run(uint8_t* dst, const uint8_t* src, int64_t count, const RGBQUAD* palette) {
+        const int64_t wide = kDstBytes == 4 ? count : count - 1;
+        for (int64_t k = 0; k < wide; ++k) std::memcpy(dst + k * kDstBytes, &palette[src[k]], 4);
+        if (wide < count) Pixel(dst + wide * kDstBytes, src + wide, palette);
+    }
+};
+
+template <int kDstBytes, int kSrcBytes>
+struct ConvertBgr : PerPixelRun<ConvertBgr<kDstBytes, kSrcBytes>> {
+    static constexpr int kDst = kDstBytes;
+    static constexpr int kSrc = kSrcBytes;
+    static void Pixel(uint8_t* dst, const uint8_t* src, const RGBQUAD*) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+        if constexpr (kDstBytes == 4) dst[3] = 0;
+    }
+};
+
+uint8_t* RowAt(const Surface& surface, int64_t gdiRow) {
+    return surface.bits + surface.MemoryRow(gdiRow) * surface.stride;
+}
+
+// Pairs of byte offsets (destination, source) of the columns a scaled or mirrored blit visits.
+// Kept per thread so repeated blits do not allocate.
+std::vector<std::pair<ptrdiff_t, ptrdiff_t>>& ColumnMap() {
+    thread_local std::vector<std::pair<ptrdiff_t, ptrdiff_t>> columns;
+    return columns;
+}
+
+template <class Convert>
+void StretchWith(const Surface& dst, const Surface& src, const Axis& x, const Axis& y,
+                 const RGBQUAD* palette) {
+    const auto [rowFirst, rowLast] = LinearRange(y.dstStart, y.dstDir, y.dstCount, dst.height);
+    auto sourceRowInside = [&](int64_t step) {
+        const int64_t row = y.Src(step);
+        return row >= 0 && row < src.height;
+    };
+
+    if (x.Identity()) {
+        // Same width, same direction: every row is one contiguous run on both sides.
+        auto [first, last] = LinearRange(x.dstStart, x.dstDir, x.dstCount, dst.width);
+        const auto srcRange = LinearRange(x.srcStart, x.srcDir, x.srcCount, src.width);
+        first = std::max(first, srcRange.first);
+        last = std::min(last, srcRange.second);
+        if (first >= last) return;
+        const int64_t dstLeft = std::min(x.Dst(first), x.Dst(last - 1));
+        const int64_t srcLeft = std::min(x.Src(first), x.Src(last - 1));
+        for (int64_t step = rowFirst; step < rowLast; ++step) {
+            if (!sourceRowInside(step)) continue;
+            Convert::Run(RowAt(dst, y.Dst(step)) + dstLeft * Convert::kDst,
+                         RowAt(src, y.Src(step)) + srcLeft * Convert::kSrc, last - first, palette);
+        }
+        return;
+    }
+
+    auto& columns = ColumnMap();
+    columns.clear();
+    const auto [colFirst, colLast] = LinearRange(x.dstStart, x.dstDir, x.dstCount, dst.width);
+    for (int64_t step = colFirst; step < colLast; ++step) {
+        const int64_t sx = x.Src(step);
+        if (sx < 0 || sx >= src.width) continue;
+        columns.emplace_back(x.Dst(step) * Convert::kDst, sx * Convert::kSrc);
+    }
+    for (int64_t step = rowFirst; step < rowLast; ++step) {
+        if (!sourceRowInside(step)) continue;
+        uint8_t* dstRow = RowAt(dst, y.Dst(step));
+        const uint8_t* srcRow = RowAt(src, y.Src(step));
+        for (const auto& [dstOffset, srcOffset] : columns) {
+            Convert::Pixel(dstRow + dstOffset, srcRow + srcOffset, palette);
+        }
+    }
+}
+
+}  // namespace
+
+bool DepthPairSupported(uint16_t dstBitCount, uint16_t srcBitCount) {
+    if (dstBitCount == srcBitCount) return true;
+    if (srcBitCount == 8) return dstBitCount == 24 || dstBitCount == 32;
+    return (srcBitCount == 24 && dstBitCount == 32) || (srcBitCount == 32 && dstBitCount == 24);
+}
+
+int SoftwareStretch(const Surface& dst, Span dstX, Span dstY, const Surface& src, Span srcX,
+                    Span srcY, const RGBQUAD* palette) {
+    if (!DepthPairSupported(dst.bitCount, src.bitCount)) return 0;
+    if (src.bitCount == 8 && dst.bitCount != 8 && palette == nullptr) return 0;
+    if (dstX.extent == 0 || dstY.extent == 0 || srcX.extent == 0 || srcY.extent == 0) return 1;
+    const Axis x = MakeAxis(dstX, srcX);
+    const Axis y = MakeAxis(dstY, srcY);
+
+    switch (src.bitCount * 100 + dst.bitCount) {
+        case 808:
+            StretchWith<CopyPixels<1>>(dst, src, x, y, palette);
+            break;
+        case 1616:
+            StretchWith<CopyPixels<2>>(dst, src, x, y, palette);
+            break;
+        case 2424:
+            StretchWith<CopyPixels<3>>(dst, src, x, y, palette);
+            break;
+        case 3232:
+            StretchWith<CopyPixels<4>>(dst, src, x, y, palette);
+            break;
+        case 4848:
+            StretchWith<CopyPixels<6>>(dst, src, x, y, palette);
+            break;
+        case 6464:
+            StretchWith<CopyPixels<8>>(dst, src, x, y, palette);
+            break;
+        case 824:
+            StretchWith<ExpandIndexed<3>>(dst, src, x, y, palette);
+            break;
+        case 832:
+            StretchWith<ExpandIndexed<4>>(dst, src, x, y, palette);
+            break;
+        case 2432:
+            StretchWith<ConvertBgr<4, 3>>(dst, src, x, y, palette);
+            break;
+        case 3224:
+            StretchWith<ConvertBgr<3, 4>>(dst, src, x, y, palette);
+            break;
+        default:
+            return 0;
+    }
+    return 1;
+}
+
+}  // namespace tavlin::gdi::detail

@@ -1,0 +1,23 @@
+# Sources of the imaging layer, one per line. A new file is built only once it is listed here.
+set(tavlin_imaging_sources
+    adjustment_plan.cpp
+    adjustment_tables.cpp
+    adjustments.cpp
+    color_conversion.cpp
+    demosaic_avx2.cpp
+    demosaic_avx512.cpp
+    demosaic_rows_plain.cpp
+    gray_filter.cpp
+    hue_saturation_avx2.cpp
+    hue_saturation_avx512.cpp
+    hue_saturation_rows_plain.cpp
+    kernel_paths.cpp
+    raw_kernels.cpp
+    sharpen_avx2.cpp
+    sharpen_rows_plain.cpp
+    simd_tables.cpp
+    tone_avx2.cpp
+    tone_avx512.cpp
+    tone_rows_plain.cpp
+    white_balance.cpp
+)

@@ -1,0 +1,2 @@
+// Compiles: the camera layer stands on the platform layer.
+#include "platform/sync.h"
