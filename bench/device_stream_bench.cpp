@@ -25,13 +25,14 @@ void StreamTakeFrame(benchmark::State& state) {
         CTavlin410QZVKESdk sdk;
         sdk.SetSampleWidth(state.range(0) == 16 ? 1 : 0);
         std::vector<uint8_t> destination(FrameBytes(state));
-        if (sdk.StartTransfer() != tavlin::device::kResultOk) {
+        if (sdk.StartTransfer() != tavlin::device::Status::Ok) {
             state.SkipWithError("transfer did not start");
         }
         for (auto _ : state) {
-            int32_t answer = 0;
-            while ((answer = sdk.WaitFrame()) != tavlin::device::kWaitFrameReady) {
-                if (answer == tavlin::device::kWaitFailed || answer == tavlin::device::kWaitNoRun) {
+            tavlin::device::Status answer{};
+            while ((answer = sdk.WaitFrame()) != tavlin::device::Status::Ok) {
+                if (answer == tavlin::device::Status::Failed ||
+                    answer == tavlin::device::Status::NotRunning) {
                     state.SkipWithError("stream ended");
                     break;
                 }

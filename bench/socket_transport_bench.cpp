@@ -17,15 +17,16 @@
 #include <vector>
 
 #include "tavlin/tavlin_vcam.h"
+#include "vcam/camera_model.h"
 #include "vcam/camera_registry.h"
 #include "vcam/device_file.h"
-#include "vcam/camera_model.h"
 #include "vcam/request_server.h"
 #include "vcam/socket_device_file.h"
 #include "vcam/unix_socket.h"
 
 namespace {
 
+namespace device = tavlin::device;
 namespace vcam = tavlin::vcam;
 namespace proto = vcam::protocol;
 

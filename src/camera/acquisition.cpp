@@ -164,7 +164,7 @@ int CTavlin::StartPreview() {
         return Fail(TAVLIN_ERR_THREAD);
     }
     device_->SetTriggerMode(0);
-    if (device_->StartTransfer() != 0) {
+    if (device_->StartTransfer() != device::Status::Ok) {
         StopAcquisitionThread();
         device_->StopTransfer();
         accounting_.Stop();
@@ -221,7 +221,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
     std::lock_guard<std::mutex> frame(frameLock_);
     const int32_t colorMode = activeColorMode_;
     output::ImageBuffer& raw = imageBuffers_[RawSlot(colorMode)];
-    bool taken = device_->ReadSingleFrame() == 0;
+    bool taken = device_->ReadSingleFrame() == device::Status::Ok;
     if (taken && !TakeRawFrame(raw, true)) {
         PostFrameNotice(0, TAVLIN_ERR_TRANSFER);
         taken = false;

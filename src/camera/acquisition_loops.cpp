@@ -33,9 +33,9 @@ bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
         device_->VisibleHeight() != raw.Height() || sampleBytes != raw.BytesPerPixel()) {
         return false;
     }
-    const int32_t result =
+    const device::Status result =
         single ? device_->TakeSingleFrame(raw.Bits()) : device_->TakeFrame(raw.Bits());
-    if (result != 0) return false;
+    if (result != device::Status::Ok) return false;
     RestrideRaw(raw);
     return true;
 }
@@ -48,13 +48,13 @@ void CTavlin::PreviewLoop() {
         // The mode turns to preview only once the transfer has started, so a run seen ended
         // after that is this run.
         const bool started = acquisitionMode_.load() == kPreviewMode;
-        const int32_t ready = device_->WaitFrame();
+        const device::Status ready = device_->WaitFrame();
         // A transfer thread that could not even open the device will never deliver: treat it
         // like a failed run instead of polling forever. The result of an earlier run (the
         // camera was unplugged then) says nothing about this one.
-        const bool failed = ready == device::kWaitFailed ||
-                            (started && ready == device::kWaitNoRun &&
-                             device_->TransferResult() == device::kResultOpenFailed);
+        const bool failed = ready == device::Status::Failed ||
+                            (started && ready == device::Status::NotRunning &&
+                             device_->TransferResult() == device::Status::NoDevice);
         // A stop stops the transfer too, which can fail the wait that was under way: that is
         // the end of the run, not a stream failure.
         if (acquisitionThread_.Flag() == AcquisitionThread::kStop) break;
@@ -66,7 +66,7 @@ void CTavlin::PreviewLoop() {
             errors_.Report(TAVLIN_ERR_STREAM_STOPPED);
             break;
         }
-        if (ready != device::kWaitFrameReady) continue;
+        if (ready != device::Status::Ok) continue;
         // A frame refused earlier stays where the ring handed it out until a newer one is
         // stored: it is given up instead of being counted and refused again.
         const device::FrameStamp stamp = device_->ReadyFrameStamp();
@@ -107,14 +107,14 @@ void CTavlin::TriggerLoop() {
             platform::SleepMs(10);
             continue;
         }
-        const int32_t result = device_->ReadSingleFrame();
+        const device::Status result = device_->ReadSingleFrame();
         if (acquisitionThread_.Flag() == AcquisitionThread::kStop) {
             // A frame that arrived as the stop came is not used; a read the stop cut short
             // brought none.
-            if (result == 0) accounting_.SingleFrameSkipped();
+            if (result == device::Status::Ok) accounting_.SingleFrameSkipped();
             break;
         }
-        if (result != 0) {
+        if (result != device::Status::Ok) {
             accounting_.SingleFrameFailed();
             continue;
         }

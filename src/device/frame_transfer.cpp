@@ -17,11 +17,11 @@ int32_t Wrap(int32_t index, int32_t count) {
 
 }  // namespace
 
-int32_t CTVLSdkLib::StartTransfer() {
-    if (TransferRunning()) return kResultRunning;
+Status CTVLSdkLib::StartTransfer() {
+    if (TransferRunning()) return Status::Busy;
     // Without a complete ring there is nowhere to stream to.
     if (bufferTable.size() < 2 || bufferTable.size() != size_t(bufferCount)) {
-        return kResultTooFewBuffers;
+        return Status::TooFewBuffers;
     }
     transferThread.Join();  // a run that ended on its own has left its thread behind
     transfer.transferBytes = static_cast<uint32_t>(frameBytes) * (wideSamples != 0 ? 2u : 1u);
@@ -44,15 +44,15 @@ int32_t CTVLSdkLib::StartTransfer() {
                                               [this] { RunTransfer(transfer); });
     if (!started) {
         transfer.stopFlag.store(1);
-        return kResultNoMemory;
+        return Status::NoMemory;
     }
-    return kResultOk;
+    return Status::Ok;
 }
 
-int32_t CTVLSdkLib::StopTransfer() {
+Status CTVLSdkLib::StopTransfer() {
     if (transfer.stopFlag.load() == 1 && transfer.errorFlag.load() == 0) {
         transferThread.Join();
-        return kResultOk;
+        return Status::Ok;
     }
     if (transfer.stopFlag.load() == 0) {
         transfer.stopFlag.store(1);
@@ -67,30 +67,30 @@ int32_t CTVLSdkLib::StopTransfer() {
     transfer.doneEvent.ResetEvent();
     transfer.stopFlag.store(1);
     transfer.errorFlag.store(0);
-    return static_cast<int32_t>(transfer.resultCode.load());
+    return transfer.result.load();
 }
 
-int32_t CTVLSdkLib::WaitFrame() {
-    if (transfer.errorFlag.load() == 1) return kWaitFailed;
-    if (transfer.stopFlag.load() == 1) return kWaitNoRun;
+Status CTVLSdkLib::WaitFrame() {
+    if (transfer.errorFlag.load() == 1) return Status::Failed;
+    if (transfer.stopFlag.load() == 1) return Status::NotRunning;
     const int32_t count = transfer.bufferCount;
     int32_t w = transfer.writeIndex.load();
     const int32_t r = transfer.readIndex.load();
     if (w < r) w += count;
     if (w - r < 1) {
         const auto waited = transfer.frameEvent.Wait(kFrameWaitMs);
-        return waited == platform::WaitResult::Signaled ? kWaitEventArrived : kWaitFailed;
+        return waited == platform::WaitResult::Signaled ? Status::NoFrameYet : Status::Failed;
     }
     transfer.readIndex.store(Wrap(w - 1, count));
-    return kWaitFrameReady;
+    return Status::Ok;
 }
 
-int32_t CTVLSdkLib::TakeFrame(uint8_t* destination) {
-    if (destination == nullptr) return kResultNullDestination;
+Status CTVLSdkLib::TakeFrame(uint8_t* destination) {
+    if (destination == nullptr) return Status::BadArgument;
     const int32_t index = transfer.readIndex.load();
     const uint8_t* source = RingBuffer(index);
-    if (source == nullptr) return kResultTransferFailed;
-    const int32_t result = CopyVisible(destination, source);
+    if (source == nullptr) return Status::Failed;
+    const Status result = CopyVisible(destination, source);
     if (transfer.bufferCount > 0) transfer.readIndex.store((index + 1) % transfer.bufferCount);
     return result;
 }
@@ -112,14 +112,14 @@ TransferTally CTVLSdkLib::TransferTotals() const {
     return {transfer.reads.load(), transfer.failedReads.load()};
 }
 
-int32_t CTVLSdkLib::ReadSingleFrame() {
+Status CTVLSdkLib::ReadSingleFrame() {
     std::lock_guard<std::mutex> single(singleFrameLock);
     const uint32_t length = static_cast<uint32_t>(frameBytes) * (wideSamples == 1 ? 2u : 1u);
-    if (workBuffer.size() < length || length == 0) return kResultTransferFailed;
-    if (singleFrameCancel.Cancelled()) return kResultTransferFailed;
+    if (workBuffer.size() < length || length == 0) return Status::Failed;
+    if (singleFrameCancel.Cancelled()) return Status::Failed;
     if (!frameHandle) {
         frameHandle = OpenChannel(devicePath.data());
-        if (!frameHandle) return kResultOpenFailed;
+        if (!frameHandle) return Status::NoDevice;
     }
     SendCommandPacket(MakePacket(protocol::kCmdPrepareTransfer));
     Status status = Status::Failed;
@@ -135,15 +135,15 @@ int32_t CTVLSdkLib::ReadSingleFrame() {
     }
     if (status == Status::Ok && received == length) {
         singleArrivalNs.store(platform::MonotonicNs());
-        return kResultOk;
+        return Status::Ok;
     }
     CloseChannel(frameHandle);
-    return kResultTransferFailed;
+    return Status::Failed;
 }
 
-int32_t CTVLSdkLib::TakeSingleFrame(uint8_t* destination) {
-    if (destination == nullptr) return kResultNullDestination;
-    if (workBuffer.empty()) return kResultTransferFailed;
+Status CTVLSdkLib::TakeSingleFrame(uint8_t* destination) {
+    if (destination == nullptr) return Status::BadArgument;
+    if (workBuffer.empty()) return Status::Failed;
     return CopyVisible(destination, workBuffer.data());
 }
 

@@ -1,5 +1,5 @@
 // What the transfer thread shares with the device object: indices into the ring, run flags and
-// the two events. The thread writes writeIndex and, at its end, resultCode, errorFlag and
+// the two events. The thread writes writeIndex and, at its end, result, errorFlag and
 // stopFlag; the consumer writes readIndex; the stopping thread writes stopFlag. The atomics and
 // the events are the only synchronisation between them. The thread alone counts reads and
 // writes stamps; the consumer reads the stamp of the buffer it holds.
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/cancel_point.h"
+#include "device/device_status.h"
 #include "platform/sync.h"
 
 namespace tavlin::device {
@@ -41,7 +42,7 @@ struct TransferBlock {
     uint32_t transferBytes = 0;
     platform::Event frameEvent{platform::Event::Reset::Auto};
     platform::Event doneEvent{platform::Event::Reset::Manual};
-    std::atomic<int64_t> resultCode{0};
+    std::atomic<Status> result{Status::Ok};
     std::atomic<int32_t> stopFlag{1};
     std::atomic<int32_t> errorFlag{0};
     int32_t bufferCount = 0;

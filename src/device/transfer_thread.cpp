@@ -16,7 +16,7 @@ void StampBuffer(TransferBlock& block, uint64_t sequence, int64_t arrivalNs) {
     stamp.arrivalNs.store(arrivalNs);
 }
 
-int64_t StreamFrames(TransferBlock& block, DeviceFile* handle) {
+Status StreamFrames(TransferBlock& block, DeviceFile* handle) {
     bool shortFrameForgiven = false;
     for (;;) {
         uint8_t* buffer = block.bufferTable[block.writeIndex.load()];
@@ -31,7 +31,7 @@ int64_t StreamFrames(TransferBlock& block, DeviceFile* handle) {
         const bool whole = status == Status::Ok && received == block.transferBytes;
         // A read the stop cut short brought no frame and is not counted.
         if (!whole && status != Status::Ok && block.stopFlag.load() != 0) {
-            return kResultOk;  // the stop cancels the read under way: a clean end of the run
+            return Status::Ok;  // the stop cancels the read under way: a clean end of the run
         }
         const uint64_t sequence = block.reads.fetch_add(1) + 1;
         // A failed read stores nothing: its buffer is not handed out. Once per run a short
@@ -41,10 +41,10 @@ int64_t StreamFrames(TransferBlock& block, DeviceFile* handle) {
             AdvanceRing(block);
         } else {
             block.failedReads.fetch_add(1);
-            if (status != Status::Ok || shortFrameForgiven) return kResultTransferFailed;
+            if (status != Status::Ok || shortFrameForgiven) return Status::Failed;
             shortFrameForgiven = true;
         }
-        if (block.stopFlag.load() != 0) return kResultOk;
+        if (block.stopFlag.load() != 0) return Status::Ok;
     }
 }
 
@@ -60,16 +60,16 @@ void AdvanceRing(TransferBlock& block) {
 
 void RunTransfer(TransferBlock& block) {
     ChannelHandle handle = OpenChannel(block.pathRef.c_str());
-    int64_t result = kResultOk;
+    Status result = Status::Ok;
     if (!handle) {
-        result = kResultOpenFailed;
+        result = Status::NoDevice;
     } else if (block.stopFlag.load() == 0 && block.cancel.Enter(handle.get())) {
         result = StreamFrames(block, handle.get());
         block.cancel.Leave();
     }
     CloseChannel(handle);
-    block.errorFlag.store(result == kResultTransferFailed ? 1 : 0);
-    block.resultCode.store(result);
+    block.errorFlag.store(result == Status::Failed ? 1 : 0);
+    block.result.store(result);
     block.stopFlag.store(1);
     block.doneEvent.Set();
     // A consumer waiting for a frame learns of the end at once instead of after its time-out.

@@ -28,18 +28,18 @@ CTVLSdkLib::~CTVLSdkLib() {
     CloseFrameChannel();
 }
 
-int32_t CTVLSdkLib::CopyVisible(uint8_t* destination, const uint8_t* source) {
+Status CTVLSdkLib::CopyVisible(uint8_t* destination, const uint8_t* source) {
     const size_t sample = wideSamples != 0 ? 2 : 1;
     if (lineWidth == visibleWidth && frameLines == visibleHeight) {
         std::memcpy(destination, source, size_t(visibleWidth) * size_t(visibleHeight) * sample);
-        return 0;
+        return Status::Ok;
     }
     const size_t rowBytes = size_t(visibleWidth) * sample;
     for (int32_t i = 0; i < visibleHeight; ++i) {
         const size_t from = (size_t(visibleY + i) * size_t(lineWidth) + size_t(visibleX)) * sample;
         std::memcpy(destination + size_t(i) * rowBytes, source + from, rowBytes);
     }
-    return 0;
+    return Status::Ok;
 }
 
 Status CTVLSdkLib::SetColourVariant(int32_t value) {
@@ -104,27 +104,27 @@ void CTVLSdkLib::ResetDefaults() {
     CloseFrameChannel();
 }
 
-int32_t CTVLSdkLib::SetFrameGeometry(int32_t newLineWidth, int32_t newVisibleX,
-                                     int32_t newVisibleWidth, int32_t newFrameLines,
-                                     int32_t newVisibleY, int32_t newVisibleHeight,
-                                     int32_t newBufferCount) {
+Status CTVLSdkLib::SetFrameGeometry(int32_t newLineWidth, int32_t newVisibleX,
+                                    int32_t newVisibleWidth, int32_t newFrameLines,
+                                    int32_t newVisibleY, int32_t newVisibleHeight,
+                                    int32_t newBufferCount) {
     if (newLineWidth <= 0 || newVisibleWidth <= 0 || newVisibleWidth > newLineWidth ||
         newVisibleX < 0 || int64_t(newVisibleX) + newVisibleWidth > newLineWidth) {
-        return kResultBadLineWidth;
+        return Status::BadLineWidth;
     }
     if (newFrameLines <= 0 || newVisibleHeight <= 0 || newVisibleY < 0 ||
         int64_t(newVisibleY) + newVisibleHeight > newFrameLines) {
-        return kResultBadFrameLines;
+        return Status::BadFrameLines;
     }
-    if (newBufferCount < 2) return kResultTooFewBuffers;
+    if (newBufferCount < 2) return Status::TooFewBuffers;
     // The ring is in use while a run goes on; freeing it would pull memory from the thread.
-    if (TransferRunning()) return kResultRunning;
+    if (TransferRunning()) return Status::Busy;
     // A single-frame read (trigger mode, snapshots) reads the geometry and fills the work buffer.
     std::unique_lock<std::mutex> single(singleFrameLock, std::try_to_lock);
-    if (!single.owns_lock()) return kResultRunning;
+    if (!single.owns_lock()) return Status::Busy;
     const int64_t bytes =
         RoundUpTo1024(int64_t(newLineWidth) * (int64_t(newVisibleY) + newVisibleHeight));
-    if (bytes > kMaxFrameBytes) return kResultNoMemory;
+    if (bytes > kMaxFrameBytes) return Status::NoMemory;
 
     ReleaseBuffers();
     lineWidth = newLineWidth;
@@ -135,13 +135,13 @@ int32_t CTVLSdkLib::SetFrameGeometry(int32_t newLineWidth, int32_t newVisibleX,
     visibleHeight = newVisibleHeight;
     bufferCount = newBufferCount;
     frameBytes = static_cast<int32_t>(bytes);
-    if (const int32_t result = AllocateBuffers(); result != kResultOk) return result;
+    if (const Status result = AllocateBuffers(); result != Status::Ok) return result;
 
     const uint32_t size = static_cast<uint32_t>(frameBytes);
     SendCommandPacket(
         MakePacket(protocol::kCmdTransferSize,
                    {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)}));
-    return kResultOk;
+    return Status::Ok;
 }
 
 void CTVLSdkLib::ReleaseBuffers() {
@@ -149,13 +149,13 @@ void CTVLSdkLib::ReleaseBuffers() {
     bufferTable = {};
 }
 
-int32_t CTVLSdkLib::AllocateBuffers() {
+Status CTVLSdkLib::AllocateBuffers() {
     const size_t bytes = 2 * size_t(frameBytes);
     try {
         workBuffer.assign(bytes, 0);
     } catch (const std::bad_alloc&) {
         ReleaseBuffers();
-        return kResultNoMemory;
+        return Status::NoMemory;
     }
     try {
         bufferTable.resize(size_t(bufferCount));
@@ -164,7 +164,7 @@ int32_t CTVLSdkLib::AllocateBuffers() {
         // The ring is optional for single frames; without it StartTransfer refuses to run.
         bufferTable = {};
     }
-    return kResultOk;
+    return Status::Ok;
 }
 
 const uint8_t* CTVLSdkLib::RingBuffer(int32_t index) const {

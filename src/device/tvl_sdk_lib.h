@@ -17,27 +17,6 @@
 
 namespace tavlin::device {
 
-// Result values of device operations (0 is success).
-enum DeviceResult : int32_t {
-    kResultOk = 0,
-    kResultTooFewBuffers = 1,
-    kResultBadLineWidth = 3,
-    kResultBadFrameLines = 4,
-    kResultNoMemory = 7,
-    kResultOpenFailed = 10,
-    kResultNullDestination = 14,
-    kResultTransferFailed = 19,
-    kResultRunning = 21,
-};
-
-// WaitFrame answers.
-enum WaitAnswer : int32_t {
-    kWaitNoRun = 0,
-    kWaitFailed = 1,
-    kWaitEventArrived = 2,
-    kWaitFrameReady = 3,
-};
-
 // Name results: 0 written; 9 buffer too short or index outside 0..31; 2 no camera there.
 inline constexpr int32_t kNameInvalid = 9;
 inline constexpr int32_t kNameAbsent = 2;
@@ -53,7 +32,7 @@ class CTVLSdkLib {
     CTVLSdkLib& operator=(const CTVLSdkLib&) = delete;
 
     // Virtual operations.
-    virtual int32_t CopyVisible(uint8_t* destination, const uint8_t* source);
+    virtual Status CopyVisible(uint8_t* destination, const uint8_t* source);
     virtual Status SetColourVariant(int32_t value);
     virtual Status SetSampleWidth(int32_t wide);
 
@@ -79,26 +58,29 @@ class CTVLSdkLib {
 
     // Frame geometry and frames.
     void ResetDefaults();
-    int32_t SetFrameGeometry(int32_t lineWidth, int32_t visibleX, int32_t visibleWidth,
-                             int32_t frameLines, int32_t visibleY, int32_t visibleHeight,
-                             int32_t bufferCount);
-    int32_t StartTransfer();
-    int32_t StopTransfer();
-    int32_t WaitFrame();
-    int32_t TakeFrame(uint8_t* destination);
-    int32_t ReadSingleFrame();
-    int32_t TakeSingleFrame(uint8_t* destination);
+    Status SetFrameGeometry(int32_t lineWidth, int32_t visibleX, int32_t visibleWidth,
+                            int32_t frameLines, int32_t visibleY, int32_t visibleHeight,
+                            int32_t bufferCount);
+    Status StartTransfer();
+    // The run's outcome (Ok when none was under way or it ended cleanly).
+    Status StopTransfer();
+    // Ok: a frame is ready to take. NoFrameYet: ask again. NotRunning: no run. Failed: the run
+    // failed, or no frame came within kFrameWaitMs.
+    Status WaitFrame();
+    Status TakeFrame(uint8_t* destination);
+    Status ReadSingleFrame();
+    Status TakeSingleFrame(uint8_t* destination);
     void CloseFrameChannel();
 
-    // Frame accounting. After WaitFrame answered kWaitFrameReady: the stamp of the frame it
-    // picked, and PassFrame gives that frame up without copying it (as TakeFrame would after
-    // the copy). The run's read totals are final once the run has ended.
+    // Frame accounting. After WaitFrame answered Ok: the stamp of the frame it picked, and
+    // PassFrame gives that frame up without copying it (as TakeFrame would after the copy). The
+    // run's read totals are final once the run has ended.
     FrameStamp ReadyFrameStamp() const;
     void PassFrame();
     TransferTally TransferTotals() const;
     // CLOCK_MONOTONIC nanoseconds at which the last successful single-frame read completed.
     int64_t SingleFrameArrivalNs() const { return singleArrivalNs.load(); }
-    // From any thread: a single-frame read under way fails at once (19), and so does every
+    // From any thread: a single-frame read under way fails at once (Failed), and so does every
     // later one until AllowSingleFrames. A stop uses it so that no read the camera holds can
     // keep it waiting.
     void CancelSingleFrames();
@@ -143,8 +125,8 @@ class CTVLSdkLib {
     int32_t ColumnCount() const { return columnCount; }
     int32_t TriggerMode() const { return triggerMode; }
     bool FrameChannelOpen() const { return frameHandle != nullptr; }
-    // Last run's outcome (0, 10 or 19).
-    int64_t TransferResult() const { return transfer.resultCode.load(); }
+    // Last run's outcome (Ok, NoDevice or Failed).
+    Status TransferResult() const { return transfer.result.load(); }
 
   protected:
     // Sends a command packet in its own transaction; the outcome is returned, seldom examined.
@@ -181,7 +163,7 @@ class CTVLSdkLib {
   private:
     bool TransferRunning() const { return transfer.stopFlag.load() == 0; }
     void ReleaseBuffers();
-    int32_t AllocateBuffers();
+    Status AllocateBuffers();
     const uint8_t* RingBuffer(int32_t index) const;
 
     // A register or SROM request still running after this long is taken as hung.

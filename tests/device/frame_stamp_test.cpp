@@ -39,7 +39,7 @@ class FrameStamps : public ::testing::Test {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         FrameStamp stamp{};
         do {
-            while (sdk.WaitFrame() != kWaitFrameReady) {
+            while (sdk.WaitFrame() != Status::Ok) {
             }
             stamp = sdk.ReadyFrameStamp();
         } while (stamp.sequence < reads && std::chrono::steady_clock::now() < deadline);
@@ -52,7 +52,7 @@ class FrameStamps : public ::testing::Test {
 
 TEST_F(FrameStamps, StoredFramesCarryTheirReadNumberAndArrival) {
     const int64_t start = platform::MonotonicNs();
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     ASSERT_EQ(TavlinVcam_Trigger(0, 3), 3);
     const FrameStamp third = NewestAfter(3);
     EXPECT_EQ(third.sequence, 3u);
@@ -70,7 +70,7 @@ TEST_F(FrameStamps, StoredFramesCarryTheirReadNumberAndArrival) {
 
 TEST_F(FrameStamps, ForgivenShortFrameIsCountedAsFailedRead) {
     ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1), 1);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     ASSERT_EQ(TavlinVcam_Trigger(0, 2), 2);
     const FrameStamp stamp = NewestAfter(2);
     EXPECT_EQ(stamp.sequence, 2u);
@@ -82,12 +82,12 @@ TEST_F(FrameStamps, ForgivenShortFrameIsCountedAsFailedRead) {
 TEST_F(FrameStamps, FailedReadEndsTheRunWithoutStoringAFrame) {
     ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_FRAME_READ, 1), 1);
     const uint64_t before = VcamReads();
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     ASSERT_EQ(TavlinVcam_Trigger(0, 1), 1);
-    int32_t answer = kWaitEventArrived;
-    while (answer == kWaitEventArrived) answer = sdk.WaitFrame();
-    EXPECT_EQ(answer, kWaitFailed);  // never kWaitFrameReady: the failed buffer is not a frame
-    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
+    Status answer = Status::NoFrameYet;
+    while (answer == Status::NoFrameYet) answer = sdk.WaitFrame();
+    EXPECT_EQ(answer, Status::Failed);  // never Ok: the failed buffer is not a frame
+    EXPECT_EQ(sdk.StopTransfer(), Status::Failed);
     EXPECT_EQ(sdk.TransferTotals().reads, VcamReads() - before);
     EXPECT_EQ(sdk.TransferTotals().failed, 1u);
     EXPECT_EQ(sdk.ReadyFrameStamp().sequence, 0u);

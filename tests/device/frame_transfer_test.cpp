@@ -28,13 +28,13 @@ TavlinVcamCounters Counters() {
 }
 
 // Polls WaitFrame until it answers something other than "ask again" or "frame ready".
-int32_t WaitForEnd(CTVLSdkLib& sdk) {
+Status WaitForEnd(CTVLSdkLib& sdk) {
     for (;;) {
-        const int32_t answer = sdk.WaitFrame();
-        if (answer == kWaitFrameReady) {
+        const Status answer = sdk.WaitFrame();
+        if (answer == Status::Ok) {
             std::vector<uint8_t> sink(kFullFrame * 2);
             sdk.TakeFrame(sink.data());
-        } else if (answer != kWaitEventArrived) {
+        } else if (answer != Status::NoFrameYet) {
             return answer;
         }
     }
@@ -65,18 +65,18 @@ class FrameTransfer : public ::testing::Test {
 
 TEST_F(FrameTransfer, StreamsWholeFramesOfTheTransferSizeOnOneHandle) {
     TavlinVcam_ClearTrace(0);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
-    EXPECT_EQ(sdk.StartTransfer(), kResultRunning);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
+    EXPECT_EQ(sdk.StartTransfer(), Status::Busy);
     std::vector<uint8_t> frame(kFullFrame);
     int taken = 0;
     while (taken < 3) {
-        if (sdk.WaitFrame() == kWaitFrameReady) {
-            ASSERT_EQ(sdk.TakeFrame(frame.data()), kResultOk);
+        if (sdk.WaitFrame() == Status::Ok) {
+            ASSERT_EQ(sdk.TakeFrame(frame.data()), Status::Ok);
             ++taken;
         }
     }
     EXPECT_EQ(Counters().handlesOpen, 1u);  // one thread, one handle
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
     const auto trace = ReadTrace(0);
     ASSERT_GE(trace.size(), 2u);
     EXPECT_EQ(trace[0].data[0], protocol::kCmdPrepareTransfer);
@@ -104,12 +104,12 @@ TEST_F(FrameTransfer, StreamsWholeFramesOfTheTransferSizeOnOneHandle) {
 TEST_F(FrameTransfer, SixteenBitSamplesDoubleTheTransfer) {
     sdk.SetSampleWidth(1);
     TavlinVcam_ClearTrace(0);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     std::vector<uint8_t> frame(kFullFrame * 2);
-    while (sdk.WaitFrame() != kWaitFrameReady) {
+    while (sdk.WaitFrame() != Status::Ok) {
     }
-    ASSERT_EQ(sdk.TakeFrame(frame.data()), kResultOk);
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    ASSERT_EQ(sdk.TakeFrame(frame.data()), Status::Ok);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
     EXPECT_EQ(FrameReads().front().length, 2 * kFullFrame);
     const int first = frame[0] | (frame[1] << 8);
     EXPECT_EQ(first % 4, 0);  // 10-bit samples of the ramp scene at unit gain
@@ -120,22 +120,22 @@ TEST_F(FrameTransfer, SlowConsumerGetsTheNewestFrame) {
     // Trigger mode lets the test decide exactly how many frames the camera produces.
     sdk.SendDriverSetting(60000);
     ASSERT_EQ(sdk.SetTriggerMode(1), Status::Ok);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     ASSERT_EQ(TavlinVcam_Trigger(0, 6), 6);
     while (Counters().framesDelivered < 6) std::this_thread::yield();
     // The sixth frame is stored once the thread has asked for the seventh.
     while (FrameRequests() < 7) std::this_thread::yield();
-    ASSERT_EQ(sdk.WaitFrame(), kWaitFrameReady);
+    ASSERT_EQ(sdk.WaitFrame(), Status::Ok);
     std::vector<uint8_t> frame(kFullFrame);
-    ASSERT_EQ(sdk.TakeFrame(frame.data()), kResultOk);
+    ASSERT_EQ(sdk.TakeFrame(frame.data()), Status::Ok);
     EXPECT_EQ(frame[0], FirstSampleOfFrame(5));
     ASSERT_EQ(sdk.SetTriggerMode(0), Status::Ok);  // frees the waiting read
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
 }
 
 TEST_F(FrameTransfer, RegisterTrafficInterleavesWithAPacedStream) {
     TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_REAL_TIME);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     for (int shutter = 1; shutter <= 20; ++shutter) {
         ASSERT_EQ(sdk.SetShutter(shutter), Status::Ok);
         int32_t readBack = 0;
@@ -145,73 +145,73 @@ TEST_F(FrameTransfer, RegisterTrafficInterleavesWithAPacedStream) {
     // The first frame comes at once; the second read waits for its frame time.
     while (FrameRequests() < 2) std::this_thread::yield();
     TavlinVcam_Detach(0);  // wakes that read
-    EXPECT_EQ(WaitForEnd(sdk), kWaitFailed);
-    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
+    EXPECT_EQ(WaitForEnd(sdk), Status::Failed);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Failed);
 }
 
 TEST_F(FrameTransfer, OneShortFrameIsForgiven) {
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     while (Counters().framesDelivered < 2) std::this_thread::yield();
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
     EXPECT_EQ(Counters().framesShort, 1u);
 }
 
 TEST_F(FrameTransfer, SecondShortFrameFailsTheRun) {
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 2);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
-    EXPECT_EQ(WaitForEnd(sdk), kWaitFailed);
-    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
-    EXPECT_EQ(sdk.WaitFrame(), kWaitNoRun);
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
+    EXPECT_EQ(WaitForEnd(sdk), Status::Failed);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Failed);
+    EXPECT_EQ(sdk.WaitFrame(), Status::NotRunning);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
 }
 
 TEST_F(FrameTransfer, FailedFrameRequestFailsTheRun) {
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_FRAME_READ, 1);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
-    EXPECT_EQ(WaitForEnd(sdk), kWaitFailed);
-    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
+    EXPECT_EQ(WaitForEnd(sdk), Status::Failed);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Failed);
     // A new run starts cleanly after the failed one.
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
 }
 
 TEST_F(FrameTransfer, UnplugWhileStreamingEndsTheRun) {
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     TavlinVcam_UnplugAfterFrames(0, 3);
-    EXPECT_EQ(WaitForEnd(sdk), kWaitFailed);
-    EXPECT_EQ(sdk.StopTransfer(), kResultTransferFailed);
+    EXPECT_EQ(WaitForEnd(sdk), Status::Failed);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Failed);
 }
 
 TEST_F(FrameTransfer, UnopenablePathEndsWithoutError) {
     TavlinVcam_Detach(0);
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
-    while (sdk.TransferResult() != kResultOpenFailed) std::this_thread::yield();
-    EXPECT_EQ(sdk.WaitFrame(), kWaitNoRun);
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
+    while (sdk.TransferResult() != Status::NoDevice) std::this_thread::yield();
+    EXPECT_EQ(sdk.WaitFrame(), Status::NotRunning);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
 }
 
 TEST_F(FrameTransfer, GeometryCannotChangeUnderARun) {
-    ASSERT_EQ(sdk.StartTransfer(), kResultOk);
-    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 64, 64, 0, 64, 4), kResultRunning);
+    ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
+    EXPECT_EQ(sdk.SetFrameGeometry(64, 0, 64, 64, 0, 64, 4), Status::Busy);
     EXPECT_EQ(sdk.LineWidth(), 1280);
-    EXPECT_EQ(sdk.StopTransfer(), kResultOk);
+    EXPECT_EQ(sdk.StopTransfer(), Status::Ok);
 }
 
 TEST_F(FrameTransfer, DestroyingTheObjectStopsItsRun) {
     auto running = std::make_unique<CTavlin410QZVKESdk>();
-    ASSERT_EQ(running->StartTransfer(), kResultOk);
+    ASSERT_EQ(running->StartTransfer(), Status::Ok);
     running.reset();
     EXPECT_EQ(Counters().handlesOpen, 0u);
 }
 
 TEST_F(FrameTransfer, SingleFrameKeepsItsChannelUntilAFailure) {
     TavlinVcam_ClearTrace(0);
-    ASSERT_EQ(sdk.ReadSingleFrame(), kResultOk);
+    ASSERT_EQ(sdk.ReadSingleFrame(), Status::Ok);
     EXPECT_TRUE(sdk.FrameChannelOpen());
-    EXPECT_EQ(sdk.TakeSingleFrame(nullptr), kResultNullDestination);
+    EXPECT_EQ(sdk.TakeSingleFrame(nullptr), Status::BadArgument);
     std::vector<uint8_t> frame(kFullFrame);
-    ASSERT_EQ(sdk.TakeSingleFrame(frame.data()), kResultOk);
+    ASSERT_EQ(sdk.TakeSingleFrame(frame.data()), Status::Ok);
     EXPECT_EQ(frame[0], FirstSampleOfFrame(0));
     const auto trace = ReadTrace(0);
     ASSERT_EQ(trace.size(), 3u);
@@ -223,14 +223,14 @@ TEST_F(FrameTransfer, SingleFrameKeepsItsChannelUntilAFailure) {
     EXPECT_EQ(trace[2].length, kFullFrame);
 
     TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1);
-    EXPECT_EQ(sdk.ReadSingleFrame(), kResultTransferFailed);  // never forgiven here
+    EXPECT_EQ(sdk.ReadSingleFrame(), Status::Failed);  // never forgiven here
     EXPECT_FALSE(sdk.FrameChannelOpen());
-    ASSERT_EQ(sdk.ReadSingleFrame(), kResultOk);
+    ASSERT_EQ(sdk.ReadSingleFrame(), Status::Ok);
     EXPECT_TRUE(sdk.FrameChannelOpen());
     sdk.CloseFrameChannel();
     EXPECT_FALSE(sdk.FrameChannelOpen());
     TavlinVcam_Detach(0);
-    EXPECT_EQ(sdk.ReadSingleFrame(), kResultOpenFailed);
+    EXPECT_EQ(sdk.ReadSingleFrame(), Status::NoDevice);
 }
 
 TEST(Ring, AdvanceSkipsTheConsumersBuffer) {
@@ -261,10 +261,10 @@ TEST_F(FrameTransfer, TriggeredSingleFramesWaitForAPulse) {
     while (FrameRequests() < 1) std::this_thread::yield();
     EXPECT_EQ(read.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
     ASSERT_EQ(TavlinVcam_Trigger(0, 1), 1);
-    EXPECT_EQ(read.get(), kResultOk);
+    EXPECT_EQ(read.get(), Status::Ok);
 
     sdk.SendDriverSetting(10);  // no pulse: the read fails after the time-out
-    EXPECT_EQ(sdk.ReadSingleFrame(), kResultTransferFailed);
+    EXPECT_EQ(sdk.ReadSingleFrame(), Status::Failed);
     EXPECT_FALSE(sdk.FrameChannelOpen());
 }
 
