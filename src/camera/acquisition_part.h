@@ -164,8 +164,9 @@ class Acquisition {
     const std::atomic<int32_t>& colorMode_;
     const std::atomic<int32_t>& waitTime_;
 
-    // Lock order: modeLock_ > frameLock_ > the camera's device lock > the sensor part's lock
-    // > the leaf locks (frame accounting, error history, preview window, dialog listeners).
+    // Lock order: the recorder's lock > modeLock_ > frameLock_ > the camera's device lock > the
+    // sensor part's lock > the leaf locks (frame accounting, error history, preview window,
+    // dialog listeners). The worker takes frameLock_, never modeLock_.
     std::mutex modeLock_;
     std::atomic<int32_t> acquisitionMode_{0};
 

@@ -1,9 +1,10 @@
-// The camera object behind a camera handle: owns the device object, the image buffers, the
-// settings, the error history, the preview window and the worker threads of one camera.
+// The camera object behind a camera handle: owns the device object, the settings, the error
+// history and the preview window of one camera, and the parts that run its acquisition, sensor
+// control, recording and configuration files.
 //
 // Threads: any application thread may call any operation; worker threads read the settings
-// while they run. The parts (sensor control, recorder, configuration files) keep their own state
-// under their own lock; single values the workers poll are atomics.
+// while they run. The parts (acquisition, sensor control, recorder, configuration files) keep
+// their own state under their own locks; single values the workers poll are atomics.
 #pragma once
 
 #include <array>
