@@ -1,22 +1,18 @@
 // The acquisition thread (preview loop and trigger loop) and the per-frame work it shares with
 // snapshots: taking the raw frame, the frame pipeline, measurements and the frame record.
+#include "camera/acquisition_part.h"
 #include "camera/auto_exposure.h"
-#include "camera/ctavlin.h"
 #include "camera/frame_pipeline.h"
 #include "imaging/raw_kernels.h"
 #include "platform/clock.h"
 
 namespace tavlin::camera {
 
-int CTavlin::StartAcquisitionThread() {
-    return acquisitionThread_.Start([this] { AcquisitionThreadMain(); }) ? 1 : 0;
+bool Acquisition::StartThread() {
+    return acquisitionThread_.Start([this] { ThreadMain(); });
 }
 
-void CTavlin::StopAcquisitionThread() {
-    acquisitionThread_.Stop();
-}
-
-void CTavlin::AcquisitionThreadMain() {
+void Acquisition::ThreadMain() {
     if (acquisitionMode_.load() == kTriggerMode) {
         TriggerLoop();
     } else {
@@ -24,7 +20,7 @@ void CTavlin::AcquisitionThreadMain() {
     }
 }
 
-bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
+bool Acquisition::TakeRawFrame(output::ImageBuffer& raw, bool single) {
     std::lock_guard<std::mutex> device(deviceLock_);
     // The capture window may have been reprogrammed since the buffers were sized: a frame of
     // another size would not fit the raw buffer, so it is refused instead of copied.
@@ -40,7 +36,7 @@ bool CTavlin::TakeRawFrame(output::ImageBuffer& raw, bool single) {
     return true;
 }
 
-void CTavlin::PreviewLoop() {
+void Acquisition::PreviewLoop() {
     while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
         const int32_t wait = waitTime_.load();
         if (wait > 0) acquisitionThread_.PauseBetweenPolls(static_cast<uint32_t>(wait));
@@ -101,7 +97,7 @@ void CTavlin::PreviewLoop() {
     }
 }
 
-void CTavlin::TriggerLoop() {
+void Acquisition::TriggerLoop() {
     while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
         if (acquisitionThread_.Flag() != AcquisitionThread::kRun) {
             platform::SleepMs(10);
@@ -143,37 +139,37 @@ void CTavlin::TriggerLoop() {
     }
 }
 
-void CTavlin::RestrideRaw(output::ImageBuffer& raw) {
+void Acquisition::RestrideRaw(output::ImageBuffer& raw) {
     if (raw.Stride() == raw.Width() * raw.BytesPerPixel()) return;
     raw.Transfer(raw.BitCount() == 16 ? imaging::Restride16 : imaging::Restride8, &raw, nullptr, 0,
                  0, nullptr, nullptr);
 }
 
-const TavlinFrameInfo* CTavlin::FillFrameInfo(int32_t frameRate) {
+const TavlinFrameInfo* Acquisition::FillFrameInfo(int32_t frameRate) {
     const output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
     return frameRecords_.Fill(raw.Width(), raw.Height(), callerBuffer_,
                               BitsPerPixel(activeColorMode_), frameRate);
 }
 
-void CTavlin::ProcessFrame() {
+void Acquisition::ProcessFrame() {
     int32_t autoIris = 0;
     const FrameSettings frame = sensor_.ForFrame(activeColorMode_, &autoIris);
     output::ImageBuffer& raw = imageBuffers_[RawSlot(frame.colorMode)];
     MirrorRaw(raw, mirrorBuffer_, frame.mirrorV, frame.mirrorH);
     if (autoIris == 1 || autoIris == 2) AutoExposureStep(raw, autoIris);
     if (sensor_.StoreMeasurements(RunImageStages(frame, imageBuffers_))) {
-        NotifyDialogFilterMeasured();
+        NotifyFilterMeasured(dialogs_);
     }
 }
 
-void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
+void Acquisition::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     const double factor = ExposureFactor(MeasureExposureWindows(raw));
     if (!NeedsCorrection(factor)) return;
     std::lock_guard<std::mutex> device(deviceLock_);
     if (autoIris == 2) {
         const int32_t gain = CorrectedGain(device_->GetGlobalGain(), factor);
         device_->SetGlobalGain(gain);
-        NotifyDialogGain(gain);
+        NotifyGainChosen(dialogs_, gain);
         sensor_.StoreAutoGain(gain);
         return;
     }
@@ -181,7 +177,7 @@ void CTavlin::AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris) {
     device_->GetShutter(&shutter);
     const int32_t lines = CorrectedShutter(shutter, factor);
     device_->SetShutter(lines);
-    NotifyDialogExposure(lines);
+    NotifyExposureChosen(dialogs_, lines);
     sensor_.StoreAutoShutter(lines);
 }
 

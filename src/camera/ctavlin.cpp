@@ -71,7 +71,7 @@ void CTavlin::Destroy() {
     Close();
     claims_.Release();
     device_.reset();
-    for (auto& buffer : imageBuffers_) buffer.Release();
+    acquisition_.ReleaseBuffers();
     configFiles_.Clear();
     claims_.Close();
 }
@@ -90,8 +90,8 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
     if (!RequireDevice()) return 0;
     // Selecting resets the device object, which a running acquisition streams from and whose
     // number its claim is filed under: the device changes only while the camera is idle.
-    std::lock_guard<std::mutex> mode(modeLock_);
-    if (!RequireMode(kSelectDeviceFrom, kErrNotNow)) return 0;
+    const auto mode = acquisition_.LockMode();
+    if (!acquisition_.RequireMode(kSelectDeviceFrom, kErrNotNow)) return 0;
     sensor_.Save(device_->SelectedIndex());
     if (!device_->IsPresent(deviceNumber) ||
         device_->SelectCamera(deviceNumber) != device::Status::Ok) {

@@ -1,9 +1,10 @@
-// The camera object behind a camera handle: owns the device object, the image buffers, the
-// settings, the error history, the preview window and the worker threads of one camera.
+// The camera object behind a camera handle: owns the device object, the settings, the error
+// history and the preview window of one camera, and the parts that run its acquisition, sensor
+// control, recording and configuration files.
 //
 // Threads: any application thread may call any operation; worker threads read the settings
-// while they run. The parts (sensor control, recorder, configuration files) keep their own state
-// under their own lock; single values the workers poll are atomics.
+// while they run. The parts (acquisition, sensor control, recorder, configuration files) keep
+// their own state under their own locks; single values the workers poll are atomics.
 #pragma once
 
 #include <array>
@@ -14,7 +15,7 @@
 #include <mutex>
 
 #include "camera/acquisition_mode.h"
-#include "camera/acquisition_thread.h"
+#include "camera/acquisition_part.h"
 #include "camera/buffer_slots.h"
 #include "camera/camera_errors.h"
 #include "camera/config_files.h"
@@ -23,7 +24,6 @@
 #include "camera/error_reporter.h"
 #include "camera/filter_mapping.h"
 #include "camera/frame_accounting.h"
-#include "camera/frame_records.h"
 #include "camera/recorder.h"
 #include "camera/sensor_control.h"
 #include "device/tavlin_410qz_sdk.h"
@@ -50,17 +50,6 @@ struct PreviewRect {
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
-};
-
-// The image TavlinExt_WaitFrame copied, described under the same frame lock.
-struct WaitedFrame {
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t bitsPerPixel = 0;
-    int32_t stride = 0;
-    int64_t imageBytes = 0;
-    uint64_t sequence = 0;
-    int64_t timestampNs = 0;
 };
 
 class CTavlin final : public DialogPort {
@@ -141,14 +130,16 @@ class CTavlin final : public DialogPort {
     int Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
                 int32_t rowOrder);
     int GetImage(uint8_t* buffer, int32_t length, int32_t rowOrder);
-    int32_t AcquisitionMode() const override { return acquisitionMode_.load(); }
+    int32_t AcquisitionMode() const override { return acquisition_.Mode(); }
     // Frame accounting of the current (or last) acquisition, as one consistent snapshot.
-    FrameCounts FrameStats() const { return accounting_.Snapshot(); }
+    FrameCounts FrameStats() const { return acquisition_.FrameStats(); }
     // Waits for a processed frame numbered above `after` and copies it with its description;
     // 0 after reporting 9 (null output), 5 (buffer too small; *info filled), 13 (no acquisition
     // and no such frame) or 8 (time-out).
     int WaitFrame(uint64_t after, int32_t timeoutMs, uint8_t* buffer, int32_t length,
-                  int32_t rowOrder, WaitedFrame* info);
+                  int32_t rowOrder, WaitedFrame* info) {
+        return acquisition_.WaitFrame(after, timeoutMs, buffer, length, rowOrder, info);
+    }
 
     // Image files and AVI recording (file names in UTF-8, or UTF-16 for the wide forms).
     int SaveImage(const char* fileName, int32_t format);
@@ -192,54 +183,21 @@ class CTavlin final : public DialogPort {
     // False, after reporting error 1, when the camera has no device object.
     bool RequireDevice();
     bool RequireDevicePostOnly();
-    // False, after reporting `code`, unless the camera is in one of the allowed modes. With
-    // modeLock_ held, so the mode cannot change before the operation acts on it.
-    bool RequireMode(AllowedModes allowed, int32_t code);
-
-    // What an open property dialog hears after an automatic correction or measurement.
-    void NotifyDialogGain(int32_t gain);
-    void NotifyDialogExposure(int32_t lines);
-    void NotifyDialogFilterMeasured();
 
     // Sizes the buffers for the colour mode and sub-sampling and programs the sensor.
     int PrepareAcquisition();
-    // With modeLock_ held: 1 when `target` already runs, 0 (reported) when another mode runs or
-    // preparation fails, kPrepared when idle and prepared for `target`.
+    // With the mode lock held: 1 when `target` already runs, 0 (reported) when another mode
+    // runs or preparation fails, kPrepared when idle and prepared for `target`.
     static constexpr int kPrepared = -1;
     int EnterFromIdle(int32_t target, AllowedModes from);
-    int StartAcquisitionThread();
-    void StopAcquisitionThread();
-    void AcquisitionThreadMain();
-    void PreviewLoop();
-    void TriggerLoop();
-    // One frame in the raw buffer through the pipeline, under frameLock_.
-    void ProcessFrame();
-    void AutoExposureStep(output::ImageBuffer& raw, int32_t autoIris);
-    // Takes the ready frame (ring or single read) into the raw buffer; false when it fails or
-    // no longer fits the buffer.
-    bool TakeRawFrame(output::ImageBuffer& raw, bool single);
-    // Re-strides the raw buffer if the device delivered it packed.
-    void RestrideRaw(output::ImageBuffer& raw);
-    // Fills the next frame record and returns its address for the frame notice.
-    const TavlinFrameInfo* FillFrameInfo(int32_t frameRate);
-    // Copies the output image into the caller's memory; false (reported) when it does not fit.
-    bool CopyImageOut(const output::ImageBuffer& image, uint8_t* data, int32_t length,
-                      int32_t rowOrder, bool notifyFrameWindow);
-    void PostFrameNotice(uintptr_t wParam, intptr_t lParam);
     // Creates the preview window when the application placed one; false (reported 4) when it
     // cannot be made.
     bool CreatePreviewWindow();
-    // Copies the output image of the colour mode under frameLock_; false when there is none.
-    bool CopyOutputImage(output::ImageBuffer& copy);
     int SaveImageCommon(const char* fileName, int32_t format, bool requireFrame);
     // Whether the caller already holds the recorder's lock (a failing Record closes the camera).
     enum class RecordLock { kFree, kHeld };
     int StopAcquisition(RecordLock recordLock);
     int CloseCamera(RecordLock recordLock);
-    // Where the acquisition delivers frames: the frame window, the caller's buffer and its row
-    // order, set together under frameLock_.
-    void SetFrameTarget(platform::WindowHandle frameWindow, uint8_t* buffer, int32_t length,
-                        int32_t rowOrder);
     void ReleaseClaim();
     // Where claims on the selected device are filed.
     ClaimScope SelectedScope() const;
@@ -249,15 +207,14 @@ class CTavlin final : public DialogPort {
 
     // Locks, taken in this order when nested; every one a std::mutex that its holder never
     // takes again:
-    //   recorder_'s lock > modeLock_ > frameLock_ > deviceLock_ > sensor_'s lock
-    //   > the leaf locks (windowLock_, frame accounting, error history, preview window, dialog
-    //   listeners).
+    //   recorder_'s lock > acquisition_'s mode lock > acquisition_'s frame lock > deviceLock_
+    //   > sensor_'s lock > the leaf locks (windowLock_, frame accounting, error history,
+    //   preview window, dialog listeners).
     // configFiles_' lock nests with none of them.
     std::atomic<bool> destroyed_{false};
     DeviceClaims claims_;
     ErrorReporter errors_;
     std::unique_ptr<device::CTavlin410QZVKESdk> device_;
-    ImageBuffers imageBuffers_;
 
     // The device lock serialises the camera's short device calls (not the blocking frame waits
     // and reads); the sensor part takes it before its own lock.
@@ -275,27 +232,18 @@ class CTavlin final : public DialogPort {
     std::atomic<int32_t> waitTime_{10};
     std::atomic<int32_t> clockMode_{0};
     std::atomic<int32_t> deviceNumber_{0};
-    std::atomic<int32_t> acquisitionMode_{0};
-    std::atomic<int32_t> imageReady_{0};
 
-    // Acquisition state. Mode changes are serialised by modeLock_ (never taken by the worker);
-    // the caller's buffer, the frame record and the buffers are guarded by frameLock_.
-    std::mutex modeLock_;
-    int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
-    std::atomic<platform::WindowHandle> frameWindow_{0};
-    AcquisitionThread acquisitionThread_;
-    uint8_t* callerBuffer_ = nullptr;
-    int32_t callerLength_ = 0;
-    int32_t rowOrder_ = 0;
-    FrameRecords frameRecords_;
-    output::ImageBuffer mirrorBuffer_;
-    output::PreviewWindow preview_;  // has its own lock; drawn under frameLock_
-    // Updated by the acquisition paths; resets under frameLock_ when buffers are prepared, and
-    // a frame's count moves under frameLock_ with its image (lock order: frameLock_ first).
-    FrameAccounting accounting_;
-
-    std::mutex frameLock_;
-    Recorder recorder_{{frameLock_, imageBuffers_, activeColorMode_}};
+    output::PreviewWindow preview_;  // has its own lock; drawn under the frame lock
+    // The modes, buffers, loops and frame delivery; the recorder reads its output buffers.
+    Acquisition acquisition_{{{device_, deviceLock_},
+                              sensor_,
+                              errors_,
+                              preview_,
+                              recorder_,
+                              *this,
+                              colorMode_,
+                              waitTime_}};
+    Recorder recorder_{acquisition_.RecorderSource()};
     ConfigFiles configFiles_;
 };
 

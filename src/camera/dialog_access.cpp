@@ -14,12 +14,12 @@ namespace {
 
 // Listeners by camera. Process-wide, as the dialogs are; the acquisition thread reads it.
 std::mutex listenerLock;
-std::unordered_map<const CTavlin*, std::shared_ptr<CTavlin::DialogListener>>& Listeners() {
-    static std::unordered_map<const CTavlin*, std::shared_ptr<CTavlin::DialogListener>> map;
+std::unordered_map<const DialogPort*, std::shared_ptr<DialogPort::DialogListener>>& Listeners() {
+    static std::unordered_map<const DialogPort*, std::shared_ptr<DialogPort::DialogListener>> map;
     return map;
 }
 
-std::shared_ptr<CTavlin::DialogListener> ListenerOf(const CTavlin* camera) {
+std::shared_ptr<DialogPort::DialogListener> ListenerOf(const DialogPort* camera) {
     std::lock_guard<std::mutex> guard(listenerLock);
     const auto found = Listeners().find(camera);
     return found == Listeners().end() ? nullptr : found->second;
@@ -38,16 +38,16 @@ void CTavlin::DetachDialogListener(const DialogListener* listener) {
     if (found != Listeners().end() && found->second.get() == listener) Listeners().erase(found);
 }
 
-void CTavlin::NotifyDialogGain(int32_t gain) {
-    if (const auto listener = ListenerOf(this)) listener->GainChosen(gain);
+void NotifyGainChosen(const DialogPort& camera, int32_t gain) {
+    if (const auto listener = ListenerOf(&camera)) listener->GainChosen(gain);
 }
 
-void CTavlin::NotifyDialogExposure(int32_t lines) {
-    if (const auto listener = ListenerOf(this)) listener->ExposureChosen(lines);
+void NotifyExposureChosen(const DialogPort& camera, int32_t lines) {
+    if (const auto listener = ListenerOf(&camera)) listener->ExposureChosen(lines);
 }
 
-void CTavlin::NotifyDialogFilterMeasured() {
-    if (const auto listener = ListenerOf(this)) listener->FilterMeasured();
+void NotifyFilterMeasured(const DialogPort& camera) {
+    if (const auto listener = ListenerOf(&camera)) listener->FilterMeasured();
 }
 
 CTavlin::AnalogLimits CTavlin::AnalogCapabilities() const {
@@ -64,8 +64,7 @@ settings::AnalogSettings CTavlin::AnalogSettingsCopy() const {
 
 void CTavlin::RestoreAnalogSettings(const settings::AnalogSettings& saved) {
     // Between frames: an automatic correction of a frame in flight must not land after this.
-    std::lock_guard<std::mutex> frame(frameLock_);
-    sensor_.Restore(saved);
+    acquisition_.BetweenFrames([&] { sensor_.Restore(saved); });
 }
 
 void CTavlin::StoreGlobalGain(int32_t gain) {
@@ -90,8 +89,7 @@ settings::FilterSettings CTavlin::FilterSettingsCopy() const {
 
 void CTavlin::RestoreFilterSettings(const settings::FilterSettings& saved) {
     // Between frames: a measurement of a frame in flight must not land after this.
-    std::lock_guard<std::mutex> frame(frameLock_);
-    sensor_.SetFilter(saved);
+    acquisition_.BetweenFrames([&] { sensor_.SetFilter(saved); });
 }
 
 void CTavlin::UpdateFilterSettings(const std::function<void(settings::FilterSettings&)>& change) {
@@ -103,9 +101,7 @@ int32_t CTavlin::DeviceObjectNumber() const {
 }
 
 void CTavlin::PauseTriggerLoop(bool paused) {
-    std::lock_guard<std::mutex> mode(modeLock_);
-    if (acquisitionMode_.load() != kTriggerMode) return;
-    acquisitionThread_.SetFlag(paused ? AcquisitionThread::kPaused : AcquisitionThread::kRun);
+    acquisition_.PauseTrigger(paused);
 }
 
 void CTavlin::ReloadStreamFormat() {

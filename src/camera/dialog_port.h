@@ -93,4 +93,9 @@ class DialogPort {
     ~DialogPort() = default;
 };
 
+// What the acquisition thread tells the dialog listening to `camera`, if one does.
+void NotifyGainChosen(const DialogPort& camera, int32_t gain);
+void NotifyExposureChosen(const DialogPort& camera, int32_t lines);
+void NotifyFilterMeasured(const DialogPort& camera);
+
 }  // namespace tavlin::camera

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "camera/ctavlin.h"
+#include "camera/acquisition_part.h"
 
 namespace tavlin::camera {
 
@@ -19,8 +19,8 @@ int32_t RemainingMs(Clock::time_point deadline) {
 
 }  // namespace
 
-int CTavlin::WaitFrame(uint64_t after, int32_t timeoutMs, uint8_t* buffer, int32_t length,
-                       int32_t rowOrder, WaitedFrame* info) {
+int Acquisition::WaitFrame(uint64_t after, int32_t timeoutMs, uint8_t* buffer, int32_t length,
+                           int32_t rowOrder, WaitedFrame* info) {
     if (buffer == nullptr || info == nullptr) return Fail(TAVLIN_ERR_INVALID_ARGUMENT);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {

@@ -24,20 +24,13 @@ std::optional<std::string> NarrowName(const char16_t* fileName) {
 
 }  // namespace
 
-bool CTavlin::CopyOutputImage(output::ImageBuffer& copy) {
-    std::lock_guard<std::mutex> frame(frameLock_);
-    const int32_t colorMode = colorMode_.load();
-    if (!ValidColorMode(colorMode)) return false;
-    return output::SnapshotImage(imageBuffers_[OutputSlot(colorMode)], copy) != 0;
-}
-
 int CTavlin::SaveImageCommon(const char* fileName, int32_t format, bool requireFrame) {
     if (!RequireDevice()) return 0;
-    if (requireFrame && imageReady_.load() == 0) return Fail(kErrNoImage);
+    if (requireFrame && !acquisition_.ImageReady()) return Fail(kErrNoImage);
     // Encoding takes tens to hundreds of milliseconds: it works on a copy taken under the frame
     // lock, so the preview keeps running meanwhile and the file never holds a half-made frame.
     output::ImageBuffer copy;
-    if (!CopyOutputImage(copy)) return Fail(kErrNoImage);
+    if (!acquisition_.CopyOutputImage(copy)) return Fail(kErrNoImage);
     if (fileName == nullptr) return 0;
     return output::SaveImageFile(fileName, copy, format, kSignificantBits);
 }
@@ -65,7 +58,7 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     // One recording per camera: a second one would pull the file out from under the first.
     if (recorder_.Running()) return Fail(kErrNotNow);
     recorder_.JoinFinished();
-    SetFrameTarget(0, nullptr, 0, 0);
+    acquisition_.SetFrameTarget(0, nullptr, 0, 0);
     if (showWindow != 0 && !CreatePreviewWindow()) {
         CloseCamera(RecordLock::kHeld);
         return 0;
@@ -74,15 +67,8 @@ int CTavlin::Record(const char* fileName, int32_t durationMs, int32_t showWindow
         CloseCamera(RecordLock::kHeld);
         return Fail(TAVLIN_ERR_FILE);
     }
-    int32_t width = 0, height = 0, bits = 0;
-    {
-        std::lock_guard<std::mutex> frame(frameLock_);
-        const output::ImageBuffer& image = imageBuffers_[OutputSlot(activeColorMode_)];
-        width = image.Width();
-        height = image.Height();
-        bits = image.BitCount();
-    }
-    if (!recorder_.Open(fileName, width, height, bits)) {
+    const OutputFormat format = acquisition_.CurrentOutputFormat();
+    if (!recorder_.Open(fileName, format.width, format.height, format.bitsPerPixel)) {
         CloseCamera(RecordLock::kHeld);
         return Fail(TAVLIN_ERR_FILE);
     }

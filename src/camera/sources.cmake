@@ -2,6 +2,7 @@
 set(tavlin_camera_sources
     acquisition.cpp
     acquisition_loops.cpp
+    acquisition_part.cpp
     auto_exposure.cpp
     camera_settings.cpp
     claim_record.cpp
