@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "api/sdk_chain.h"
-#include "window/host_window.h"
 #include "tavlin/tavlin.h"
+#include "window/host_window.h"
 
 namespace tavlin::api {
 

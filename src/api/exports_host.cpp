@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "api/export_frame.h"
-#include "window/host_surface_window.h"
 #include "tavlin/tavlin_host.h"
+#include "window/host_surface_window.h"
 
 using tavlin::api::ToHandle;
 using tavlin::api::ToHwnd;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "api/export_frame.h"
-#include "window/window_tree.h"
 #include "tavlin/tavlin_host.h"
+#include "window/window_tree.h"
 
 using tavlin::api::ToHandle;
 using tavlin::api::ToHwnd;

@@ -29,12 +29,12 @@
 #include "device/tavlin_410qz_sdk.h"
 #include "output/image_buffer.h"
 #include "output/preview_window.h"
-#include "window/host_window.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "sensor/sensor_geometry.h"
 #include "settings/settings_types.h"
 #include "tavlin/tavlin.h"
+#include "window/host_window.h"
 
 namespace tavlin::camera {
 
