@@ -6,6 +6,13 @@
 
 namespace tavlin::camera {
 
+namespace {
+
+// The driver's frame-read time-out in triggered acquisition, in milliseconds.
+constexpr int32_t kTriggerReadTimeoutMs = 3000;
+
+}  // namespace
+
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
     if (!device_->IsPresent(deviceNumber) || claims_.Claimed(deviceNumber, SelectedScope())) {
@@ -173,7 +180,7 @@ int CTavlin::Trigger(platform::WindowHandle frameWindow, uint8_t* buffer, int32_
         if (!CreatePreviewWindow()) return 0;
         if (PrepareAcquisition() != 0) {
             acquisition_.SetMode(kTriggerMode);
-            device_->SendDriverSetting(3000);
+            device_->SendDriverSetting(kTriggerReadTimeoutMs);
             device_->SetTriggerMode(1);
             acquisition_.SkipNextFrame();
             acquisition_.SetRunFlag(AcquisitionThread::kRun);

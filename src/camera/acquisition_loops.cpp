@@ -8,6 +8,13 @@
 
 namespace tavlin::camera {
 
+namespace {
+
+// How often a paused trigger loop looks whether it may go on.
+constexpr uint32_t kPausedPollMs = 10;
+
+}  // namespace
+
 bool Acquisition::StartThread() {
     return acquisitionThread_.Start([this] { ThreadMain(); });
 }
@@ -100,7 +107,7 @@ void Acquisition::PreviewLoop() {
 void Acquisition::TriggerLoop() {
     while (acquisitionThread_.Flag() != AcquisitionThread::kStop) {
         if (acquisitionThread_.Flag() != AcquisitionThread::kRun) {
-            platform::SleepMs(10);
+            platform::SleepMs(kPausedPollMs);
             continue;
         }
         const device::Status result = device_->ReadSingleFrame();

@@ -24,17 +24,32 @@ constexpr int32_t kMaxShutter = 16383;
 constexpr int32_t kMaxGain = 63;
 constexpr int32_t kMinRaisedGain = 4;
 
+// Window means above kBrightMean or kLightMean darken the next exposure, below kDarkMean brighten
+// it: the first window sets the starting factor, each other window adds its step.
+constexpr int32_t kBrightMean = 200;
+constexpr int32_t kLightMean = 160;
+constexpr int32_t kDarkMean = 100;
+constexpr double kBrightStart = 0.85;
+constexpr double kLightStart = 0.9;
+constexpr double kDarkStart = 1.05;
+constexpr double kBrightStep = -0.15;
+constexpr double kLightStep = -0.1;
+constexpr double kDarkStep = 0.05;
+// Factors inside this band leave the exposure as it is.
+constexpr double kSteadyLow = 0.6;
+constexpr double kSteadyHigh = 1.2;
+
 double StartFactor(int32_t mean) {
-    if (mean > 200) return 0.85;
-    if (mean > 160) return 0.9;
-    if (mean < 100) return 1.05;
+    if (mean > kBrightMean) return kBrightStart;
+    if (mean > kLightMean) return kLightStart;
+    if (mean < kDarkMean) return kDarkStart;
     return 1.0;
 }
 
 double Step(int32_t mean) {
-    if (mean > 200) return -0.15;
-    if (mean > 160) return -0.1;
-    if (mean < 100) return 0.05;
+    if (mean > kBrightMean) return kBrightStep;
+    if (mean > kLightMean) return kLightStep;
+    if (mean < kDarkMean) return kDarkStep;
     return 0.0;
 }
 
@@ -63,7 +78,7 @@ double ExposureFactor(const WindowMeans& means) {
 }
 
 bool NeedsCorrection(double factor) {
-    return !(factor > 0.6 && factor < 1.2);
+    return !(factor > kSteadyLow && factor < kSteadyHigh);
 }
 
 int32_t CorrectedGain(int32_t currentGain, double factor) {

@@ -12,7 +12,7 @@ bool WindowCheck(const settings::SizePreset& w, int32_t subSample) {
     if (w.width > kSensorWidth || w.startX > kSensorWidth) return false;
     if (w.height > kSensorHeight || w.startY > kSensorHeight) return false;
     if (w.startX + w.width > kSensorWidth || w.startY + w.height > kSensorHeight) return false;
-    return subSample < 17 || subSample > 19;
+    return !sensor::IsStoredSubSampleCode(subSample);
 }
 
 CTavlin::CTavlin() = default;
@@ -100,7 +100,8 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
     sensor_.Load(deviceNumber);
     sensor_.ApplyStored();
     uint8_t variant = 0;
-    if (device_->ReadSromByte(0x1EB0, &variant) == device::Status::Ok) {
+    if (device_->ReadSromByte(device::protocol::kSromColourVariant, &variant) ==
+        device::Status::Ok) {
         if (variant == 1) device_->SetColourVariant(0);
         if (variant == 2) device_->SetColourVariant(1);
     }

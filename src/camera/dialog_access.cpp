@@ -13,14 +13,14 @@ namespace tavlin::camera {
 namespace {
 
 // Listeners by camera. Process-wide, as the dialogs are; the acquisition thread reads it.
-std::mutex listenerLock;
+std::mutex gListenerLock;
 std::unordered_map<const DialogPort*, std::shared_ptr<DialogPort::DialogListener>>& Listeners() {
     static std::unordered_map<const DialogPort*, std::shared_ptr<DialogPort::DialogListener>> map;
     return map;
 }
 
 std::shared_ptr<DialogPort::DialogListener> ListenerOf(const DialogPort* camera) {
-    std::lock_guard<std::mutex> guard(listenerLock);
+    std::lock_guard<std::mutex> guard(gListenerLock);
     const auto found = Listeners().find(camera);
     return found == Listeners().end() ? nullptr : found->second;
 }
@@ -28,12 +28,12 @@ std::shared_ptr<DialogPort::DialogListener> ListenerOf(const DialogPort* camera)
 }  // namespace
 
 bool CTavlin::AttachDialogListener(std::shared_ptr<DialogListener> listener) {
-    std::lock_guard<std::mutex> guard(listenerLock);
+    std::lock_guard<std::mutex> guard(gListenerLock);
     return Listeners().emplace(this, std::move(listener)).second;
 }
 
 void CTavlin::DetachDialogListener(const DialogListener* listener) {
-    std::lock_guard<std::mutex> guard(listenerLock);
+    std::lock_guard<std::mutex> guard(gListenerLock);
     const auto found = Listeners().find(this);
     if (found != Listeners().end() && found->second.get() == listener) Listeners().erase(found);
 }

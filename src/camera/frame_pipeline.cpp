@@ -50,7 +50,8 @@ void RunGrayFilter(const FrameSettings& s, ImageBuffers& buffers, FrameMeasureme
         return;
     }
     if (s.values.grayMode != 1) return;
-    imaging::GrayBlock block = imaging::MakeGrayBlock(s.values, phase, wide ? 10 : 8);
+    imaging::GrayBlock block = imaging::MakeGrayBlock(
+        s.values, phase, wide ? sensor::kWideSampleBits : sensor::kNarrowSampleBits);
     if (s.values.grayAutoRequest != 0) {
         imaging::RunStage(imaging::MeasureGrayGains, image.View(), block);
         found.grayMeasured = true;

@@ -9,6 +9,8 @@ namespace {
 
 // How often a running recording's header is brought up to date.
 constexpr uint32_t kCheckpointMs = 1000;
+// How often the record thread looks for a new frame.
+constexpr uint32_t kFramePollMs = 10;
 
 }  // namespace
 
@@ -56,7 +58,7 @@ void Recorder::RecordLoop(int32_t durationMs) {
     uint32_t checkpoint = 0;
     bool started = false;
     while (run_.load() != 0) {
-        platform::SleepMs(10);
+        platform::SleepMs(kFramePollMs);
         if (frame_.exchange(0) == 0) continue;
         const uint32_t now = platform::TickCount();
         if (!started) {

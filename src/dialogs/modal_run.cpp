@@ -9,7 +9,7 @@ namespace tavlin::dialogs {
 
 namespace {
 
-std::atomic<int32_t> idleTimeoutMs{kDefaultIdleTimeoutMs};
+std::atomic<int32_t> gIdleTimeoutMs{kDefaultIdleTimeoutMs};
 
 int64_t CurrentThreadId() {
     return static_cast<int64_t>(::gettid());
@@ -18,11 +18,11 @@ int64_t CurrentThreadId() {
 }  // namespace
 
 int32_t SetIdleTimeout(int32_t milliseconds) {
-    return idleTimeoutMs.exchange(milliseconds);
+    return gIdleTimeoutMs.exchange(milliseconds);
 }
 
 int32_t IdleTimeout() {
-    return idleTimeoutMs.load();
+    return gIdleTimeoutMs.load();
 }
 
 std::shared_ptr<ModalRun> ModalRun::Create(const ModalOptions& options) {

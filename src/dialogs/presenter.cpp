@@ -6,19 +6,19 @@ namespace tavlin::dialogs {
 
 namespace {
 
-std::mutex presenterLock;
-std::shared_ptr<Presenter> installed;  // guarded by presenterLock
+std::mutex gPresenterLock;
+std::shared_ptr<Presenter> gInstalled;  // guarded by gPresenterLock
 
 }  // namespace
 
 void SetPresenter(std::shared_ptr<Presenter> presenter) {
-    std::lock_guard<std::mutex> guard(presenterLock);
-    installed = std::move(presenter);
+    std::lock_guard<std::mutex> guard(gPresenterLock);
+    gInstalled = std::move(presenter);
 }
 
 std::shared_ptr<Presenter> CurrentPresenter() {
-    std::lock_guard<std::mutex> guard(presenterLock);
-    return installed;
+    std::lock_guard<std::mutex> guard(gPresenterLock);
+    return gInstalled;
 }
 
 }  // namespace tavlin::dialogs

@@ -89,12 +89,12 @@ template <auto stage>
 struct AsKernelOf;
 template <typename Block, Stage<Block> stage>
 struct AsKernelOf<stage> {
-    static constexpr ConversionKernel kernel = &StageKernel<Block, stage>;
+    static constexpr ConversionKernel kKernel = &StageKernel<Block, stage>;
 };
 
 // AsKernel<AdjustGamma> is AdjustGamma in the ConversionKernel shape.
 template <auto stage>
-inline constexpr ConversionKernel AsKernel = AsKernelOf<stage>::kernel;
+inline constexpr ConversionKernel AsKernel = AsKernelOf<stage>::kKernel;
 
 // Scales src (within a source of srcSize) into dst (within a destination of dstSize).
 using ScalingKernel = int (*)(uint8_t* dstBits, const uint8_t* srcBits, const Rect& dst,

@@ -18,6 +18,10 @@ enum ColorMode : int32_t {
 
 inline constexpr int32_t kColorModeCount = 6;
 
+// Significant bits of a raw sample: 10 in the 16-bit modes, 8 in the others.
+inline constexpr int32_t kWideSampleBits = 10;
+inline constexpr int32_t kNarrowSampleBits = 8;
+
 constexpr bool ValidColorMode(int32_t mode) {
     return mode >= kGray8 && mode <= kColour64;
 }

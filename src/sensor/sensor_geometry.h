@@ -18,4 +18,9 @@ constexpr int32_t SubSampleDivisor(int32_t code) {
     return code >= 0 && code < kSubSampleCodeCount ? int32_t{1} << code : 0;
 }
 
+// Codes 17..19: what stored settings of older programs may carry for 1..3.
+constexpr bool IsStoredSubSampleCode(int32_t code) {
+    return code >= 17 && code <= 19;
+}
+
 }  // namespace tavlin::sensor

@@ -73,7 +73,7 @@ class HostWindow {
 
   private:
     friend class WindowRegistry;
-    const WindowIdentity identity_;
+    const WindowIdentity identity_{};
     MessageQueue queue_;
     WindowHandle handle_ = 0;
 };
