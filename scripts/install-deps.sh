@@ -11,7 +11,7 @@ x11_tools=(xvfb x11-apps x11-utils imagemagick)
 case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
     test) packages+=(libgtest-dev libgmock-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
-                     python3 python3-numpy python3-pytest groff-base
+                     python3 python3-numpy python3-pytest groff-base clang-tidy
                      "${x11_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;
