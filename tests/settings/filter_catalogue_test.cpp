@@ -18,6 +18,10 @@ TEST(FilterCatalogueTest, FindsIdsOneToTwentyEightOnly) {
 }
 
 TEST(FilterCatalogueTest, EachStoredIdHasAFieldOfItsOwn) {
+    for (const FilterInfo& row : kFilterCatalogue) {
+        const bool stored = row.kind == FilterKind::Stored || row.kind == FilterKind::Switch;
+        EXPECT_EQ(stored, row.field != nullptr) << row.name;
+    }
     FilterSettings filter;
     for (const FilterInfo& row : kFilterCatalogue) {
         if (row.field != nullptr) *row.field(filter) = 1000 + row.id;
