@@ -81,6 +81,25 @@ TAVLIN_API int32_t TavlinExt_WaitFrame(int32_t camera, uint64_t afterSequence, i
                                        uint8_t* buffer, int32_t length, int32_t rowOrder,
                                        TavlinExtFrameInfo* info);
 
+/* Readout timing of the camera's next acquisition, computed from its stored capture window,
+ * sub-sampling, clock selection and exposure, as the sensor will be programmed with them when
+ * an acquisition next starts from idle. A free-running preview delivers one frame per
+ * framePeriodNs; in trigger mode it is the shortest time between two triggered frames. The
+ * caller sets size to sizeof(TavlinExtFrameTiming). */
+typedef struct TavlinExtFrameTiming {
+    uint32_t size;
+    int32_t lineClocks;    /* pixel clocks per sensor line, blanking included */
+    int32_t pixelClockHz;  /* the selected sensor clock */
+    int32_t reserved;      /* 0 */
+    int64_t frameLines;    /* lines per frame: the window's rows and the vertical blanking, or
+                              the exposure in lines when it is longer */
+    int64_t framePeriodNs; /* frameLines * lineClocks / pixelClockHz, rounded */
+} TavlinExtFrameTiming;
+
+/* Fills *timing (see above). Returns 1. Fails with 9 when timing is null or its size is below
+ * sizeof(TavlinExtFrameTiming). Needs no device object and talks to no device. */
+TAVLIN_API int32_t TavlinExt_GetFrameTiming(int32_t camera, TavlinExtFrameTiming* timing);
+
 /* Devices and transports. What answers a device index now: a virtual camera attached in this
  * process, one served by the virtual-camera daemon, or a USB camera. USB cameras take, in the
  * order of their bus and port path, the indices no virtual camera holds. These functions take

@@ -68,4 +68,20 @@ int32_t TavlinExt_WaitFrame(int32_t h, uint64_t afterSequence, int32_t timeoutMs
     });
 }
 
+int32_t TavlinExt_GetFrameTiming(int32_t h, TavlinExtFrameTiming* timing) {
+    return WithCamera(h, 0, [&](CTavlin& c) {
+        if (timing == nullptr || timing->size < sizeof(TavlinExtFrameTiming)) {
+            c.Errors().Report(TAVLIN_ERR_INVALID_ARGUMENT);
+            return 0;
+        }
+        const tavlin::camera::FrameTiming computed = c.Timing();
+        timing->lineClocks = computed.lineClocks;
+        timing->pixelClockHz = computed.pixelClockHz;
+        timing->reserved = 0;
+        timing->frameLines = computed.lines;
+        timing->framePeriodNs = computed.periodNs;
+        return 1;
+    });
+}
+
 }  // extern "C"

@@ -52,6 +52,13 @@ struct PreviewRect {
     int32_t bottom = 0;
 };
 
+struct FrameTiming {
+    int64_t periodNs = 0;
+    int64_t lines = 0;
+    int32_t lineClocks = 0;
+    int32_t pixelClockHz = 0;
+};
+
 class CTavlin final : public DialogPort {
   public:
     CTavlin();
@@ -93,6 +100,9 @@ class CTavlin final : public DialogPort {
     int SetPreviewWindow(platform::WindowHandle parent, int32_t left, int32_t top, int32_t right,
                          int32_t bottom);
     int GetCameraInfo(TavlinCameraInfo* info);
+    // Readout timing of the next acquisition: from the stored window, sub-sampling, clock and
+    // shutter, as the sensor will be programmed with them.
+    FrameTiming Timing();
 
     // Filter values by id (1..28).
     int SetFilterValue(int32_t id, int32_t value);

@@ -2,6 +2,10 @@
 // port, the clock selection, exposure in microseconds, and the list and names of the cameras.
 #include "camera/ctavlin.h"
 #include "device/exposure.h"
+#include "sensor/sensor_geometry.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace tavlin::camera {
 
@@ -83,6 +87,19 @@ int CTavlin::SetHalfClock(int32_t clock) {
 
 ExposureState CTavlin::ComputeExposure() {
     return sensor_.ComputeExposure(Width(), subSample_.load(), clockMode_.load());
+}
+
+FrameTiming CTavlin::Timing() {
+    const int32_t subSample = subSample_.load();
+    const ExposureState exposure = ComputeExposure();
+    const int32_t divisor = std::max(sensor::SubSampleDivisor(subSample), 1);
+    FrameTiming timing;
+    timing.lines = device::FrameLines(Height() / divisor, sensor_.Analog().exposure);
+    timing.lineClocks = exposure.lineLength;
+    timing.pixelClockHz = static_cast<int32_t>(std::lround(1000.0 / exposure.clockMs));
+    timing.periodNs =
+        device::FramePeriodNanoseconds(timing.lines, exposure.lineLength, exposure.clockMs);
+    return timing;
 }
 
 int32_t CTavlin::GetRealExposureTime(int32_t* ok) {

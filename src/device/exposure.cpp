@@ -1,5 +1,6 @@
 #include "device/exposure.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavlin::device {
@@ -43,6 +44,14 @@ int64_t ShutterForMicroseconds(int64_t microseconds, int32_t lineLength, double 
     const double lines = double(microseconds) / 1000.0 / (double(lineLength) * clockMs);
     if (!std::isfinite(lines) || std::fabs(lines) > 1e15) return 0;
     return static_cast<int64_t>(std::trunc(lines));
+}
+
+int64_t FrameLines(int32_t windowRows, int32_t shutter) {
+    return std::max<int64_t>(int64_t(windowRows) + kVerticalBlankLines, shutter);
+}
+
+int64_t FramePeriodNanoseconds(int64_t frameLines, int32_t lineLength, double clockMs) {
+    return std::llround(double(frameLines) * double(lineLength) * clockMs * 1e6);
 }
 
 }  // namespace tavlin::device

@@ -18,4 +18,14 @@ int64_t ExposureMicroseconds(int32_t shutter, int32_t lineLength, double clockMs
 // Truncated shutter lines for an exposure time (may lie outside 1..16383; the caller checks).
 int64_t ShutterForMicroseconds(int64_t microseconds, int32_t lineLength, double clockMs);
 
+// Vertical blanking the window programming writes, in lines.
+inline constexpr int32_t kVerticalBlankLines = 25;
+
+// Lines one frame takes to read out: the window's rows and the blanking, or the shutter when it
+// is longer, as the sensor stretches the frame to fit the exposure.
+int64_t FrameLines(int32_t windowRows, int32_t shutter);
+
+// Rounded nanoseconds of a frame of that many lines.
+int64_t FramePeriodNanoseconds(int64_t frameLines, int32_t lineLength, double clockMs);
+
 }  // namespace tavlin::device

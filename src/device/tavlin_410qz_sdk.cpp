@@ -1,5 +1,7 @@
 #include "device/tavlin_410qz_sdk.h"
 
+#include "device/exposure.h"
+
 #include "platform/clock.h"
 
 namespace tavlin::device {
@@ -115,7 +117,7 @@ Status CTavlin410QZVKESdk::ProgramWindow(int32_t x, int32_t y, int32_t width, in
     WriteSensorRegister(reg::kRowCount, rowCount);
     WriteSensorRegister(reg::kColumnCount, columnCount);
     WriteSensorRegister(reg::kHorizontalBlank, 19);
-    WriteSensorRegister(reg::kVerticalBlank, 25);
+    WriteSensorRegister(reg::kVerticalBlank, kVerticalBlankLines);
     WriteSensorRegister(reg::kReadModeA, readModeA);
     WriteSensorRegister(reg::kReadModeB, readModeB);
     const uint32_t size = static_cast<uint32_t>(frameBytes);
