@@ -36,6 +36,21 @@ void CameraSession::ClearErrors() {
     }
 }
 
+bool CameraSession::IsPresent(int32_t device) {
+    TavlinExtDeviceInfo info{};
+    info.size = sizeof(info);
+    return TavlinExt_GetDeviceInfo(device, &info) == 1 && info.reach != TAVLIN_EXT_REACH_NONE;
+}
+
+bool CameraSession::HasWindow(const SessionConfig& config) {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    Tavlin_GetCaptureWindowEx(handle_, nullptr, &x, &width, nullptr, &y, &height);
+    return x == config.x && y == config.y && width == config.width && height == config.height;
+}
+
 bool CameraSession::Open(const SessionConfig& config, SessionError* error) {
     Close();
     handle_ = Tavlin_Initialize(nullptr);
@@ -46,16 +61,24 @@ bool CameraSession::Open(const SessionConfig& config, SessionError* error) {
     // What the first device reported while the object was made does not concern another one.
     ClearErrors();
     const std::string device = "camera " + std::to_string(config.device);
-    bool ok = Tavlin_SetDeviceNumber(handle_, config.device) == 1;
-    if (!ok) *error = Failure("cannot select " + device);
+    // A new camera object starts on device 0; selecting it again would only reprogram it.
+    bool ok = true;
+    if (config.device != 0) {
+        ok = Tavlin_SetDeviceNumber(handle_, config.device) == 1;
+        if (!ok) *error = Failure("cannot select " + device);
+    } else if (!IsPresent(0)) {
+        *error = {TAVLIN_ERR_DEVICE_BUSY, "cannot select " + device + ": no camera answers there"};
+        ok = false;
+    }
     // No window of the SDK's own: frames go to the pipeline only.
     ok = ok && Tavlin_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0) == 1;
     if (ok && Tavlin_SetSubSample(handle_, config.subSample) != 1) {
         *error = {TAVLIN_ERR_INVALID_ARGUMENT, "sub-sample must be 0..3"};
         ok = false;
     }
-    if (ok && Tavlin_SetCaptureWindowEx(handle_, TAVLIN_VCAM_SENSOR_WIDTH, config.x, config.width,
-                                        TAVLIN_VCAM_SENSOR_HEIGHT, config.y, config.height) != 1) {
+    if (ok && !HasWindow(config) &&
+        Tavlin_SetCaptureWindowEx(handle_, TAVLIN_VCAM_SENSOR_WIDTH, config.x, config.width,
+                                  TAVLIN_VCAM_SENSOR_HEIGHT, config.y, config.height) != 1) {
         *error = Failure("window " + std::to_string(config.width) + "x" +
                          std::to_string(config.height) + "+" + std::to_string(config.x) + "+" +
                          std::to_string(config.y) + " does not fit the 1280x1024 sensor");

@@ -43,6 +43,7 @@ class CameraSession {
     // open then).
     bool Open(const SessionConfig& config, SessionError* error);
     bool IsOpen() const { return handle_ != 0; }
+    int32_t Handle() const { return handle_; }
     // Stops and releases the camera; its settings are saved by the SDK as on any release.
     void Close();
 
@@ -76,6 +77,9 @@ class CameraSession {
     // The newest error the camera recorded, as text about `what`; clears the history.
     SessionError Failure(const std::string& what);
     void ClearErrors();
+    // Whether the camera already holds the config's window (programming it takes a while).
+    bool HasWindow(const SessionConfig& config);
+    static bool IsPresent(int32_t device);
 
     int32_t handle_ = 0;
     bool streaming_ = false;

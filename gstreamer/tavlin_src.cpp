@@ -46,6 +46,7 @@ enum Property {
     kPropGlobalGain,
     kPropAutoExposure,
     kPropTriggerMode,
+    kPropCamera,
 };
 
 // Settings that shape the stream can change only while no camera is open.
@@ -256,6 +257,9 @@ void gst_tavlin_src_get_property(GObject* object, guint id, GValue* value, GPara
             break;
         case kPropTriggerMode:
             g_value_set_boolean(value, c.trigger);
+            break;
+        case kPropCamera:
+            g_value_set_int(value, s.session.Handle());
             break;
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
@@ -616,6 +620,14 @@ static void gst_tavlin_src_class_init(GstTavlinSrcClass* klass) {
                    "One frame per pulse at the trigger input instead of free running (the "
                    "camera drops the first pulse's frame after a start)",
                    false);
+
+    g_object_class_install_property(
+        object_class, kPropCamera,
+        g_param_spec_int("camera", "Camera handle",
+                         "The SDK camera handle while the element is started (0 otherwise), for "
+                         "the SDK's own calls such as its property dialogs or Tavlin_SaveImage",
+                         0, G_MAXINT, 0,
+                         static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
 
     gst_element_class_set_static_metadata(
         element_class, "Tavlin 410QZ-VKE camera source", "Source/Video/Hardware",
