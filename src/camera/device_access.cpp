@@ -90,15 +90,13 @@ ExposureState CTavlin::ComputeExposure() {
 }
 
 FrameTiming CTavlin::Timing() {
-    const int32_t subSample = subSample_.load();
-    const ExposureState exposure = ComputeExposure();
-    const int32_t divisor = std::max(sensor::SubSampleDivisor(subSample), 1);
+    const int32_t divisor = std::max(sensor::SubSampleDivisor(subSample_.load()), 1);
+    const double clockMs = device::ClockMilliseconds(clockMode_.load());
     FrameTiming timing;
     timing.lines = device::FrameLines(Height() / divisor, sensor_.Analog().exposure);
-    timing.lineClocks = exposure.lineLength;
-    timing.pixelClockHz = static_cast<int32_t>(std::lround(1000.0 / exposure.clockMs));
-    timing.periodNs =
-        device::FramePeriodNanoseconds(timing.lines, exposure.lineLength, exposure.clockMs);
+    timing.lineClocks = device::ReadoutLineClocks(Width(), divisor);
+    timing.pixelClockHz = static_cast<int32_t>(std::lround(1.0 / clockMs * 1000.0));
+    timing.periodNs = device::FramePeriodNanoseconds(timing.lines, timing.lineClocks, clockMs);
     return timing;
 }
 

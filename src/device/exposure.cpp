@@ -35,6 +35,10 @@ int32_t LineLength(int32_t width, int32_t subSampleMode) {
     return (width / k + kLineOverhead) & 0xFFFF;
 }
 
+int32_t ReadoutLineClocks(int32_t width, int32_t divisor) {
+    return width / divisor + kLineOverhead;
+}
+
 int64_t ExposureMicroseconds(int32_t shutter, int32_t lineLength, double clockMs) {
     const double us = double(shutter) * double(lineLength) * clockMs * 1000.0;
     return static_cast<int64_t>(std::trunc(us));

@@ -9,8 +9,12 @@ namespace tavlin::device {
 // Milliseconds per pixel clock for a clock setting (0 and unknown settings: 24 MHz).
 double ClockMilliseconds(int32_t clockSetting);
 
-// Line length in clocks for a capture width and sub-sample mode, kept to 16 bits.
+// Line length in clocks for a capture width and sub-sample mode, kept to 16 bits, as the exposure
+// conversion has always computed it (1/8 sub-sampling counts the whole width there).
 int32_t LineLength(int32_t width, int32_t subSampleMode);
+
+// Clocks the sensor spends on one line it reads out: the pixels it delivers and the overhead.
+int32_t ReadoutLineClocks(int32_t width, int32_t divisor);
 
 // Truncated microseconds of S shutter lines.
 int64_t ExposureMicroseconds(int32_t shutter, int32_t lineLength, double clockMs);
