@@ -455,17 +455,25 @@ GstFlowReturn StreamError(GstTavlinSrc* self, const SessionError& error) {
     return GST_FLOW_ERROR;
 }
 
-// Frames the SDK passed over between two buffers leave a hole in the stream.
+// Frames the SDK passed over between two buffers leave a hole in the stream: a gap in time for a
+// free-running camera, a lost part for a triggered one.
 void AnnounceGap(GstTavlinSrc* self, uint64_t sequence, GstClockTime pts) {
     SrcState& s = self->state;
     if (s.lastSequence == 0 || sequence <= s.lastSequence + 1) return;
+    const uint64_t missed = sequence - s.lastSequence - 1;
     GST_DEBUG_OBJECT(self,
                      "%" G_GUINT64_FORMAT " frames passed over before frame %" G_GUINT64_FORMAT,
-                     sequence - s.lastSequence - 1, sequence);
-    if (s.config.trigger || !GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(s.lastPts) ||
-        s.periodNs <= 0) {
+                     missed, sequence);
+    if (s.config.trigger) {
+        GST_ELEMENT_WARNING(self, RESOURCE, READ,
+                            ("%" G_GUINT64_FORMAT " triggered frames were passed over", missed),
+                            ("before frame %" G_GUINT64_FORMAT ": downstream took longer than "
+                             "the pulses came",
+                             sequence));
         return;
     }
+    if (!GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(s.lastPts) || s.periodNs <= 0)
+        return;
     const GstClockTime start = s.lastPts + GstClockTime(s.periodNs);
     if (start >= pts) return;
     gst_pad_push_event(GST_BASE_SRC_PAD(self), gst_event_new_gap(start, pts - start));

@@ -344,6 +344,41 @@ TEST_P(TavlinSrc, TriggerModeGivesOneBufferPerPulse) {
     EXPECT_EQ(gst_harness_try_pull(h_), nullptr);
 }
 
+namespace {
+
+// Holds the streaming thread on its first buffer while the test pulses the camera.
+GstPadProbeReturn HoldFirst(GstPad*, GstPadProbeInfo*, gpointer data) {
+    auto* held = static_cast<int*>(data);
+    if (++*held == 1) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    return GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
+TEST_P(TavlinSrc, TriggeredFramesPassedOverAreReported) {
+    Make({{"trigger-mode", "true"}, {"sub-sample", "3"}});
+    int held = 0;
+    GstPad* pad = gst_element_get_static_pad(h_->element, "src");
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, HoldFirst, &held, nullptr);
+    gst_object_unref(pad);
+    ASSERT_NE(SetState(GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    ASSERT_TRUE(GiveFirstPulse());
+    ASSERT_EQ(TavlinVcam_Trigger(kSrcDevice, 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // now held in the probe
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(TavlinVcam_Trigger(kSrcDevice, 1), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    GstBuffer* first = Pull();
+    GstBuffer* newest = Pull();
+    ASSERT_TRUE(first != nullptr && newest != nullptr);
+    EXPECT_EQ(GST_BUFFER_OFFSET(newest), GST_BUFFER_OFFSET(first) + 3);
+    const std::string warning = NextMessage(GST_MESSAGE_WARNING);
+    EXPECT_NE(warning.find("2 triggered frames were passed over"), std::string::npos) << warning;
+    gst_buffer_unref(first);
+    gst_buffer_unref(newest);
+}
+
 TEST_P(TavlinSrc, UnplugEndsTheStreamAndTheElementStartsAgain) {
     Play({{"sub-sample", "2"}});
     if (HasFatalFailure()) return;
