@@ -31,8 +31,8 @@ install(FILES ${PROJECT_BINARY_DIR}/package/TavlinSdkConfig.cmake
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}
         FILES_MATCHING PATTERN "*.md")
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal ${PROJECT_SOURCE_DIR}/examples/gstreamer
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples USE_SOURCE_PERMISSIONS)
 
 # Installed tools find the installed library wherever the prefix is.
 file(RELATIVE_PATH tavlin_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
