@@ -1,0 +1,354 @@
+// tavlinsrc ! fakesink next to the SDK's own callback preview (Tavlin_CallBackPreview into an
+// application buffer, TAVLIN_MSG_FRAME read from a message window), same colour mode and size,
+// from the in-process virtual camera rendering the chart scene as fast as it can.
+//
+// The two run in turns within one benchmark (short slices, the order swapped every pair), as
+// timings on a shared machine drift far more between runs than within one. Each slice opens the
+// camera, skips the first frames (start-up), then measures process CPU time and wall time from
+// one delivered frame to the last one before the slice ends: for the element, buffers reaching
+// the fakesink's pad; for the callback preview, frame messages. The element is registered in
+// this program beside the same SDK copy as the virtual camera, not loaded as a plugin.
+//
+// Counters: element_fps / callback_fps, element_cpu_per_frame_ms / callback_cpu_per_frame_ms,
+// element_over_callback (pooled CPU per frame, element / callback), pair_ratio_median (the median
+// of the per-pair ratios, robust to one disturbed slice), and *_vcam_per_frame: frames the
+// virtual camera rendered per frame delivered (above 1, frames were rendered and then passed
+// over, which costs CPU without a frame to show for it).
+//
+// Run (private settings and claim table, as for every program that opens cameras):
+//   cmake --preset bench && cmake --build build/bench --target gstreamer_bench
+//   export XDG_CONFIG_HOME=$(mktemp -d) TAVLIN_SHARED_SECTION=/tavlin-gst-bench-$$
+//   build/bench/bench/gstreamer_bench
+// TAVLIN_BENCH_SLICE_MS and TAVLIN_BENCH_PAIRS change the slice length (default 1000 ms) and the
+// number of element/callback pairs per case (default 6).
+#include <benchmark/benchmark.h>
+#include <gst/gst.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "tavlin/tavlin.h"
+#include "tavlin/tavlin_host.h"
+#include "tavlin/tavlin_vcam.h"
+#include "tavlin_src.h"
+
+namespace {
+
+constexpr int32_t kDevice = 0;
+constexpr int32_t kWidth = TAVLIN_VCAM_SENSOR_WIDTH;
+constexpr int32_t kHeight = TAVLIN_VCAM_SENSOR_HEIGHT;
+constexpr int64_t kStartupFrames = 5;
+constexpr auto kFirstFramesTimeout = std::chrono::seconds(15);
+constexpr int32_t kMessageWaitMs = 100;
+
+int EnvOr(const char* name, int fallback) {
+    const char* text = getenv(name);
+    const int value = text != nullptr ? atoi(text) : 0;
+    return value > 0 ? value : fallback;
+}
+
+const std::chrono::milliseconds kSlice{EnvOr("TAVLIN_BENCH_SLICE_MS", 1000)};
+const int kPairs = EnvOr("TAVLIN_BENCH_PAIRS", 6);
+
+double Seconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+uint64_t VcamFrames() {
+    TavlinVcamCounters counters{};
+    TavlinVcam_GetCounters(kDevice, &counters);
+    return counters.framesDelivered;
+}
+
+// The clocks at one delivered frame.
+struct Mark {
+    int64_t frames = 0;
+    double cpu = 0;
+    double wall = 0;
+    uint64_t vcamFrames = 0;
+};
+
+struct Slice {
+    int64_t frames = 0;
+    double cpu = 0;
+    double wall = 0;
+    uint64_t vcamFrames = 0;
+};
+
+// Counts the frames of one slice and keeps the clocks at the first measured one and the latest.
+// Frame() runs on whichever thread sees the frame (the element's streaming thread, or the
+// thread reading frame messages), so the window always lies between two frame arrivals.
+class FrameMarks {
+  public:
+    void Frame() {
+        Mark now;
+        now.cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        now.wall = Seconds(CLOCK_MONOTONIC);
+        now.vcamFrames = VcamFrames();
+        std::lock_guard<std::mutex> guard(lock_);
+        now.frames = ++count_;
+        latest_ = now;
+        if (count_ == kStartupFrames) {
+            first_ = now;
+            started_.notify_all();
+        }
+    }
+
+    // True once the start-up frames are through; false after `timeout` without.
+    bool WaitStarted(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return started_.wait_for(guard, timeout, [this] { return count_ >= kStartupFrames; });
+    }
+
+    double StartWall() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return first_.wall;
+    }
+
+    Slice Measured() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return {latest_.frames - first_.frames, latest_.cpu - first_.cpu,
+                latest_.wall - first_.wall, latest_.vcamFrames - first_.vcamFrames};
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable started_;
+    int64_t count_ = 0;
+    Mark first_;
+    Mark latest_;
+};
+
+struct Case {
+    int32_t colorMode = 0;
+    int32_t subSample = 0;
+    int32_t width() const { return kWidth >> subSample; }
+    int32_t height() const { return kHeight >> subSample; }
+    size_t imageBytes() const {
+        const size_t stride = (static_cast<size_t>(width()) * (colorMode / 8) + 3) & ~size_t{3};
+        return stride * static_cast<size_t>(height());
+    }
+};
+
+struct GstObjectUnref {
+    void operator()(gpointer object) const { gst_object_unref(object); }
+};
+using GstPtr = std::unique_ptr<GstElement, GstObjectUnref>;
+
+GstPadProbeReturn CountBuffer(GstPad*, GstPadProbeInfo*, gpointer marks) {
+    static_cast<FrameMarks*>(marks)->Frame();
+    return GST_PAD_PROBE_OK;
+}
+
+// Sleeps to the end of the slice that began at the first measured frame.
+void SleepOutSlice(FrameMarks& marks) {
+    const double end = marks.StartWall() + std::chrono::duration<double>(kSlice).count();
+    const double left = end - Seconds(CLOCK_MONOTONIC);
+    if (left > 0) std::this_thread::sleep_for(std::chrono::duration<double>(left));
+}
+
+bool ElementSlice(const Case& c, Slice* out, std::string* error) {
+    GstPtr pipeline(gst_pipeline_new(nullptr));
+    GstElement* src = gst_element_factory_make("tavlinsrc", nullptr);
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (src == nullptr || sink == nullptr) {
+        *error = "cannot make tavlinsrc or fakesink";
+        return false;
+    }
+    g_object_set(src, "device", kDevice, "color-mode", c.colorMode, "sub-sample", c.subSample,
+                 nullptr);
+    g_object_set(sink, "sync", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline.get()), src, sink, nullptr);
+    gst_element_link(src, sink);
+
+    FrameMarks marks;
+    GstPad* pad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, CountBuffer, &marks, nullptr);
+    gst_object_unref(pad);
+
+    GstBus* bus = gst_element_get_bus(pipeline.get());
+    bool ok = gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    const auto giveUp = std::chrono::steady_clock::now() + kFirstFramesTimeout;
+    while (ok && !marks.WaitStarted(std::chrono::milliseconds(kMessageWaitMs))) {
+        if (GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
+            GError* e = nullptr;
+            gst_message_parse_error(m, &e, nullptr);
+            *error = std::string("tavlinsrc: ") + (e != nullptr ? e->message : "error");
+            g_clear_error(&e);
+            gst_message_unref(m);
+            ok = false;
+        } else if (std::chrono::steady_clock::now() > giveUp) {
+            *error = "tavlinsrc delivered no frames";
+            ok = false;
+        }
+    }
+    if (ok) {
+        SleepOutSlice(marks);
+        *out = marks.Measured();
+    } else if (error->empty()) {
+        *error = "the pipeline would not play";
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    gst_object_unref(bus);
+    return ok;
+}
+
+bool CallbackSlice(const Case& c, TAVLIN_HWND window, std::vector<uint8_t>& image, Slice* out,
+                   std::string* error) {
+    // The element's own set-up (camera_session.cpp), so both stream the same way: no preview
+    // window, full sensor window, no automatic exposure.
+    const int32_t camera = Tavlin_Initialize(nullptr);
+    bool ok = camera != 0 && Tavlin_SetDeviceNumber(camera, kDevice) == 1 &&
+              Tavlin_SetPreviewWindow(camera, nullptr, 0, 0, 0, 0) == 1 &&
+              Tavlin_SetSubSample(camera, c.subSample) == 1 &&
+              Tavlin_SetCaptureWindowEx(camera, kWidth, 0, kWidth, kHeight, 0, kHeight) == 1 &&
+              Tavlin_SetAutoIris(camera, 0) == 1 && Tavlin_SetColorMode(camera, c.colorMode) == 1 &&
+              Tavlin_CallBackPreview(camera, window, image.data(),
+                                     static_cast<int32_t>(image.size()), 1) == 1;
+    if (!ok) *error = "cannot start the callback preview";
+
+    FrameMarks marks;
+    const auto giveUp = std::chrono::steady_clock::now() + kFirstFramesTimeout;
+    double end = 0;
+    bool started = false;
+    while (ok) {
+        TavlinMessage m{};
+        if (TavlinHost_GetMessage(window, &m, kMessageWaitMs) == 1 &&
+            m.message == TAVLIN_MSG_FRAME) {
+            if (m.wParam == 0) {
+                *error = "the callback preview failed, lParam " + std::to_string(m.lParam);
+                ok = false;
+                break;
+            }
+            marks.Frame();
+            if (!started && marks.WaitStarted(std::chrono::milliseconds(0))) {
+                started = true;
+                end = marks.StartWall() + std::chrono::duration<double>(kSlice).count();
+            }
+        }
+        if (started && Seconds(CLOCK_MONOTONIC) >= end) break;
+        if (!started && std::chrono::steady_clock::now() > giveUp) {
+            *error = "the callback preview delivered no frames";
+            ok = false;
+        }
+    }
+    if (ok) *out = marks.Measured();
+    if (camera != 0) {
+        Tavlin_StopPreview(camera);
+        Tavlin_Release(camera);
+    }
+    // Notices of frames after the measured one belong to no slice.
+    TavlinMessage stale{};
+    while (TavlinHost_PeekMessage(window, &stale) == 1) {
+    }
+    return ok;
+}
+
+double PerFrameMs(const Slice& s) {
+    return s.frames > 0 ? 1000.0 * s.cpu / static_cast<double>(s.frames) : 0.0;
+}
+
+void Add(Slice& total, const Slice& s) {
+    total.frames += s.frames;
+    total.cpu += s.cpu;
+    total.wall += s.wall;
+    total.vcamFrames += s.vcamFrames;
+}
+
+void BM_ElementVsCallback(benchmark::State& state) {
+    const Case c{static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1))};
+    TavlinVcam_Attach(kDevice);
+    TavlinVcam_SetPacing(kDevice, TAVLIN_VCAM_PACING_FAST);
+    TavlinVcam_SetScene(kDevice, TAVLIN_VCAM_SCENE_CHART);
+    TAVLIN_HWND window = TavlinHost_CreateMessageWindow();
+    std::vector<uint8_t> image(c.imageBytes());
+
+    Slice element;
+    Slice callback;
+    std::vector<double> pairRatios;
+    std::string error;
+    bool elementFirst = true;
+    for (auto _ : state) {
+        Slice e;
+        Slice b;
+        bool ok = true;
+        if (elementFirst) {
+            ok = ElementSlice(c, &e, &error) && CallbackSlice(c, window, image, &b, &error);
+        } else {
+            ok = CallbackSlice(c, window, image, &b, &error) && ElementSlice(c, &e, &error);
+        }
+        if (!ok) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        elementFirst = !elementFirst;
+        Add(element, e);
+        Add(callback, b);
+        if (PerFrameMs(b) > 0) pairRatios.push_back(PerFrameMs(e) / PerFrameMs(b));
+        state.SetIterationTime(e.wall + b.wall);
+    }
+    TavlinHost_DestroyWindow(window);
+    TavlinVcam_Detach(kDevice);
+    if (pairRatios.empty()) return;
+
+    std::sort(pairRatios.begin(), pairRatios.end());
+    const size_t mid = pairRatios.size() / 2;
+    const double median = pairRatios.size() % 2 != 0
+                              ? pairRatios[mid]
+                              : 0.5 * (pairRatios[mid - 1] + pairRatios[mid]);
+    auto perSecond = [](const Slice& s) { return s.wall > 0 ? s.frames / s.wall : 0.0; };
+    auto vcamPerFrame = [](const Slice& s) {
+        return s.frames > 0 ? static_cast<double>(s.vcamFrames) / s.frames : 0.0;
+    };
+    state.counters["element_fps"] = perSecond(element);
+    state.counters["callback_fps"] = perSecond(callback);
+    state.counters["element_cpu_per_frame_ms"] = PerFrameMs(element);
+    state.counters["callback_cpu_per_frame_ms"] = PerFrameMs(callback);
+    state.counters["element_over_callback"] = PerFrameMs(element) / PerFrameMs(callback);
+    state.counters["pair_ratio_median"] = median;
+    state.counters["element_vcam_per_frame"] = vcamPerFrame(element);
+    state.counters["callback_vcam_per_frame"] = vcamPerFrame(callback);
+}
+
+void Cases(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"mode", "sub"});
+    b->Args({24, 0});
+    b->Args({24, 1});
+    b->Args({8, 0});
+}
+BENCHMARK(BM_ElementVsCallback)
+    ->Apply(Cases)
+    ->Iterations(kPairs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Settings the cameras save on release stay out of the user's own configuration.
+    if (getenv("XDG_CONFIG_HOME") == nullptr) {
+        const auto config = std::filesystem::temp_directory_path() / "tavlin-bench-config";
+        std::filesystem::create_directories(config);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    }
+    gst_init(&argc, &argv);
+    if (!gst_element_register(nullptr, "tavlinsrc", GST_RANK_NONE, GST_TYPE_TAVLIN_SRC)) return 1;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
