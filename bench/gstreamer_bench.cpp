@@ -4,23 +4,31 @@
 //
 // The two run in turns within one benchmark (short slices, the order swapped every pair), as
 // timings on a shared machine drift far more between runs than within one. Each slice opens the
-// camera, skips the first frames (start-up), then measures process CPU time and wall time from
-// one delivered frame to the last one before the slice ends: for the element, buffers reaching
-// the fakesink's pad; for the callback preview, frame messages. The element is registered in
-// this program beside the same SDK copy as the virtual camera, not loaded as a plugin.
+// camera, lets the first frames pass (start-up), then measures process CPU time and wall time
+// from one delivered frame to the first one after the slice's time is up: for the element,
+// buffers reaching the fakesink's pad; for the callback preview, frame messages. The element is
+// registered in this program beside the same SDK copy as the virtual camera, not loaded as a
+// plugin.
 //
-// Counters: element_fps / callback_fps, element_cpu_per_frame_ms / callback_cpu_per_frame_ms,
-// element_over_callback (pooled CPU per frame, element / callback), pair_ratio_median (the median
-// of the per-pair ratios, robust to one disturbed slice), and *_vcam_per_frame: frames the
-// virtual camera rendered per frame delivered (above 1, frames were rendered and then passed
-// over, which costs CPU without a frame to show for it).
+// Counters, per side (element_*, callback_*):
+//   *_fps                     frames delivered per second
+//   *_cpu_per_frame_ms        process CPU time per delivered frame
+//   *_host_cpu_per_frame_ms   the same without the transfer thread, where the virtual camera
+//                             renders its frames (some 85 % of the process at full size): what
+//                             the SDK and the element cost, the figure to judge the element by
+//   *_vcam_per_frame          frames rendered per frame delivered (above 1: frames rendered
+//                             and passed over, CPU spent without a frame to show for it)
+// and element_over_callback / host_element_over_callback (pooled CPU per frame, element over
+// callback) with pair_ratio_median / host_pair_ratio_median (median of the per-pair ratios,
+// robust to one disturbed slice).
 //
 // Run (private settings and claim table, as for every program that opens cameras):
 //   cmake --preset bench && cmake --build build/bench --target gstreamer_bench
 //   export XDG_CONFIG_HOME=$(mktemp -d) TAVLIN_SHARED_SECTION=/tavlin-gst-bench-$$
 //   build/bench/bench/gstreamer_bench
 // TAVLIN_BENCH_SLICE_MS and TAVLIN_BENCH_PAIRS change the slice length (default 1000 ms) and the
-// number of element/callback pairs per case (default 6).
+// number of element/callback pairs per case (default 6); TAVLIN_BENCH_ONLY=element or =callback
+// runs one side alone, e.g. under perf record.
 #include <benchmark/benchmark.h>
 #include <gst/gst.h>
 #include <stdio.h>
@@ -35,7 +43,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,6 +68,17 @@ int EnvOr(const char* name, int fallback) {
 
 const std::chrono::milliseconds kSlice{EnvOr("TAVLIN_BENCH_SLICE_MS", 1000)};
 const int kPairs = EnvOr("TAVLIN_BENCH_PAIRS", 6);
+
+struct Sides {
+    bool element = true;
+    bool callback = true;
+};
+Sides SidesFromEnv() {
+    const char* only = getenv("TAVLIN_BENCH_ONLY");
+    const std::string text = only != nullptr ? only : "";
+    return {text != "callback", text != "element"};
+}
+const Sides kSides = SidesFromEnv();
 
 double Seconds(clockid_t clock) {
     timespec t{};
@@ -122,56 +140,78 @@ struct Slice {
     uint64_t vcamFrames = 0;
 };
 
-// Counts the frames of one slice and keeps the clocks at the first measured one and the latest.
-// Frame() runs on whichever thread sees the frame (the element's streaming thread, or the
-// thread reading frame messages), so the window always lies between two frame arrivals.
+// Counts the frames of one slice and reads the clocks at two frames: the first measured one, and
+// the first after the slice's time is up. Frame() runs on whichever thread sees the frames (the
+// element's streaming thread, or the thread reading frame messages), so the window lies between
+// two frame arrivals; in between it reads only the monotonic clock, so measuring costs next to
+// nothing per frame.
 class FrameMarks {
   public:
-    void Frame() {
+    // True once the slice is measured.
+    bool Frame() {
+        if (finished_) return true;
+        ++count_;
         // The transfer thread of this slice's camera is found just before the measured frames.
-        if (seen_ == kStartupFrames - 1) transferClocks_ = TransferThreadClocks();
-        ++seen_;
-        Mark now;
-        now.cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID);
-        now.transferCpu = TransferCpuSeconds(transferClocks_);
-        now.wall = Seconds(CLOCK_MONOTONIC);
-        now.vcamFrames = VcamFrames();
-        std::lock_guard<std::mutex> guard(lock_);
-        now.frames = ++count_;
-        latest_ = now;
+        if (count_ == kStartupFrames - 1) transferClocks_ = TransferThreadClocks();
         if (count_ == kStartupFrames) {
-            first_ = now;
-            started_.notify_all();
+            const Mark first = Take();
+            deadline_ = first.wall + std::chrono::duration<double>(kSlice).count();
+            std::lock_guard<std::mutex> guard(lock_);
+            first_ = first;
+            started_ = true;
+            changed_.notify_all();
+        } else if (count_ > kStartupFrames && Seconds(CLOCK_MONOTONIC) >= deadline_) {
+            const Mark last = Take();
+            std::lock_guard<std::mutex> guard(lock_);
+            last_ = last;
+            finished_ = true;
+            done_ = true;
+            changed_.notify_all();
         }
+        return finished_;
     }
 
     // True once the start-up frames are through; false after `timeout` without.
     bool WaitStarted(std::chrono::milliseconds timeout) {
         std::unique_lock<std::mutex> guard(lock_);
-        return started_.wait_for(guard, timeout, [this] { return count_ >= kStartupFrames; });
+        return changed_.wait_for(guard, timeout, [this] { return started_; });
     }
 
-    double StartWall() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return first_.wall;
+    bool WaitDone(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, timeout, [this] { return done_; });
     }
 
     Slice Measured() {
         std::lock_guard<std::mutex> guard(lock_);
-        return {latest_.frames - first_.frames, latest_.cpu - first_.cpu,
-                latest_.transferCpu - first_.transferCpu, latest_.wall - first_.wall,
-                latest_.vcamFrames - first_.vcamFrames};
+        return {last_.frames - first_.frames, last_.cpu - first_.cpu,
+                last_.transferCpu - first_.transferCpu, last_.wall - first_.wall,
+                last_.vcamFrames - first_.vcamFrames};
     }
 
   private:
-    std::mutex lock_;
-    std::condition_variable started_;
+    Mark Take() const {
+        Mark now;
+        now.frames = count_;
+        now.cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        now.transferCpu = TransferCpuSeconds(transferClocks_);
+        now.wall = Seconds(CLOCK_MONOTONIC);
+        now.vcamFrames = VcamFrames();
+        return now;
+    }
+
+    // Only the thread calling Frame() touches these.
     int64_t count_ = 0;
-    // Only the thread calling Frame() touches these two.
-    int64_t seen_ = 0;
+    double deadline_ = 0;
+    bool finished_ = false;
     std::vector<clockid_t> transferClocks_;
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool started_ = false;
+    bool done_ = false;
     Mark first_;
-    Mark latest_;
+    Mark last_;
 };
 
 struct Case {
@@ -193,13 +233,6 @@ using GstPtr = std::unique_ptr<GstElement, GstObjectUnref>;
 GstPadProbeReturn CountBuffer(GstPad*, GstPadProbeInfo*, gpointer marks) {
     static_cast<FrameMarks*>(marks)->Frame();
     return GST_PAD_PROBE_OK;
-}
-
-// Sleeps to the end of the slice that began at the first measured frame.
-void SleepOutSlice(FrameMarks& marks) {
-    const double end = marks.StartWall() + std::chrono::duration<double>(kSlice).count();
-    const double left = end - Seconds(CLOCK_MONOTONIC);
-    if (left > 0) std::this_thread::sleep_for(std::chrono::duration<double>(left));
 }
 
 bool ElementSlice(const Case& c, Slice* out, std::string* error) {
@@ -237,8 +270,11 @@ bool ElementSlice(const Case& c, Slice* out, std::string* error) {
             ok = false;
         }
     }
+    if (ok && !marks.WaitDone(kSlice + kFirstFramesTimeout)) {
+        *error = "tavlinsrc stopped delivering frames";
+        ok = false;
+    }
     if (ok) {
-        SleepOutSlice(marks);
         *out = marks.Measured();
     } else if (error->empty()) {
         *error = "the pipeline would not play";
@@ -263,9 +299,7 @@ bool CallbackSlice(const Case& c, TAVLIN_HWND window, std::vector<uint8_t>& imag
     if (!ok) *error = "cannot start the callback preview";
 
     FrameMarks marks;
-    const auto giveUp = std::chrono::steady_clock::now() + kFirstFramesTimeout;
-    double end = 0;
-    bool started = false;
+    const auto giveUp = std::chrono::steady_clock::now() + kFirstFramesTimeout + kSlice;
     while (ok) {
         TavlinMessage m{};
         if (TavlinHost_GetMessage(window, &m, kMessageWaitMs) == 1 &&
@@ -275,15 +309,10 @@ bool CallbackSlice(const Case& c, TAVLIN_HWND window, std::vector<uint8_t>& imag
                 ok = false;
                 break;
             }
-            marks.Frame();
-            if (!started && marks.WaitStarted(std::chrono::milliseconds(0))) {
-                started = true;
-                end = marks.StartWall() + std::chrono::duration<double>(kSlice).count();
-            }
+            if (marks.Frame()) break;
         }
-        if (started && Seconds(CLOCK_MONOTONIC) >= end) break;
-        if (!started && std::chrono::steady_clock::now() > giveUp) {
-            *error = "the callback preview delivered no frames";
+        if (std::chrono::steady_clock::now() > giveUp) {
+            *error = "the callback preview stopped delivering frames";
             ok = false;
         }
     }
@@ -333,12 +362,12 @@ void BM_ElementVsCallback(benchmark::State& state) {
     for (auto _ : state) {
         Slice e;
         Slice b;
-        bool ok = true;
-        if (elementFirst) {
-            ok = ElementSlice(c, &e, &error) && CallbackSlice(c, window, image, &b, &error);
-        } else {
-            ok = CallbackSlice(c, window, image, &b, &error) && ElementSlice(c, &e, &error);
-        }
+        auto runElement = [&] { return !kSides.element || ElementSlice(c, &e, &error); };
+        auto runCallback = [&] {
+            return !kSides.callback || CallbackSlice(c, window, image, &b, &error);
+        };
+        const bool ok =
+            elementFirst ? runElement() && runCallback() : runCallback() && runElement();
         if (!ok) {
             state.SkipWithError(error.c_str());
             break;
@@ -346,13 +375,14 @@ void BM_ElementVsCallback(benchmark::State& state) {
         elementFirst = !elementFirst;
         Add(element, e);
         Add(callback, b);
-        if (PerFrameMs(b) > 0) pairRatios.push_back(PerFrameMs(e) / PerFrameMs(b));
-        if (HostPerFrameMs(b) > 0) hostPairRatios.push_back(HostPerFrameMs(e) / HostPerFrameMs(b));
+        if (PerFrameMs(e) > 0 && PerFrameMs(b) > 0) {
+            pairRatios.push_back(PerFrameMs(e) / PerFrameMs(b));
+            hostPairRatios.push_back(HostPerFrameMs(e) / HostPerFrameMs(b));
+        }
         state.SetIterationTime(e.wall + b.wall);
     }
     TavlinHost_DestroyWindow(window);
     TavlinVcam_Detach(kDevice);
-    if (pairRatios.empty()) return;
 
     auto median = [](std::vector<double> v) {
         if (v.empty()) return 0.0;
@@ -364,19 +394,20 @@ void BM_ElementVsCallback(benchmark::State& state) {
     auto vcamPerFrame = [](const Slice& s) {
         return s.frames > 0 ? static_cast<double>(s.vcamFrames) / s.frames : 0.0;
     };
-    state.counters["element_fps"] = perSecond(element);
-    state.counters["callback_fps"] = perSecond(callback);
-    state.counters["element_cpu_per_frame_ms"] = PerFrameMs(element);
-    state.counters["callback_cpu_per_frame_ms"] = PerFrameMs(callback);
+    auto side = [&](const std::string& name, const Slice& total) {
+        state.counters[name + "_fps"] = perSecond(total);
+        state.counters[name + "_cpu_per_frame_ms"] = PerFrameMs(total);
+        state.counters[name + "_host_cpu_per_frame_ms"] = HostPerFrameMs(total);
+        state.counters[name + "_vcam_per_frame"] = vcamPerFrame(total);
+    };
+    if (kSides.element) side("element", element);
+    if (kSides.callback) side("callback", callback);
+    if (pairRatios.empty()) return;
     state.counters["element_over_callback"] = PerFrameMs(element) / PerFrameMs(callback);
     state.counters["pair_ratio_median"] = median(pairRatios);
-    state.counters["element_host_cpu_per_frame_ms"] = HostPerFrameMs(element);
-    state.counters["callback_host_cpu_per_frame_ms"] = HostPerFrameMs(callback);
     state.counters["host_element_over_callback"] =
         HostPerFrameMs(element) / HostPerFrameMs(callback);
     state.counters["host_pair_ratio_median"] = median(hostPairRatios);
-    state.counters["element_vcam_per_frame"] = vcamPerFrame(element);
-    state.counters["callback_vcam_per_frame"] = vcamPerFrame(callback);
 }
 
 void Cases(benchmark::internal::Benchmark* b) {
