@@ -13,6 +13,7 @@
 #include "clock_mapping.h"
 #include "src_format.h"
 #include "tavlin/tavlin_vcam.h"
+#include "thread_handoff.h"
 
 GST_DEBUG_CATEGORY_STATIC(tavlin_src_debug);
 #define GST_CAT_DEFAULT tavlin_src_debug
@@ -66,7 +67,9 @@ struct SrcState {
     // Streaming thread (and caps negotiation, which runs on it).
     GstVideoInfo info{};
     int32_t negotiatedMode = 0;
-    int64_t periodNs = 0;
+    // Frame period of the camera as set up now; a live exposure change may alter it.
+    std::atomic<int64_t> periodNs{0};
+    tavlin::gst::MonotonicClockCheck clockCheck;
     uint64_t lastSequence = 0;
     GstClockTime lastPts = GST_CLOCK_TIME_NONE;
     std::atomic<bool> flushing{false};
@@ -165,6 +168,13 @@ void gst_tavlin_src_set_property(GObject* object, guint id, const GValue* value,
             guard.unlock();
             PostSettingFailure(self, error, false);
             return;
+        }
+        // A longer exposure stretches the frame: new caps (frame rate) and a new latency.
+        TavlinExtFrameTiming timing{};
+        if (s.session.Timing(&timing) && timing.framePeriodNs != s.periodNs.load()) {
+            s.periodNs = timing.framePeriodNs;
+            gst_pad_mark_reconfigure(GST_BASE_SRC_PAD(self));
+            gst_element_post_message(GST_ELEMENT(self), gst_message_new_latency(GST_OBJECT(self)));
         }
     }
     SessionConfig& c = s.config;
@@ -295,7 +305,7 @@ gboolean gst_tavlin_src_start(GstBaseSrc* base) {
     s.lastPts = GST_CLOCK_TIME_NONE;
     gst_video_info_init(&s.info);
     GST_INFO_OBJECT(self, "camera %d open, frame period %" G_GINT64_FORMAT " ns", s.config.device,
-                    s.periodNs);
+                    s.periodNs.load());
     return TRUE;
 }
 
@@ -314,7 +324,7 @@ GstCaps* gst_tavlin_src_get_caps(GstBaseSrc* base, GstCaps* filter) {
         if (s.session.IsOpen()) {
             tavlin::gst::StreamShape shape =
                 tavlin::gst::ShapeOfWindow(s.config.width, s.config.height, s.config.subSample);
-            shape.periodNs = s.config.trigger ? 0 : s.periodNs;
+            shape.periodNs = s.config.trigger ? 0 : s.periodNs.load();
             const std::vector<int32_t> modes =
                 s.colorMode != tavlin::gst::kColorModeAuto
                     ? std::vector<int32_t>{s.colorMode}
@@ -417,7 +427,7 @@ gboolean gst_tavlin_src_query(GstBaseSrc* base, GstQuery* query) {
     if (!s.session.IsOpen()) return FALSE;
     // A frame is whole one period after its exposure starts; a triggered camera may wait for
     // its pulse without limit.
-    const GstClockTime min = static_cast<GstClockTime>(s.periodNs);
+    const GstClockTime min = static_cast<GstClockTime>(s.periodNs.load());
     const GstClockTime max = s.config.trigger ? GST_CLOCK_TIME_NONE : min;
     gst_query_set_latency(query, TRUE, min, max);
     GST_DEBUG_OBJECT(base, "latency min %" GST_TIME_FORMAT " max %" GST_TIME_FORMAT,
@@ -472,9 +482,9 @@ void AnnounceGap(GstTavlinSrc* self, uint64_t sequence, GstClockTime pts) {
                              sequence));
         return;
     }
-    if (!GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(s.lastPts) || s.periodNs <= 0)
-        return;
-    const GstClockTime start = s.lastPts + GstClockTime(s.periodNs);
+    const int64_t period = s.periodNs;
+    if (!GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(s.lastPts) || period <= 0) return;
+    const GstClockTime start = s.lastPts + GstClockTime(period);
     if (start >= pts) return;
     gst_pad_push_event(GST_BASE_SRC_PAD(self), gst_event_new_gap(start, pts - start));
 }
@@ -483,6 +493,8 @@ GstFlowReturn gst_tavlin_src_fill(GstPushSrc* push, GstBuffer* buffer) {
     GstTavlinSrc* self = GST_TAVLIN_SRC(push);
     GstBaseSrc* base = GST_BASE_SRC(push);
     SrcState& s = self->state;
+    // From the pool, after its last holder downstream let go of it.
+    tavlin::gst::MarkReceived(buffer);
     {
         std::unique_lock<std::mutex> guard(s.lock);
         if (s.negotiatedMode == 0) return GST_FLOW_NOT_NEGOTIATED;
@@ -521,8 +533,8 @@ GstFlowReturn gst_tavlin_src_fill(GstPushSrc* push, GstBuffer* buffer) {
             return GST_FLOW_ERROR;
         }
         GstClock* clock = gst_element_get_clock(GST_ELEMENT(self));
-        pts = tavlin::gst::RunningTimeOf(frame.timestampNs, clock,
-                                         gst_element_get_base_time(GST_ELEMENT(self)));
+        pts = tavlin::gst::RunningTimeOf(
+            frame.timestampNs, clock, gst_element_get_base_time(GST_ELEMENT(self)), &s.clockCheck);
         if (clock != nullptr) gst_object_unref(clock);
         // A frame exposed before the pipeline started playing belongs to no running time.
         if (GST_CLOCK_TIME_IS_VALID(pts) || clock == nullptr || s.config.trigger) break;
@@ -539,13 +551,14 @@ GstFlowReturn gst_tavlin_src_fill(GstPushSrc* push, GstBuffer* buffer) {
         GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
     }
     GST_BUFFER_DURATION(buffer) =
-        s.config.trigger || s.periodNs <= 0 ? GST_CLOCK_TIME_NONE : GstClockTime(s.periodNs);
+        s.config.trigger || s.periodNs <= 0 ? GST_CLOCK_TIME_NONE : GstClockTime(s.periodNs.load());
     GST_BUFFER_OFFSET(buffer) = frame.sequence;
     GST_BUFFER_OFFSET_END(buffer) = frame.sequence + 1;
     gst_buffer_add_reference_timestamp_meta(buffer, reference_caps, GstClockTime(frame.timestampNs),
                                             GST_CLOCK_TIME_NONE);
     s.lastSequence = frame.sequence;
     s.lastPts = pts;
+    tavlin::gst::MarkHandedOver(buffer);
     return GST_FLOW_OK;
 }
 

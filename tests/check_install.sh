@@ -37,6 +37,19 @@ found=$(ldd "$prefix/bin/tavlin-demo" | awk '/libTavlinSdk_410QZ_VKE/ { print $3
 [ "$(realpath "$found")" = "$(realpath "$libdir/libTavlinSdk_410QZ_VKE.so.1")" ] ||
     fail "the installed demo does not find the installed library"
 
+# The GStreamer plugin, when built: installed into GStreamer's folder of the prefix, finding the
+# installed library by its run path.
+if [ -f "$build/gstreamer/libgsttavlin.so" ]; then
+    plugin="$libdir/gstreamer-1.0/libgsttavlin.so"
+    [ -f "$plugin" ] || fail "missing the GStreamer plugin"
+    found=$(ldd "$plugin" | awk '/libTavlinSdk_410QZ_VKE/ { print $3 }')
+    [ "$(realpath "$found")" = "$(realpath "$libdir/libTavlinSdk_410QZ_VKE.so.1")" ] ||
+        fail "the installed plugin does not find the installed library"
+    GST_REGISTRY="$work/gst-registry.bin" GST_PLUGIN_SYSTEM_PATH_1_0= \
+        GST_PLUGIN_PATH="$libdir/gstreamer-1.0" gst-inspect-1.0 tavlinsrc > "$work/inspect.log" ||
+        fail "gst-inspect-1.0 does not load the installed plugin"
+fi
+
 # pkg-config, with the example's Makefile.
 cp -r "$example" "$work/by-pkgconfig"
 PKG_CONFIG_PATH="$libdir/pkgconfig" make -s -C "$work/by-pkgconfig"

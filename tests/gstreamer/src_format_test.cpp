@@ -75,10 +75,11 @@ TEST(SrcFormat, CapsListEachModeAtTheShape) {
 TEST(ClockMapping, MonotonicSystemClockTakesTheStampAsItIs) {
     GstClock* clock = GST_CLOCK(
         g_object_new(GST_TYPE_SYSTEM_CLOCK, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr));
-    EXPECT_EQ(ClockTimeOf(123'456'789, clock), 123'456'789u);
-    EXPECT_EQ(RunningTimeOf(5'000, clock, 1'000), 4'000u);
-    EXPECT_EQ(RunningTimeOf(500, clock, 1'000), GST_CLOCK_TIME_NONE);  // before the start
-    EXPECT_EQ(RunningTimeOf(5'000, nullptr, 1'000), GST_CLOCK_TIME_NONE);
+    MonotonicClockCheck check;
+    EXPECT_EQ(ClockTimeOf(123'456'789, clock, &check), 123'456'789u);
+    EXPECT_EQ(RunningTimeOf(5'000, clock, 1'000, &check), 4'000u);
+    EXPECT_EQ(RunningTimeOf(500, clock, 1'000, &check), GST_CLOCK_TIME_NONE);  // before the start
+    EXPECT_EQ(RunningTimeOf(5'000, nullptr, 1'000, &check), GST_CLOCK_TIME_NONE);
     gst_object_unref(clock);
 }
 
@@ -87,11 +88,27 @@ TEST(ClockMapping, OtherClocksKeepTheStampsAge) {
         g_object_new(GST_TYPE_SYSTEM_CLOCK, "clock-type", GST_CLOCK_TYPE_REALTIME, nullptr));
     const int64_t stamp = MonotonicNowNs() - 5'000'000'000;  // five seconds ago
     const GstClockTime now = gst_clock_get_time(clock);
-    const GstClockTime mapped = ClockTimeOf(stamp, clock);
+    MonotonicClockCheck check;
+    const GstClockTime mapped = ClockTimeOf(stamp, clock, &check);
     // The two clocks are read a moment apart; a second of slack is far more than that.
     EXPECT_LT(mapped, now - 4 * GST_SECOND);
     EXPECT_GT(mapped, now - 6 * GST_SECOND);
     gst_object_unref(clock);
+}
+
+// A stream moved to another clock (a new pipeline clock) is mapped by that clock's kind.
+TEST(ClockMapping, TheCheckFollowsAChangeOfClock) {
+    GstClock* monotonic = GST_CLOCK(
+        g_object_new(GST_TYPE_SYSTEM_CLOCK, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr));
+    GstClock* realtime = GST_CLOCK(
+        g_object_new(GST_TYPE_SYSTEM_CLOCK, "clock-type", GST_CLOCK_TYPE_REALTIME, nullptr));
+    MonotonicClockCheck check;
+    EXPECT_TRUE(check.ReadsMonotonic(monotonic));
+    EXPECT_FALSE(check.ReadsMonotonic(realtime));
+    EXPECT_TRUE(check.ReadsMonotonic(monotonic));
+    EXPECT_FALSE(check.ReadsMonotonic(nullptr));
+    gst_object_unref(monotonic);
+    gst_object_unref(realtime);
 }
 
 }  // namespace

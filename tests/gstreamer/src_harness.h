@@ -14,6 +14,7 @@
 
 #include "integration/sdk_fixture.h"
 #include "tavlin/tavlin_ext.h"
+#include "thread_handoff.h"
 
 namespace tavlin::test {
 
@@ -77,7 +78,15 @@ class SrcHarnessTest : public TransportTest {
     GstBuffer* Pull() {
         GstBuffer* buffer = gst_harness_pull(h_);
         EXPECT_NE(buffer, nullptr) << "no buffer; " << BusText();
+        gst::MarkReceived(buffer);
         return buffer;
+    }
+
+    // Gives a pulled buffer back (to the element's pool, once nobody else holds it).
+    static void Release(GstBuffer* buffer) {
+        if (buffer == nullptr) return;
+        gst::MarkHandedOver(buffer);
+        gst_buffer_unref(buffer);
     }
 
     int32_t Camera() {

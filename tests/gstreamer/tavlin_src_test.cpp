@@ -79,7 +79,7 @@ TEST_P(TavlinSrc, CapsFollowEachColourMode) {
             EXPECT_EQ(transparent, 0u);
         }
         gst_caps_unref(caps);
-        gst_buffer_unref(buffer);
+        Release(buffer);
         Destroy();
     }
 }
@@ -103,7 +103,7 @@ TEST_P(TavlinSrc, AutomaticModeTakesTheFormatDownstreamAsksFor) {
     EXPECT_EQ(GST_VIDEO_INFO_FORMAT(&info), GST_VIDEO_FORMAT_GRAY16_LE);
     EXPECT_EQ(Tavlin_GetColorMode(Camera()), 10);  // 16-bit gray as the SDK reports it
     gst_caps_unref(caps);
-    gst_buffer_unref(buffer);
+    Release(buffer);
 }
 
 TEST_P(TavlinSrc, CapsTheCameraCannotGiveFailNegotiationWithBothSides) {
@@ -138,7 +138,7 @@ TEST_P(TavlinSrc, BuffersHoldTheSdkImageOfTheSameFrame) {
         EXPECT_EQ(GST_BUFFER_OFFSET(buffer), stats.sequence);
         EXPECT_EQ(GST_BUFFER_OFFSET_END(buffer), stats.sequence + 1);
         EXPECT_EQ(CaptureTime(buffer), stats.timestampNs);
-        gst_buffer_unref(buffer);
+        Release(buffer);
         Destroy();
     }
 }
@@ -165,7 +165,7 @@ TEST_P(TavlinSrc, TimeStampsComeFromCaptureTimesInOrder) {
         }
         lastPts = GST_BUFFER_PTS(buffer);
         lastOffset = GST_BUFFER_OFFSET(buffer);
-        gst_buffer_unref(buffer);
+        Release(buffer);
     }
 }
 
@@ -220,7 +220,7 @@ TEST_P(TavlinSrc, FramesPassedOverBecomeAGapEvent) {
     }
     EXPECT_TRUE(found);
     for (GstBuffer* buffer : buffers) {
-        if (buffer) gst_buffer_unref(buffer);
+        Release(buffer);
     }
 }
 
@@ -267,17 +267,17 @@ TEST_P(TavlinSrc, BufferHeldDownstreamIsNeverWrittenAgain) {
         EXPECT_NE(map.data, heldData);
         last.assign(map.data, map.data + map.size);
         gst_buffer_unmap(buffer, &map);
-        gst_buffer_unref(buffer);  // back to the pool, to be filled again
+        Release(buffer);  // back to the pool, to be filled again
     }
     EXPECT_TRUE(last != original) << "the chart's marker should have moved";
     EXPECT_TRUE(Bytes(held) == original);
-    gst_buffer_unref(held);
+    Release(held);
 }
 
 TEST_P(TavlinSrc, ExposureAndGainChangeWhilePlaying) {
     Play({{"sub-sample", "3"}, {"exposure-lines", "300"}, {"global-gain", "10"}});
     if (HasFatalFailure()) return;
-    gst_buffer_unref(Pull());
+    Release(Pull());
     gint value = 0;
     g_object_get(h_->element, "exposure-lines", &value, nullptr);
     EXPECT_EQ(value, 300);
@@ -302,13 +302,46 @@ TEST_P(TavlinSrc, ExposureAndGainChangeWhilePlaying) {
     EXPECT_NE(warning.find("invalid argument"), std::string::npos) << warning;
     EXPECT_EQ(Tavlin_GetExposureTime(Camera(), &ok), 500);
 
+    // An exposure longer than the frame stretches it: new frame rate, latency and durations.
+    const int64_t shortPeriod = Timing().framePeriodNs;
+    g_object_set(h_->element, "exposure-lines", 4000, nullptr);
+    const int64_t longPeriod = Timing().framePeriodNs;
+    EXPECT_GT(longPeriod, shortPeriod);
+    GstBuffer* stretched = nullptr;
+    for (int i = 0; i < 100 && stretched == nullptr; ++i) {
+        GstBuffer* buffer = Pull();
+        ASSERT_NE(buffer, nullptr);
+        if (GST_BUFFER_DURATION(buffer) == GstClockTime(longPeriod)) {
+            stretched = buffer;
+        } else {
+            Release(buffer);
+        }
+    }
+    ASSERT_NE(stretched, nullptr);
+    Release(stretched);
+    // A buffer filled while the change was made may still go out under the old caps; the new
+    // caps come before the buffer after it.
+    Release(Pull());
+    GstCaps* caps = Caps();
+    const GstVideoInfo info = InfoOf(caps);
+    gst_caps_unref(caps);
+    const gst::Fraction rate = gst::RateOfPeriod(longPeriod);
+    EXPECT_EQ(GST_VIDEO_INFO_FPS_N(&info), rate.numerator);
+    EXPECT_EQ(GST_VIDEO_INFO_FPS_D(&info), rate.denominator);
+    GstQuery* query = gst_query_new_latency();
+    ASSERT_TRUE(gst_element_query(h_->element, query));
+    GstClockTime min = 0;
+    gst_query_parse_latency(query, nullptr, &min, nullptr);
+    gst_query_unref(query);
+    EXPECT_EQ(min, GstClockTime(longPeriod));
+
     g_object_set(h_->element, "color-mode", 8, "width", 64, nullptr);
     EXPECT_NE(NextMessage(GST_MESSAGE_WARNING).find("NULL or READY"), std::string::npos);
     gint mode = 0;
     g_object_get(h_->element, "color-mode", &mode, "width", &value, nullptr);
     EXPECT_EQ(mode, 0);
     EXPECT_EQ(value, 1280);
-    for (int i = 0; i < 3; ++i) gst_buffer_unref(Pull());
+    for (int i = 0; i < 3; ++i) Release(Pull());
 }
 
 TEST_P(TavlinSrc, SettingsTheCameraRefusesStopTheStartWithTheReason) {
@@ -334,7 +367,7 @@ TEST_P(TavlinSrc, TriggerModeGivesOneBufferPerPulse) {
         EXPECT_EQ(GST_BUFFER_DURATION(buffer), GST_CLOCK_TIME_NONE);
         EXPECT_GT(GST_BUFFER_OFFSET(buffer), lastOffset);
         lastOffset = GST_BUFFER_OFFSET(buffer);
-        gst_buffer_unref(buffer);
+        Release(buffer);
     }
     GstCaps* caps = Caps();
     const GstVideoInfo info = InfoOf(caps);
@@ -375,14 +408,14 @@ TEST_P(TavlinSrc, TriggeredFramesPassedOverAreReported) {
     EXPECT_EQ(GST_BUFFER_OFFSET(newest), GST_BUFFER_OFFSET(first) + 3);
     const std::string warning = NextMessage(GST_MESSAGE_WARNING);
     EXPECT_NE(warning.find("2 triggered frames were passed over"), std::string::npos) << warning;
-    gst_buffer_unref(first);
-    gst_buffer_unref(newest);
+    Release(first);
+    Release(newest);
 }
 
 TEST_P(TavlinSrc, UnplugEndsTheStreamAndTheElementStartsAgain) {
     Play({{"sub-sample", "2"}});
     if (HasFatalFailure()) return;
-    gst_buffer_unref(Pull());
+    Release(Pull());
     UnplugCamera(kSrcDevice);
     const std::string error = NextMessage(GST_MESSAGE_ERROR);
     EXPECT_NE(error.find("stream stopped"), std::string::npos) << error;
@@ -393,7 +426,7 @@ TEST_P(TavlinSrc, UnplugEndsTheStreamAndTheElementStartsAgain) {
     ASSERT_NE(SetState(GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE) << BusText();
     GstBuffer* buffer = Pull();
     ASSERT_NE(buffer, nullptr);
-    gst_buffer_unref(buffer);
+    Release(buffer);
 }
 
 TEST_P(TavlinSrc, UnplugWhilePausedFailsWhenPlayed) {
@@ -427,7 +460,7 @@ TEST_P(TavlinSrc, StartStopCyclesLeakNothing) {
         ASSERT_NE(SetState(GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE) << BusText();
         GstBuffer* buffer = Pull();
         ASSERT_NE(buffer, nullptr);
-        gst_buffer_unref(buffer);
+        Release(buffer);
         ASSERT_EQ(SetState(GST_STATE_NULL), GST_STATE_CHANGE_SUCCESS);
     };
     cycle();  // GStreamer's own threads and caches exist from here on
