@@ -153,6 +153,7 @@ void gst_tavlin_src_set_property(GObject* object, guint id, const GValue* value,
     GstTavlinSrc* self = GST_TAVLIN_SRC(object);
     SrcState& s = self->state;
     std::unique_lock<std::mutex> guard(s.lock);
+    bool periodChanged = false;
     if (s.session.IsOpen()) {
         if (ShapesStream(id)) {
             guard.unlock();
@@ -173,8 +174,7 @@ void gst_tavlin_src_set_property(GObject* object, guint id, const GValue* value,
         TavlinExtFrameTiming timing{};
         if (s.session.Timing(&timing) && timing.framePeriodNs != s.periodNs.load()) {
             s.periodNs = timing.framePeriodNs;
-            gst_pad_mark_reconfigure(GST_BASE_SRC_PAD(self));
-            gst_element_post_message(GST_ELEMENT(self), gst_message_new_latency(GST_OBJECT(self)));
+            periodChanged = true;
         }
     }
     SessionConfig& c = s.config;
@@ -223,6 +223,11 @@ void gst_tavlin_src_set_property(GObject* object, guint id, const GValue* value,
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             break;
+    }
+    guard.unlock();
+    if (periodChanged) {
+        gst_pad_mark_reconfigure(GST_BASE_SRC_PAD(self));
+        gst_element_post_message(GST_ELEMENT(self), gst_message_new_latency(GST_OBJECT(self)));
     }
 }
 
