@@ -144,13 +144,8 @@ struct Mark {
     uint64_t vcamFrames = 0;
 };
 
-struct Slice {
-    int64_t frames = 0;
-    double cpu = 0;
-    double transferCpu = 0;
-    double wall = 0;
-    uint64_t vcamFrames = 0;
-};
+// What one slice spent: the difference of its two marks.
+using Slice = Mark;
 
 // Counts the frames of one slice and reads the clocks at two frames: the first measured one, and
 // the first after the slice's time is up. Frame() runs on whichever thread sees the frames (the

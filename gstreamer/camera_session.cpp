@@ -185,25 +185,23 @@ bool CameraSession::SetAutoExposure(bool on, SessionError* error) {
     return false;
 }
 
-int32_t CameraSession::ExposureLines() {
+int32_t CameraSession::Read(int32_t (*getter)(int32_t, int32_t*)) {
     int32_t ok = 0;
-    const int32_t value = Tavlin_GetExposureTime(handle_, &ok);
+    const int32_t value = getter(handle_, &ok);
     ClearErrors();
     return ok == 1 ? value : kKeepCameraValue;
+}
+
+int32_t CameraSession::ExposureLines() {
+    return Read(&Tavlin_GetExposureTime);
 }
 
 int32_t CameraSession::ExposureUs() {
-    int32_t ok = 0;
-    const int32_t value = Tavlin_GetRealExposureTime(handle_, &ok);
-    ClearErrors();
-    return ok == 1 ? value : kKeepCameraValue;
+    return Read(&Tavlin_GetRealExposureTime);
 }
 
 int32_t CameraSession::GlobalGain() {
-    int32_t ok = 0;
-    const int32_t value = Tavlin_GetGlobalGain(handle_, &ok);
-    ClearErrors();
-    return ok == 1 ? value : kKeepCameraValue;
+    return Read(&Tavlin_GetGlobalGain);
 }
 
 bool CameraSession::AutoExposure() {

@@ -80,6 +80,8 @@ class CameraSession {
     // Whether the camera already holds the config's window (programming it takes a while).
     bool HasWindow(const SessionConfig& config);
     static bool IsPresent(int32_t device);
+    // A getter's value, or kKeepCameraValue when the camera could not answer.
+    int32_t Read(int32_t (*getter)(int32_t, int32_t*));
 
     int32_t handle_ = 0;
     bool streaming_ = false;
