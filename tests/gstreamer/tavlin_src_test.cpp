@@ -450,6 +450,38 @@ TEST_P(TavlinSrc, DeviceIndexWithoutACameraFailsToStart) {
     EXPECT_NE(NextMessage(GST_MESSAGE_ERROR).find("camera 0"), std::string::npos);
 }
 
+// The device provider describes the camera as the transport reaches it, and its element streams.
+TEST_P(TavlinSrc, DeviceProviderDescribesTheCameraOnItsTransport) {
+    GstDeviceProvider* provider = gst_device_provider_factory_get_by_name("tavlindeviceprovider");
+    ASSERT_NE(provider, nullptr);
+    GList* devices = gst_device_provider_get_devices(provider);
+    ASSERT_EQ(g_list_length(devices), 1u);
+    GstDevice* device = GST_DEVICE(devices->data);
+    GstStructure* props = gst_device_get_properties(device);
+    const std::string reach = gst_structure_get_string(props, "device.reach");
+    if (Reach() == Transport::kUsb) {
+        EXPECT_EQ(reach, "usb");
+        const gchar* node = gst_structure_get_string(props, "device.path");
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(std::string(node).rfind("/dev/bus/usb/", 0), 0u) << node;
+        EXPECT_STREQ(gst_structure_get_string(props, "device.usb-id"), "fff0:0410");
+    } else {
+        EXPECT_EQ(reach, "in-process");
+    }
+    gst_structure_free(props);
+
+    Destroy();
+    h_ = gst_harness_new_full(gst_device_create_element(device, nullptr), nullptr, nullptr,
+                              &gAnySink, "src");
+    gst_element_set_bus(h_->element, bus_);
+    gst_harness_use_systemclock(h_);
+    g_list_free_full(devices, gst_object_unref);
+    gst_object_unref(provider);
+    gst_util_set_object_arg(G_OBJECT(h_->element), "sub-sample", "3");
+    ASSERT_NE(SetState(GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE) << BusText();
+    Release(Pull());
+}
+
 // NULL <-> PLAYING cycles leave no thread, descriptor or camera handle behind.
 // TAVLIN_GST_CYCLES sets the count (100 by default).
 TEST_P(TavlinSrc, StartStopCyclesLeakNothing) {
