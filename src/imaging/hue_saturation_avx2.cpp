@@ -137,6 +137,26 @@ TAVLIN_AVX2 inline void Gather3(uint8_t* p, __m256i packed) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(v, 1));
 }
 
+// Two three-word pixels from 16 bytes at p and two more from 16 bytes at p + 8 (at bytes 4 and
+// 10 there), as four four-word pixels with a zero fourth word.
+TAVLIN_AVX2 inline __m256i LoadWide3(const uint8_t* p) {
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, -1, -1, 6, 7, 8, 9, 10, 11, -1, -1, 4,
+                                           5, 6, 7, 8, 9, -1, -1, 10, 11, 12, 13, 14, 15, -1, -1);
+    return _mm256_shuffle_epi8(_mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 8),
+                                                   reinterpret_cast<const __m128i*>(p)),
+                               order);
+}
+
+// Four four-word pixels as 24 bytes of three-word pixels.
+TAVLIN_AVX2 inline void StoreWide3(uint8_t* p, __m256i v) {
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1,
+                                           0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1);
+    v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, order),
+                                    _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(v, 1));
+}
+
 }  // namespace
 
 TAVLIN_AVX2 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels,
@@ -155,6 +175,44 @@ TAVLIN_AVX2 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixel
         // Each step reads 32 bytes for its 24, so it stops 8 bytes before the row's end.
         for (; 3 * i + 32 <= 3 * pixels; i += 8)
             Gather3(dst + 3 * i, Pixels(Spread(src + 3 * i), c));
+    }
+    return i;
+}
+
+TAVLIN_AVX2 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
+                                   int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
+                                   int32_t chromaScale, const int32_t* chroma) {
+    if (wordsPerPixel != 3 && wordsPerPixel != 4) return 0;
+    const Context c{MakeSectorVectors(), _mm256_set1_epi32(chromaScale * 256),
+                    _mm256_set1_epi32(hueShift.sectorStep), _mm256_set1_epi32(hueShift.fineStep)};
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const __m256i byteMax = _mm256_set1_epi16(255);
+    const __m256i colour = _mm256_set1_epi32(0xFFFFFF);
+    const bool four = wordsPerPixel == 4;
+    size_t i = 0;
+    for (; i + 8 <= pixels; i += 8) {
+        // Eight pixels, exactly their bytes, as two registers of four four-word pixels.
+        const auto* in = reinterpret_cast<const uint8_t*>(src + i * wordsPerPixel);
+        __m256i first = four ? Load(in) : LoadWide3(in);
+        __m256i second = four ? Load(in + 32) : LoadWide3(in + 24);
+        first = _mm256_min_epu16(_mm256_srl_epi16(first, count), byteMax);
+        second = _mm256_min_epu16(_mm256_srl_epi16(second, count), byteMax);
+        // Packing interleaves the registers by lane (pixels 0 1 4 5 | 2 3 6 7); the pixels are
+        // independent and the unpacking below undoes the order.
+        const __m256i packed = _mm256_and_si256(_mm256_packus_epi16(first, second), colour);
+        const __m256i out = Pixels(packed, c);
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i low = _mm256_sll_epi16(_mm256_unpacklo_epi8(out, zero), count);
+        const __m256i high = _mm256_sll_epi16(_mm256_unpackhi_epi8(out, zero), count);
+        auto* target = reinterpret_cast<uint8_t*>(dst + i * wordsPerPixel);
+        if (four) {
+            // The fourth word stays as the destination has it.
+            Store(target, _mm256_blend_epi16(Load(target), low, 0x77));
+            Store(target + 32, _mm256_blend_epi16(Load(target + 32), high, 0x77));
+        } else {
+            StoreWide3(target, low);
+            StoreWide3(target + 24, high);
+        }
     }
     return i;
 }

@@ -28,6 +28,9 @@ size_t Sharpen16(uint16_t* dst, const BoxRows<uint16_t>& box, size_t begin, size
 
 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t bytesPerPixel,
                       HueShift shift, int32_t chromaScale, const int32_t* chroma);
+size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels, int32_t wordsPerPixel,
+                       int32_t shift, HueShift hueShift, int32_t chromaScale,
+                       const int32_t* chroma);
 
 }  // namespace tavlin::imaging::avx2
 

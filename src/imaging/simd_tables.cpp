@@ -19,7 +19,7 @@ const KernelPaths& Avx2KernelPaths() {
         .sharpen8 = avx2::Sharpen8,
         .sharpen16 = avx2::Sharpen16,
         .hueSaturation8 = avx2::HueSaturation8,
-        .hueSaturation16 = plain::HueSaturation16,
+        .hueSaturation16 = avx2::HueSaturation16,
     };
     return paths;
 }

@@ -223,6 +223,46 @@ TEST(Adjustments, FullFramesOfEveryVariantEqualTheReference) {
     }
 }
 
+// Hue and saturation at every width around the SIMD steps (a row of 1 pixel, odd widths, widths
+// off the vector multiples), with whole 16-bit samples so channels above the 8 significant bits
+// the arithmetic uses are limited on every path; source and destination apart as well as one.
+TEST(HueSaturation, EveryWidthAndSampleRangeEqualsTheReference) {
+    std::mt19937 random(99);
+    for (int32_t bytes : {3, 4, 6, 8}) {
+        const int32_t maxValue = bytes >= 6 ? 0xFFFF : 0xFF;
+        for (int32_t width = 1; width <= 41; ++width) {
+            TestImage image(width, 3, bytes);
+            image.FillRandom(random, maxValue);
+            const int32_t hue = static_cast<int32_t>(random() % 721) - 360;
+            const int32_t saturation = static_cast<int32_t>(random() % 511) - 255;
+            TestImage expected = image;
+            ref::HueSaturation(expected, hue, saturation, kBits);
+            for (SimdLevel level : test::AvailableLevels()) {
+                test::ScopedLevel scoped(level);
+                HueSaturationBlock block{hue, 0, saturation, kBits};
+                TestImage inPlace = image;
+                imaging::RunStage(AdjustHueSaturation, inPlace.View(), inPlace.View(), &block);
+                // Apart, the destination's fourth channel and padding stay its own.
+                TestImage apart(width, 3, bytes);
+                apart.FillRandom(random, maxValue);
+                TestImage apartExpected = apart;
+                for (int32_t y = 0; y < 3; ++y) {
+                    for (int32_t x = 0; x < width; ++x) {
+                        for (int32_t c = 0; c < 3; ++c) {
+                            apartExpected.Set(x, y, c, expected.Get(x, y, c));
+                        }
+                    }
+                }
+                imaging::RunStage(AdjustHueSaturation, apart.View(), image.View(), &block);
+                ASSERT_EQ(inPlace.bytes, expected.bytes)
+                    << bytes << " " << width << " " << SimdLevelName(level);
+                ASSERT_EQ(apart.bytes, apartExpected.bytes)
+                    << bytes << " " << width << " " << SimdLevelName(level);
+            }
+        }
+    }
+}
+
 // Out-of-range 16-bit samples take the maximum through the tables and stay clamped elsewhere.
 TEST(Adjustments, WideSamplesAboveTheRangeAreHandledLikeTheReference) {
     for (const Stage& stage : Stages()) {

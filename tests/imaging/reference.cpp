@@ -198,11 +198,14 @@ void ForEachSample(const TestImage& image, F f) {
 
 void HueSaturation(TestImage& image, int32_t hue, int32_t saturation, int32_t bits) {
     const int32_t shift = image.Wide() ? bits - 8 : 0;
+    // Samples above the significant bits count as the largest in range.
+    const auto narrow = [&](int32_t x, int32_t y, int32_t c) {
+        return std::min(image.Get(x, y, c) >> shift, 255);
+    };
     for (int32_t y = 0; y < image.height; ++y) {
         for (int32_t x = 0; x < image.width; ++x) {
             const int32_t result =
-                HuePixel(image.Get(x, y, 0) >> shift, image.Get(x, y, 1) >> shift,
-                         image.Get(x, y, 2) >> shift, hue, saturation);
+                HuePixel(narrow(x, y, 0), narrow(x, y, 1), narrow(x, y, 2), hue, saturation);
             for (int c = 0; c < 3; ++c) image.Set(x, y, c, ((result >> (8 * c)) & 0xFF) << shift);
         }
     }
