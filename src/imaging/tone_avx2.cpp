@@ -16,7 +16,7 @@ TAVLIN_AVX2 inline __m256i FourthBytes() {
 }
 
 // A 256-entry byte table as 16 rows of 16: pshufb picks the entry of every row by the low
-// nibble, then the high nibble's four bits choose among the rows by halving.
+// nibble, then the high nibble's four bits choose among the rows.
 struct ByteTable {
     __m256i rows[16];
 };
@@ -31,13 +31,18 @@ TAVLIN_AVX2 inline ByteTable LoadByteTable(const uint8_t* table) {
 }
 
 TAVLIN_AVX2 inline __m256i LookUp(const ByteTable& t, __m256i v) {
-    const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0F));
-    __m256i level[16];
-    for (int k = 0; k < 16; ++k) level[k] = _mm256_shuffle_epi8(t.rows[k], low);
-    // blendv looks at bit 7 of each byte: rows k and k + 8 differ in bit 7 of the value, rows
-    // k and k + 4 in bit 6, and so on, so each round moves the next bit up.
-    __m256i select = v;
-    for (int width = 8; width >= 1; width /= 2) {
+    // pshufb gives 0 where bit 7 of the index is set, so rows k and k + 8 (which differ in bit
+    // 7) combine with an OR: row k looked up by v, row k + 8 by v with bit 7 flipped.
+    const __m256i flipped = _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80)));
+    __m256i level[8];
+    for (int k = 0; k < 8; ++k) {
+        level[k] = _mm256_or_si256(_mm256_shuffle_epi8(t.rows[k], v),
+                                   _mm256_shuffle_epi8(t.rows[k + 8], flipped));
+    }
+    // blendv looks at bit 7 of each byte: rows k and k + 4 differ in bit 6 of the value, k and
+    // k + 2 in bit 5, k and k + 1 in bit 4, so each round moves the next bit up.
+    __m256i select = _mm256_add_epi8(v, v);
+    for (int width = 4; width >= 1; width /= 2) {
         for (int k = 0; k < width; ++k) {
             level[k] = _mm256_blendv_epi8(level[k], level[k + width], select);
         }
