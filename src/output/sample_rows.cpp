@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "output/sample_rows_avx2.h"
 #include "output/sample_rows_ssse3.h"
 
 #if defined(__SSE2__)
@@ -22,6 +23,9 @@ std::atomic<bool> gPlainRows{false};
 // Chosen per row, so a test can switch paths between calls.
 inline bool Ssse3() {
     return !gPlainRows.load(std::memory_order_relaxed) && ssse3::Usable();
+}
+inline bool Avx2() {
+    return !gPlainRows.load(std::memory_order_relaxed) && avx2::Usable();
 }
 
 inline uint16_t Word(const uint8_t* p) {
@@ -146,9 +150,15 @@ void ReduceBgrRow(const uint8_t* src, uint16_t srcBytesPerPixel, uint8_t* dst, i
         ReduceGrayRow(src, dst, width * 3, scale);
         return;
     }
-    const int32_t done = srcBytesPerPixel != 8 ? 0
-                         : Ssse3()             ? ssse3::ReduceBgrxWords(src, dst, width, scale)
-                                               : ReduceQuadPixelsWide(src, dst, width, scale);
+    // AVX2 takes eight pixels a step, SSE four; the shorter steps and the plain code finish.
+    int32_t done =
+        srcBytesPerPixel == 8 && Avx2() ? avx2::ReduceBgrxWords(src, dst, width, scale) : 0;
+    src += static_cast<size_t>(done) * srcBytesPerPixel;
+    dst += static_cast<size_t>(done) * 3;
+    width -= done;
+    done = srcBytesPerPixel != 8 ? 0
+           : Ssse3()             ? ssse3::ReduceBgrxWords(src, dst, width, scale)
+                                 : ReduceQuadPixelsWide(src, dst, width, scale);
     src += static_cast<size_t>(done) * srcBytesPerPixel;
     dst += static_cast<size_t>(done) * 3;
     StoreTriples(dst, width - done, [src, srcBytesPerPixel, scale](int32_t x) {
@@ -209,7 +219,9 @@ void ScaleWordsBigEndian(const uint8_t* src, uint8_t* dst, int32_t samples, Samp
 }
 
 void ScaleWordsLittleEndian(const uint8_t* src, uint8_t* dst, int32_t samples, SampleScale scale) {
-    for (int32_t i = ScaleWordsWide(src, dst, samples, scale, false); i < samples; ++i) {
+    int32_t i = Avx2() ? avx2::ScaleWordsLittleEndian(src, dst, samples, scale) : 0;
+    i += ScaleWordsWide(src + 2 * i, dst + 2 * i, samples - i, scale, false);
+    for (; i < samples; ++i) {
         const uint16_t v = Scale(src + 2 * i, scale);
         std::memcpy(dst + 2 * i, &v, 2);
     }

@@ -10,6 +10,7 @@ set(tavlin_output_sources
     preview_window.cpp
     record_frame.cpp
     sample_rows.cpp
+    sample_rows_avx2.cpp
     sample_rows_ssse3.cpp
     tiff_file.cpp
 )
