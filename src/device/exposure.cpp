@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace tavlin::device {
 
@@ -32,11 +33,13 @@ int32_t LineLength(int32_t width, int32_t subSampleMode) {
     int32_t k = 1;
     if (subSampleMode == 1 || subSampleMode == 17) k = 2;
     if (subSampleMode == 2 || subSampleMode == 18) k = 4;
-    return (width / k + kLineOverhead) & 0xFFFF;
+    // Widened first: a stored window may hold any width, and only the low 16 bits count.
+    return static_cast<int32_t>((int64_t{width} / k + kLineOverhead) & 0xFFFF);
 }
 
 int32_t ReadoutLineClocks(int32_t width, int32_t divisor) {
-    return width / divisor + kLineOverhead;
+    const int64_t clocks = int64_t{width} / divisor + kLineOverhead;
+    return static_cast<int32_t>(std::clamp<int64_t>(clocks, 0, INT32_MAX));
 }
 
 int64_t ExposureMicroseconds(int32_t shutter, int32_t lineLength, double clockMs) {
@@ -55,7 +58,10 @@ int64_t FrameLines(int32_t windowRows, int32_t shutter) {
 }
 
 int64_t FramePeriodNanoseconds(int64_t frameLines, int32_t lineLength, double clockMs) {
-    return std::llround(double(frameLines) * double(lineLength) * clockMs * 1e6);
+    // Stored windows off the sensor give absurd figures; keep them representable.
+    constexpr double kLongest = 1e18;
+    const double ns = double(frameLines) * double(lineLength) * clockMs * 1e6;
+    return std::llround(std::clamp(ns, 0.0, kLongest));
 }
 
 }  // namespace tavlin::device

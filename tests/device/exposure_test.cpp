@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "device/exposure.h"
@@ -33,6 +34,24 @@ TEST(LineLength, DividesOnlyForHalfAndQuarterModes) {
     EXPECT_EQ(LineLength(1280, 2), 564);
     EXPECT_EQ(LineLength(1280, 18), 564);
     EXPECT_EQ(LineLength(65536 - 244, 0), 0);  // kept to 16 bits
+    // Stored windows may hold any width: the low 16 bits, without overflowing on the way.
+    EXPECT_EQ(LineLength(INT32_MAX, 0), int32_t((int64_t{INT32_MAX} + 244) & 0xFFFF));
+    EXPECT_EQ(LineLength(INT32_MIN, 1), int32_t((int64_t{INT32_MIN} / 2 + 244) & 0xFFFF));
+}
+
+TEST(FrameTiming, ReadoutLinesAndPeriod) {
+    EXPECT_EQ(ReadoutLineClocks(1280, 1), 1524);
+    EXPECT_EQ(ReadoutLineClocks(1280, 8), 404);  // unlike LineLength, 1/8 divides
+    EXPECT_EQ(FrameLines(1024, 1049), 1049);     // the shutter stretches the frame
+    EXPECT_EQ(FrameLines(1024, 100), 1049);      // rows and blanking
+    EXPECT_EQ(FrameLines(128, 100), 153);
+    // 1049 lines of 1524 clocks at 24 MHz.
+    EXPECT_EQ(FramePeriodNanoseconds(1049, 1524, ClockMilliseconds(0)), 66611500);
+    // A window off the sensor gives figures in range, not overflow.
+    EXPECT_EQ(ReadoutLineClocks(INT32_MAX, 1), INT32_MAX);
+    EXPECT_EQ(ReadoutLineClocks(INT32_MIN, 1), 0);
+    EXPECT_GE(FramePeriodNanoseconds(FrameLines(INT32_MAX, 16383), INT32_MAX, 1.0), 0);
+    EXPECT_EQ(FramePeriodNanoseconds(-5, 1524, ClockMilliseconds(0)), 0);
 }
 
 TEST(Exposure, MicrosecondsFromShutterLines) {
