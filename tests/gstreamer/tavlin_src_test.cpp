@@ -2,9 +2,13 @@
 // ownership, live settings, trigger mode, unplugging and restarts.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -360,13 +364,16 @@ TEST_P(TavlinSrc, TriggerModeGivesOneBufferPerPulse) {
     Play({{"trigger-mode", "true"}, {"sub-sample", "2"}});
     if (HasFatalFailure()) return;
     ASSERT_TRUE(GiveFirstPulse());
-    ASSERT_EQ(TavlinVcam_Trigger(kSrcDevice, 3), 3);
+    // One pulse at a time: the camera keeps only its newest image, so pulses that come faster
+    // than the streaming thread takes them are reported as passed over, not queued.
     guint64 lastOffset = 0;
     for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(TavlinVcam_Trigger(kSrcDevice, 1), 1);
         GstBuffer* buffer = Pull();
         ASSERT_NE(buffer, nullptr);
         EXPECT_EQ(GST_BUFFER_DURATION(buffer), GST_CLOCK_TIME_NONE);
-        EXPECT_GT(GST_BUFFER_OFFSET(buffer), lastOffset);
+        EXPECT_EQ(GST_BUFFER_OFFSET(buffer),
+                  lastOffset == 0 ? GST_BUFFER_OFFSET(buffer) : lastOffset + 1);
         lastOffset = GST_BUFFER_OFFSET(buffer);
         Release(buffer);
     }
@@ -380,10 +387,30 @@ TEST_P(TavlinSrc, TriggerModeGivesOneBufferPerPulse) {
 
 namespace {
 
-// Holds the streaming thread on its first buffer while the test pulses the camera.
+// Holds the streaming thread on its first buffer until the test lets it go.
+struct FirstBufferGate {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool holding = false;
+    bool released = false;
+    int buffers = 0;
+
+    void Open() {
+        {
+            std::lock_guard guard(lock);
+            released = true;
+        }
+        changed.notify_all();
+    }
+};
+
 GstPadProbeReturn HoldFirst(GstPad*, GstPadProbeInfo*, gpointer data) {
-    auto* held = static_cast<int*>(data);
-    if (++*held == 1) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    auto* gate = static_cast<FirstBufferGate*>(data);
+    std::unique_lock lock(gate->lock);
+    if (++gate->buffers != 1) return GST_PAD_PROBE_OK;
+    gate->holding = true;
+    gate->changed.notify_all();
+    gate->changed.wait(lock, [&] { return gate->released; });
     return GST_PAD_PROBE_OK;
 }
 
@@ -391,18 +418,42 @@ GstPadProbeReturn HoldFirst(GstPad*, GstPadProbeInfo*, gpointer data) {
 
 TEST_P(TavlinSrc, TriggeredFramesPassedOverAreReported) {
     Make({{"trigger-mode", "true"}, {"sub-sample", "3"}});
-    int held = 0;
+    FirstBufferGate gate;
+    // However the test ends, the streaming thread is let go and the element torn down while
+    // the gate still exists.
+    const std::unique_ptr<FirstBufferGate, std::function<void(FirstBufferGate*)>> teardown(
+        &gate, [this](FirstBufferGate* g) {
+            g->Open();
+            Destroy();
+        });
     GstPad* pad = gst_element_get_static_pad(h_->element, "src");
-    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, HoldFirst, &held, nullptr);
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, HoldFirst, &gate, nullptr);
     gst_object_unref(pad);
     ASSERT_NE(SetState(GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
     ASSERT_TRUE(GiveFirstPulse());
     ASSERT_EQ(TavlinVcam_Trigger(kSrcDevice, 1), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // now held in the probe
+    {
+        std::unique_lock lock(gate.lock);
+        ASSERT_TRUE(
+            gate.changed.wait_for(lock, std::chrono::seconds(20), [&] { return gate.holding; }));
+    }
+    // Three more frames reach the camera's image while the streaming thread is held.
+    const int32_t camera = Camera();
+    TavlinExtFrameStats stats{};
+    stats.size = sizeof(stats);
+    ASSERT_EQ(TavlinExt_GetFrameStats(camera, &stats), 1);
+    const uint64_t heldProcessed = stats.processed;
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(TavlinVcam_Trigger(kSrcDevice, 1), 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (TavlinExt_GetFrameStats(camera, &stats) == 1 &&
+               stats.processed < heldProcessed + uint64_t(i) + 1 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_EQ(stats.processed, heldProcessed + uint64_t(i) + 1);
     }
+    gate.Open();
     GstBuffer* first = Pull();
     GstBuffer* newest = Pull();
     ASSERT_TRUE(first != nullptr && newest != nullptr);
