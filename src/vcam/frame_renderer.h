@@ -3,6 +3,7 @@
 // number, so tests can predict every sample.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -56,6 +57,31 @@ int ExposedSample(const ModelState& state, int level, int sensorRow, int sensorC
 // Writes exactly length bytes of frame n: lines of the readout, then zero fill.
 void RenderFrame(const ModelState& state, const Scene& scene, uint64_t frameNumber, uint8_t* out,
                  size_t length);
+
+// RenderFrame with the lines of noiseless ramp and flat scenes kept between frames. Such a line
+// depends only on the registers, its row's Bayer parity and the row's scene term (one of 256),
+// so a moving ramp repeats at most 512 distinct lines and a streaming camera mostly copies.
+// Gives exactly RenderFrame's bytes. Not thread-safe: one caller at a time.
+class CachedRenderer {
+  public:
+    void Render(const ModelState& state, const Scene& scene, uint64_t frameNumber, uint8_t* out,
+                size_t length);
+
+  private:
+    static constexpr size_t kRowParities = 2;
+    static constexpr size_t kRowTerms = 256;
+
+    // Starts over when anything the lines depend on differs from the last frame.
+    void Prepare(const ModelState& state, SceneKind kind);
+
+    std::array<uint16_t, 256> sensor_{};
+    int bytesPerSample_ = 0;
+    SceneKind kind_ = SceneKind::Raw;
+    bool prepared_ = false;
+    size_t lineBytes_ = 0;
+    std::vector<uint8_t> lines_;  // kRowParities * kRowTerms lines, built when first needed
+    std::vector<bool> built_;
+};
 
 // Frame period in microseconds: lines (window plus vertical blank, or the shutter when longer)
 // times line length (window columns plus 244 clocks) at the pixel clock.

@@ -145,7 +145,10 @@ bool VirtualCamera::HandleFrameRead(Lock& lock, TavlinVcamTraceEntry& entry, uin
     const Scene scene = scene_;
     const uint64_t frameNumber = framesProduced_++;
     lock.unlock();
-    RenderFrame(registers, scene, frameNumber, out, delivered);
+    {
+        std::lock_guard render(renderMutex_);
+        renderer_.Render(registers, scene, frameNumber, out, delivered);
+    }
     lock.lock();
     ++(reported == length ? counters_.framesDelivered : counters_.framesShort);
     if (unplugAfter_ > 0 && --unplugAfter_ == 0) {

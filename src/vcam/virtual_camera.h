@@ -103,6 +103,8 @@ class VirtualCamera {
     std::condition_variable wake_;
     ModelState state_;
     Scene scene_;
+    std::mutex renderMutex_;  // taken without mutex_: frames render outside the camera's lock
+    CachedRenderer renderer_;
     Fault faults_[kFaultKinds];
     std::set<uint32_t> cancelled_;  // open handles whose requests fail
     uint64_t releases_ = 0;         // ends of stalls, which also let hung requests go

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "vcam/frame_renderer.h"
@@ -150,6 +151,54 @@ TEST(FrameRenderer, BrightnessFollowsShutterAndClamps) {
     EXPECT_EQ(ExposedSample(s, 200, 0, 0), 1023);
     s.sensor[reg::kGlobalGain] = 0;
     EXPECT_EQ(ExposedSample(s, 200, 0, 0), 0);
+}
+
+// The line cache against the plain renderer over a stream whose registers, scene and buffer
+// length change between frames, as a camera's do while an application adjusts it.
+TEST(CachedRenderer, GivesThePlainRenderersBytesWhateverChangesBetweenFrames) {
+    std::mt19937 random(20261210);
+    const uint16_t readModes[][2] = {
+        {0x8000, 0x1104}, {0x8000, 0x111C}, {0x800C, 0x1104}, {0x8030, 0x1104}};
+    const SceneKind kinds[] = {SceneKind::Ramp, SceneKind::Flat, SceneKind::Chart, SceneKind::Raw};
+    CachedRenderer cached;
+    ModelState s = InitialisedSensor();
+    Scene scene;
+    const auto raw = NumberedRawFrame();
+    for (uint64_t frame = 0; frame < 300; ++frame) {
+        SCOPED_TRACE(frame);
+        switch (random() % 8) {  // most frames change nothing, so lines are reused
+            case 0: {
+                const auto* mode = readModes[random() % 4];
+                s.sensor[reg::kReadModeA] = mode[0];
+                s.sensor[reg::kReadModeB] = mode[1];
+                SetWindow(s, 12 + int(random() % 50), 20 + int(random() % 50),
+                          1 + int(random() % 70), 1 + int(random() % 90));
+                break;
+            }
+            case 1:
+                s.sensor[reg::kGainRed] = uint16_t(random() % 64);
+                s.sensor[reg::kShutter] = uint16_t(1 + random() % 3000);
+                break;
+            case 2:
+                s.controller[protocol::controller::kSampleWidth] = uint8_t(random() % 2);
+                break;
+            case 3:
+                scene.kind = kinds[random() % 4];
+                scene.raw = scene.kind == SceneKind::Raw ? raw : nullptr;
+                scene.noise.amplitude = random() % 4 == 0 ? 3 : 0;
+                break;
+            default:
+                break;
+        }
+        const size_t whole = ReadoutOf(s).ImageBytes();
+        // Sometimes the driver's buffer is shorter or longer than the frame.
+        const size_t length = random() % 6 == 0 ? random() % (whole + 64) : whole;
+        std::vector<uint8_t> expected(length, 0xAB);
+        std::vector<uint8_t> got(length, 0xCD);
+        RenderFrame(s, scene, frame, expected.data(), length);
+        cached.Render(s, scene, frame, got.data(), length);
+        ASSERT_TRUE(got == expected);
+    }
 }
 
 }  // namespace
