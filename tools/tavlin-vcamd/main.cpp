@@ -151,15 +151,19 @@ int Serve(const Options& options) {
 
     // Cameras first, so their sockets exist once the daemon says it serves.
     if (!AttachCameras(options)) return 1;
+    std::vector<tavlin::vcamd::InheritedSocket> inherited;
     tavlin::vcamd::VcamDaemon daemon;
     std::string error;
-    if (!daemon.Start(error)) {
+    if (!tavlin::vcamd::TakeInheritedSockets(inherited, error) ||
+        !daemon.Start(std::move(inherited), error)) {
         std::fprintf(stderr, "tavlin-vcamd: %s\n", error.c_str());
         return 1;
     }
     std::printf("tavlin-vcamd: serving %zu camera(s) in %s\n", options.cameras.size(),
                 daemon.Folder().c_str());
     std::fflush(stdout);
+    tavlin::vcamd::NotifyReady("serving " + std::to_string(options.cameras.size()) +
+                               " camera(s) in " + daemon.Folder());
     daemon.Run();
     return 0;
 }
