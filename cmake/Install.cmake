@@ -41,9 +41,6 @@ if(TARGET tavlin-demo)
 endif()
 if(TARGET tavlin-ctl)
     set_target_properties(tavlin-ctl PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
-    # Its manual page is generated from its --help at build time.
-    install(FILES ${PROJECT_BINARY_DIR}/tools/tavlin-ctl/tavlin-ctl.1
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 # The Python package, where Debian's python3 looks for packages of the prefix; it finds the

@@ -6,7 +6,7 @@ what=${1:-build}
 
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
           libx11-dev libxext-dev libgtk-3-dev libusb-1.0-0-dev umockdev libumockdev-dev
-          libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev)
+          libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libsystemd-dev)
 # GStreamer's tools and the elements the plugin's examples use (x264enc is in -ugly), and
 # Debian's OpenCV, which is built with GStreamer.
 gst_tools=(gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
@@ -16,7 +16,7 @@ x11_tools=(xvfb x11-apps x11-utils imagemagick)
 case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
     test) packages+=(libgtest-dev libgmock-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
-                     python3 python3-numpy python3-pytest groff-base clang-tidy
+                     python3 python3-numpy python3-pytest groff-base clang-tidy systemd
                      "${x11_tools[@]}" "${gst_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;

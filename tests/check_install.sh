@@ -23,6 +23,14 @@ for f in include/tavlin/tavlin.h include/tavlin/tavlin_host.h include/tavlin/tav
          lib/udev/rules.d/60-tavlin.rules; do
     [ -e "$prefix/$f" ] || fail "missing $f"
 done
+# Manual pages, the daemon's systemd user units (naming the daemon of this prefix) and completion.
+for f in share/man/man1/tavlin-ctl.1 share/man/man1/tavlin-vcamd.1 share/man/man1/tavlin-viewer.1 \
+         share/man/man1/tavlin-demo.1 lib/systemd/user/tavlin-vcamd.socket \
+         lib/systemd/user/tavlin-vcamd.service share/bash-completion/completions/tavlin-ctl; do
+    [ -e "$prefix/$f" ] || fail "missing $f"
+done
+grep -q "^ExecStart=$prefix/bin/tavlin-vcamd " "$prefix/lib/systemd/user/tavlin-vcamd.service" ||
+    fail "the installed service does not start the installed daemon"
 [ -f "$libdir/pkgconfig/tavlin-sdk.pc" ] || fail "missing tavlin-sdk.pc"
 [ -f "$libdir/cmake/TavlinSdk/TavlinSdkConfig.cmake" ] || fail "missing TavlinSdkConfig.cmake"
 "$prefix/bin/tavlin-vcamd" --help > /dev/null

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -134,9 +135,56 @@ bool RecordClip(int32_t camera, const std::filesystem::path& folder) {
     return true;
 }
 
+// Also the source of the manual page (tools/help2roff): headings end with a colon, items start
+// with two spaces.
+constexpr char kHelp[] =
+    "Usage: tavlin-demo [FOLDER]\n"
+    "Runs the SDK in an application's calling order: opens the camera (an in-process virtual\n"
+    "camera showing its colour chart when no other camera is found), lists the cameras, sets\n"
+    "24-bit colour, the full window and 1/2 sub-sampling, streams for three seconds into its own\n"
+    "buffer with frame messages and prints the SDK's frame rate beside the one it counted, takes\n"
+    "a snapshot, saves it in every file format, records a one-second AVI clip and releases the\n"
+    "camera.\n"
+    "\n"
+    "Arguments:\n"
+    "  FOLDER            where the files land, created when missing (default\n"
+    "                    tavlin-demo-output)\n"
+    "  -h, --help        show this help and exit\n"
+    "  -V, --version     show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  XDG_RUNTIME_DIR   where the virtual-camera daemon's sockets are looked for; its cameras\n"
+    "                    are used when it runs\n"
+    "  XDG_CONFIG_HOME   settings kept per camera in $XDG_CONFIG_HOME/tavlin/registry.reg\n"
+    "                    (default ~/.config)\n"
+    "  TAVLIN_USB_IDS    further USB ids (VENDOR:PRODUCT, comma-separated) taken as cameras\n"
+    "\n"
+    "Files:\n"
+    "  FOLDER/snapshot.bmp, FOLDER/snapshot.raw, FOLDER/snapshot.png, FOLDER/snapshot.tif\n"
+    "                    the snapshot as BMP, raw samples, PNG and TIFF\n"
+    "  FOLDER/snapshot-q100.jpg, FOLDER/snapshot-q70.jpg, FOLDER/snapshot-q20.jpg\n"
+    "                    the snapshot as JPEG at three qualities\n"
+    "  FOLDER/clip.avi   the one-second clip\n"
+    "\n"
+    "Exit status:\n"
+    "  0                 streamed for the whole three seconds and recorded the clip\n"
+    "  1                 no camera object, too short a stream, or no clip\n"
+    "\n"
+    "Examples:\n"
+    "  tavlin-demo\n"
+    "  tavlin-demo /tmp/demo-files\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+        std::printf("tavlin-demo %s\n", TAVLIN_VERSION);
+        return 0;
+    }
     const std::filesystem::path folder = argc > 1 ? argv[1] : "tavlin-demo-output";
     std::filesystem::create_directories(folder);
     std::printf("output folder: %s\n", std::filesystem::absolute(folder).c_str());

@@ -61,4 +61,10 @@ const char* FileFormatName(int32_t code) {
     return "?";
 }
 
+std::vector<std::string> FileFormatNames() {
+    std::vector<std::string> names;
+    for (const FormatName& entry : kNames) names.emplace_back(entry.name);
+    return names;
+}
+
 }  // namespace ctl

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ctl {
 
@@ -15,5 +16,8 @@ std::optional<int32_t> ParseFileFormat(const std::string& name);
 std::optional<int32_t> FormatFromFileName(const std::string& path);
 
 const char* FileFormatName(int32_t code);
+
+// Every name ParseFileFormat takes (the codes aside).
+std::vector<std::string> FileFormatNames();
 
 }  // namespace ctl

@@ -1,8 +1,10 @@
 // tavlin-ctl: the camera from the shell, in the manner of v4l2-ctl and arv-tool. See --help.
 #include <cstdio>
+#include <string_view>
 
 #include "camera_verbs.h"
 #include "capture_verbs.h"
+#include "completion.h"
 #include "error_text.h"
 #include "options.h"
 #include "session.h"
@@ -64,6 +66,8 @@ int Run(ctl::Session& session, const ctl::Action& action) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--complete")
+        return ctl::PrintCompletions(argv[2]);
     const auto options = ctl::ParseCommandLine(argc, argv);
     if (!options) return ctl::kExitUsage;
     if (options->help) {

@@ -291,6 +291,14 @@ std::optional<Options> ParseCommandLine(int argc, char** argv) {
     return options;
 }
 
+std::vector<OptionName> OptionNames() {
+    std::vector<OptionName> names;
+    for (const OptionEntry& entry : kOptionTable) {
+        names.push_back({entry.shortName, std::string(entry.longName), entry.takesValue});
+    }
+    return names;
+}
+
 void PrintHelp() {
     std::fputs(kHelp, stdout);
 }

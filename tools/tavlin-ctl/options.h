@@ -56,6 +56,14 @@ struct Options {
 // Parses argv; on failure prints why on stderr and returns nothing.
 std::optional<Options> ParseCommandLine(int argc, char** argv);
 
+// The option table, for the shell's completion.
+struct OptionName {
+    char shortName;  // 0: none
+    std::string longName;
+    bool takesValue;
+};
+std::vector<OptionName> OptionNames();
+
 void PrintHelp();
 void PrintVersion();
 

@@ -18,15 +18,64 @@
 
 namespace {
 
+// Also the source of the manual page (tools/help2roff): headings end with a colon, items start
+// with two spaces and continue further in.
 constexpr const char* kUsage =
-    "usage: tavlin-vcamd [--cameras LIST] [--pacing real-time|fast] [--scene ramp|flat|chart]\n"
-    "                    [--raw FILE [--raw-bits 8|10]]\n"
-    "       tavlin-vcamd --send COMMAND\n"
-    "Serves virtual Tavlin 410QZ-VKE cameras at the device indices in LIST (default 0; e.g.\n"
-    "0,2,5-7) to every process of this user, through sockets in\n"
-    "${XDG_RUNTIME_DIR}/tavlin (or /tmp/tavlin-<uid>). Stops on SIGTERM or SIGINT.\n"
-    "--send passes one command to the running daemon's control socket and prints the reply\n"
-    "(--send help lists the commands).\n";
+    "Usage: tavlin-vcamd [OPTION]...\n"
+    "  or:  tavlin-vcamd --send COMMAND\n"
+    "Serves virtual Tavlin 410QZ-VKE cameras to every process of this user through Unix\n"
+    "sockets, so several applications share one camera as they would share a real one. It runs\n"
+    "in the foreground, prints \"tavlin-vcamd: serving N camera(s) in DIR\" once its sockets\n"
+    "accept clients, and stops on SIGTERM, SIGINT or SIGHUP or on the shutdown command: it\n"
+    "unplugs its cameras, closes every connection and removes its sockets.\n"
+    "\n"
+    "Options:\n"
+    "      --cameras LIST      attach cameras at the device indices in LIST, 0..31, e.g. 0,\n"
+    "                          0,2 or 4-7 (default 0)\n"
+    "      --pacing MODE       real-time (default: the frame period follows clock, window and\n"
+    "                          exposure) or fast\n"
+    "      --scene SCENE       ramp (default, moves every frame), flat or chart (colour\n"
+    "                          patches, gray steps, a moving marker)\n"
+    "      --raw FILE          replay whole 1280 x 1024 raw frames from FILE\n"
+    "      --raw-bits BITS     samples of --raw: 8 (bytes, default) or 10 (16-bit\n"
+    "                          little-endian words)\n"
+    "      --send COMMAND      pass one control command to the running daemon and print its\n"
+    "                          reply (--send help lists the commands)\n"
+    "  -h, --help              show this help and exit\n"
+    "  -V, --version           show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  XDG_RUNTIME_DIR         the sockets live in $XDG_RUNTIME_DIR/tavlin when it is an\n"
+    "                          absolute path, else in /tmp/tavlin-<uid>\n"
+    "  LISTEN_FDS, LISTEN_PID  socket activation: the listening sockets passed in (the control\n"
+    "                          socket and camera sockets of the folder) are served instead of\n"
+    "                          binding new ones, and stay bound when the daemon stops\n"
+    "  NOTIFY_SOCKET           readiness for a service manager: READY=1 once serving,\n"
+    "                          STOPPING=1 when stopping\n"
+    "\n"
+    "Files:\n"
+    "  DIR/control.sock        the control socket: one command a line, one reply line each\n"
+    "  DIR/TvlnQZ410VKE-C.sock\n"
+    "                          a camera's socket while it is attached, C the device index's\n"
+    "                          character (0-9, A...)\n"
+    "  DIR/vcamd.lock          held by the running daemon; one daemon per folder\n"
+    "  tavlin-vcamd.socket, tavlin-vcamd.service\n"
+    "                          systemd user units that start the daemon on the first\n"
+    "                          connection (systemctl --user enable --now tavlin-vcamd.socket)\n"
+    "\n"
+    "Exit status:\n"
+    "  0                       stopped by a signal or the shutdown command; with --send, the\n"
+    "                          reply starts with ok\n"
+    "  1                       the socket folder is unusable, another daemon serves it, or a\n"
+    "                          socket passed in is not one of the daemon's; with --send, no\n"
+    "                          daemon answers or the reply is an error\n"
+    "  2                       bad command line\n"
+    "\n"
+    "Examples:\n"
+    "  tavlin-vcamd --cameras 0,2 --scene chart &\n"
+    "  tavlin-vcamd --send list\n"
+    "  tavlin-vcamd --send 'trigger 0 3'\n"
+    "  tavlin-vcamd --send shutdown\n";
 
 struct Options {
     std::vector<int> cameras{0};
@@ -151,15 +200,19 @@ int Serve(const Options& options) {
 
     // Cameras first, so their sockets exist once the daemon says it serves.
     if (!AttachCameras(options)) return 1;
+    std::vector<tavlin::vcamd::InheritedSocket> inherited;
     tavlin::vcamd::VcamDaemon daemon;
     std::string error;
-    if (!daemon.Start(error)) {
+    if (!tavlin::vcamd::TakeInheritedSockets(inherited, error) ||
+        !daemon.Start(std::move(inherited), error)) {
         std::fprintf(stderr, "tavlin-vcamd: %s\n", error.c_str());
         return 1;
     }
     std::printf("tavlin-vcamd: serving %zu camera(s) in %s\n", options.cameras.size(),
                 daemon.Folder().c_str());
     std::fflush(stdout);
+    tavlin::vcamd::NotifyReady("serving " + std::to_string(options.cameras.size()) +
+                               " camera(s) in " + daemon.Folder());
     daemon.Run();
     return 0;
 }
@@ -169,6 +222,10 @@ int Serve(const Options& options) {
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+        std::printf("tavlin-vcamd %s\n", TAVLIN_VERSION);
         return 0;
     }
     const auto options = ParseCommandLine(argc, argv);

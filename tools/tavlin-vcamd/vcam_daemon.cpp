@@ -38,15 +38,17 @@ VcamDaemon::~VcamDaemon() {
     Stop();
 }
 
-bool VcamDaemon::Start(std::string& error) {
-    if (!TakeFolder(error)) return false;
+bool VcamDaemon::Start(std::vector<InheritedSocket> inherited, std::string& error) {
+    if (!TakeFolder(error) || !AdoptSockets(inherited, error)) return false;
     RemoveStaleSockets();
-    auto control = vcam::ListenUnixSocket(vcam::ControlSocketPath());
-    if (!control) {
-        error = "cannot listen on " + vcam::ControlSocketPath() + ": " + std::strerror(errno);
-        return false;
+    if (!controlInherited_) {
+        auto control = vcam::ListenUnixSocket(vcam::ControlSocketPath());
+        if (!control) {
+            error = "cannot listen on " + vcam::ControlSocketPath() + ": " + std::strerror(errno);
+            return false;
+        }
+        control_ = std::move(*control);
     }
-    control_ = std::move(*control);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stopSignals, s);
@@ -88,7 +90,34 @@ bool VcamDaemon::TakeFolder(std::string& error) {
     return true;
 }
 
-// Holding the lock, any socket in the folder belongs to a daemon that is gone.
+bool VcamDaemon::AdoptSockets(std::vector<InheritedSocket>& inherited, std::string& error) {
+    for (InheritedSocket& socket : inherited) {
+        if (socket.path == vcam::ControlSocketPath() && !controlInherited_) {
+            control_ = std::move(socket.fd);
+            controlInherited_ = true;
+            continue;
+        }
+        bool taken = false;
+        for (int i = 0; i < vcam::protocol::kDeviceCount && !taken; ++i) {
+            if (socket.path != vcam::DeviceSocketPath(vcam::DeviceNameOf(i)) ||
+                listenerInherited_[i]) {
+                continue;
+            }
+            listeners_[i] = std::move(socket.fd);
+            listenerInherited_[i] = true;
+            taken = true;
+        }
+        if (!taken) {
+            error = "socket passed in at " + socket.path +
+                    " is neither the control socket nor a camera socket of " + folder_;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Holding the lock, any socket in the folder belongs to a daemon that is gone, except those the
+// service manager passed in.
 void VcamDaemon::RemoveStaleSockets() {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder_.c_str()), &::closedir);
     if (!dir) return;
@@ -96,6 +125,13 @@ void VcamDaemon::RemoveStaleSockets() {
         const std::string_view name = entry->d_name;
         if (!name.ends_with(".sock")) continue;
         const std::string path = folder_ + "/" + std::string(name);
+        if (path == vcam::ControlSocketPath() && controlInherited_) continue;
+        bool inherited = false;
+        for (int i = 0; i < vcam::protocol::kDeviceCount; ++i) {
+            inherited |=
+                listenerInherited_[i] && path == vcam::DeviceSocketPath(vcam::DeviceNameOf(i));
+        }
+        if (inherited) continue;
         struct stat info {};
         if (::lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) ::unlink(path.c_str());
     }
@@ -117,7 +153,7 @@ bool VcamDaemon::SyncListeners() {
                              std::strerror(errno));
                 allServed = false;
             }
-        } else if (!attached && listeners_[i].Valid()) {
+        } else if (!attached && listeners_[i].Valid() && !listenerInherited_[i]) {
             ::unlink(path.c_str());
             listeners_[i].Reset();
         }
@@ -130,6 +166,7 @@ void VcamDaemon::Run() {
         PollOnce();
         ReapConnections();
     }
+    NotifyStopping();
     Stop();
 }
 
@@ -212,12 +249,13 @@ void VcamDaemon::Stop() {
     for (auto& session : sessions_) session->FlushNow();
     sessions_.clear();
     control_.Reset();
+    // Sockets passed in stay bound: the service manager listens on them for the next start.
     for (int i = 0; i < vcam::protocol::kDeviceCount; ++i) {
         if (!listeners_[i].Valid()) continue;
-        ::unlink(vcam::DeviceSocketPath(vcam::DeviceNameOf(i)).c_str());
+        if (!listenerInherited_[i]) ::unlink(vcam::DeviceSocketPath(vcam::DeviceNameOf(i)).c_str());
         listeners_[i].Reset();
     }
-    ::unlink(vcam::ControlSocketPath().c_str());
+    if (!controlInherited_) ::unlink(vcam::ControlSocketPath().c_str());
     // Unplugging wakes reads waiting for frames or triggers; shutting the sockets down wakes
     // threads waiting for their client's next request.
     TavlinVcam_DetachAll();

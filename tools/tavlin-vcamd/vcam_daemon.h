@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "control_session.h"
+#include "service_manager.h"
 #include "vcam/camera_model.h"
 #include "vcam/unix_socket.h"
 
@@ -24,10 +25,13 @@ class VcamDaemon {
 
     // Takes the socket folder for this process: creates it if needed, refuses when another
     // daemon holds it, removes sockets a dead daemon left behind, listens on the control socket
-    // and on the socket of every camera attached so far.
+    // and on the socket of every camera attached so far. Sockets a service manager passed in
+    // (`inherited`, each the control socket or a camera socket of the folder) are used instead
+    // of binding: they stay bound while the daemon runs and after it stops, and a camera socket
+    // passed in refuses opens (with its hello) while its camera is detached.
     // SIGTERM, SIGINT and SIGHUP must already be blocked in the calling thread. On failure
     // `error` says why.
-    bool Start(std::string& error);
+    bool Start(std::vector<InheritedSocket> inherited, std::string& error);
     // Serves until a stop signal or a "shutdown" command, then stops every connection.
     void Run();
     const std::string& Folder() const { return folder_; }
@@ -41,6 +45,7 @@ class VcamDaemon {
     };
 
     bool TakeFolder(std::string& error);
+    bool AdoptSockets(std::vector<InheritedSocket>& inherited, std::string& error);
     void RemoveStaleSockets();
     bool SyncListeners();  // false when a camera socket could not be made
     void PollOnce();
@@ -54,6 +59,9 @@ class VcamDaemon {
     vcam::UniqueFd signals_;
     vcam::UniqueFd control_;
     std::array<vcam::UniqueFd, vcam::protocol::kDeviceCount> listeners_;
+    // Passed in by the service manager: never unlinked or closed before the daemon stops.
+    bool controlInherited_ = false;
+    std::array<bool, vcam::protocol::kDeviceCount> listenerInherited_{};
     std::vector<std::unique_ptr<DeviceConnection>> devices_;
     std::vector<std::unique_ptr<ControlSession>> sessions_;
     bool ownsFolder_ = false;  // the lock is ours: the folder's sockets are ours to remove

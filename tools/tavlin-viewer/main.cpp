@@ -21,18 +21,48 @@ void OnSignal(int) {
     gInterrupted.store(true);
 }
 
+// Also the source of the manual page (tools/help2roff): headings end with a colon, items start
+// with two spaces.
 void PrintHelp() {
     std::printf(
-        "usage: tavlin-viewer [options]\n"
-        "Shows the first camera (an in-process virtual camera when none is found) live.\n\n"
+        "Usage: tavlin-viewer [OPTION]...\n"
+        "Shows the first camera (an in-process virtual camera when none is found) live.\n"
+        "Cameras served by the virtual-camera daemon (tavlin-vcamd) and USB cameras count as\n"
+        "found; the in-process camera shows its colour chart.\n\n"
+        "Options:\n"
         "  --device N        open camera N instead of the first\n"
         "  --output DIR      folder for snapshots and clips (default tavlin-viewer-output)\n"
         "  --size WxH        client size of the window (default 640x512)\n"
         "  --record-ms N     length of a recording in milliseconds (default 10000)\n"
         "  --frames N        quit after N frames\n"
         "  --plain-preview   preview without frame messages (Tavlin_Preview): no frame rate\n"
-        "  --help            this text\n\n");
+        "  --help            this text\n"
+        "  --version         show the version and exit\n\n");
     viewer::Viewer::PrintKeys();
+    std::printf(
+        "\n"
+        "Environment:\n"
+        "  DISPLAY           the X display the window opens on\n"
+        "  XDG_RUNTIME_DIR   where the virtual-camera daemon's sockets are looked for\n"
+        "  XDG_CONFIG_HOME   settings kept per camera in $XDG_CONFIG_HOME/tavlin/registry.reg\n"
+        "                    (default ~/.config)\n"
+        "  TAVLIN_USB_IDS    further USB ids (VENDOR:PRODUCT, comma-separated) taken as cameras\n"
+        "\n"
+        "Files:\n"
+        "  DIR/snapshot-N.EXT\n"
+        "                    the Nth snapshot in every file format (bmp, raw, jpg, png, tif)\n"
+        "  DIR/clip-N.avi    a recorded clip\n"
+        "  /etc/tavlin/usb-ids\n"
+        "                    the USB ids taken as cameras (TAVLIN_USB_IDS_FILE names another)\n"
+        "\n"
+        "Exit status:\n"
+        "  0                 quit by a key, the window's close box, a signal or --frames\n"
+        "  1                 no camera could be opened\n"
+        "  64                bad command line\n"
+        "\n"
+        "Examples:\n"
+        "  tavlin-viewer\n"
+        "  tavlin-viewer --device 1 --size 1280x1024 --output shots\n");
 }
 
 bool ParseNumber(const char* text, int32_t* value) {
@@ -51,6 +81,9 @@ int ParseOptions(int argc, char** argv, viewer::Options* options) {
         bool ok = value != nullptr;
         if (option == "--help" || option == "-h") {
             PrintHelp();
+            return -1;
+        } else if (option == "--version") {
+            std::printf("tavlin-viewer %s\n", TAVLIN_VERSION);
             return -1;
         } else if (option == "--plain-preview") {
             options->plainPreview = true;

@@ -47,7 +47,7 @@ Viewer::~Viewer() {
 
 void Viewer::PrintKeys() {
     std::printf(
-        "keys (in the window or this terminal):\n"
+        "Keys (in the window or this terminal):\n"
         "  a / i / c   analog, image, camera (stream format) property dialog\n"
         "  s           snapshot in every file format\n"
         "  r           start / stop recording an AVI clip\n"

@@ -1,5 +1,6 @@
 // Build-time helper: turns a program's --help text into a manual page (roff, man macros), so
-// the page never drifts from the help. Layout of the help it reads: a "Usage:" line, paragraphs,
+// the page never drifts from the help. Layout of the help it reads: a "Usage:" line (further
+// forms of the command on "  or:  " lines right after it), paragraphs,
 // headings ending with a colon, two-space indented items ("  -x, --long=ARG   text", "  0   text")
 // with continuation lines indented further, and an "Examples:" section of command lines.
 //   help2roff PROGRAM "ONE-LINE SUMMARY" OUTPUT
@@ -68,9 +69,17 @@ void Convert(const std::string& help, const std::string& name, const std::string
     out << ".SH NAME\n" << Escape(name) << " \\- " << Escape(summary) << "\n";
     bool examples = false;
     bool paragraph = false;
+    bool synopsis = false;
     while (std::getline(lines, line)) {
+        if (synopsis && line.starts_with("  or: ")) {
+            out << ".br\n" << Escape(Trim(line.substr(6))) << "\n";
+            continue;
+        }
+        if (synopsis) out << ".SH DESCRIPTION\n";
+        synopsis = false;
         if (line.starts_with("Usage: ")) {
-            out << ".SH SYNOPSIS\n" << Escape(line.substr(7)) << "\n.SH DESCRIPTION\n";
+            out << ".SH SYNOPSIS\n" << Escape(line.substr(7)) << "\n";
+            synopsis = true;
             paragraph = true;
         } else if (line.empty()) {
             if (examples) out << ".fi\n";
