@@ -1,5 +1,5 @@
 # Installation beyond the library and headers (installed with their targets in src/): the
-# pkg-config file, the CMake package, documentation, and a run path for the installed tools.
+# pkg-config file, the CMake package, and documentation.
 # Both package files locate the prefix from where they are installed, so
 # `cmake --install <build> --prefix <anywhere>` gives a working tree.
 include(CMakePackageConfigHelpers)
@@ -34,13 +34,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal ${PROJECT_SOURCE_DIR}/examples/gstreamer
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples USE_SOURCE_PERMISSIONS)
 
-# Installed tools find the installed library wherever the prefix is.
-file(RELATIVE_PATH tavlin_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
-if(TARGET tavlin-demo)
-    set_target_properties(tavlin-demo PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
-endif()
+# The installed tools' run paths are set in tools/CMakeLists.txt.
 if(TARGET tavlin-ctl)
-    set_target_properties(tavlin-ctl PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
     # Its manual page is generated from its --help at build time.
     install(FILES ${PROJECT_BINARY_DIR}/tools/tavlin-ctl/tavlin-ctl.1
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
