@@ -73,6 +73,7 @@ done
 [ "$programs" -ge 4 ] || fail "only $programs programs installed into bin"
 
 # tavlin-ctl against a daemon of the prefix: list, describe and snapshot its camera.
+: > "$work/vcamd.log"
 "${clean[@]}" "$prefix/bin/tavlin-vcamd" --cameras 0 --pacing fast > "$work/vcamd.log" 2>&1 &
 daemon=$!
 trap 'kill $daemon 2> /dev/null || true' EXIT
