@@ -106,26 +106,28 @@ void AddIdVariable(IdList& list, std::string_view text, std::string_view source)
     }
 }
 
+std::optional<std::string> IdFileBesideLibrary(std::string_view libraryFolder,
+                                               std::string_view libdir) {
+    if (libdir.empty() || libraryFolder.size() <= libdir.size() + 1) return std::nullopt;
+    const std::string_view tail = libraryFolder.substr(libraryFolder.size() - libdir.size() - 1);
+    if (tail[0] != '/' || tail.substr(1) != libdir) return std::nullopt;
+    const std::string_view prefix = libraryFolder.substr(0, libraryFolder.size() - tail.size());
+    return (prefix == "/usr" ? std::string() : std::string(prefix)) + "/etc/tavlin/usb-ids";
+}
+
 std::string SystemIdFile() {
 #ifdef TAVLIN_INSTALL_LIBDIR
-    // The shared library reads the list installed with it: <prefix>/etc/tavlin/usb-ids, or
-    // /etc/tavlin/usb-ids under /usr (where the Debian packages put it), so a tree installed into
-    // any prefix uses its own list. Programs linking the layers statically (tests, the daemon),
-    // or a library outside <prefix>/<libdir>, keep the configured path.
+    // The shared library reads the list installed with it, so a tree installed into any prefix
+    // uses its own list. Programs linking the layers statically (tests, the daemon), or a
+    // library outside <prefix>/<libdir>, keep the configured path.
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&SystemIdFile), &info) != 0 && info.dli_fname != nullptr) {
         const std::string file = info.dli_fname;
         const auto slash = file.rfind('/');
-        const std::string libdir = std::string("/") + TAVLIN_INSTALL_LIBDIR;
         char resolved[PATH_MAX];
         if (slash != std::string::npos && slash > 0 &&
             ::realpath(file.substr(0, slash).c_str(), resolved) != nullptr) {
-            const std::string where = resolved;
-            if (where.size() > libdir.size() &&
-                where.compare(where.size() - libdir.size(), libdir.size(), libdir) == 0) {
-                const std::string prefix = where.substr(0, where.size() - libdir.size());
-                return (prefix == "/usr" ? std::string() : prefix) + "/etc/tavlin/usb-ids";
-            }
+            if (auto beside = IdFileBesideLibrary(resolved, TAVLIN_INSTALL_LIBDIR)) return *beside;
         }
     }
 #endif
