@@ -1,5 +1,5 @@
 # Installation beyond the library and headers (installed with their targets in src/): the
-# pkg-config file, the CMake package, documentation, and a run path for the installed tools.
+# pkg-config file, the CMake package, and documentation.
 # Both package files locate the prefix from where they are installed, so
 # `cmake --install <build> --prefix <anywhere>` gives a working tree.
 include(CMakePackageConfigHelpers)
@@ -34,14 +34,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal ${PROJECT_SOURCE_DIR}/examples/gstreamer
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples USE_SOURCE_PERMISSIONS)
 
-# Installed tools find the installed library wherever the prefix is.
-file(RELATIVE_PATH tavlin_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
-if(TARGET tavlin-demo)
-    set_target_properties(tavlin-demo PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
-endif()
-if(TARGET tavlin-ctl)
-    set_target_properties(tavlin-ctl PROPERTIES INSTALL_RPATH "$ORIGIN/${tavlin_bin_to_lib}")
-endif()
+# The installed tools' run paths and manual pages are set in tools/.
 
 # The Python package, where Debian's python3 looks for packages of the prefix; it finds the
 # library of the same prefix.

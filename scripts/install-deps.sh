@@ -13,11 +13,13 @@ gst_tools=(gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-goo
            gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps python3-opencv)
 # An X server of its own (Xvfb) and screenshot tools: the on-screen tests, the viewer's picture.
 x11_tools=(xvfb x11-apps x11-utils imagemagick)
+# Building and checking the Debian packages (tests/check_debian.sh).
+deb_tools=(build-essential dpkg-dev debhelper dh-python fakeroot lintian chrpath)
 case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
     test) packages+=(libgtest-dev libgmock-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
                      python3 python3-numpy python3-pytest groff-base clang-tidy systemd
-                     "${x11_tools[@]}" "${gst_tools[@]}") ;;
+                     "${x11_tools[@]}" "${gst_tools[@]}" "${deb_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;
     valgrind) packages+=(valgrind) ;;

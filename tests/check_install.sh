@@ -58,6 +58,50 @@ if [ -f "$build/gstreamer/libgsttavlin.so" ]; then
         fail "gst-inspect-1.0 does not load the installed plugin"
 fi
 
+# Every program installed into bin runs from the prefix with a clean environment (no
+# LD_LIBRARY_PATH): its run path finds the installed library. A private runtime folder and claim
+# table keep the daemon below apart from the suite's.
+mkdir -p "$work/home" "$work/run" && chmod 700 "$work/run"
+clean=(env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/config"
+       XDG_RUNTIME_DIR="$work/run" TAVLIN_SHARED_SECTION="${TAVLIN_SHARED_SECTION:-/tavlin}-install")
+programs=0
+for program in "$prefix"/bin/*; do
+    name=$(basename "$program")
+    readelf -d "$program" | grep -q 'RUNPATH.*\$ORIGIN/\.\./' || fail "$name has no run path to the prefix"
+    if [ "$name" = tavlin-demo ]; then
+        # The demo takes no options: it runs once, writing into the folder given.
+        "${clean[@]}" "$program" "$work/demo-output" > "$work/demo.log" 2>&1 ||
+            { cat "$work/demo.log" >&2; fail "tavlin-demo does not run from the prefix"; }
+    else
+        "${clean[@]}" "$program" --help > "$work/$name.help" 2>&1 ||
+            { cat "$work/$name.help" >&2; fail "$name --help does not run from the prefix"; }
+    fi
+    programs=$((programs + 1))
+done
+[ "$programs" -ge 4 ] || fail "only $programs programs installed into bin"
+
+# tavlin-ctl against a daemon of the prefix: list, describe and snapshot its camera.
+: > "$work/vcamd.log"
+"${clean[@]}" "$prefix/bin/tavlin-vcamd" --cameras 0 --pacing fast > "$work/vcamd.log" 2>&1 &
+daemon=$!
+trap 'kill $daemon 2> /dev/null || true' EXIT
+for _ in $(seq 50); do grep -q serving "$work/vcamd.log" && break; sleep 0.1; done
+grep -q serving "$work/vcamd.log" || fail "the installed daemon did not start: $(cat "$work/vcamd.log")"
+"${clean[@]}" "$prefix/bin/tavlin-ctl" --daemon --list --info --snapshot "$work/snapshot.bmp" \
+    > "$work/ctl.out" 2> "$work/ctl.err" || { cat "$work/ctl.err" >&2; fail "installed tavlin-ctl"; }
+grep -q "virtual-camera daemon" "$work/ctl.err" || fail "tavlin-ctl did not use the daemon"
+grep -q $'^0\t' "$work/ctl.out" || fail "tavlin-ctl lists no camera 0: $(cat "$work/ctl.out")"
+[ -s "$work/snapshot.bmp" ] || fail "no snapshot from the installed tavlin-ctl"
+kill "$daemon" && wait "$daemon" || true
+
+# The installed library reads the USB id list installed with it, <prefix>/etc/tavlin/usb-ids.
+cp "$prefix/etc/tavlin/usb-ids" "$work/usb-ids.shipped"
+echo 1234:abcd >> "$prefix/etc/tavlin/usb-ids"
+"${clean[@]}" "$prefix/bin/tavlin-ctl" --udev-rules > "$work/rules.out"
+cp "$work/usb-ids.shipped" "$prefix/etc/tavlin/usb-ids"
+grep -q 'ATTR{idVendor}=="1234", ATTR{idProduct}=="abcd"' "$work/rules.out" ||
+    fail "the installed library does not read the prefix's id list"
+
 # pkg-config, with the example's Makefile.
 cp -r "$example" "$work/by-pkgconfig"
 PKG_CONFIG_PATH="$libdir/pkgconfig" make -s -C "$work/by-pkgconfig"

@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "platform/ascii_hex.h"
@@ -103,7 +106,31 @@ void AddIdVariable(IdList& list, std::string_view text, std::string_view source)
     }
 }
 
+std::optional<std::string> IdFileBesideLibrary(std::string_view libraryFolder,
+                                               std::string_view libdir) {
+    if (libdir.empty() || libraryFolder.size() <= libdir.size() + 1) return std::nullopt;
+    const std::string_view tail = libraryFolder.substr(libraryFolder.size() - libdir.size() - 1);
+    if (tail[0] != '/' || tail.substr(1) != libdir) return std::nullopt;
+    const std::string_view prefix = libraryFolder.substr(0, libraryFolder.size() - tail.size());
+    return (prefix == "/usr" ? std::string() : std::string(prefix)) + "/etc/tavlin/usb-ids";
+}
+
 std::string SystemIdFile() {
+#ifdef TAVLIN_INSTALL_LIBDIR
+    // The shared library reads the list installed with it, so a tree installed into any prefix
+    // uses its own list. Programs linking the layers statically (tests, the daemon), or a
+    // library outside <prefix>/<libdir>, keep the configured path.
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&SystemIdFile), &info) != 0 && info.dli_fname != nullptr) {
+        const std::string file = info.dli_fname;
+        const auto slash = file.rfind('/');
+        char resolved[PATH_MAX];
+        if (slash != std::string::npos && slash > 0 &&
+            ::realpath(file.substr(0, slash).c_str(), resolved) != nullptr) {
+            if (auto beside = IdFileBesideLibrary(resolved, TAVLIN_INSTALL_LIBDIR)) return *beside;
+        }
+    }
+#endif
     return TAVLIN_USB_IDS_FILE_DEFAULT;
 }
 

@@ -38,4 +38,10 @@ IdList LoadIdList();
 
 std::string SystemIdFile();
 
+// The id list installed with a library found in `libraryFolder` (symbolic links resolved):
+// <prefix>/etc/tavlin/usb-ids when the folder is <prefix>/<libdir>, /etc/tavlin/usb-ids for the
+// prefix /usr; nothing when the folder is not an install's library folder.
+std::optional<std::string> IdFileBesideLibrary(std::string_view libraryFolder,
+                                               std::string_view libdir);
+
 }  // namespace tavlin::usb

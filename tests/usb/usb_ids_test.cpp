@@ -129,6 +129,21 @@ TEST(UsbIdList, TheSystemFileIsUnderTheConfigurationFolder) {
     EXPECT_NE(SystemIdFile().find("tavlin/usb-ids"), std::string::npos);
 }
 
+// The installed library reads the list of the prefix it sits in; /usr keeps its list in /etc.
+TEST(UsbIdList, TheInstalledLibraryReadsTheListOfItsPrefix) {
+    const std::string_view libdir = "lib/x86_64-linux-gnu";
+    EXPECT_EQ(IdFileBesideLibrary("/usr/lib/x86_64-linux-gnu", libdir), "/etc/tavlin/usb-ids");
+    EXPECT_EQ(IdFileBesideLibrary("/opt/tavlin/lib/x86_64-linux-gnu", libdir),
+              "/opt/tavlin/etc/tavlin/usb-ids");
+    EXPECT_EQ(IdFileBesideLibrary("/usr/local/lib", "lib"), "/usr/local/etc/tavlin/usb-ids");
+    // Not an install's library folder: a build tree, a folder merely ending in the same letters,
+    // the libdir alone.
+    EXPECT_EQ(IdFileBesideLibrary("/work/build/default/src", libdir), std::nullopt);
+    EXPECT_EQ(IdFileBesideLibrary("/opt/mylib/x86_64-linux-gnu", libdir), std::nullopt);
+    EXPECT_EQ(IdFileBesideLibrary("/lib/x86_64-linux-gnu", libdir), std::nullopt);
+    EXPECT_EQ(IdFileBesideLibrary("/usr/lib", ""), std::nullopt);
+}
+
 TEST(UsbScan, WithNothingListedFindsNothingAndReportsBadEntries) {
     ScopedEnv fileEnv("TAVLIN_USB_IDS_FILE", ScratchFile("bad-only", "zz\n").c_str());
     ScopedEnv idsEnv("TAVLIN_USB_IDS", "");
