@@ -414,6 +414,10 @@ size_t InkPixels(const std::vector<uint8_t>& screen, int screenWidth, int screen
 // dialog is shown again with fontconfig limited to DejaVu, which has no Japanese: the same
 // check then finds the missing glyphs, and the labels look different.
 TEST_F(GtkDialogTest, JapaneseDialogsDrawTheirTextsWithJapaneseFonts) {
+    // Fontconfig keeps its configuration and caches for the process until told otherwise.
+    struct FontconfigUse {
+        ~FontconfigUse() { FcFini(); }
+    } fontconfigUse;
     constexpr int kScreenWidth = 1920;
     constexpr int kScreenHeight = 1080;
     const std::string japanese = "LC_ALL=ja_JP.UTF-8";
