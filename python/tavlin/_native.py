@@ -96,9 +96,10 @@ def _candidates() -> List[str]:
     # The prefix the package is installed in: <prefix>/lib/python3/dist-packages/tavlin (cmake
     # --install) or <prefix>/lib/python3.X/site-packages/tavlin (a wheel), beside
     # <prefix>/lib[/<multiarch>]/.
-    prefix = here.parents[3]
-    found += sorted(glob.glob(str(prefix / "lib" / LIBRARY_NAME)))
-    found += sorted(glob.glob(str(prefix / "lib" / "*" / LIBRARY_NAME)))
+    if len(here.parents) > 3:
+        prefix = here.parents[3]
+        found += sorted(glob.glob(str(prefix / "lib" / LIBRARY_NAME)))
+        found += sorted(glob.glob(str(prefix / "lib" / "*" / LIBRARY_NAME)))
     # Last the SONAME through the dynamic loader (LD_LIBRARY_PATH, ld.so.cache, /usr/lib/...):
     # only ABI 1, which is what the declarations below describe.
     found.append(LIBRARY_NAME)
