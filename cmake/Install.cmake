@@ -40,3 +40,6 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal ${PROJECT_SOURCE_DIR}/e
 # library of the same prefix.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/tavlin DESTINATION lib/python3/dist-packages
         PATTERN __pycache__ EXCLUDE)
+# tavlin.__version__ reads it, as in the wheel (python/setup.py writes it there).
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/python/VERSION CONTENT "${PROJECT_VERSION}\n")
+install(FILES ${PROJECT_BINARY_DIR}/python/VERSION DESTINATION lib/python3/dist-packages/tavlin)

@@ -19,6 +19,7 @@ case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
     test) packages+=(libgtest-dev libgmock-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
                      python3 python3-numpy python3-pytest groff-base clang-tidy systemd
+                     python3-setuptools python3-build python3-venv mypy fonts-vlgothic
                      "${x11_tools[@]}" "${gst_tools[@]}" "${deb_tools[@]}") ;;
     bench) packages+=(libbenchmark-dev libopencv-dev) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;

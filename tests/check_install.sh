@@ -39,6 +39,9 @@ grep -q 'id list is empty' "$prefix/lib/udev/rules.d/60-tavlin.rules" || fail "u
 # The installed Python package loads the installed library.
 loaded=$(PYTHONPATH="$prefix/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 \
     /usr/bin/python3 -c 'import tavlin; print(tavlin.library().path)')
+version=$(PYTHONPATH="$prefix/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 \
+    /usr/bin/python3 -c 'import tavlin; print(tavlin.__version__)')
+[ "$version" != "0+unknown" ] || fail "the installed Python package has no version"
 [ "$(realpath "$loaded")" = "$(realpath "$libdir/libTavlinSdk_410QZ_VKE.so.1")" ] ||
     fail "the installed Python package loads $loaded"
 found=$(ldd "$prefix/bin/tavlin-demo" | awk '/libTavlinSdk_410QZ_VKE/ { print $3 }')

@@ -1,10 +1,10 @@
 """Finds and loads the SDK's shared library and declares the C functions the package calls."""
 
 import ctypes
-import ctypes.util
 import glob
 import os
 import pathlib
+from typing import Any, Dict, List, Optional, Tuple
 
 LIBRARY_NAME = "libTavlinSdk_410QZ_VKE.so.1"
 
@@ -80,32 +80,47 @@ class VcamCounters(ctypes.Structure):
     ]
 
 
-def _candidates():
-    """Where the library is looked for, in order."""
+def _candidates() -> List[str]:
+    """Where the library is looked for, in order (see the package's docstring)."""
     explicit = os.environ.get("TAVLIN_SDK_LIBRARY")
     if explicit:
         # Given explicitly: nothing else is tried, so a wrong path is never papered over.
         return [explicit]
-    found = []
+    found: List[str] = []
     here = pathlib.Path(__file__).resolve().parent
     # A source checkout: python/tavlin beside build/<preset>/src.
     checkout = here.parent.parent
-    for preset in ("default", "*"):
-        found += sorted(glob.glob(str(checkout / "build" / preset / "src" / LIBRARY_NAME)))
-    # An installed tree: <prefix>/lib/python3/dist-packages/tavlin beside <prefix>/lib[/<arch>].
-    prefix = here.parent.parent.parent.parent
-    found += sorted(glob.glob(str(prefix / "lib" / LIBRARY_NAME)))
-    found += sorted(glob.glob(str(prefix / "lib" / "*" / LIBRARY_NAME)))
-    system = ctypes.util.find_library("TavlinSdk_410QZ_VKE")
-    found.append(system or LIBRARY_NAME)
+    if here.parent.name == "python" and (checkout / "CMakeLists.txt").is_file():
+        for preset in ("default", "*"):
+            found += sorted(glob.glob(str(checkout / "build" / preset / "src" / LIBRARY_NAME)))
+    # The prefix the package is installed in: <prefix>/lib/python3/dist-packages/tavlin (cmake
+    # --install) or <prefix>/lib/python3.X/site-packages/tavlin (a wheel), beside
+    # <prefix>/lib[/<multiarch>]/.
+    if len(here.parents) > 3:
+        prefix = here.parents[3]
+        found += sorted(glob.glob(str(prefix / "lib" / LIBRARY_NAME)))
+        found += sorted(glob.glob(str(prefix / "lib" / "*" / LIBRARY_NAME)))
+    # Last the SONAME through the dynamic loader (LD_LIBRARY_PATH, ld.so.cache, /usr/lib/...):
+    # only ABI 1, which is what the declarations below describe.
+    found.append(LIBRARY_NAME)
     return found
 
 
-def _declare(lib):
+class Library(ctypes.CDLL):
+    """The loaded SDK library, with the path it was loaded from."""
+
+    path: str = ""
+
+
+# (restype, argtypes): ctypes types, which the type checker only knows loosely.
+_Signature = Tuple[Any, List[Any]]
+
+
+def _declare(lib: Library) -> Library:
     i32 = ctypes.c_int32
     hwnd = ctypes.c_void_p
     buf = ctypes.c_void_p
-    signatures = {
+    signatures: Dict[str, _Signature] = {
         "Tavlin_Initialize": (i32, [hwnd]),
         "Tavlin_Release": (i32, [i32]),
         "Tavlin_GetLastError": (i32, [i32]),
@@ -165,17 +180,17 @@ def _declare(lib):
     return lib
 
 
-_library = None
+_library: Optional[Library] = None
 
 
-def library():
+def library() -> Library:
     """The loaded library (loaded on first use). Raises OSError naming every place tried."""
     global _library
     if _library is None:
         tried = []
         for path in _candidates():
             try:
-                _library = _declare(ctypes.CDLL(path))
+                _library = _declare(Library(path))
                 _library.path = path
                 break
             except OSError as error:

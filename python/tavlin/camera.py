@@ -2,20 +2,25 @@
 
 import ctypes
 import os
-from typing import NamedTuple
+from typing import Any, Dict, Iterator, List, Literal, NamedTuple, Optional, Tuple, Union
 
 import numpy as np
+import numpy.typing as npt
 
 from ._native import CameraInfo, FilterInfo, FrameInfo, FrameStats, library
 from .errors import TavlinError
 
+# An image: uint8 or little-endian uint16 samples, (height, width) or (height, width, channels).
+Image = npt.NDArray[Any]
+PathLike = Union[str, "os.PathLike[str]", bytes, "os.PathLike[bytes]"]
+
 SENSOR_WIDTH, SENSOR_HEIGHT = 1280, 1024
-COLOR_MODES = (8, 16, 24, 32, 48, 64)
+COLOR_MODES: Tuple[int, ...] = (8, 16, 24, 32, 48, 64)
 # Tavlin_GetColorMode answers with its own numbers for the 16, 48 and 64-bit modes.
 _COLOR_MODE_READ = {8: 8, 10: 16, 24: 24, 32: 32, 42: 48, 58: 64}
 
 # Filter value ids of Tavlin_SetFilterValue / Tavlin_GetFilterValue, by name.
-FILTERS = {
+FILTERS: Dict[str, int] = {
     "brightness": 1,
     "contrast": 2,
     "hue": 3,
@@ -59,7 +64,7 @@ class FilterEntry(NamedTuple):
     any_value: bool
 
 
-def filter_catalogue():
+def filter_catalogue() -> List[FilterEntry]:
     """The library's filter catalogue: a FilterEntry per id, in id order."""
     lib = library()
     entries = []
@@ -81,7 +86,7 @@ def filter_catalogue():
         )
     return entries
 
-FILE_FORMATS = {
+FILE_FORMATS: Dict[str, int] = {
     ".bmp": 0,
     ".raw": 1,
     ".jpg": 2,
@@ -93,7 +98,7 @@ FILE_FORMATS = {
 
 # Pixel layout per colour mode: NumPy sample type and channels (blue first where there are
 # several, as the SDK stores them).
-_LAYOUT = {
+_LAYOUT: Dict[int, Tuple["npt.DTypeLike", int]] = {
     8: (np.uint8, 1),
     16: (np.dtype("<u2"), 1),
     24: (np.uint8, 3),
@@ -125,11 +130,11 @@ class Stats(NamedTuple):
     timestamp_ns: int
 
 
-def _stride(width, bits):
+def _stride(width: int, bits: int) -> int:
     return (width * (bits // 8) + 3) & ~3
 
 
-def _image(data, width, height, bits):
+def _image(data: npt.NDArray[np.uint8], width: int, height: int, bits: int) -> Image:
     """The caller-owned byte buffer seen as an image of `height` rows (padding dropped)."""
     dtype, channels = _LAYOUT[bits]
     rows = data[: _stride(width, bits) * height].reshape(height, _stride(width, bits))
@@ -146,10 +151,10 @@ class Camera:
     colour pixels are blue, green, red (and a fourth byte or word for 32 and 64 bits).
     """
 
-    def __init__(self, device=None):
+    def __init__(self, device: Optional[int] = None) -> None:
         self._lib = library()
-        self._window = self._lib.TavlinHost_CreateMessageWindow()
-        self._handle = self._lib.Tavlin_Initialize(self._window)
+        self._window: Optional[int] = self._lib.TavlinHost_CreateMessageWindow()
+        self._handle: int = self._lib.Tavlin_Initialize(self._window)
         if self._handle == 0:
             self._lib.TavlinHost_DestroyWindow(self._window)
             raise TavlinError(5, "Tavlin_Initialize")
@@ -162,7 +167,7 @@ class Camera:
 
     # Lifetime
 
-    def close(self):
+    def close(self) -> None:
         """Stops any acquisition and releases the camera handle. Idempotent."""
         if self._handle:
             self._lib.Tavlin_Release(self._handle)
@@ -170,41 +175,41 @@ class Camera:
             self._lib.TavlinHost_DestroyWindow(self._window)
             self._window = None
 
-    def __enter__(self):
+    def __enter__(self) -> "Camera":
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> Literal[False]:
         self.close()
         return False
 
-    def __del__(self):
+    def __del__(self) -> None:
         try:
             self.close()
         except Exception:
             pass
 
     @property
-    def handle(self):
+    def handle(self) -> int:
         """The C handle, for calls this package does not wrap."""
-        return self._handle
+        return int(self._handle)
 
-    def _call(self, name, *args):
+    def _call(self, name: str, *args: Any) -> None:
         if not self._handle:
             raise TavlinError(1, name)
         if getattr(self._lib, name)(self._handle, *args) != 1:
             raise TavlinError(self._lib.Tavlin_GetLastError(self._handle), name)
 
-    def _get(self, name, *args):
+    def _get(self, name: str, *args: Any) -> int:
         ok = ctypes.c_int32(0)
         value = getattr(self._lib, name)(self._handle, *args, ctypes.byref(ok))
         if ok.value != 1:
             raise TavlinError(self._lib.Tavlin_GetLastError(self._handle), name)
-        return value
+        return int(value)
 
     # Settings
 
     @property
-    def window(self):
+    def window(self) -> Tuple[int, int, int, int]:
         """Capture window (x, y, width, height) on the 1280 x 1024 sensor."""
         values = [ctypes.c_int32() for _ in range(6)]
         self._call("Tavlin_GetCaptureWindowEx", *[ctypes.byref(v) for v in values])
@@ -212,12 +217,12 @@ class Camera:
         return (x, y, width, height)
 
     @window.setter
-    def window(self, value):
+    def window(self, value: Tuple[int, int, int, int]) -> None:
         x, y, width, height = value
         self._call("Tavlin_SetCaptureWindowEx", SENSOR_WIDTH, x, width, SENSOR_HEIGHT, y, height)
 
     @property
-    def color_mode(self):
+    def color_mode(self) -> int:
         """Bits per output pixel: 8, 16 (gray), 24, 32, 48 or 64 (colour)."""
         read = self._lib.Tavlin_GetColorMode(self._handle)
         if read not in _COLOR_MODE_READ:
@@ -225,35 +230,45 @@ class Camera:
         return _COLOR_MODE_READ[read]
 
     @color_mode.setter
-    def color_mode(self, bits):
+    def color_mode(self, bits: int) -> None:
         self._call("Tavlin_SetColorMode", bits)
 
     @property
-    def sub_sample(self):
+    def sub_sample(self) -> int:
         """0: full resolution, 1: 1/2, 2: 1/4, 3: 1/8 in each direction."""
-        return self._lib.Tavlin_GetSubSample(self._handle)
+        return int(self._lib.Tavlin_GetSubSample(self._handle))
 
     @sub_sample.setter
-    def sub_sample(self, code):
+    def sub_sample(self, code: int) -> None:
         self._call("Tavlin_SetSubSample", code)
 
     @property
-    def exposure_us(self):
+    def exposure_us(self) -> int:
         return self._get("Tavlin_GetRealExposureTime")
 
     @exposure_us.setter
-    def exposure_us(self, microseconds):
+    def exposure_us(self, microseconds: int) -> None:
         self._call("Tavlin_SetRealExposureTime", microseconds)
 
-    def set(self, name, value):
+    def set(self, name: str, value: int) -> None:
         """Sets a filter value by name (see FILTERS): 'gamma', 'global_gain', ..."""
         self._call("Tavlin_SetFilterValue", FILTERS[name], value)
 
-    def get(self, name):
+    def get(self, name: str) -> int:
         return self._get("Tavlin_GetFilterValue", FILTERS[name])
 
-    def configure(self, *, window=None, color_mode=None, sub_sample=None, exposure_us=None,
-                  wait_time_ms=None, mirror_h=None, mirror_v=None, **filters):
+    def configure(
+        self,
+        *,
+        window: Optional[Tuple[int, int, int, int]] = None,
+        color_mode: Optional[int] = None,
+        sub_sample: Optional[int] = None,
+        exposure_us: Optional[int] = None,
+        wait_time_ms: Optional[int] = None,
+        mirror_h: Optional[bool] = None,
+        mirror_v: Optional[bool] = None,
+        **filters: int,
+    ) -> None:
         """Sets several values at once, in a fixed order; stops at the first refusal."""
         if window is not None:
             self.window = window
@@ -274,7 +289,7 @@ class Camera:
                 raise KeyError(f"unknown setting {name!r}")
             self.set(name, value)
 
-    def info(self):
+    def info(self) -> Dict[str, int]:
         """Sensor size and the gain and exposure limits."""
         info = CameraInfo(size=ctypes.sizeof(CameraInfo))
         self._call("Tavlin_GetCameraInfo", ctypes.byref(info))
@@ -282,43 +297,45 @@ class Camera:
 
     # Images
 
-    def image_shape(self):
+    def image_shape(self) -> Tuple[int, int, int]:
         """(width, height, bits per pixel) of the images the current settings make."""
         _, _, width, height = self.window
         divisor = 1 << max(0, min(self.sub_sample, 3))
         return width // divisor, height // divisor, self.color_mode
 
-    def _buffer(self):
+    def _buffer(self) -> Tuple[npt.NDArray[np.uint8], int, int, int]:
         width, height, bits = self.image_shape()
         return np.zeros(_stride(width, bits) * height, np.uint8), width, height, bits
 
-    def snapshot(self):
+    def snapshot(self) -> Image:
         """Takes one frame on this thread (from idle or capture mode) and returns it as a new
         array. While streaming use frames() instead (the SDK refuses with error 1)."""
         data, width, height, bits = self._buffer()
         self._call("Tavlin_SnapShot", data.ctypes.data, data.size, 1)
         return _image(data, width, height, bits)
 
-    def get_image(self):
+    def get_image(self) -> Image:
         """A copy of the current image (Tavlin_GetImage)."""
         data, width, height, bits = self._buffer()
         self._call("Tavlin_GetImage", data.ctypes.data, data.size, 1)
         return _image(data, width, height, bits)
 
-    def start(self):
+    def start(self) -> None:
         """Starts streaming without messages (Tavlin_StartPreview)."""
         self._call("Tavlin_StartPreview")
 
-    def stop(self):
+    def stop(self) -> None:
         self._call("Tavlin_StopPreview")
 
-    def stats(self):
+    def stats(self) -> Stats:
         s = FrameStats(size=ctypes.sizeof(FrameStats))
         self._call("TavlinExt_GetFrameStats", ctypes.byref(s))
         return Stats(bool(s.acquiring), s.delivered, s.processed, s.skipped, s.failed,
                      s.sequence, s.timestampNs)
 
-    def frames(self, count=None, timeout_ms=5000, reuse=False):
+    def frames(
+        self, count: Optional[int] = None, timeout_ms: int = 5000, reuse: bool = False
+    ) -> Iterator[Tuple[Image, Frame]]:
         """Yields (image, Frame) for each new processed frame, sequence numbers increasing.
 
         Starts streaming when nothing runs and stops it again when the iteration ends; an
@@ -359,13 +376,13 @@ class Camera:
 
     # Files
 
-    def save_image(self, path, file_format=None):
+    def save_image(self, path: PathLike, file_format: Optional[int] = None) -> None:
         """Saves the current image; the format follows the extension unless given
         (0 BMP, 1 raw, 2/3/4 JPEG quality 100/70/20, 5 PNG, 6 TIFF)."""
         if file_format is None:
             file_format = FILE_FORMATS[os.path.splitext(str(path))[1].lower()]
         self._call("Tavlin_SaveImage", os.fsencode(path), file_format)
 
-    def record(self, path, duration_ms):
+    def record(self, path: PathLike, duration_ms: int) -> None:
         """Records an AVI of the stream for duration_ms from its first frame (see Tavlin_Record)."""
         self._call("Tavlin_Record", os.fsencode(path), duration_ms, 0)

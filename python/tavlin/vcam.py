@@ -1,6 +1,7 @@
 """The in-process virtual camera: plug cameras in and out, choose scenes, pace them, inject faults."""
 
 import ctypes
+from typing import Dict, Literal, Optional
 
 from ._native import VcamCounters, library
 
@@ -9,12 +10,12 @@ PACING_REAL_TIME, PACING_FAST = 0, 1
 FAULT_COMMAND_SEND, FAULT_REPLY_READ, FAULT_FRAME_READ, FAULT_SHORT_FRAME = 0, 1, 2, 3
 
 
-def _check(result, what):
+def _check(result: int, what: str) -> None:
     if result != 1:
         raise ValueError(f"{what} refused by the virtual camera")
 
 
-def attach(index=0, pacing=None, scene=None):
+def attach(index: int = 0, pacing: Optional[int] = None, scene: Optional[int] = None) -> None:
     """Plugs a virtual camera in at the device index (0..31) of this process."""
     _check(library().TavlinVcam_Attach(index), f"attach at {index}")
     if pacing is not None:
@@ -23,47 +24,47 @@ def attach(index=0, pacing=None, scene=None):
         set_scene(index, scene)
 
 
-def detach(index=0):
+def detach(index: int = 0) -> None:
     _check(library().TavlinVcam_Detach(index), f"detach at {index}")
 
 
-def detach_all():
+def detach_all() -> int:
     """Detaches every virtual camera; returns how many there were."""
-    return library().TavlinVcam_DetachAll()
+    return int(library().TavlinVcam_DetachAll())
 
 
-def is_attached(index=0):
-    return library().TavlinVcam_IsAttached(index) == 1
+def is_attached(index: int = 0) -> bool:
+    return bool(library().TavlinVcam_IsAttached(index) == 1)
 
 
-def set_scene(index, scene):
+def set_scene(index: int, scene: int) -> None:
     """SCENE_RAMP, SCENE_FLAT, SCENE_CHART, or SCENE_RAW once raw frames are loaded."""
     _check(library().TavlinVcam_SetScene(index, scene), "scene")
 
 
-def set_noise(index, amplitude, seed=0):
+def set_noise(index: int, amplitude: int, seed: int = 0) -> None:
     """Seeded sensor noise of +-amplitude 10-bit steps (0..255; 0 turns it off)."""
     _check(library().TavlinVcam_SetNoise(index, amplitude, seed), "noise")
 
 
-def set_pacing(index, pacing):
+def set_pacing(index: int, pacing: int) -> None:
     _check(library().TavlinVcam_SetPacing(index, pacing), "pacing")
 
 
-def trigger(index=0, pulses=1):
+def trigger(index: int = 0, pulses: int = 1) -> int:
     """Gives trigger pulses; returns the number accepted (0 outside trigger mode)."""
-    return library().TavlinVcam_Trigger(index, pulses)
+    return int(library().TavlinVcam_Trigger(index, pulses))
 
 
-def fail_next(index, kind, count=1):
+def fail_next(index: int, kind: int, count: int = 1) -> None:
     _check(library().TavlinVcam_FailNext(index, kind, count), "fault injection")
 
 
-def set_stall(index, stalled):
+def set_stall(index: int, stalled: bool) -> None:
     _check(library().TavlinVcam_SetStall(index, 1 if stalled else 0), "stall")
 
 
-def counters(index=0):
+def counters(index: int = 0) -> Dict[str, int]:
     """The camera's counters since attach, as a dict."""
     c = VcamCounters()
     _check(library().TavlinVcam_GetCounters(index, ctypes.byref(c)), "counters")
@@ -73,16 +74,18 @@ def counters(index=0):
 class VirtualCamera:
     """A context manager that attaches a virtual camera and detaches it again."""
 
-    def __init__(self, index=0, pacing=PACING_FAST, scene=None):
+    def __init__(
+        self, index: int = 0, pacing: Optional[int] = PACING_FAST, scene: Optional[int] = None
+    ) -> None:
         self.index = index
         self.pacing = pacing
         self.scene = scene
 
-    def __enter__(self):
+    def __enter__(self) -> "VirtualCamera":
         attach(self.index, self.pacing, self.scene)
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> Literal[False]:
         if is_attached(self.index):
             detach(self.index)
         return False

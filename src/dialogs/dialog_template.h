@@ -59,6 +59,8 @@ struct DialogTemplate {
     bool childPage = false;
     std::string fontName = "MS Shell Dlg";
     int32_t fontPoints = 8;
+    // The language its texts are written in ("ja", "en"): a presenter picks fonts that cover it.
+    std::string language = "en";
     std::vector<ControlTemplate> controls;
 };
 

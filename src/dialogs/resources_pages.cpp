@@ -123,9 +123,16 @@ DialogTemplate GrayPage(int32_t id) {
 }  // namespace
 
 std::vector<DialogTemplate> PageTemplates() {
-    return {ImagePage(103), AnalogPage(105, 251, 146),
-            ImagePage(107), AnalogPage(110, 238, 126),
-            GrayPage(112),  GrayPage(113)};
+    std::vector<DialogTemplate> pages = {ImagePage(103), AnalogPage(105, 251, 146),
+                                         ImagePage(107), AnalogPage(110, 238, 126),
+                                         GrayPage(112),  GrayPage(113)};
+    // The pages' texts are the same in both sets; the Japanese sheets' pages are theirs.
+    for (DialogTemplate& page : pages) {
+        if (page.resourceId == 103 || page.resourceId == 105 || page.resourceId == 113) {
+            page.language = "ja";
+        }
+    }
+    return pages;
 }
 
 }  // namespace tavlin::dialogs::resources

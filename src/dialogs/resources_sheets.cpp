@@ -14,6 +14,7 @@ DialogTemplate PropertySheet(int32_t id, bool japanese, int32_t height, int32_t 
     DialogTemplate t;
     t.resourceId = id;
     t.title = japanese ? kTitleJa : kTitleEn;
+    t.language = japanese ? "ja" : "en";
     t.width = 294;
     t.height = height;
     t.controls = {
@@ -33,6 +34,7 @@ DialogTemplate StreamFormat(int32_t id, bool japanese) {
     DialogTemplate t;
     t.resourceId = id;
     t.title = japanese ? kTitleJa : kTitleEn;
+    t.language = japanese ? "ja" : "en";
     t.width = 313;
     t.height = 229;
     const auto list = ControlKind::DropDownList;

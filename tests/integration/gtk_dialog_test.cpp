@@ -9,11 +9,14 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 // clang-format on
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "integration/x11_test_support.h"
@@ -45,6 +48,110 @@ struct TabLabel {
     std::string painted;
 };
 
+// A text as the presenter laid it out: where it is drawn, the language Pango was told, how many
+// characters had no glyph, and the font family of each run with the run's text.
+struct ShownText {
+    int32_t resource = 0;
+    int32_t id = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    std::string language;
+    int unknownGlyphs = 0;
+    std::vector<std::pair<std::string, std::string>> runs;  // family, text
+    std::string Text() const {
+        std::string text;
+        for (const auto& [family, run] : runs) text += run;
+        return text;
+    }
+};
+
+// Labels and group boxes have no id of their own.
+constexpr int32_t kNoLabelId = -1;
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+std::vector<FcChar32> CodePoints(const std::string& text) {
+    std::vector<FcChar32> points;
+    const auto* bytes = reinterpret_cast<const FcChar8*>(text.data());
+    int length = static_cast<int>(text.size());
+    while (length > 0) {
+        FcChar32 point = 0;
+        const int used = FcUtf8ToUcs4(bytes, &point, length);
+        if (used <= 0) break;
+        points.push_back(point);
+        bytes += used;
+        length -= used;
+    }
+    return points;
+}
+
+// Kana and kanji, which a font made for Japanese must draw (a Chinese one has other forms).
+bool JapaneseScript(FcChar32 point) {
+    return (point >= 0x3040 && point <= 0x30FF) || (point >= 0x3400 && point <= 0x4DBF) ||
+           (point >= 0x4E00 && point <= 0x9FFF) || (point >= 0xFF00 && point <= 0xFFEF);
+}
+
+// Fontconfig's own answer, independent of Pango: the installed font of that family has a glyph
+// for every character of the text, and is made for Japanese when the text has kana or kanji.
+// Empty when it is so, else what is wrong.
+std::string FontProblem(const std::string& family, const std::string& text) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (match == nullptr) return "no font for " + family;
+    std::string problem;
+    bool named = false;
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+        named = named || family == reinterpret_cast<const char*>(name);
+    }
+    FcCharSet* characters = nullptr;
+    FcLangSet* languages = nullptr;
+    const std::vector<FcChar32> points = CodePoints(text);
+    if (!named) {
+        problem = family + " is not installed";
+    } else if (FcPatternGetCharSet(match, FC_CHARSET, 0, &characters) != FcResultMatch ||
+               FcPatternGetLangSet(match, FC_LANG, 0, &languages) != FcResultMatch) {
+        problem = family + " has no coverage";
+    } else if (FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>("ja")) != FcLangEqual &&
+               std::any_of(points.begin(), points.end(), JapaneseScript)) {
+        problem = family + " is not a Japanese font";
+    } else {
+        for (const FcChar32 point : points) {
+            if (point > 0x7F && !FcCharSetHasChar(characters, point)) {
+                problem = family + " lacks U+" + std::to_string(point) + " of " + text;
+            }
+        }
+    }
+    FcPatternDestroy(match);
+    return problem;
+}
+
+// The folder of a font file fontconfig finds for a family.
+std::string FontFolder(const std::string& family) {
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    FcChar8* file = nullptr;
+    std::string folder;
+    if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+        folder = std::filesystem::path(reinterpret_cast<const char*>(file)).parent_path();
+    }
+    if (match != nullptr) FcPatternDestroy(match);
+    return folder;
+}
+
 struct Screen {
     std::string title;
     int x = 0;
@@ -53,6 +160,7 @@ struct Screen {
     int height = 0;
     std::map<int32_t, Widget> widgets;  // by id (controls without one are left out)
     std::vector<TabLabel> tabs;
+    std::vector<ShownText> texts;
     bool Shown() const { return width > 0 && !tabs.empty() && tabs.front().mapped; }
 };
 
@@ -67,10 +175,12 @@ class GtkDialogTest : public ::testing::Test {
         shots_ = tmp != nullptr ? tmp : "/tmp";
     }
 
-    void Start(const std::string& dialog) {
+    void Start(const std::string& dialog, const std::vector<std::string>& environment = {}) {
+        std::vector<std::string> variables = HelperEnvironment();
+        variables.insert(variables.end(), environment.begin(), environment.end());
         app_ = std::make_unique<Child>(
             std::vector<std::string>{tavlin::testing::HelperPath("gtk_dialog_app"), dialog},
-            HelperEnvironment());
+            variables);
         ASSERT_TRUE(app_->Started());
         const auto opened = app_->ReadLine(20000);
         ASSERT_TRUE(opened.has_value());
@@ -106,7 +216,23 @@ class GtkDialogTest : public ::testing::Test {
             std::istringstream words(*line);
             std::string what;
             words >> what;
-            if (what == "window") {
+            if (what == "text") {
+                std::istringstream fields(*line);
+                std::vector<std::string> f;
+                for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+                if (f.size() < 9) continue;
+                ShownText text;
+                text.resource = std::stoi(f[1]);
+                text.id = std::stoi(f[2]);
+                text.x = std::stoi(f[3]);
+                text.y = std::stoi(f[4]);
+                text.width = std::stoi(f[5]);
+                text.height = std::stoi(f[6]);
+                text.language = f[7];
+                text.unknownGlyphs = std::stoi(f[8]);
+                for (size_t i = 9; i + 1 < f.size(); i += 2) text.runs.emplace_back(f[i], f[i + 1]);
+                screen.texts.push_back(text);
+            } else if (what == "window") {
                 words >> screen.x >> screen.y >> screen.width >> screen.height;
                 std::getline(words >> std::ws, screen.title);
             } else if (what == "tablabel") {
@@ -249,6 +375,136 @@ TEST_F(GtkDialogTest, EachDialogShowsItsTitleTabsAndValues) {
         KeepScreenshot(screen, c.mode);
         CloseAndQuit();
     }
+}
+
+// Ink in a text's place on a screenshot of the whole screen: pixels well apart from the place's
+// most frequent colour (its background), so grayed text counts too.
+size_t InkPixels(const std::vector<uint8_t>& screen, int screenWidth, int screenHeight,
+                 const ShownText& text) {
+    std::vector<uint32_t> colours;
+    for (int y = std::max(text.y, 0); y < std::min(text.y + text.height, screenHeight); ++y) {
+        for (int x = std::max(text.x, 0); x < std::min(text.x + text.width, screenWidth); ++x) {
+            const size_t at = (static_cast<size_t>(y) * screenWidth + x) * 3;
+            colours.push_back(screen[at] << 16 | screen[at + 1] << 8 | screen[at + 2]);
+        }
+    }
+    std::map<uint32_t, size_t> counts;
+    for (const uint32_t colour : colours) ++counts[colour];
+    uint32_t background = 0;
+    size_t most = 0;
+    for (const auto& [colour, count] : counts) {
+        if (count > most) std::tie(background, most) = std::make_pair(colour, count);
+    }
+    constexpr int kApart = 0x40;
+    return static_cast<size_t>(std::count_if(colours.begin(), colours.end(), [&](uint32_t c) {
+        for (const int shift : {16, 8, 0}) {
+            const int channel = static_cast<int>((c >> shift) & 0xFF);
+            if (std::abs(channel - static_cast<int>((background >> shift) & 0xFF)) > kApart) {
+                return true;
+            }
+        }
+        return false;
+    }));
+}
+
+// Every Japanese template on screen once (101 stream format; 104 + 105 analog; 102 + 103 + 113
+// image with the gray page) under a Japanese locale: each text is laid out for Japanese, every
+// character has a glyph, the fonts drawing the Japanese runs are Japanese fonts covering them
+// (asked of fontconfig), and the labels' places on screen hold drawn text. The stream format
+// dialog is shown again with fontconfig limited to DejaVu, which has no Japanese: the same
+// check then finds the missing glyphs, and the labels look different.
+TEST_F(GtkDialogTest, JapaneseDialogsDrawTheirTextsWithJapaneseFonts) {
+    // Fontconfig keeps its configuration and caches for the process until told otherwise.
+    struct FontconfigUse {
+        ~FontconfigUse() { FcFini(); }
+    } fontconfigUse;
+    constexpr int kScreenWidth = 1920;
+    constexpr int kScreenHeight = 1080;
+    const std::string japanese = "LC_ALL=ja_JP.UTF-8";
+    const struct {
+        const char* mode;
+        std::set<int32_t> resources;
+    } cases[] = {{"stream", {101}}, {"analog", {104, 105}}, {"gray", {102, 103, 113}}};
+    std::map<std::pair<int32_t, std::string>, std::vector<uint8_t>> streamLabels;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_NO_FATAL_FAILURE(Start(c.mode, {japanese}));
+        Screen screen = WaitShown();
+        ASSERT_TRUE(screen.Shown());
+        EXPECT_EQ(screen.title, "プロパティ");
+        for (const TabLabel& tab : screen.tabs) ExpectPaintedLabel(tab, tab.painted);
+        const auto full = server_->Screenshot(0, 0, kScreenWidth, kScreenHeight);
+        ASSERT_EQ(full.size(), static_cast<size_t>(kScreenWidth) * kScreenHeight * 3);
+        std::set<int32_t> resources;
+        size_t japaneseTexts = 0;
+        for (const ShownText& text : screen.texts) {
+            SCOPED_TRACE(text.Text());
+            resources.insert(text.resource);
+            EXPECT_EQ(text.language, "ja");
+            if (IsAscii(text.Text())) continue;
+            ++japaneseTexts;
+            EXPECT_EQ(text.unknownGlyphs, 0);
+            for (const auto& [family, run] : text.runs) {
+                if (!IsAscii(run)) {
+                    EXPECT_EQ(FontProblem(family, run), "");
+                }
+            }
+            // Ink for every character (8 pt text has 17 pixels or more of it per character here);
+            // an empty place has none.
+            const size_t characters = CodePoints(text.Text()).size();
+            EXPECT_GE(InkPixels(full, kScreenWidth, kScreenHeight, text), 6 * characters)
+                << text.x << "," << text.y << " " << text.width << "x" << text.height;
+            if (c.mode == std::string("stream")) {
+                std::vector<uint8_t>& kept = streamLabels[{text.id, text.Text()}];
+                for (int y = text.y; y < text.y + text.height; ++y) {
+                    const auto row =
+                        full.begin() + (static_cast<long>(y) * kScreenWidth + text.x) * 3;
+                    kept.insert(kept.end(), row, row + static_cast<long>(text.width) * 3);
+                }
+            }
+        }
+        // The sheets' buttons and tab, and the stream format dialog's labels.
+        EXPECT_GE(japaneseTexts, c.mode == std::string("stream") ? 20u : 2u);
+        for (const int32_t resource : c.resources)
+            EXPECT_TRUE(resources.count(resource)) << resource;
+        KeepScreenshot(screen, std::string(c.mode) + "-ja");
+        CloseAndQuit();
+    }
+
+    // The same dialog with no font for Japanese.
+    const std::string dejavu = FontFolder("DejaVu Sans");
+    ASSERT_FALSE(dejavu.empty());
+    const std::string config = shots_ + "/fonts-without-japanese-" + std::to_string(getpid());
+    std::filesystem::create_directories(config);
+    std::ofstream(config + "/fonts.conf")
+        << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+        << "<fontconfig><dir>" << dejavu << "</dir><cachedir>" << config
+        << "/cache</cachedir></fontconfig>\n";
+    ASSERT_NO_FATAL_FAILURE(
+        Start("stream", {japanese, "FONTCONFIG_FILE=" + config + "/fonts.conf"}));
+    const Screen screen = WaitShown();
+    ASSERT_TRUE(screen.Shown());
+    const auto full = server_->Screenshot(0, 0, kScreenWidth, kScreenHeight);
+    ASSERT_EQ(full.size(), static_cast<size_t>(kScreenWidth) * kScreenHeight * 3);
+    size_t compared = 0;
+    size_t differing = 0;
+    for (const ShownText& text : screen.texts) {
+        if (IsAscii(text.Text())) continue;
+        SCOPED_TRACE(text.Text());
+        EXPECT_GT(text.unknownGlyphs, 0);
+        const auto kept = streamLabels.find({text.id, text.Text()});
+        if (kept == streamLabels.end() || text.id != kNoLabelId) continue;
+        std::vector<uint8_t> pixels;
+        for (int y = text.y; y < text.y + text.height; ++y) {
+            const auto row = full.begin() + (static_cast<long>(y) * kScreenWidth + text.x) * 3;
+            pixels.insert(pixels.end(), row, row + static_cast<long>(text.width) * 3);
+        }
+        ++compared;
+        if (pixels != kept->second) ++differing;
+    }
+    EXPECT_GT(compared, 10u);
+    EXPECT_EQ(differing, compared);
+    CloseAndQuit();
 }
 
 TEST_F(GtkDialogTest, AutomationDrivesTheDialogOnScreen) {

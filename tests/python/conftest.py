@@ -4,9 +4,17 @@ import sys
 
 import pytest
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "python"))
+SOURCE = pathlib.Path(__file__).resolve().parents[2] / "python"
+# TAVLIN_TEST_INSTALLED: test the package the interpreter has installed (the wheel test's venv),
+# never the one in this tree.
+INSTALLED = os.environ.get("TAVLIN_TEST_INSTALLED") == "1"
+if not INSTALLED:
+    sys.path.insert(0, str(SOURCE))
 
 import tavlin  # noqa: E402
+
+if INSTALLED and SOURCE in pathlib.Path(tavlin.__file__).resolve().parents:
+    raise RuntimeError(f"tavlin was imported from the source tree: {tavlin.__file__}")
 
 DEVICE = 3
 

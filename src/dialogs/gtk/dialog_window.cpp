@@ -35,6 +35,31 @@ std::string MnemonicText(const std::string& text) {
     return out;
 }
 
+// Tells Pango the language of a widget's texts (and its children's, and a combo box's entries):
+// fontconfig then prefers fonts made for it. Without it Pango takes the process's locale, which
+// the presenter leaves alone, and may draw Japanese kanji with a Chinese font's forms.
+void SetTextLanguage(GtkWidget* widget, gpointer language) {
+    auto* pango = static_cast<PangoLanguage*>(language);
+    pango_context_set_language(gtk_widget_get_pango_context(widget), pango);
+    if (GTK_IS_COMBO_BOX(widget)) {
+        // Its entries are laid out by the renderer for the closed box and the popup alike. As
+        // an attribute: GTK 3's renderer frees a "language" property as if it were an object.
+        PangoAttrList* attributes = pango_attr_list_new();
+        pango_attr_list_insert(attributes, pango_attr_language_new(pango));
+        GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
+        for (GList* cell = cells; cell != nullptr; cell = cell->next) {
+            if (GTK_IS_CELL_RENDERER_TEXT(cell->data)) {
+                g_object_set(cell->data, "attributes", attributes, nullptr);
+            }
+        }
+        g_list_free(cells);
+        pango_attr_list_unref(attributes);
+    }
+    if (GTK_IS_CONTAINER(widget)) {
+        gtk_container_forall(GTK_CONTAINER(widget), SetTextLanguage, language);
+    }
+}
+
 void SetSourceColor(cairo_t* cr, uint32_t bgr) {
     cairo_set_source_rgb(cr, (bgr & 0xFF) / 255.0, ((bgr >> 8) & 0xFF) / 255.0,
                          ((bgr >> 16) & 0xFF) / 255.0);
@@ -171,6 +196,8 @@ DialogWindow::DialogWindow(const DialogView& view, ActionSink sink) : sink_(std:
     gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
     gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
     font_ = TemplateFont(*view.source);
+    language_ = pango_language_from_string(view.source->language.c_str());
+    SetTextLanguage(window_, language_);
     units_ = MeasureBaseUnits(gtk_widget_get_pango_context(window_), *view.source);
 
     // The window itself answers the close box and Escape through an item of its own.
@@ -237,6 +264,7 @@ void DialogWindow::Build(GtkWidget* fixed, const DialogView& view, int32_t origi
         }
         GtkWidget* widget = MakeWidget(*item, control, view);
         if (widget != nullptr) {
+            SetTextLanguage(widget, language_);
             gtk_widget_set_size_request(widget, std::max(r.width, 1), std::max(r.height, 1));
             gtk_fixed_put(GTK_FIXED(fixed), widget, originX + r.x, originY + r.y);
         }
@@ -475,6 +503,7 @@ void DialogWindow::RebuildTabs(Item& item, const ControlView& control) {
         } else {
             label = gtk_label_new(control.items[i].c_str());
         }
+        SetTextLanguage(label, language_);
         GtkWidget* child = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
         gtk_notebook_append_page(notebook, child, label);
         gtk_widget_show_all(child);

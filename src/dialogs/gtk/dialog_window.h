@@ -61,6 +61,7 @@ class DialogWindow {
     GtkWidget* fixed_ = nullptr;
     BaseUnits units_;
     PangoFontDescription* font_ = nullptr;
+    PangoLanguage* language_ = nullptr;  // of the template's texts; Pango owns it
     std::string title_;
     std::map<Key, std::unique_ptr<Item>> items_;
     std::map<platform::WindowHandle, GtkWidget*> pages_;

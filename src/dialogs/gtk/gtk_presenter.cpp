@@ -83,6 +83,8 @@ TextExtent GtkPresenter::Measure(Shown& shown, const DialogTemplate& font,
         [&] {
             LoadStyle(font);
             PangoContext* context = gdk_pango_context_get();
+            // The font that draws the label: chosen for the language, as on screen.
+            pango_context_set_language(context, pango_language_from_string(font.language.c_str()));
             PangoLayout* layout = pango_layout_new(context);
             PangoFontDescription* description = TemplateFont(font);
             pango_layout_set_font_description(layout, description);
