@@ -15,6 +15,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "diag/log.h"
 #include "tavlin/tavlin_vcam.h"
 #include "vcam/camera_registry.h"
 #include "vcam/device_file.h"
@@ -57,8 +58,10 @@ bool VcamDaemon::Start(std::string& error) {
     }
     if (!SyncListeners()) {
         error = "cannot serve every camera";
+        TAVLIN_LOG(Daemon, Error, "%s", error.c_str());
         return false;
     }
+    TAVLIN_LOG(Daemon, Info, "daemon %d serving %s", static_cast<int>(::getpid()), folder_.c_str());
     return true;
 }
 
@@ -112,6 +115,7 @@ bool VcamDaemon::SyncListeners() {
             ::unlink(path.c_str());
             if (auto fd = vcam::ListenUnixSocket(path)) {
                 listeners_[i] = std::move(*fd);
+                TAVLIN_LOG(Daemon, Info, "camera %d served on %s", i, path.c_str());
             } else {
                 std::fprintf(stderr, "tavlin-vcamd: cannot listen on %s: %s\n", path.c_str(),
                              std::strerror(errno));
@@ -120,6 +124,7 @@ bool VcamDaemon::SyncListeners() {
         } else if (!attached && listeners_[i].Valid()) {
             ::unlink(path.c_str());
             listeners_[i].Reset();
+            TAVLIN_LOG(Daemon, Info, "camera %d no longer served", i);
         }
     }
     return allServed;
@@ -172,6 +177,13 @@ void VcamDaemon::AcceptDevice(int index) {
     connection->fd = std::move(fd);
     DeviceConnection* c = connection.get();
     const bool room = devices_.size() < kMaxDeviceConnections;
+    if (room) {
+        TAVLIN_LOG(Daemon, Info, "client connected to camera %d (%zu connections)", index,
+                   devices_.size() + 1);
+    } else {
+        TAVLIN_LOG(Daemon, Warn, "client of camera %d refused: %zu connections already", index,
+                   devices_.size());
+    }
     try {
         connection->thread = std::thread([c, index, room] {
             // Opened on the connection's thread: a refused open is answered by the hello.
@@ -180,6 +192,7 @@ void VcamDaemon::AcceptDevice(int index) {
             vcam::ServeDeviceConnection(stream, file.get());
             file.reset();
             ::shutdown(c->fd.Get(), SHUT_RDWR);
+            TAVLIN_LOG(Daemon, Info, "client of camera %d disconnected", index);
             c->finished = true;
         });
     } catch (const std::system_error&) {
@@ -192,11 +205,14 @@ void VcamDaemon::AcceptControl() {
     vcam::UniqueFd fd(::accept4(control_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
     if (!fd.Valid()) return;
     if (sessions_.size() >= kMaxControlSessions) {
+        TAVLIN_LOG(Daemon, Warn, "control connection refused: %zu sessions already",
+                   sessions_.size());
         static constexpr char kBusy[] = "error too many control connections\n";
         ::send(fd.Get(), kBusy, sizeof(kBusy) - 1, MSG_DONTWAIT | MSG_NOSIGNAL);
         return;
     }
     sessions_.push_back(std::make_unique<ControlSession>(std::move(fd)));
+    TAVLIN_LOG(Daemon, Debug, "control session opened (%zu open)", sessions_.size());
 }
 
 void VcamDaemon::ReapConnections() {
@@ -209,6 +225,7 @@ void VcamDaemon::ReapConnections() {
 
 void VcamDaemon::Stop() {
     if (!ownsFolder_) return;  // the folder and its cameras belong to another daemon
+    if (control_.Valid()) TAVLIN_LOG(Daemon, Info, "daemon stopping: %zu clients", devices_.size());
     for (auto& session : sessions_) session->FlushNow();
     sessions_.clear();
     control_.Reset();
