@@ -58,6 +58,12 @@ extern std::atomic<uint64_t> gThresholds;
 uint64_t Configure();  // reads the environment once, thread-safe; gives the thresholds
 }  // namespace detail
 
+#ifdef TAVLIN_LOG_COMPILED_OUT
+// Every statement compiled out: the baseline the benchmarks compare the real check with.
+inline constexpr bool On(Category, Level) {
+    return false;
+}
+#else
 inline bool On(Category category, Level level) {
     uint64_t thresholds = detail::gThresholds.load(std::memory_order_relaxed);
     if ((thresholds & detail::kConfiguredBit) == 0) [[unlikely]]
@@ -65,6 +71,7 @@ inline bool On(Category category, Level level) {
     const auto shift = static_cast<unsigned>(category) * detail::kBitsPerCategory;
     return static_cast<uint64_t>(level) <= ((thresholds >> shift) & detail::kCategoryMask);
 }
+#endif
 
 // Formats and delivers one message (to the file or stderr, and to the callback) for the levels
 // each wants. Call behind On(); `camera` 0 means the calling thread's camera.
