@@ -177,12 +177,21 @@ void VcamDaemon::AcceptDevice(int index) {
     connection->fd = std::move(fd);
     DeviceConnection* c = connection.get();
     const bool room = devices_.size() < kMaxDeviceConnections;
-    if (room) {
-        TAVLIN_LOG(Daemon, Info, "client connected to camera %d (%zu connections)", index,
-                   devices_.size() + 1);
-    } else {
-        TAVLIN_LOG(Daemon, Warn, "client of camera %d refused: %zu connections already", index,
-                   devices_.size());
+    if (diag::On(diag::Category::Daemon, diag::Level::Warn)) {
+        // The client's process, for telling clients apart in the log.
+        ucred peer{};
+        socklen_t length = sizeof(peer);
+        const int pid =
+            ::getsockopt(connection->fd.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0
+                ? static_cast<int>(peer.pid)
+                : -1;
+        if (room) {
+            TAVLIN_LOG(Daemon, Debug, "client pid %d connected to camera %d (%zu connections)", pid,
+                       index, devices_.size() + 1);
+        } else {
+            TAVLIN_LOG(Daemon, Warn, "client pid %d of camera %d refused: %zu connections already",
+                       pid, index, devices_.size());
+        }
     }
     try {
         connection->thread = std::thread([c, index, room] {
@@ -192,7 +201,7 @@ void VcamDaemon::AcceptDevice(int index) {
             vcam::ServeDeviceConnection(stream, file.get());
             file.reset();
             ::shutdown(c->fd.Get(), SHUT_RDWR);
-            TAVLIN_LOG(Daemon, Info, "client of camera %d disconnected", index);
+            TAVLIN_LOG(Daemon, Debug, "client of camera %d disconnected", index);
             c->finished = true;
         });
     } catch (const std::system_error&) {
