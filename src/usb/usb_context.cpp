@@ -169,6 +169,9 @@ int LIBUSB_CALL UsbContext::OnHotplug(libusb_context*, libusb_device* device,
         if (!context->hotplugIds_.Contains(camera.vendor, camera.product)) return 0;
     }
     const auto state = context->StateOf(KeyOf(camera));
+    TAVLIN_LOG(Usb, Info, "%s %s (port %s, %04x:%04x)",
+               event == LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT ? "unplugged" : "plugged in",
+               camera.Node().c_str(), camera.PortPath().c_str(), camera.vendor, camera.product);
     if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) {
         state->gone = true;
     } else {
