@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/default}
 tidy=${CLANG_TIDY:-$(command -v clang-tidy-14 || command -v clang-tidy)}
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json" >&2; exit 2; }
-checked='platform|gdi|window|settings|output|api|transport|camera|dialogs'
+checked='diag|platform|gdi|window|settings|output|api|transport|camera|dialogs'
 format_tables='imaging|device|usb|vcam'
 files=$(grep -oE '"file": *"[^"]*/src/('"$checked|$format_tables"')/[^"]*\.cpp"' \
             "$build/compile_commands.json" | sed -E 's/.*"([^"]*)"$/\1/' | sort -u)

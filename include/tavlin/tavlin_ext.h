@@ -1,5 +1,6 @@
 /*
- * Extensions beyond the catalogue: frame accounting and waiting for processed frames.
+ * Extensions beyond the catalogue: frame accounting and waiting for processed frames, devices and
+ * transports, error texts, the filter catalogue and diagnostic logging.
  *
  * These functions sit beside the catalogue exports and take the same camera handles. Like them
  * they return 1 on success and 0 on failure, keep the reason in the camera's error history
@@ -187,6 +188,41 @@ TAVLIN_API int32_t TavlinExt_GetFilterCount(void);
 /* Describes the filter at index 0..count-1 (id index + 1) in *info. Returns 1; 0 for another
  * index, a null info or a size below sizeof(TavlinExtFilterInfo). */
 TAVLIN_API int32_t TavlinExt_GetFilterInfo(int32_t index, TavlinExtFilterInfo* info);
+
+/* Diagnostic logging (docs/logging.md). Off unless asked for: by the environment
+ * (TAVLIN_LOG_LEVELS, TAVLIN_LOG_FILE), by TavlinExt_SetLogLevels, or by a callback. Levels: */
+enum {
+    TAVLIN_EXT_LOG_OFF = 0,
+    TAVLIN_EXT_LOG_ERROR = 1,
+    TAVLIN_EXT_LOG_WARN = 2,
+    TAVLIN_EXT_LOG_INFO = 3,
+    TAVLIN_EXT_LOG_DEBUG = 4,
+    TAVLIN_EXT_LOG_TRACE = 5
+};
+
+/* One message: its TAVLIN_EXT_LOG_* level, its category ("device", "transfer", "usb", "vcam",
+ * "daemon", "camera", "imaging", "output", "settings", "dialogs"; static), the camera handle it
+ * concerns (0: none), its CLOCK_MONOTONIC time in nanoseconds and its text (one line of UTF-8,
+ * valid during the call only). Called on the thread that logs, SDK worker threads included,
+ * possibly on several threads at once. Messages that SDK calls made from inside the callback
+ * log are not passed to it again. */
+typedef void (*TavlinExtLogCallback)(void* context, int32_t level, const char* category,
+                                     int32_t camera, int64_t timestampNs, const char* message);
+
+/* Passes every message of level maxLevel and below (TAVLIN_EXT_LOG_ERROR..TRACE), of every
+ * category, to callback with context; independent of the file or stderr output. Replaces a
+ * callback set before; a null callback removes it. Once this returns, the callback it replaced
+ * is not called again (the call waits for calls of it in progress on other threads). Returns
+ * 1; 0 for a level outside 0..5 or when called from inside the callback. */
+TAVLIN_API int32_t TavlinExt_SetLogCallback(TavlinExtLogCallback callback, void* context,
+                                            int32_t maxLevel);
+
+/* Sets the levels of the file or stderr output, in TAVLIN_LOG_LEVELS's form ("*:warn,
+ * transfer:debug"; docs/logging.md), replacing the environment's; the output stays the file
+ * TAVLIN_LOG_FILE names, else stderr. Null or "" turns that output off. Returns 1; 0 when the
+ * text does not parse, changing nothing. Any thread, any time; call it before the first SDK
+ * call to see the first messages. */
+TAVLIN_API int32_t TavlinExt_SetLogLevels(const char* levels);
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,10 @@ LIBRARY_NAME = "libTavlinSdk_410QZ_VKE.so.1"
 
 c_int32_p = ctypes.POINTER(ctypes.c_int32)
 
+# TavlinExtLogCallback(context, level, category, camera, timestampNs, message)
+LogCallback = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p,
+                               ctypes.c_int32, ctypes.c_int64, ctypes.c_char_p)
+
 
 class FrameStats(ctypes.Structure):
     _fields_ = [
@@ -158,6 +162,8 @@ def _declare(lib: Library) -> Library:
         "TavlinExt_GetFilterCount": (i32, []),
         "TavlinExt_GetFilterInfo": (i32, [i32, ctypes.POINTER(FilterInfo)]),
         "TavlinExt_GetErrorName": (ctypes.c_char_p, [i32]),
+        "TavlinExt_SetLogCallback": (i32, [LogCallback, ctypes.c_void_p, i32]),
+        "TavlinExt_SetLogLevels": (i32, [ctypes.c_char_p]),
         "TavlinHost_CreateMessageWindow": (hwnd, []),
         "TavlinHost_DestroyWindow": (i32, [hwnd]),
         "TavlinVcam_Attach": (i32, [i32]),

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "api/sdk_chain.h"
+#include "diag/log.h"
 #include "tavlin/tavlin.h"
 #include "window/host_window.h"
 
@@ -16,6 +17,8 @@ Result WithCamera(int32_t handle, Result notFound, Operation&& operation) noexce
     try {
         const auto camera = CSdkChain::Instance().LookUp(handle);
         if (!camera) return notFound;
+        // What the operation logs, and the threads it starts, name the handle.
+        const diag::CameraScope scope(handle);
         return operation(*camera);
     } catch (...) {
         // Nothing may unwind into a C caller; the operations report their own failures.

@@ -10,7 +10,11 @@ extern "C" {
 
 int32_t Tavlin_Initialize(TAVLIN_HWND notifyWindow) {
     const int32_t handle = CSdkChain::Instance().CreateCamera();
-    if (handle == 0) return 0;
+    if (handle == 0) {
+        TAVLIN_LOG(Camera, Error, "no camera object can be made");
+        return 0;
+    }
+    TAVLIN_LOG_CAM(Camera, Info, handle, "camera handle %d created", handle);
     // The handle stays valid whatever the initialize sequence reported: the application still
     // releases it, and the camera answers with the recorded error meanwhile.
     WithCamera(handle, 0,

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "diag/log.h"
 #include "platform/clock.h"
 
 namespace tavlin::api {
@@ -69,6 +70,7 @@ int CSdkChain::Release(int32_t handle) {
         if (!released) return 0;
     }
     // The destroy sequence stops threads and saves settings: never under the registry lock.
+    const diag::CameraScope scope(handle);
     released->Destroy();
     std::lock_guard<std::mutex> guard(lock_);
     if (FindHandle(handle) != 0) RemoveCurrent();

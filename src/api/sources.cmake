@@ -11,6 +11,7 @@ set(tavlin_api_sources
     exports_filters.cpp
     exports_format.cpp
     exports_host.cpp
+    exports_log.cpp
     exports_lifecycle.cpp
     exports_settings.cpp
     exports_unsupported.cpp

@@ -1,6 +1,7 @@
 // The acquisition modes as the camera drives them: preparation (claims, buffers, sensor), starting
 // and stopping preview and trigger mode, capture and snapshots, and closing.
 #include "camera/ctavlin.h"
+#include "diag/log.h"
 #include "platform/clock.h"
 #include "sensor/sensor_geometry.h"
 
@@ -15,7 +16,12 @@ constexpr int32_t kTriggerReadTimeoutMs = 3000;
 
 int CTavlin::PrepareAcquisition() {
     const int32_t deviceNumber = device_->SelectedIndex();
-    if (!device_->IsPresent(deviceNumber) || claims_.Claimed(deviceNumber, SelectedScope())) {
+    if (!device_->IsPresent(deviceNumber)) {
+        TAVLIN_LOG(Camera, Warn, "device %d is not present", deviceNumber);
+        return Fail(TAVLIN_ERR_DEVICE_BUSY);
+    }
+    if (claims_.Claimed(deviceNumber, SelectedScope())) {
+        TAVLIN_LOG(Camera, Warn, "device %d is claimed by another camera or process", deviceNumber);
         return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
     settings::SizePreset w;
@@ -105,6 +111,8 @@ int CTavlin::StartPreview() {
     // the preparation looked, and of processes starting at once only one may stream.
     if (!claims_.ClaimIfFree(device_->SelectedIndex(), SelectedScope(), errors_.NotifyWindow())) {
         acquisition_.EndRun();
+        TAVLIN_LOG(Camera, Warn, "device %d was claimed by another camera or process meanwhile",
+                   device_->SelectedIndex());
         // The cause first, then the start's own failure, as a failed preparation reports.
         errors_.Report(TAVLIN_ERR_DEVICE_BUSY);
         return Fail(kErrStartFailed);
@@ -118,6 +126,7 @@ int CTavlin::StartPreview() {
     }
     device_->SetTriggerMode(0);
     if (device_->StartTransfer() != device::Status::Ok) {
+        TAVLIN_LOG(Camera, Warn, "the device transfer does not start");
         acquisition_.StopThread();
         device_->StopTransfer();
         acquisition_.EndRun();
@@ -164,6 +173,7 @@ int CTavlin::SnapShot(uint8_t* buffer, int32_t length, int32_t rowOrder) {
     if (!acquisition_.RequireMode(kSnapshotFrom, kErrNotNow)) return 0;
     const int32_t current = acquisition_.Mode();
     if (current == kIdle && PrepareAcquisition() == 0) return Fail(kErrStartFailed);
+    TAVLIN_LOG(Camera, Debug, "snapshot in %s mode", ModeName(current));
     return acquisition_.SnapShot(buffer, length, rowOrder, current == kCaptureMode);
 }
 

@@ -3,6 +3,7 @@
 #include "camera/acquisition_part.h"
 #include "camera/auto_exposure.h"
 #include "camera/frame_pipeline.h"
+#include "diag/log.h"
 #include "imaging/raw_kernels.h"
 #include "platform/clock.h"
 
@@ -62,6 +63,9 @@ void Acquisition::PreviewLoop() {
         // the end of the run, not a stream failure.
         if (acquisitionThread_.Flag() == AcquisitionThread::kStop) break;
         if (failed) {
+            TAVLIN_LOG(Transfer, Error, "stream ended: %s",
+                       ready == device::Status::Failed ? "the transfer failed"
+                                                       : "the transfer could not open the device");
             acquisitionThread_.SetFlag(AcquisitionThread::kStop);
             accounting_.SettleRun(device_->TransferTotals());
             accounting_.Stop();
@@ -84,6 +88,9 @@ void Acquisition::PreviewLoop() {
             std::lock_guard<std::mutex> frame(frameLock_);
             output::ImageBuffer& raw = imageBuffers_[RawSlot(activeColorMode_)];
             if (!TakeRawFrame(raw, false)) {
+                TAVLIN_LOG(Transfer, Debug,
+                           "frame %llu refused: its size no longer fits the buffers",
+                           static_cast<unsigned long long>(stamp.sequence));
                 accounting_.RingFrameFailed(stamp);
                 PostFrameNotice(0, TAVLIN_ERR_TRANSFER);
                 errors_.Report(TAVLIN_ERR_TRANSFER);

@@ -13,6 +13,22 @@ enum AcquisitionModeId : int32_t {
     kTriggerMode = 3,
 };
 
+// "idle", "preview", "capture", "trigger", for the log.
+constexpr const char* ModeName(int32_t mode) {
+    switch (mode) {
+        case kIdle:
+            return "idle";
+        case kPreviewMode:
+            return "preview";
+        case kCaptureMode:
+            return "capture";
+        case kTriggerMode:
+            return "trigger";
+        default:
+            return "unknown";
+    }
+}
+
 class AllowedModes {
   public:
     constexpr AllowedModes(std::initializer_list<AcquisitionModeId> modes) {

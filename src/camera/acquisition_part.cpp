@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "camera/color_mode.h"
+#include "diag/log.h"
 #include "output/image_file.h"
 
 namespace tavlin::camera {
@@ -37,9 +38,18 @@ uint32_t PipelineSlots(int32_t colorMode) {
 
 }  // namespace
 
-bool Acquisition::RequireMode(AllowedModes allowed, int32_t code) {
-    if (allowed.Contains(acquisitionMode_.load())) return true;
-    errors_.Report(code);
+void Acquisition::SetMode(int32_t mode) {
+    const int32_t previous = acquisitionMode_.exchange(mode);
+    if (previous != mode) {
+        TAVLIN_LOG(Camera, Info, "mode %s -> %s", ModeName(previous), ModeName(mode));
+    }
+}
+
+bool Acquisition::RequireMode(AllowedModes allowed, int32_t code, diag::Where where) {
+    const int32_t mode = acquisitionMode_.load();
+    if (allowed.Contains(mode)) return true;
+    TAVLIN_LOG(Camera, Info, "refused in %s mode", ModeName(mode));
+    errors_.Report(code, where);
     return false;
 }
 

@@ -23,6 +23,7 @@
 #include "camera/recorder.h"
 #include "camera/sensor_control.h"
 #include "device/tavlin_410qz_sdk.h"
+#include "diag/log.h"
 #include "output/image_buffer.h"
 #include "output/preview_window.h"
 #include "tavlin/tavlin.h"
@@ -83,10 +84,10 @@ class Acquisition {
     std::unique_lock<std::mutex> LockMode() { return std::unique_lock<std::mutex>(modeLock_); }
     int32_t Mode() const { return acquisitionMode_.load(); }
     // With the mode lock held.
-    void SetMode(int32_t mode) { acquisitionMode_.store(mode); }
+    void SetMode(int32_t mode);
     // With the mode lock held: false, after reporting `code`, unless the camera is in one of the
     // allowed modes, so the mode cannot change before the operation acts on it.
-    bool RequireMode(AllowedModes allowed, int32_t code);
+    bool RequireMode(AllowedModes allowed, int32_t code, diag::Where where = {});
 
     // Sizes the buffers the colour mode's pipeline writes and restarts the accounting; false
     // when memory runs out.

@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "diag/log.h"
 #include "settings/registry_settings.h"
 
 namespace tavlin::camera {
@@ -62,11 +63,14 @@ int CTavlin::Initialize(platform::WindowHandle notifyWindow) {
     subSample_.store(format.subSample);
     waitTime_.store(format.waitTime);
     clockMode_.store(format.clockMode);
+    TAVLIN_LOG(Camera, Info, "opened on device %d: colour mode %d, sub-sampling %d", cameraNumber,
+               format.colorMode, format.subSample);
     return 1;
 }
 
 void CTavlin::Destroy() {
     if (destroyed_.exchange(true)) return;
+    TAVLIN_LOG(Camera, Info, "closing");
     if (device_) sensor_.Save(device_->SelectedIndex());
     Close();
     claims_.Release();
@@ -74,6 +78,7 @@ void CTavlin::Destroy() {
     acquisition_.ReleaseBuffers();
     configFiles_.Clear();
     claims_.Close();
+    TAVLIN_LOG(Camera, Info, "closed");
 }
 
 void CTavlin::ProgramSensorWindow() {
@@ -95,8 +100,10 @@ int CTavlin::SetDeviceNumber(int32_t deviceNumber) {
     sensor_.Save(device_->SelectedIndex());
     if (!device_->IsPresent(deviceNumber) ||
         device_->SelectCamera(deviceNumber) != device::Status::Ok) {
+        TAVLIN_LOG(Camera, Warn, "device %d absent or cannot be selected", deviceNumber);
         return Fail(TAVLIN_ERR_DEVICE_BUSY);
     }
+    TAVLIN_LOG(Camera, Info, "device %d selected", deviceNumber);
     sensor_.Load(deviceNumber);
     sensor_.ApplyStored();
     uint8_t variant = 0;

@@ -27,6 +27,7 @@
 #include "camera/recorder.h"
 #include "camera/sensor_control.h"
 #include "device/tavlin_410qz_sdk.h"
+#include "diag/log.h"
 #include "output/image_buffer.h"
 #include "output/preview_window.h"
 #include "platform/sync.h"
@@ -181,13 +182,13 @@ class CTavlin final : public DialogPort {
 
   private:
     // The one error path of the operations: reports `code` and gives their failure result.
-    int Fail(int32_t code) {
-        errors_.Report(code);
+    int Fail(int32_t code, diag::Where where = {}) {
+        errors_.Report(code, where);
         return 0;
     }
     // As Fail, posting the notification without recording it, as some operations always have.
-    int FailPostOnly(int32_t code) {
-        errors_.PostOnly(code);
+    int FailPostOnly(int32_t code, diag::Where where = {}) {
+        errors_.PostOnly(code, where);
         return 0;
     }
     // False, after reporting error 1, when the camera has no device object.

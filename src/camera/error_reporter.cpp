@@ -1,6 +1,9 @@
 #include "camera/error_reporter.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "diag/log.h"
 
 namespace tavlin::camera {
 
@@ -14,7 +17,20 @@ platform::WindowHandle ErrorReporter::NotifyWindow() const {
     return notifyWindow_;
 }
 
-void ErrorReporter::Report(int32_t code) {
+namespace {
+
+void LogReported(int32_t code, const diag::Where& where, const char* how) {
+    if (!diag::On(diag::Category::Camera, diag::Level::Warn)) return;
+    const char* file = std::strrchr(where.file, '/');
+    file = file != nullptr ? file + 1 : where.file;
+    TAVLIN_LOG(Camera, Warn, "error %d %s in %s (%s:%d)", code, how, where.function, file,
+               where.line);
+}
+
+}  // namespace
+
+void ErrorReporter::Report(int32_t code, diag::Where where) {
+    LogReported(code, where, "recorded");
     platform::WindowHandle window = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -26,7 +42,8 @@ void ErrorReporter::Report(int32_t code) {
     if (window != 0) platform::PostMessageTo(window, kMsgError, 0, code);
 }
 
-void ErrorReporter::PostOnly(int32_t code) {
+void ErrorReporter::PostOnly(int32_t code, diag::Where where) {
+    LogReported(code, where, "posted");
     platform::PostMessageTo(NotifyWindow(), kMsgError, 0, code);
 }
 

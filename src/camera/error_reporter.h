@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "diag/log.h"
 #include "window/host_window.h"
 
 namespace tavlin::camera {
@@ -21,10 +22,11 @@ class ErrorReporter {
 
     // Records the code as the newest entry (the oldest is lost when full), then posts the error
     // notification if a notification window is set.
-    void Report(int32_t code);
+    // The log names the code and where it was reported.
+    void Report(int32_t code, diag::Where where = {});
     // Posts the error notification without recording; a null window lands in the calling
     // thread's own queue.
-    void PostOnly(int32_t code);
+    void PostOnly(int32_t code, diag::Where where = {});
     // Removes and returns the newest recorded code, 0 when none.
     int32_t PopLast();
 

@@ -1,5 +1,7 @@
 #include "device/request_watchdog.h"
 
+#include "diag/log.h"
+
 namespace tavlin::device {
 
 RequestWatchdog::RequestWatchdog(std::chrono::milliseconds limit) : limit_(limit) {}
@@ -29,7 +31,12 @@ uint64_t RequestWatchdog::Cancelled() const {
 
 uint64_t RequestWatchdog::Add(DeviceFile* file) {
     std::lock_guard guard(mutex_);
-    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    if (!thread_.joinable()) {
+        thread_ = std::thread([this, camera = diag::CurrentCamera()] {
+            const diag::CameraScope scope(camera);
+            Run();
+        });
+    }
     const uint64_t id = nextId_++;
     watched_.emplace(id, Watched{file, Clock::now() + limit_});
     wake_.notify_all();
@@ -60,6 +67,9 @@ void RequestWatchdog::Run() {
         // caller then closes the file and reports the failure.
         first->second.file->Cancel();
         ++cancelled_;
+        TAVLIN_LOG(Device, Warn, "watchdog cancelled a request that ran past its %lld ms limit",
+                   static_cast<long long>(
+                       std::chrono::duration_cast<std::chrono::milliseconds>(limit_).count()));
         watched_.erase(first);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "device/driver_channel.h"
 #include "device/tvl_sdk_lib.h"
+#include "diag/log.h"
 #include "platform/clock.h"
 
 namespace tavlin::device {
@@ -41,7 +42,15 @@ Status StreamFrames(TransferBlock& block, DeviceFile* handle) {
             AdvanceRing(block);
         } else {
             block.failedReads.fetch_add(1);
-            if (status != Status::Ok || shortFrameForgiven) return Status::Failed;
+            if (status != Status::Ok || shortFrameForgiven) {
+                TAVLIN_LOG(Transfer, Warn,
+                           "frame read %llu failed (status %d, %u of %u bytes): run ends",
+                           static_cast<unsigned long long>(sequence), static_cast<int>(status),
+                           received, block.transferBytes);
+                return Status::Failed;
+            }
+            TAVLIN_LOG(Transfer, Info, "short frame %llu forgiven (%u of %u bytes), read again",
+                       static_cast<unsigned long long>(sequence), received, block.transferBytes);
             shortFrameForgiven = true;
         }
         if (block.stopFlag.load() != 0) return Status::Ok;
@@ -62,12 +71,16 @@ void RunTransfer(TransferBlock& block) {
     ChannelHandle handle = OpenChannel(block.pathRef.c_str());
     Status result = Status::Ok;
     if (!handle) {
+        TAVLIN_LOG(Transfer, Error, "transfer cannot open %s", block.pathRef.c_str());
         result = Status::NoDevice;
     } else if (block.stopFlag.load() == 0 && block.cancel.Enter(handle.get())) {
         result = StreamFrames(block, handle.get());
         block.cancel.Leave();
     }
     CloseChannel(handle);
+    TAVLIN_LOG(Transfer, Debug, "transfer run ended: status %d after %llu reads, %llu failed",
+               static_cast<int>(result), static_cast<unsigned long long>(block.reads.load()),
+               static_cast<unsigned long long>(block.failedReads.load()));
     block.errorFlag.store(result == Status::Failed ? 1 : 0);
     block.result.store(result);
     block.stopFlag.store(1);

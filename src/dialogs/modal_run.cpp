@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "diag/log.h"
 #include "dialogs/dialog_registry.h"
 #include "dialogs/presenter.h"
 
@@ -41,6 +42,7 @@ int32_t ModalRun::Execute(const DialogTemplate& source, DialogProcedure& procedu
     top_->Send({MessageId::InitDialog});
     top_->Show(true);
     if (!Ended()) {
+        TAVLIN_LOG(Dialogs, Info, "dialog opened %s", presenter ? "on screen" : "headless");
         if (presenter) presenter->DialogOpened(*top_);
         DialogRegistry::Instance().Opened(shared_from_this());
         Serve(presenter.get());
@@ -49,6 +51,7 @@ int32_t ModalRun::Execute(const DialogTemplate& source, DialogProcedure& procedu
     CloseQueue();
     if (presenter) presenter->DialogClosing(*top_);
     top_.reset();
+    TAVLIN_LOG(Dialogs, Info, "dialog closed: result %d", result_);
     return result_;
 }
 
@@ -59,6 +62,7 @@ void ModalRun::Serve(Presenter* presenter) {
         Job job;
         if (!NextJob(job, limited ? idle : -1)) {
             // Nobody is there to answer: close it as the close box would.
+            TAVLIN_LOG(Dialogs, Warn, "dialog idle for %d ms: closed as Cancel", idle);
             top_->Send({MessageId::Close});
             if (!Ended()) End(kIdCancel);
             break;

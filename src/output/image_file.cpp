@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "diag/log.h"
 #include "output/block_buffer.h"
 #include "output/image_file_formats.h"
 #include "platform/file_size_signal.h"
@@ -113,22 +114,30 @@ int SaveImageFile(const std::string& fileName, const ImageBuffer& image, int for
     // The codec libraries write through their own calls; none of them may end the process at
     // the file size limit.
     const platform::FileSizeSignalGuard sizeLimit;
-    switch (formatCode) {
-        case kFileBmp:
-            return detail::WriteBmpFile(fileName, image);
-        case kFileRaw:
-            return detail::WriteRawFile(fileName, image);
-        case kFileJpeg100:
-            return detail::WriteJpegFile(fileName, image, 100, scale);
-        case kFileJpeg70:
-            return detail::WriteJpegFile(fileName, image, 70, scale);
-        case kFileJpeg20:
-            return detail::WriteJpegFile(fileName, image, 20, scale);
-        case kFilePng:
-            return detail::WritePngFile(fileName, image, scale);
-        default:
-            return detail::WriteTiffFile(fileName, image, scale);
+    const int written = [&] {
+        switch (formatCode) {
+            case kFileBmp:
+                return detail::WriteBmpFile(fileName, image);
+            case kFileRaw:
+                return detail::WriteRawFile(fileName, image);
+            case kFileJpeg100:
+                return detail::WriteJpegFile(fileName, image, 100, scale);
+            case kFileJpeg70:
+                return detail::WriteJpegFile(fileName, image, 70, scale);
+            case kFileJpeg20:
+                return detail::WriteJpegFile(fileName, image, 20, scale);
+            case kFilePng:
+                return detail::WritePngFile(fileName, image, scale);
+            default:
+                return detail::WriteTiffFile(fileName, image, scale);
+        }
+    }();
+    if (written == 0) {
+        TAVLIN_LOG(Output, Warn, "%s: writing file format %d failed", fileName.c_str(), formatCode);
+    } else {
+        TAVLIN_LOG(Output, Debug, "%s written (file format %d)", fileName.c_str(), formatCode);
     }
+    return written;
 }
 
 }  // namespace tavlin::output

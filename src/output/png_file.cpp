@@ -3,10 +3,13 @@
 // as PNG requires.
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
+#include "diag/log.h"
 #include "output/image_file_formats.h"
 
 namespace tavlin::output::detail {
@@ -16,7 +19,13 @@ namespace {
 // The one line the library prints: libpng's reason for giving up.
 [[noreturn]] void ReportAndJumpBack(png_structp png, png_const_charp message) {
     std::fprintf(stderr, "libpng error: %s\n", message);
+    TAVLIN_LOG(Output, Error, "libpng: %s", message);
     png_longjmp(png, 1);
+}
+
+// With logging on, libpng's warnings go to the log instead of its own stderr line.
+void LogWarning(png_structp, png_const_charp message) {
+    TAVLIN_LOG(Output, Warn, "libpng: %s", message);
 }
 
 struct PngLayout {
@@ -75,10 +84,15 @@ const uint8_t* RowToWrite(const ImageBuffer& image, int32_t row, uint8_t* conver
 
 int WritePngFile(const std::string& fileName, const ImageBuffer& image, SampleScale scale) {
     std::FILE* file = std::fopen(fileName.c_str(), "wbe");
-    if (file == nullptr) return 0;
+    if (file == nullptr) {
+        TAVLIN_LOG(Output, Warn, "cannot create %s: %s", fileName.c_str(), std::strerror(errno));
+        return 0;
+    }
     // The installed library's own version text: libpng refuses to run with another series'.
+    const png_error_ptr warning =
+        diag::On(diag::Category::Output, diag::Level::Warn) ? LogWarning : nullptr;
     png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ReportAndJumpBack, nullptr);
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ReportAndJumpBack, warning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr) {
         png_destroy_write_struct(&png, &info);

@@ -3,9 +3,12 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
+#include "diag/log.h"
 #include "output/block_buffer.h"
 #include "output/image_file_formats.h"
 
@@ -13,8 +16,15 @@ namespace tavlin::output::detail {
 
 namespace {
 
-// libtiff's default handlers print; the library keeps no log.
-int Quiet(TIFF*, void*, const char*, const char*, va_list) {
+// libtiff's default handlers print; its messages go to the log only.
+template <diag::Level kLevel>
+int LogTiffMessage(TIFF*, void*, const char* module, const char* format, va_list args) {
+    if (!diag::On(diag::Category::Output, kLevel)) return 1;
+    constexpr size_t kMessageBytes = 512;
+    std::array<char, kMessageBytes> message{};
+    std::vsnprintf(message.data(), message.size(), format, args);
+    diag::Write(diag::Category::Output, kLevel, diag::kNoCamera, "libtiff: %s: %s",
+                module != nullptr ? module : "-", message.data());
     return 1;
 }
 
@@ -88,8 +98,8 @@ bool WriteStrip(TIFF* tiff, const ImageBuffer& image, SampleScale scale) {
 TIFF* OpenQuiet(const std::string& fileName) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr) return nullptr;
-    TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetErrorHandlerExtR(options, LogTiffMessage<diag::Level::Error>, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, LogTiffMessage<diag::Level::Warn>, nullptr);
     TIFF* tiff = TIFFOpenExt(fileName.c_str(), "w", options);
     TIFFOpenOptionsFree(options);
     return tiff;

@@ -8,6 +8,8 @@
 
 #include <system_error>
 
+#include "diag/log.h"
+
 namespace tavlin::platform {
 
 namespace {
@@ -27,7 +29,10 @@ void ApplyPriority(ThreadPriority priority) {
 bool WorkerThread::Start(std::string name, ThreadPriority priority, std::function<void()> body) {
     if (thread_.joinable()) return false;
     try {
-        thread_ = std::thread([name = std::move(name), priority, body = std::move(body)] {
+        // A worker logs for the camera its starter works for.
+        thread_ = std::thread([name = std::move(name), priority, body = std::move(body),
+                               camera = diag::CurrentCamera()] {
+            const diag::CameraScope scope(camera);
             pthread_setname_np(pthread_self(), name.substr(0, kMaxThreadName).c_str());
             ApplyPriority(priority);
             body();

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
+#include "diag/log.h"
 #include "platform/atomic_file.h"
 #include "settings/registry_text.h"
 
@@ -92,7 +94,13 @@ void RegistryFile::MoveAside() const {
     for (int n = 1; ::access(target.c_str(), F_OK) == 0; ++n) {
         target = base + "-" + std::to_string(n);
     }
-    (void)::rename(path_.c_str(), target.c_str());
+    if (::rename(path_.c_str(), target.c_str()) == 0) {
+        TAVLIN_LOG(Settings, Warn, "settings file %s did not parse: moved aside to %s",
+                   path_.c_str(), target.c_str());
+    } else {
+        TAVLIN_LOG(Settings, Error, "settings file %s did not parse and cannot be moved aside: %s",
+                   path_.c_str(), std::strerror(errno));
+    }
 }
 
 RegistryTree RegistryFile::Load() const {
@@ -125,7 +133,10 @@ RegResult RegistryFile::Commit(const std::vector<RegistryChange>& changes) const
 
     RegistryTree tree;
     const Contents contents = ReadTree(tree);
-    if (contents == Contents::Unreadable) return RegResult::AccessDenied;
+    if (contents == Contents::Unreadable) {
+        TAVLIN_LOG(Settings, Warn, "settings file %s unreadable: changes not saved", path_.c_str());
+        return RegResult::AccessDenied;
+    }
     bool changed = false;
     for (const RegistryChange& change : changes) changed |= tree.Apply(change);
     if (!changed && contents != Contents::Corrupt) return RegResult::Success;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "diag/log.h"
+
 namespace tavlin::usb {
 
 namespace {
@@ -88,7 +90,8 @@ std::shared_ptr<UsbContext> UsbContext::Instance() {
 }
 
 UsbContext::UsbContext() {
-    if (libusb_init(&context_) != 0) {
+    if (const int error = libusb_init(&context_); error != 0) {
+        TAVLIN_LOG(Usb, Warn, "libusb does not start: %s", libusb_error_name(error));
         context_ = nullptr;
         return;
     }
@@ -123,8 +126,11 @@ bool UsbContext::AddEventUser() {
     if (++eventUsers_ > 1 || eventRunning_) return true;
     // A loop that found no users has ended, or is about to.
     eventThread_.Join();
-    eventRunning_ = eventThread_.Start("tavlin-usb", platform::ThreadPriority::Highest,
-                                       [this] { EventLoop(); });
+    eventRunning_ = eventThread_.Start("tavlin-usb", platform::ThreadPriority::Highest, [this] {
+        // Serves every camera of the process.
+        const diag::CameraScope none(diag::kNoCamera);
+        EventLoop();
+    });
     if (!eventRunning_) --eventUsers_;
     return eventRunning_;
 }
@@ -163,6 +169,9 @@ int LIBUSB_CALL UsbContext::OnHotplug(libusb_context*, libusb_device* device,
         if (!context->hotplugIds_.Contains(camera.vendor, camera.product)) return 0;
     }
     const auto state = context->StateOf(KeyOf(camera));
+    TAVLIN_LOG(Usb, Info, "%s %s (port %s, %04x:%04x)",
+               event == LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT ? "unplugged" : "plugged in",
+               camera.Node().c_str(), camera.PortPath().c_str(), camera.vendor, camera.product);
     if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) {
         state->gone = true;
     } else {

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "device/driver_protocol.h"
+#include "diag/log.h"
 
 namespace tavlin::usb {
 
@@ -296,6 +297,13 @@ OpenResult OpenCamera(const UsbCamera& camera) {
             }
             if (error != LIBUSB_SUCCESS) {
                 result.status = StatusOf(error);
+                const char* why = result.status == OpenStatus::kPermissionDenied
+                                      ? "permission denied"
+                                  : result.status == OpenStatus::kBusy ? "busy"
+                                                                       : "failed";
+                TAVLIN_LOG(Usb, Warn, "cannot open %s (port %s, %04x:%04x): %s (%s)",
+                           camera.Node().c_str(), camera.PortPath().c_str(), camera.vendor,
+                           camera.product, why, libusb_error_name(error));
                 if (error == LIBUSB_ERROR_NO_DEVICE) state->gone = true;
                 return result;
             }
@@ -309,6 +317,7 @@ OpenResult OpenCamera(const UsbCamera& camera) {
     }
     result.file = std::make_unique<UsbDeviceFile>(std::move(handle));
     result.status = OpenStatus::kOk;
+    TAVLIN_LOG(Usb, Debug, "opened %s (port %s)", camera.Node().c_str(), camera.PortPath().c_str());
     return result;
 }
 

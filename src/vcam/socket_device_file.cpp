@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
+#include "diag/log.h"
 #include "vcam/camera_model.h"
 #include "vcam/unix_socket.h"
 #include "vcam/wire_protocol.h"
@@ -113,9 +116,26 @@ bool ReceiveHello(int fd) {
 
 std::unique_ptr<DeviceFile> OpenDaemonDeviceFile(std::string_view deviceName) {
     if (deviceName.empty() || deviceName.find('/') != std::string_view::npos) return nullptr;
-    if (!PrivateFolder(DaemonSocketDir())) return nullptr;
-    auto fd = ConnectUnixSocket(DeviceSocketPath(deviceName));
-    if (!fd || !ReceiveHello(fd->Get())) return nullptr;
+    if (!PrivateFolder(DaemonSocketDir())) {
+        TAVLIN_LOG(Vcam, Trace, "no private daemon folder %s", DaemonSocketDir().c_str());
+        return nullptr;
+    }
+    const std::string path = DeviceSocketPath(deviceName);
+    auto fd = ConnectUnixSocket(path);
+    if (!fd) {
+        // Nobody listening is the usual answer where no daemon runs.
+        if (errno == ENOENT) {
+            TAVLIN_LOG(Vcam, Trace, "no daemon socket %s", path.c_str());
+        } else {
+            TAVLIN_LOG(Vcam, Warn, "cannot connect to the daemon socket %s: %s", path.c_str(),
+                       std::strerror(errno));
+        }
+        return nullptr;
+    }
+    if (!ReceiveHello(fd->Get())) {
+        TAVLIN_LOG(Vcam, Warn, "the daemon at %s did not greet", path.c_str());
+        return nullptr;
+    }
     return std::make_unique<SocketDeviceFile>(std::move(*fd));
 }
 

@@ -6,6 +6,18 @@
 #include "tavlin/tavlin_ext.h"
 #include "tavlin/tavlin_host.h"
 
+static int logCalls = 0;
+static void CountLog(void* context, int32_t level, const char* category, int32_t camera,
+                     int64_t timestampNs, const char* message) {
+    (void)context;
+    (void)camera;
+    (void)timestampNs;
+    if (level >= TAVLIN_EXT_LOG_ERROR && level <= TAVLIN_EXT_LOG_INFO && category != NULL &&
+        message != NULL) {
+        ++logCalls;
+    }
+}
+
 int main(void) {
     if (Tavlin_GetDllVersion() != TAVLIN_DLL_VERSION) {
         fprintf(stderr, "unexpected version %d\n", (int)Tavlin_GetDllVersion());
@@ -85,7 +97,18 @@ int main(void) {
         fprintf(stderr, "frame statistics\n");
         return 1;
     }
+    /* The log callback hears the release; once removed, nothing more. */
+    if (TavlinExt_SetLogCallback(CountLog, NULL, TAVLIN_EXT_LOG_INFO) != 1 ||
+        TavlinExt_SetLogLevels("*:warn, transfer:debug") != 1 ||
+        TavlinExt_SetLogLevels("nowhere:debug") != 0 || TavlinExt_SetLogLevels(NULL) != 1) {
+        fprintf(stderr, "log settings\n");
+        return 1;
+    }
     if (Tavlin_Release(h) != 1 || Tavlin_Release(h) != 0) return 1;
+    if (logCalls == 0 || TavlinExt_SetLogCallback(NULL, NULL, 0) != 1) {
+        fprintf(stderr, "log callback\n");
+        return 1;
+    }
     /* Window lookup: a parent's child found by class and title, walked, listed; message windows
      * are not in the tree. */
     TAVLIN_HWND parent = TavlinHost_CreateParentWindow(64, 48);

@@ -142,6 +142,15 @@ capture_group() {
     expect 0 "${small[@]}" --snapshot s.bmp --snapshot s.raw --snapshot s100.jpg \
         --snapshot s.png --snapshot s.tiff
     expect 0 "${small[@]}" -f jpg20 --snapshot s20.jpg
+    [ ! -s err.txt ] || fail "logging off, yet the SDK wrote: $(cat err.txt)"
+    # -v and --debug turn the SDK's log on, on standard error; the environment takes precedence.
+    expect 0 "${small[@]}" -v --snapshot v.bmp
+    says ' info camera pid=[0-9]* tid=[0-9]* cam=[-0-9]* device 2 selected' err.txt
+    grep -q ' debug ' err.txt && fail "-v logged at debug"
+    expect 0 "${small[@]}" --debug --snapshot d.bmp
+    says ' debug camera .* snapshot in idle mode' err.txt
+    TAVLIN_LOG_LEVELS='*:error' expect 0 "${small[@]}" --debug --snapshot e.bmp
+    [ ! -s err.txt ] || fail "--debug overrode TAVLIN_LOG_LEVELS: $(cat err.txt)"
     for f in s.bmp s100.jpg s.png s.tiff s20.jpg; do
         [ "$(identify -format '%w %h' "$f")" = "320 256" ] || fail "bad size: $f"
     done

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "device/tavlin_410qz_sdk.h"
 #include "device_test_support.h"
+#include "diag/log.h"
 #include "platform/clock.h"
 
 namespace tavlin::device {
@@ -68,7 +71,35 @@ TEST_F(FrameStamps, StoredFramesCarryTheirReadNumberAndArrival) {
     EXPECT_EQ(sdk.TransferTotals().failed, 0u);
 }
 
+// The transfer category's messages, kept while it lives.
+class TransferLog {
+  public:
+    TransferLog() { diag::SetCallback(&TransferLog::Keep, this, diag::Level::Info); }
+    ~TransferLog() { diag::SetCallback(nullptr, nullptr, diag::Level::Off); }
+    TransferLog(const TransferLog&) = delete;
+    TransferLog& operator=(const TransferLog&) = delete;
+
+    std::string Text() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return text_;
+    }
+
+  private:
+    static void Keep(void* self, int32_t level, const char* category, int32_t, int64_t,
+                     const char* message) {
+        auto* log = static_cast<TransferLog*>(self);
+        if (std::string(category) != "transfer") return;
+        std::lock_guard<std::mutex> guard(log->mutex_);
+        log->text_ +=
+            diag::LevelName(static_cast<diag::Level>(level)) + std::string(" ") + message + "\n";
+    }
+
+    std::mutex mutex_;
+    std::string text_;
+};
+
 TEST_F(FrameStamps, ForgivenShortFrameIsCountedAsFailedRead) {
+    TransferLog log;
     ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1), 1);
     ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
     ASSERT_EQ(TavlinVcam_Trigger(0, 2), 2);
@@ -77,9 +108,11 @@ TEST_F(FrameStamps, ForgivenShortFrameIsCountedAsFailedRead) {
     EXPECT_EQ(stamp.failedBefore, 1u);
     EXPECT_EQ(sdk.TransferTotals().reads, 2u);
     EXPECT_EQ(sdk.TransferTotals().failed, 1u);
+    EXPECT_EQ(log.Text().rfind("info short frame 1 forgiven (", 0), 0u) << log.Text();
 }
 
 TEST_F(FrameStamps, FailedReadEndsTheRunWithoutStoringAFrame) {
+    TransferLog log;
     ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_FRAME_READ, 1), 1);
     const uint64_t before = VcamReads();
     ASSERT_EQ(sdk.StartTransfer(), Status::Ok);
@@ -91,6 +124,8 @@ TEST_F(FrameStamps, FailedReadEndsTheRunWithoutStoringAFrame) {
     EXPECT_EQ(sdk.TransferTotals().reads, VcamReads() - before);
     EXPECT_EQ(sdk.TransferTotals().failed, 1u);
     EXPECT_EQ(sdk.ReadyFrameStamp().sequence, 0u);
+    EXPECT_NE(log.Text().find("warn frame read "), std::string::npos) << log.Text();
+    EXPECT_NE(log.Text().find(" failed (status 1, "), std::string::npos) << log.Text();
 }
 
 }  // namespace

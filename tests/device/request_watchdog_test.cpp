@@ -5,9 +5,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "device/request_watchdog.h"
+#include "diag/log.h"
 
 namespace tavlin::device {
 namespace {
@@ -50,7 +52,25 @@ bool Request(device::DeviceFile& file) {
     return file.IoControl(0, nullptr, 0, nullptr, 0, &returned);
 }
 
+struct Logged {
+    std::mutex mutex;
+    std::string text;
+    int32_t camera = 0;
+};
+
+void KeepMessage(void* context, int32_t, const char* category, int32_t camera, int64_t,
+                 const char* message) {
+    auto* logged = static_cast<Logged*>(context);
+    std::lock_guard<std::mutex> guard(logged->mutex);
+    logged->text += std::string(category) + ": " + message + "\n";
+    logged->camera = camera;
+}
+
 TEST(RequestWatchdog, AHungRequestFailsOnceItsLimitHasPassed) {
+    Logged logged;
+    ASSERT_TRUE(diag::SetCallback(KeepMessage, &logged, diag::Level::Warn));
+    // The watchdog's thread logs for the camera whose request started it.
+    const diag::CameraScope scope(31);
     RequestWatchdog watchdog(50ms);
     HangingFile file(true);
     const auto start = std::chrono::steady_clock::now();
@@ -61,6 +81,9 @@ TEST(RequestWatchdog, AHungRequestFailsOnceItsLimitHasPassed) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
     EXPECT_TRUE(file.Cancelled());
     EXPECT_EQ(watchdog.Cancelled(), 1u);
+    diag::SetCallback(nullptr, nullptr, diag::Level::Off);
+    EXPECT_EQ(logged.text, "device: watchdog cancelled a request that ran past its 50 ms limit\n");
+    EXPECT_EQ(logged.camera, 31);
 }
 
 TEST(RequestWatchdog, RequestsThatAnswerAreNeverCancelledEvenLongAfter) {

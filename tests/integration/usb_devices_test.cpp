@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -101,6 +102,32 @@ TEST_F(UsbDevices, UsbCamerasTakeTheIndicesNoVirtualCameraHoldsAndComeAndGo) {
     EXPECT_EQ(Tavlin_Release(another), 1);
 }
 
+// The SDK's log of the USB category, kept while it lives.
+class UsbLog {
+  public:
+    UsbLog() { TavlinExt_SetLogCallback(&UsbLog::Keep, this, TAVLIN_EXT_LOG_WARN); }
+    ~UsbLog() { TavlinExt_SetLogCallback(nullptr, nullptr, TAVLIN_EXT_LOG_OFF); }
+    UsbLog(const UsbLog&) = delete;
+    UsbLog& operator=(const UsbLog&) = delete;
+
+    std::string Text() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return text_;
+    }
+
+  private:
+    static void Keep(void* self, int32_t, const char* category, int32_t, int64_t,
+                     const char* message) {
+        auto* log = static_cast<UsbLog*>(self);
+        if (std::string(category) != "usb") return;
+        std::lock_guard<std::mutex> guard(log->mutex_);
+        log->text_ += std::string(message) + "\n";
+    }
+
+    std::mutex mutex_;
+    std::string text_;
+};
+
 TEST_F(UsbDevices, ANodeThatMayNotBeOpenedFailsWithError2AndSaysWhatToDo) {
     UnplugCamera(0);
     UsbPlugOptions options;
@@ -110,8 +137,13 @@ TEST_F(UsbDevices, ANodeThatMayNotBeOpenedFailsWithError2AndSaysWhatToDo) {
     Open();
     {
         testing::ScopedFileModeChecks unprivileged;
+        UsbLog log;
         const TavlinExtDeviceInfo info = DeviceInfo(0);
         EXPECT_EQ(info.access, TAVLIN_EXT_ACCESS_PERMISSION_DENIED);
+        // The log names the node and the reason.
+        EXPECT_NE(log.Text().find(std::string("cannot open ") + info.usbNode), std::string::npos)
+            << log.Text();
+        EXPECT_NE(log.Text().find("permission denied"), std::string::npos) << log.Text();
         const std::string advice = info.advice;
         EXPECT_NE(advice.find(info.usbNode), std::string::npos) << advice;
         EXPECT_NE(advice.find("60-tavlin.rules"), std::string::npos) << advice;
@@ -132,8 +164,12 @@ TEST_F(UsbDevices, ACameraAnotherProgramHoldsIsBusy) {
         libusb_open_device_with_vid_pid(other, 0xfff0, 0x0410);  // the fixture's camera 0
     ASSERT_NE(held, nullptr);
     ASSERT_EQ(libusb_claim_interface(held, 0), 0);
+    UsbLog log;
     const TavlinExtDeviceInfo info = DeviceInfo(0);
     EXPECT_EQ(info.access, TAVLIN_EXT_ACCESS_BUSY);
+    EXPECT_NE(log.Text().find(std::string("cannot open ") + info.usbNode + " "), std::string::npos)
+        << log.Text();
+    EXPECT_NE(log.Text().find(": busy ("), std::string::npos) << log.Text();
     EXPECT_NE(std::string(info.advice).find(info.usbNode), std::string::npos) << info.advice;
     Open();
     char name[64] = {};

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "diag/log.h"
 #include "platform/text_convert.h"
 #include "settings/registry_test_support.h"
 #include "settings/registry_text.h"
@@ -188,7 +189,14 @@ TEST_F(RegistryStoreTest, WriterKilledMidWriteLeavesValidFile) {
     EXPECT_TRUE(CorruptCopies().empty());
 }
 
+void KeepMessage(void* context, int32_t, const char* category, int32_t, int64_t,
+                 const char* message) {
+    *static_cast<std::string*>(context) += std::string(category) + ": " + message + "\n";
+}
+
 TEST_F(RegistryStoreTest, CorruptFileIsMovedAsideNotOverwritten) {
+    std::string log;
+    ASSERT_TRUE(diag::SetCallback(KeepMessage, &log, diag::Level::Warn));
     fs::create_directories(storePath_.parent_path());
     const std::string garbage =
         "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n"
@@ -198,8 +206,14 @@ TEST_F(RegistryStoreTest, CorruptFileIsMovedAsideNotOverwritten) {
     Read("A", "S", &result);
     EXPECT_EQ(result, RegResult::NotFound);
     const std::vector<fs::path> copies = CorruptCopies();
+    diag::SetCallback(nullptr, nullptr, diag::Level::Off);
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(ReadText(copies[0]), garbage);
+    // The log names both the file and where it went.
+    EXPECT_NE(log.find("settings: settings file " + storePath_.string() +
+                       " did not parse: moved aside to " + copies[0].string()),
+              std::string::npos)
+        << log;
 
     EXPECT_EQ(Write("A", "X", 3), RegResult::Success);
     EXPECT_EQ(Read("A", "X"), 3u);

@@ -1,5 +1,6 @@
 // tavlin-ctl: the camera from the shell, in the manner of v4l2-ctl and arv-tool. See --help.
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "camera_verbs.h"
@@ -9,6 +10,7 @@
 #include "options.h"
 #include "session.h"
 #include "stop_signal.h"
+#include "tavlin/tavlin_ext.h"
 #include "vcam_verbs.h"
 
 namespace {
@@ -77,6 +79,11 @@ int main(int argc, char** argv) {
     if (options->version) {
         ctl::PrintVersion();
         return 0;
+    }
+    // Before the first camera call, so the log covers the open. The environment, when set,
+    // is the more specific request.
+    if (!options->logLevels.empty() && std::getenv("TAVLIN_LOG_LEVELS") == nullptr) {
+        TavlinExt_SetLogLevels(options->logLevels.c_str());
     }
     // Output goes out line by line, so a script reading a pipe sees each file as it is written.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -44,6 +44,10 @@ constexpr char kHelp[] =
     "                            the frame number from 1 (default frame-%03d.bmp)\n"
     "      --duration=MS         length of a --record clip in milliseconds (default 5000)\n"
     "  -q, --quiet               do not say which cameras are used\n"
+    "  -v, --verbose             log what the SDK does at info level on standard error\n"
+    "      --debug               log everything the SDK does at debug level on standard error\n"
+    "                            (TAVLIN_LOG_LEVELS and TAVLIN_LOG_FILE, when set, take\n"
+    "                            precedence; see docs/logging.md)\n"
     "  -h, --help                show this help and exit\n"
     "  -V, --version             show the version and exit\n"
     "\n"
@@ -121,6 +125,8 @@ enum GeneralOption {
     kOutput,
     kDuration,
     kQuiet,
+    kVerbose,
+    kDebug,
     kHelpOption,
     kVersionOption,
 };
@@ -139,6 +145,8 @@ constexpr OptionEntry kOptionTable[] = {
     {'o', "output", true, kOutput},
     {0, "duration", true, kDuration},
     {'q', "quiet", false, kQuiet},
+    {'v', "verbose", false, kVerbose},
+    {0, "debug", false, kDebug},
     {'h', "help", false, kHelpOption},
     {'V', "version", false, kVersionOption},
     {'l', "list", false, V(Verb::kList)},
@@ -228,6 +236,12 @@ bool ApplyGeneral(int id, const std::string& value, Options* options) {
         }
         case kQuiet:
             options->quiet = true;
+            return true;
+        case kVerbose:
+            if (options->logLevels.empty()) options->logLevels = "*:info";
+            return true;
+        case kDebug:
+            options->logLevels = "*:debug";
             return true;
         case kHelpOption:
             options->help = true;

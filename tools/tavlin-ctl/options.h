@@ -48,6 +48,7 @@ struct Options {
     std::string outputPattern = "frame-%03d.bmp";
     int32_t durationMs = 5000;
     bool quiet = false;
+    std::string logLevels;  // -v / --debug: the SDK's log levels; empty leaves them alone
     bool help = false;
     bool version = false;
     std::vector<Action> actions;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "diag/log.h"
 #include "tavlin/tavlin_vcam.h"
 #include "vcam/camera_registry.h"
 #include "vcam/device_file.h"
@@ -59,8 +60,10 @@ bool VcamDaemon::Start(std::vector<InheritedSocket> inherited, std::string& erro
     }
     if (!SyncListeners()) {
         error = "cannot serve every camera";
+        TAVLIN_LOG(Daemon, Error, "%s", error.c_str());
         return false;
     }
+    TAVLIN_LOG(Daemon, Info, "daemon %d serving %s", static_cast<int>(::getpid()), folder_.c_str());
     return true;
 }
 
@@ -148,6 +151,7 @@ bool VcamDaemon::SyncListeners() {
             ::unlink(path.c_str());
             if (auto fd = vcam::ListenUnixSocket(path)) {
                 listeners_[i] = std::move(*fd);
+                TAVLIN_LOG(Daemon, Info, "camera %d served on %s", i, path.c_str());
             } else {
                 std::fprintf(stderr, "tavlin-vcamd: cannot listen on %s: %s\n", path.c_str(),
                              std::strerror(errno));
@@ -156,6 +160,7 @@ bool VcamDaemon::SyncListeners() {
         } else if (!attached && listeners_[i].Valid() && !listenerInherited_[i]) {
             ::unlink(path.c_str());
             listeners_[i].Reset();
+            TAVLIN_LOG(Daemon, Info, "camera %d no longer served", i);
         }
     }
     return allServed;
@@ -209,6 +214,22 @@ void VcamDaemon::AcceptDevice(int index) {
     connection->fd = std::move(fd);
     DeviceConnection* c = connection.get();
     const bool room = devices_.size() < kMaxDeviceConnections;
+    if (diag::On(diag::Category::Daemon, diag::Level::Warn)) {
+        // The client's process, for telling clients apart in the log.
+        ucred peer{};
+        socklen_t length = sizeof(peer);
+        const int pid =
+            ::getsockopt(connection->fd.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0
+                ? static_cast<int>(peer.pid)
+                : -1;
+        if (room) {
+            TAVLIN_LOG(Daemon, Debug, "client pid %d connected to camera %d (%zu connections)", pid,
+                       index, devices_.size() + 1);
+        } else {
+            TAVLIN_LOG(Daemon, Warn, "client pid %d of camera %d refused: %zu connections already",
+                       pid, index, devices_.size());
+        }
+    }
     try {
         connection->thread = std::thread([c, index, room] {
             // Opened on the connection's thread: a refused open is answered by the hello.
@@ -217,6 +238,7 @@ void VcamDaemon::AcceptDevice(int index) {
             vcam::ServeDeviceConnection(stream, file.get());
             file.reset();
             ::shutdown(c->fd.Get(), SHUT_RDWR);
+            TAVLIN_LOG(Daemon, Debug, "client of camera %d disconnected", index);
             c->finished = true;
         });
     } catch (const std::system_error&) {
@@ -229,11 +251,14 @@ void VcamDaemon::AcceptControl() {
     vcam::UniqueFd fd(::accept4(control_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
     if (!fd.Valid()) return;
     if (sessions_.size() >= kMaxControlSessions) {
+        TAVLIN_LOG(Daemon, Warn, "control connection refused: %zu sessions already",
+                   sessions_.size());
         static constexpr char kBusy[] = "error too many control connections\n";
         ::send(fd.Get(), kBusy, sizeof(kBusy) - 1, MSG_DONTWAIT | MSG_NOSIGNAL);
         return;
     }
     sessions_.push_back(std::make_unique<ControlSession>(std::move(fd)));
+    TAVLIN_LOG(Daemon, Debug, "control session opened (%zu open)", sessions_.size());
 }
 
 void VcamDaemon::ReapConnections() {
@@ -246,6 +271,7 @@ void VcamDaemon::ReapConnections() {
 
 void VcamDaemon::Stop() {
     if (!ownsFolder_) return;  // the folder and its cameras belong to another daemon
+    if (control_.Valid()) TAVLIN_LOG(Daemon, Info, "daemon stopping: %zu clients", devices_.size());
     for (auto& session : sessions_) session->FlushNow();
     sessions_.clear();
     control_.Reset();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "tavlin/tavlin_ext.h"
 #include "viewer.h"
 
 namespace {
@@ -36,6 +37,9 @@ void PrintHelp() {
         "  --record-ms N     length of a recording in milliseconds (default 10000)\n"
         "  --frames N        quit after N frames\n"
         "  --plain-preview   preview without frame messages (Tavlin_Preview): no frame rate\n"
+        "  -v, --verbose     log what the SDK does at info level on standard error\n"
+        "  --debug           log everything the SDK does at debug level on standard error\n"
+        "                    (TAVLIN_LOG_LEVELS and TAVLIN_LOG_FILE take precedence)\n"
         "  --help            this text\n"
         "  --version         show the version and exit\n\n");
     viewer::Viewer::PrintKeys();
@@ -47,6 +51,8 @@ void PrintHelp() {
         "  XDG_CONFIG_HOME   settings kept per camera in $XDG_CONFIG_HOME/tavlin/registry.reg\n"
         "                    (default ~/.config)\n"
         "  TAVLIN_USB_IDS    further USB ids (VENDOR:PRODUCT, comma-separated) taken as cameras\n"
+        "  TAVLIN_LOG_LEVELS diagnostic log levels, e.g. '*:warn,transfer:debug'\n"
+        "  TAVLIN_LOG_FILE   append the diagnostic log to this file instead of standard error\n"
         "\n"
         "Files:\n"
         "  DIR/snapshot-N.EXT\n"
@@ -74,7 +80,7 @@ bool ParseNumber(const char* text, int32_t* value) {
 }
 
 // 0: parsed; otherwise the exit status.
-int ParseOptions(int argc, char** argv, viewer::Options* options) {
+int ParseOptions(int argc, char** argv, viewer::Options* options, std::string* logLevels) {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -87,6 +93,12 @@ int ParseOptions(int argc, char** argv, viewer::Options* options) {
             return -1;
         } else if (option == "--plain-preview") {
             options->plainPreview = true;
+            continue;
+        } else if (option == "--verbose" || option == "-v") {
+            if (logLevels->empty()) *logLevels = "*:info";
+            continue;
+        } else if (option == "--debug") {
+            *logLevels = "*:debug";
             continue;
         } else if (option == "--device" && ok) {
             ok = ParseNumber(value, &options->device);
@@ -146,8 +158,14 @@ class TerminalKeys {
 
 int main(int argc, char** argv) {
     viewer::Options options;
-    if (const int status = ParseOptions(argc, argv, &options); status != 0) {
+    std::string logLevels;
+    if (const int status = ParseOptions(argc, argv, &options, &logLevels); status != 0) {
         return status < 0 ? 0 : status;
+    }
+    // Before the first camera call, so the log covers the open; the environment, when set, is
+    // the more specific request.
+    if (!logLevels.empty() && std::getenv("TAVLIN_LOG_LEVELS") == nullptr) {
+        TavlinExt_SetLogLevels(logLevels.c_str());
     }
     struct sigaction action {};
     action.sa_handler = OnSignal;
