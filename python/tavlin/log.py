@@ -17,7 +17,6 @@ independently of Python's.
 
 from __future__ import annotations
 
-import ctypes
 import logging
 import threading
 from typing import Optional
@@ -30,8 +29,10 @@ TRACE = 5
 SDK_TO_LOGGING = {1: logging.ERROR, 2: logging.WARNING, 3: logging.INFO, 4: logging.DEBUG, 5: TRACE}
 
 _lock = threading.Lock()
-_installed: Optional[LogCallback] = None  # kept alive while the SDK may call it
+_installed: Optional[object] = None  # the ctypes callback, kept alive while the SDK may call it
 logging.addLevelName(TRACE, "TRACE")
+# A null function pointer: the SDK removes its callback when given one.
+_NO_CALLBACK = LogCallback(0)
 
 
 def sdk_level(level: int) -> int:
@@ -78,7 +79,7 @@ def disable() -> None:
     """Stops passing the SDK's messages; none arrives after this returns."""
     global _installed
     with _lock:
-        library().TavlinExt_SetLogCallback(ctypes.cast(None, LogCallback), None, 0)
+        library().TavlinExt_SetLogCallback(_NO_CALLBACK, None, 0)
         _installed = None
 
 
