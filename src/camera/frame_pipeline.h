@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "camera/band_workers.h"
 #include "camera/buffer_slots.h"
 #include "imaging/filter_values.h"
 #include "imaging/parameter_blocks.h"
@@ -35,5 +36,9 @@ void MirrorRaw(output::ImageBuffer& raw, output::ImageBuffer& temporary, bool mi
 
 // Gray filter (colour modes 0, 1) or colour conversion (2..5), then the adjustments.
 FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& buffers);
+// The same, with a frame large enough shared in row bands between the caller and the pool's
+// workers. Every result is the same whatever the number of threads.
+FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& buffers,
+                                 BandWorkerPool& pool);
 
 }  // namespace tavlin::camera
