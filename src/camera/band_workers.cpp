@@ -40,9 +40,39 @@ BandWorkers::~BandWorkers() {
     for (auto& helper : helpers_) helper->Join();
 }
 
-void BandWorkers::TakeBands() {
-    for (int32_t band = nextBand_.fetch_add(1); band < bands_; band = nextBand_.fetch_add(1)) {
-        (*task_)(band);
+namespace {
+
+// Rounds of a short pause a thread spends looking for work (a helper) or for the last band (the
+// caller) before it sleeps: the phases of one frame follow each other within microseconds, and a
+// sleeping thread may take far longer than that to wake on a loaded machine.
+constexpr int32_t kSpinRounds = 4000;
+
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+constexpr uint64_t kBandMask = 0xFFFFFFFFu;
+
+}  // namespace
+
+void BandWorkers::TakeBands(uint32_t generation, int32_t bands,
+                            const std::function<void(int32_t)>* task) {
+    uint64_t claim = claim_.load();
+    while (true) {
+        if ((claim >> 32) != generation || static_cast<int32_t>(claim & kBandMask) >= bands) {
+            return;
+        }
+        if (!claim_.compare_exchange_weak(claim, claim + 1)) continue;
+        (*task)(static_cast<int32_t>(claim & kBandMask));
+        if (bandsDone_.fetch_add(1) + 1 == bands) {
+            std::lock_guard<std::mutex> guard(lock_);
+            finished_.notify_one();
+        }
+        claim = claim_.load();
     }
 }
 
@@ -51,33 +81,41 @@ void BandWorkers::Run(int32_t bands, const std::function<void(int32_t)>& task) {
         for (int32_t band = 0; band < bands; ++band) task(band);
         return;
     }
+    uint32_t generation = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
+        generation = ++generation_;
         task_ = &task;
         bands_ = bands;
-        nextBand_.store(0);
-        helpersBusy_ = static_cast<int32_t>(helpers_.size());
-        ++generation_;
+        bandsDone_.store(0);
+        claim_.store(uint64_t{generation} << 32);
+        published_.store(generation);
     }
     wake_.notify_all();
-    TakeBands();
+    TakeBands(generation, bands, &task);
+    for (int32_t i = 0; i < kSpinRounds && bandsDone_.load() < bands; ++i) Pause();
     std::unique_lock<std::mutex> guard(lock_);
-    // Helpers that wake late still pass through TakeBands, so the task must outlive them.
-    finished_.wait(guard, [this] { return helpersBusy_ == 0; });
+    finished_.wait(guard, [&] { return bandsDone_.load() == bands; });
     task_ = nullptr;
 }
 
 void BandWorkers::HelperLoop() {
-    uint64_t seen = 0;
+    uint32_t seen = 0;
     std::unique_lock<std::mutex> guard(lock_);
     while (true) {
+        if (generation_ == seen && !stopping_) {
+            guard.unlock();
+            for (int32_t i = 0; i < kSpinRounds && published_.load() == seen; ++i) Pause();
+            guard.lock();
+        }
         wake_.wait(guard, [&] { return stopping_ || generation_ != seen; });
         if (stopping_) return;
         seen = generation_;
+        const std::function<void(int32_t)>* task = task_;
+        const int32_t bands = bands_;
         guard.unlock();
-        TakeBands();
+        TakeBands(seen, bands, task);
         guard.lock();
-        if (--helpersBusy_ == 0) finished_.notify_one();
     }
 }
 

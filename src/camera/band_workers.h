@@ -44,22 +44,29 @@ class BandWorkers {
 
     // Runs task(band) once for every band in 0 .. bands - 1, on the caller and the helpers, and
     // returns when all are done. Bands are taken in turn, so a helper held up by a loaded
-    // machine leaves its share to the others. One Run at a time.
+    // machine leaves its share to the others, and the caller never waits for a helper that took
+    // no band. One Run at a time.
     void Run(int32_t bands, const std::function<void(int32_t)>& task);
 
   private:
     void HelperLoop();
-    void TakeBands();
+    // Takes and runs bands of the given Run until none is left; a helper that wakes after its
+    // Run has ended takes none, so it never touches a finished Run's task.
+    void TakeBands(uint32_t generation, int32_t bands, const std::function<void(int32_t)>* task);
 
     std::mutex lock_;
     std::condition_variable wake_;
     std::condition_variable finished_;
-    uint64_t generation_ = 0;  // counts Runs; a helper works once per new value
+    // Under lock_: the Run the helpers are told of.
+    uint32_t generation_ = 0;
     bool stopping_ = false;
-    int32_t helpersBusy_ = 0;
     const std::function<void(int32_t)>* task_ = nullptr;
     int32_t bands_ = 0;
-    std::atomic<int32_t> nextBand_{0};
+    // The running Run's generation (high half) and its next band (low half), taken together so
+    // a band is only ever taken for the Run it belongs to.
+    std::atomic<uint64_t> claim_{0};
+    std::atomic<uint32_t> published_{0};  // generation_, read without the lock while spinning
+    std::atomic<int32_t> bandsDone_{0};
     std::vector<std::unique_ptr<platform::WorkerThread>> helpers_;
 };
 
