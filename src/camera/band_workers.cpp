@@ -55,7 +55,8 @@ inline void Pause() {
 #endif
 }
 
-constexpr uint64_t kBandMask = 0xFFFFFFFFu;
+constexpr int32_t kGenerationShift = 32;
+constexpr uint64_t kBandMask = (uint64_t{1} << kGenerationShift) - 1;
 
 }  // namespace
 
@@ -63,7 +64,8 @@ void BandWorkers::TakeBands(uint32_t generation, int32_t bands,
                             const std::function<void(int32_t)>* task) {
     uint64_t claim = claim_.load();
     while (true) {
-        if ((claim >> 32) != generation || static_cast<int32_t>(claim & kBandMask) >= bands) {
+        if ((claim >> kGenerationShift) != generation ||
+            static_cast<int32_t>(claim & kBandMask) >= bands) {
             return;
         }
         if (!claim_.compare_exchange_weak(claim, claim + 1)) continue;
@@ -88,7 +90,7 @@ void BandWorkers::Run(int32_t bands, const std::function<void(int32_t)>& task) {
         task_ = &task;
         bands_ = bands;
         bandsDone_.store(0);
-        claim_.store(uint64_t{generation} << 32);
+        claim_.store(uint64_t{generation} << kGenerationShift);
         published_.store(generation);
     }
     wake_.notify_all();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "imaging/adjustment_plan.h"
@@ -142,7 +143,9 @@ RowRange RunBand(const imaging::StageRun& run, int32_t band, int32_t bands) {
 // The adjustment steps a frame runs: a step that reads a copy is left out when the scratch
 // buffer cannot hold one, as RunAdjustments does.
 struct PlannedSteps {
-    std::array<const imaging::AdjustmentStep*, 5> steps{};
+    std::array<const imaging::AdjustmentStep*,
+               std::tuple_size_v<decltype(imaging::AdjustmentPlan::steps)>>
+        steps{};
     int32_t count = 0;
 };
 
