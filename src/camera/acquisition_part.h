@@ -176,7 +176,8 @@ class Acquisition {
     ImageBuffers imageBuffers_;
     int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
     output::ImageBuffer mirrorBuffer_;
-    // Used by the acquiring thread; outlives it (declared before acquisitionThread_).
+    // Used under frameLock_ like the buffers; outlives the acquisition thread (declared before
+    // it), and ReleaseBuffers joins its helpers.
     BandWorkerPool bandPool_;
     uint8_t* callerBuffer_ = nullptr;
     int32_t callerLength_ = 0;

@@ -1,6 +1,7 @@
 #include "camera/band_workers.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -42,10 +43,12 @@ BandWorkers::~BandWorkers() {
 
 namespace {
 
-// Rounds of a short pause a thread spends looking for work (a helper) or for the last band (the
-// caller) before it sleeps: the phases of one frame follow each other within microseconds, and a
-// sleeping thread may take far longer than that to wake on a loaded machine.
-constexpr int32_t kSpinRounds = 4000;
+// How long a thread looks for work (a helper) or for the last band (the caller) before it
+// sleeps: the phases of one frame follow each other within microseconds, and a sleeping thread
+// may take far longer than that to wake on a loaded machine. Short, so that a helper between
+// frames gives its core back.
+constexpr auto kSpinTime = std::chrono::microseconds(30);
+constexpr int32_t kPausesPerClockRead = 32;
 
 inline void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -53,6 +56,16 @@ inline void Pause() {
 #else
     std::this_thread::yield();
 #endif
+}
+
+// Spins until done() or the spin time is over.
+template <typename Done>
+void SpinUntil(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kSpinTime;
+    while (!done()) {
+        for (int32_t i = 0; i < kPausesPerClockRead; ++i) Pause();
+        if (std::chrono::steady_clock::now() >= until) return;
+    }
 }
 
 constexpr int32_t kGenerationShift = 32;
@@ -95,7 +108,7 @@ void BandWorkers::Run(int32_t bands, const std::function<void(int32_t)>& task) {
     }
     wake_.notify_all();
     TakeBands(generation, bands, &task);
-    for (int32_t i = 0; i < kSpinRounds && bandsDone_.load() < bands; ++i) Pause();
+    SpinUntil([&] { return bandsDone_.load() >= bands; });
     std::unique_lock<std::mutex> guard(lock_);
     finished_.wait(guard, [&] { return bandsDone_.load() == bands; });
     task_ = nullptr;
@@ -107,7 +120,7 @@ void BandWorkers::HelperLoop() {
     while (true) {
         if (generation_ == seen && !stopping_) {
             guard.unlock();
-            for (int32_t i = 0; i < kSpinRounds && published_.load() == seen; ++i) Pause();
+            SpinUntil([&] { return published_.load() != seen; });
             guard.lock();
         }
         wake_.wait(guard, [&] { return stopping_ || generation_ != seen; });
