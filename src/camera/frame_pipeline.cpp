@@ -39,12 +39,14 @@ void BalanceColours(const FrameSettings& s, output::ImageBuffer& raw,
     block.gainB = found.whiteBalance.gainB;
 }
 
-// Row i of `bands` over `height` rows; the bands cover the rows once, in order.
+// Rows first .. end - 1.
 struct RowRange {
     int32_t first;
     int32_t end;
 };
 
+// Band `band` of `bands` over `height` rows; the bands cover the rows once, in order (some are
+// empty when there are more bands than rows).
 RowRange BandRows(int32_t height, int32_t band, int32_t bands) {
     return {static_cast<int32_t>(int64_t{height} * band / bands),
             static_cast<int32_t>(int64_t{height} * (band + 1) / bands)};
