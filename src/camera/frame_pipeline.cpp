@@ -26,19 +26,6 @@ void ReverseRow(const uint8_t* source, uint8_t* destination, int32_t width) {
     for (int32_t j = 0; j < width; ++j) out[j] = in[width - 1 - j];
 }
 
-// White balance measured on the raw frame when it is enabled; the block gets the result.
-void BalanceColours(const FrameSettings& s, output::ImageBuffer& raw,
-                    imaging::ColorConversionBlock& block, FrameMeasurements& found) {
-    if (s.values.bayerGainAuto == 0) return;
-    imaging::WhiteBalanceBlock measured = imaging::MakeWhiteBalanceBlock(s.values, block.phase);
-    imaging::RunStage(imaging::MeasureWhiteBalance, raw.View(), measured);
-    found.whiteBalanceMeasured = true;
-    found.whiteBalance = imaging::ConcludeWhiteBalance(measured, s.values);
-    block.gainR = found.whiteBalance.gainR;
-    block.gainG = found.whiteBalance.gainG;
-    block.gainB = found.whiteBalance.gainB;
-}
-
 // Rows first .. end - 1.
 struct RowRange {
     int32_t first;
@@ -59,59 +46,6 @@ imaging::StageRun RowsOf(const imaging::StageRun& run, RowRange rows) {
     part.src.bottom = run.src.top + rows.end;
     part.dstY = run.dstY + rows.first;
     return part;
-}
-
-// The conversion of one frame into its output image, with the measurements already taken on the
-// whole frame, so every band converts with the same gains.
-struct Conversion {
-    enum class Kind : uint8_t { None, GrayGains, Colour, GrayThroughColour };
-    Kind kind = Kind::None;
-    std::optional<imaging::StageRun> run;        // gray gains in place, or raw to colour
-    std::optional<imaging::StageRun> luminance;  // colour back to gray (gray mode 2)
-    imaging::ColorConversionBlock colour;
-    imaging::GrayBlock gray;
-};
-
-Conversion PrepareGrayFilter(const FrameSettings& s, ImageBuffers& buffers,
-                             FrameMeasurements& found) {
-    Conversion c;
-    const bool wide = s.colorMode == kGray16;
-    output::ImageBuffer& image = buffers[wide ? kBuffer16 : kBuffer8];
-    const int32_t phase = imaging::CorrectedPhase(s.values.bayerMode, s.mirrorV, s.mirrorH);
-    if (s.values.grayMode == 2) {
-        // Through colour and back: a true luminance image in either gray depth.
-        output::ImageBuffer& colour = buffers[wide ? kBuffer48 : kBuffer24];
-        c.colour = imaging::MakeColorConversionBlock(s.values, s.mirrorV, s.mirrorH);
-        BalanceColours(s, image, c.colour, found);
-        c.kind = Conversion::Kind::GrayThroughColour;
-        c.run = imaging::WholeImageRun(colour.View(), image.View());
-        c.luminance = imaging::WholeImageRun(image.View(), colour.View());
-        return c;
-    }
-    if (s.values.grayMode != 1) return c;
-    c.gray = imaging::MakeGrayBlock(s.values, phase,
-                                    wide ? sensor::kWideSampleBits : sensor::kNarrowSampleBits);
-    if (s.values.grayAutoRequest != 0) {
-        imaging::RunStage(imaging::MeasureGrayGains, image.View(), c.gray);
-        found.grayMeasured = true;
-        found.gray = c.gray;
-    }
-    if (imaging::GrayGainsActive(c.gray)) {
-        c.kind = Conversion::Kind::GrayGains;
-        c.run = imaging::WholeImageRun(image.View(), image.View());
-    }
-    return c;
-}
-
-Conversion PrepareColourConversion(const FrameSettings& s, ImageBuffers& buffers,
-                                   FrameMeasurements& found) {
-    Conversion c;
-    output::ImageBuffer& raw = buffers[RawSlot(s.colorMode)];
-    c.colour = imaging::MakeColorConversionBlock(s.values, s.mirrorV, s.mirrorH);
-    BalanceColours(s, raw, c.colour, found);
-    c.kind = Conversion::Kind::Colour;
-    c.run = imaging::WholeImageRun(buffers[OutputSlot(s.colorMode)].View(), raw.View());
-    return c;
 }
 
 // The pool's workers are made for the first frame that is large enough.
@@ -140,6 +74,85 @@ void RunPhase(BandWorkers* workers, int32_t bands,
 // One band of a run's rectangle: its rows of the whole run, cut as the image's rows are.
 RowRange RunBand(const imaging::StageRun& run, int32_t band, int32_t bands) {
     return BandRows(run.src.Height(), band, bands);
+}
+
+// White balance measured on the raw frame when it is enabled; the block gets the result. The
+// bands' integer sums add up to exactly the whole frame's.
+void BalanceColours(const FrameSettings& s, output::ImageBuffer& raw,
+                    imaging::ColorConversionBlock& block, FrameMeasurements& found,
+                    BandWorkers* workers, int32_t bands) {
+    if (s.values.bayerGainAuto == 0) return;
+    imaging::WhiteBalanceBlock measured = imaging::MakeWhiteBalanceBlock(s.values, block.phase);
+    if (const std::optional<imaging::StageRun> run =
+            imaging::WholeImageRun(raw.View(), raw.View())) {
+        std::vector<imaging::WhiteBalanceSums> parts(static_cast<size_t>(bands));
+        RunPhase(workers, bands, [&](int32_t band, int32_t count) {
+            const RowRange rows = RunBand(*run, band, count);
+            parts[static_cast<size_t>(band)] =
+                imaging::SumWhiteBalanceRows(*run, measured, rows.first, rows.end);
+        });
+        imaging::WhiteBalanceSums total;
+        for (const imaging::WhiteBalanceSums& part : parts) total.Add(part);
+        imaging::ConcludeWhiteBalanceSums(total, &measured);
+    }
+    found.whiteBalanceMeasured = true;
+    found.whiteBalance = imaging::ConcludeWhiteBalance(measured, s.values);
+    block.gainR = found.whiteBalance.gainR;
+    block.gainG = found.whiteBalance.gainG;
+    block.gainB = found.whiteBalance.gainB;
+}
+
+// The conversion of one frame into its output image, with the measurements already taken on the
+// whole frame, so every band converts with the same gains.
+struct Conversion {
+    enum class Kind : uint8_t { None, GrayGains, Colour, GrayThroughColour };
+    Kind kind = Kind::None;
+    std::optional<imaging::StageRun> run;        // gray gains in place, or raw to colour
+    std::optional<imaging::StageRun> luminance;  // colour back to gray (gray mode 2)
+    imaging::ColorConversionBlock colour;
+    imaging::GrayBlock gray;
+};
+
+Conversion PrepareGrayFilter(const FrameSettings& s, ImageBuffers& buffers,
+                             FrameMeasurements& found, BandWorkers* workers, int32_t bands) {
+    Conversion c;
+    const bool wide = s.colorMode == kGray16;
+    output::ImageBuffer& image = buffers[wide ? kBuffer16 : kBuffer8];
+    const int32_t phase = imaging::CorrectedPhase(s.values.bayerMode, s.mirrorV, s.mirrorH);
+    if (s.values.grayMode == 2) {
+        // Through colour and back: a true luminance image in either gray depth.
+        output::ImageBuffer& colour = buffers[wide ? kBuffer48 : kBuffer24];
+        c.colour = imaging::MakeColorConversionBlock(s.values, s.mirrorV, s.mirrorH);
+        BalanceColours(s, image, c.colour, found, workers, bands);
+        c.kind = Conversion::Kind::GrayThroughColour;
+        c.run = imaging::WholeImageRun(colour.View(), image.View());
+        c.luminance = imaging::WholeImageRun(image.View(), colour.View());
+        return c;
+    }
+    if (s.values.grayMode != 1) return c;
+    c.gray = imaging::MakeGrayBlock(s.values, phase,
+                                    wide ? sensor::kWideSampleBits : sensor::kNarrowSampleBits);
+    if (s.values.grayAutoRequest != 0) {
+        imaging::RunStage(imaging::MeasureGrayGains, image.View(), c.gray);
+        found.grayMeasured = true;
+        found.gray = c.gray;
+    }
+    if (imaging::GrayGainsActive(c.gray)) {
+        c.kind = Conversion::Kind::GrayGains;
+        c.run = imaging::WholeImageRun(image.View(), image.View());
+    }
+    return c;
+}
+
+Conversion PrepareColourConversion(const FrameSettings& s, ImageBuffers& buffers,
+                                   FrameMeasurements& found, BandWorkers* workers, int32_t bands) {
+    Conversion c;
+    output::ImageBuffer& raw = buffers[RawSlot(s.colorMode)];
+    c.colour = imaging::MakeColorConversionBlock(s.values, s.mirrorV, s.mirrorH);
+    BalanceColours(s, raw, c.colour, found, workers, bands);
+    c.kind = Conversion::Kind::Colour;
+    c.run = imaging::WholeImageRun(buffers[OutputSlot(s.colorMode)].View(), raw.View());
+    return c;
 }
 
 // The adjustment steps a frame runs: a step that reads a copy is left out when the scratch
@@ -227,24 +240,25 @@ FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& bu
     return RunImageStages(settings, buffers, single);
 }
 
-// Measurements first, on the whole frame; then the frame in row bands, in phases that end
-// when every band is done: a phase reads rows of other bands only from work of an earlier phase.
-// The conversion goes with the first adjustments when its rows are the image's, and a copy the
-// sharpness step reads is made in the phase before, so the copy is complete before any band
-// writes the image.
+// Measurements first, on the whole frame (white balance as bands' sums added up); then the frame in
+// row bands, in phases that end when every band is done: a phase reads rows of other bands only
+// from work of an earlier phase. The conversion goes with the first adjustments when its rows are
+// the image's, and a copy the sharpness step reads is made in the phase before, so the copy is
+// complete before any band writes the image.
 FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& buffers,
                                  BandWorkerPool& pool) {
     FrameMeasurements found;
     if (!ValidColorMode(settings.colorMode)) return found;
-    const Conversion conversion = IsGrayMode(settings.colorMode)
-                                      ? PrepareGrayFilter(settings, buffers, found)
-                                      : PrepareColourConversion(settings, buffers, found);
-    imaging::AdjustmentPlan plan = imaging::PlanAdjustments(settings.values, settings.colorMode);
     const imaging::ImageView image = buffers[OutputSlot(settings.colorMode)].View();
-    const imaging::ImageView scratch = buffers[kBufferScratch].View();
-    const PlannedSteps steps = RunnableSteps(plan, image, scratch);
     BandWorkers* workers = nullptr;
     const int32_t bands = BandCount(pool, image, &workers);
+    const Conversion conversion =
+        IsGrayMode(settings.colorMode)
+            ? PrepareGrayFilter(settings, buffers, found, workers, bands)
+            : PrepareColourConversion(settings, buffers, found, workers, bands);
+    imaging::AdjustmentPlan plan = imaging::PlanAdjustments(settings.values, settings.colorMode);
+    const imaging::ImageView scratch = buffers[kBufferScratch].View();
+    const PlannedSteps steps = RunnableSteps(plan, image, scratch);
 
     using Kind = Conversion::Kind;
     std::function<void(int32_t, int32_t)> lead;
