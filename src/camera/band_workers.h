@@ -24,7 +24,7 @@ int32_t ConfiguredBandThreads();
 
 // Frames below this many pixels run as one band: waking the helpers costs more than the share
 // they take (bench/frame_bands_bench.cpp).
-inline constexpr int64_t kMinBandedPixels = 64 * 1024;
+inline constexpr int64_t kMinBandedPixels = 128 * 1024;
 // Several bands per thread, so a thread held up on a loaded machine leaves less behind; each
 // band also stays small enough for the cache between the stages that run on it in turn.
 inline constexpr int32_t kBandsPerThread = 4;
