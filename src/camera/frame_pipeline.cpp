@@ -85,14 +85,14 @@ void BalanceColours(const FrameSettings& s, output::ImageBuffer& raw,
     imaging::WhiteBalanceBlock measured = imaging::MakeWhiteBalanceBlock(s.values, block.phase);
     if (const std::optional<imaging::StageRun> run =
             imaging::WholeImageRun(raw.View(), raw.View())) {
-        std::vector<imaging::WhiteBalanceSums> parts(static_cast<size_t>(bands));
+        std::array<imaging::WhiteBalanceSums, kMaxBandThreads * kBandsPerThread> parts{};
         RunPhase(workers, bands, [&](int32_t band, int32_t count) {
             const RowRange rows = RunBand(*run, band, count);
             parts[static_cast<size_t>(band)] =
                 imaging::SumWhiteBalanceRows(*run, measured, rows.first, rows.end);
         });
         imaging::WhiteBalanceSums total;
-        for (const imaging::WhiteBalanceSums& part : parts) total.Add(part);
+        for (int32_t band = 0; band < bands; ++band) total.Add(parts[static_cast<size_t>(band)]);
         imaging::ConcludeWhiteBalanceSums(total, &measured);
     }
     found.whiteBalanceMeasured = true;
