@@ -1,7 +1,8 @@
 // The image stages of one frame, from the raw frame in the raw buffer to the output image of the
 // colour mode: mirroring, gray filter or colour conversion with white balance, and the picture
-// adjustments. Runs on the acquiring thread under the frame lock. Device work (automatic
-// exposure and gain) and storing measurements are the camera object's.
+// adjustments. Runs on the acquiring thread under the frame lock; a large frame is shared in row
+// bands with the camera's band helpers (band_workers.h). Device work (automatic exposure and
+// gain) and storing measurements are the camera object's.
 #pragma once
 
 #include <cstdint>
