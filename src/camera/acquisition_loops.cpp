@@ -171,7 +171,7 @@ void Acquisition::ProcessFrame() {
     output::ImageBuffer& raw = imageBuffers_[RawSlot(frame.colorMode)];
     MirrorRaw(raw, mirrorBuffer_, frame.mirrorV, frame.mirrorH);
     if (autoIris == 1 || autoIris == 2) AutoExposureStep(raw, autoIris);
-    if (sensor_.StoreMeasurements(RunImageStages(frame, imageBuffers_))) {
+    if (sensor_.StoreMeasurements(RunImageStages(frame, imageBuffers_, bandPool_))) {
         NotifyFilterMeasured(dialogs_);
     }
 }

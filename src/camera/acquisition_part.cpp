@@ -75,6 +75,7 @@ bool Acquisition::PrepareBuffers(int32_t colorMode, int32_t width, int32_t heigh
 }
 
 void Acquisition::ReleaseBuffers() {
+    bandPool_.Stop();
     for (auto& buffer : imageBuffers_) buffer.Release();
 }
 

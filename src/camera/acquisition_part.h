@@ -15,6 +15,7 @@
 
 #include "camera/acquisition_mode.h"
 #include "camera/acquisition_thread.h"
+#include "camera/band_workers.h"
 #include "camera/buffer_slots.h"
 #include "camera/camera_errors.h"
 #include "camera/error_reporter.h"
@@ -176,6 +177,9 @@ class Acquisition {
     ImageBuffers imageBuffers_;
     int32_t activeColorMode_ = 0;  // colour mode the buffers were prepared for
     output::ImageBuffer mirrorBuffer_;
+    // Used under frameLock_ like the buffers; outlives the acquisition thread (declared before
+    // it), and ReleaseBuffers joins its helpers.
+    BandWorkerPool bandPool_;
     uint8_t* callerBuffer_ = nullptr;
     int32_t callerLength_ = 0;
     int32_t rowOrder_ = 0;

@@ -1,11 +1,13 @@
 // The image stages of one frame, from the raw frame in the raw buffer to the output image of the
 // colour mode: mirroring, gray filter or colour conversion with white balance, and the picture
-// adjustments. Runs on the acquiring thread under the frame lock. Device work (automatic
-// exposure and gain) and storing measurements are the camera object's.
+// adjustments. Runs on the acquiring thread under the frame lock; a large frame is shared in row
+// bands with the camera's band helpers (band_workers.h). Device work (automatic exposure and
+// gain) and storing measurements are the camera object's.
 #pragma once
 
 #include <cstdint>
 
+#include "camera/band_workers.h"
 #include "camera/buffer_slots.h"
 #include "imaging/filter_values.h"
 #include "imaging/parameter_blocks.h"
@@ -35,5 +37,9 @@ void MirrorRaw(output::ImageBuffer& raw, output::ImageBuffer& temporary, bool mi
 
 // Gray filter (colour modes 0, 1) or colour conversion (2..5), then the adjustments.
 FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& buffers);
+// The same, with a frame large enough shared in row bands between the caller and the pool's
+// workers. Every result is the same whatever the number of threads.
+FrameMeasurements RunImageStages(const FrameSettings& settings, ImageBuffers& buffers,
+                                 BandWorkerPool& pool);
 
 }  // namespace tavlin::camera

@@ -4,6 +4,7 @@ set(tavlin_camera_sources
     acquisition_loops.cpp
     acquisition_part.cpp
     auto_exposure.cpp
+    band_workers.cpp
     camera_settings.cpp
     claim_record.cpp
     claim_table.cpp

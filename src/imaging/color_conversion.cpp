@@ -57,14 +57,14 @@ DemosaicRowSources<Sample> RowSources(const RawView<Sample>& raw, int32_t phase,
 template <typename Sample, int32_t kMax, typename FastRow, typename PlainRow>
 void ConvertImage(const RawView<Sample>& raw, uint8_t* dst, int32_t dstStride,
                   int32_t dstBytesPerPixel, const ColorConversionBlock& block, int32_t phase,
-                  FastRow fastRow, PlainRow plainRow) {
+                  int32_t firstRow, int32_t endRow, FastRow fastRow, PlainRow plainRow) {
     const int32_t width = raw.width;
     const int32_t gainR = ScaledColorGain(block.gainR);
     const int32_t gainB = ScaledColorGain(block.gainB);
     auto reflectColumn = [width](int32_t t) { return ReflectTap(t, width); };
     // Columns 2 .. width - 2 have all taps inside the image; the others reflect.
     const int32_t interiorEnd = width - 1;
-    for (int32_t y = 0; y < raw.height; ++y) {
+    for (int32_t y = firstRow; y < endRow; ++y) {
         const DemosaicRowSources<Sample> sources = RowSources(raw, phase, y, gainR, gainB);
         uint8_t* dstRow = dst + static_cast<ptrdiff_t>(y) * dstStride;
         if (interiorEnd > 2) {
@@ -88,12 +88,19 @@ int32_t ScaledColorGain(int32_t percent) {
 }
 
 int ConvertBayerToColor(const StageRun& run, const ColorConversionBlock* block) {
+    return ConvertBayerToColorRows(run, block, 0, run.src.Height());
+}
+
+int ConvertBayerToColorRows(const StageRun& run, const ColorConversionBlock* block,
+                            int32_t firstRow, int32_t endRow) {
     const int32_t width = run.src.Width();
     const int32_t height = run.src.Height();
     if (block == nullptr || run.dstBits == nullptr || run.srcBits == nullptr || width < 2 ||
         height < 2) {
         return 0;
     }
+    firstRow = std::max(firstRow, 0);
+    endRow = std::min(endRow, height);
     const uint8_t* srcOrigin = run.SrcOrigin();
     uint8_t* dstOrigin = run.DstOrigin();
     const int32_t phase = PhaseAt(block->phase, run.src.left, run.src.top);
@@ -101,14 +108,14 @@ int ConvertBayerToColor(const StageRun& run, const ColorConversionBlock* block) 
     if (run.srcBytesPerPixel == 1 && (run.dstBytesPerPixel == 3 || run.dstBytesPerPixel == 4)) {
         const RawView<uint8_t> raw{srcOrigin, run.srcStride, width, height};
         ConvertImage<uint8_t, 255>(raw, dstOrigin, run.dstStride, run.dstBytesPerPixel, *block,
-                                   phase, paths.demosaic8, plain::Demosaic8);
+                                   phase, firstRow, endRow, paths.demosaic8, plain::Demosaic8);
         return 1;
     }
     if (run.srcBytesPerPixel == 2 && (run.dstBytesPerPixel == 6 || run.dstBytesPerPixel == 8)) {
         const RawView<uint16_t> raw{srcOrigin, run.srcStride, width, height};
         ConvertImage<uint16_t, kMaxWideColorSample>(raw, dstOrigin, run.dstStride,
-                                                    run.dstBytesPerPixel, *block, phase,
-                                                    paths.demosaic16, plain::Demosaic16);
+                                                    run.dstBytesPerPixel, *block, phase, firstRow,
+                                                    endRow, paths.demosaic16, plain::Demosaic16);
         return 1;
     }
     return 0;

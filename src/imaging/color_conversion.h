@@ -16,6 +16,12 @@ namespace tavlin::imaging {
 // depths, a missing block, or a source smaller than 2 x 2 (which holds no complete mosaic cell).
 int ConvertBayerToColor(const StageRun& run, const ColorConversionBlock* block);
 
+// Only rows firstRow .. endRow - 1 of the run (counted from src.top), with the taps, edges and
+// mosaic phase of the whole run, so row bands of one frame converted apart (on different
+// threads) give exactly the whole conversion. Same results as ConvertBayerToColor.
+int ConvertBayerToColorRows(const StageRun& run, const ColorConversionBlock* block,
+                            int32_t firstRow, int32_t endRow);
+
 // Percent to the 1/128 units the demosaic multiplies by (100 gives 128); limited to 0..400
 // percent first, the range every setter and the measurement keep to.
 int32_t ScaledColorGain(int32_t percent);

@@ -1,5 +1,6 @@
 #include "white_balance.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -11,16 +12,13 @@ namespace {
 
 constexpr double kMaxGain = 400.0;
 
-struct ClassSums {
-    std::array<uint64_t, 3> sum{};  // indexed by BayerColor
-    std::array<uint64_t, 3> count{};
-};
+using ClassSums = WhiteBalanceSums;
 
 template <typename Sample>
-ClassSums SumByColor(const uint8_t* origin, int32_t stride, int32_t width, int32_t height,
-                     int32_t phase) {
+ClassSums SumByColor(const uint8_t* origin, int32_t stride, int32_t width, int32_t firstRow,
+                     int32_t endRow, int32_t phase) {
     ClassSums sums;
-    for (int32_t y = 0; y < height; ++y) {
+    for (int32_t y = firstRow; y < endRow; ++y) {
         const auto* row =
             reinterpret_cast<const Sample*>(origin + static_cast<ptrdiff_t>(y) * stride);
         uint64_t even = 0;
@@ -54,20 +52,35 @@ void StoreGain(double measured, int32_t& slot) {
 
 }  // namespace
 
-int MeasureWhiteBalance(const StageRun& run, WhiteBalanceBlock* block) {
-    if (block == nullptr || run.srcBits == nullptr || run.src.Width() <= 0 || run.src.Height() <= 0)
-        return 0;
-    const uint8_t* origin = run.SrcOrigin();
-    const int32_t phase = PhaseAt(block->phase, run.src.left, run.src.top);
-    ClassSums sums;
-    if (run.srcBytesPerPixel == 1) {
-        sums = SumByColor<uint8_t>(origin, run.srcStride, run.src.Width(), run.src.Height(), phase);
-    } else if (run.srcBytesPerPixel == 2) {
-        sums =
-            SumByColor<uint16_t>(origin, run.srcStride, run.src.Width(), run.src.Height(), phase);
-    } else {
-        return 0;
+void WhiteBalanceSums::Add(const WhiteBalanceSums& other) {
+    for (size_t i = 0; i < sum.size(); ++i) {
+        sum[i] += other.sum[i];
+        count[i] += other.count[i];
     }
+    valid = valid && other.valid;
+}
+
+WhiteBalanceSums SumWhiteBalanceRows(const StageRun& run, const WhiteBalanceBlock& block,
+                                     int32_t firstRow, int32_t endRow) {
+    WhiteBalanceSums sums;
+    const int32_t height = run.src.Height();
+    if (run.srcBits == nullptr || run.src.Width() <= 0 || height <= 0 ||
+        (run.srcBytesPerPixel != 1 && run.srcBytesPerPixel != 2)) {
+        sums.valid = false;
+        return sums;
+    }
+    firstRow = std::max(firstRow, 0);
+    endRow = std::min(endRow, height);
+    const uint8_t* origin = run.SrcOrigin();
+    const int32_t phase = PhaseAt(block.phase, run.src.left, run.src.top);
+    if (run.srcBytesPerPixel == 1) {
+        return SumByColor<uint8_t>(origin, run.srcStride, run.src.Width(), firstRow, endRow, phase);
+    }
+    return SumByColor<uint16_t>(origin, run.srcStride, run.src.Width(), firstRow, endRow, phase);
+}
+
+int ConcludeWhiteBalanceSums(const WhiteBalanceSums& sums, WhiteBalanceBlock* block) {
+    if (block == nullptr || !sums.valid) return 0;
     const double green = Mean(sums, BayerColor::Green);
     const double blue = Mean(sums, BayerColor::Blue);
     const double red = Mean(sums, BayerColor::Red);
@@ -78,6 +91,11 @@ int MeasureWhiteBalance(const StageRun& run, WhiteBalanceBlock* block) {
     StoreGain(total / red / 3 * 100 / k, block->red);
     block->green = 100;
     return 1;
+}
+
+int MeasureWhiteBalance(const StageRun& run, WhiteBalanceBlock* block) {
+    if (block == nullptr) return 0;
+    return ConcludeWhiteBalanceSums(SumWhiteBalanceRows(run, *block, 0, run.src.Height()), block);
 }
 
 WhiteBalanceOutcome ConcludeWhiteBalance(const WhiteBalanceBlock& measured,

@@ -2,6 +2,9 @@
 // a raw frame to the mean of its greens.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "filter_values.h"
 #include "kernel_types.h"
 #include "parameter_blocks.h"
@@ -13,6 +16,21 @@ namespace tavlin::imaging {
 // light at all (every class mean 0) gives no measurement and leaves the slots as they were; a
 // colour with mean 0 under some light gets the largest gain.
 int MeasureWhiteBalance(const StageRun& run, WhiteBalanceBlock* block);
+
+// The same measurement in parts, for row bands on several threads: the integer sums of rows
+// firstRow .. endRow - 1 of the run (mosaic phase of the whole run), added up in any order, then
+// the gains from the sums of every row. Equal to MeasureWhiteBalance on the run.
+struct WhiteBalanceSums {
+    std::array<uint64_t, 3> sum{};  // indexed by BayerColor
+    std::array<uint64_t, 3> count{};
+    bool valid = true;  // false: the run cannot be measured (MeasureWhiteBalance returns 0)
+
+    void Add(const WhiteBalanceSums& other);
+};
+WhiteBalanceSums SumWhiteBalanceRows(const StageRun& run, const WhiteBalanceBlock& block,
+                                     int32_t firstRow, int32_t endRow);
+// Returns what MeasureWhiteBalance returns.
+int ConcludeWhiteBalanceSums(const WhiteBalanceSums& sums, WhiteBalanceBlock* block);
 
 // What the camera stores after a measurement: the gains, and whether the one-shot request
 // ("Once": automatic flag and both marks set) is now done, so all three are to be cleared.

@@ -181,5 +181,36 @@ TEST(ColorConversion, WideSamplesAboveTenBitsMatchTheReference) {
     }
 }
 
+// Rows converted in pieces, each piece on its own call with the whole frame as the run (as the
+// camera's row bands do), equal the reference on the whole frame: the pieces' first and last
+// rows take their taps across the cut and reflect only at the frame's own edges.
+TEST(ColorConversion, RowRangesInAnyPiecesEqualTheReference) {
+    std::mt19937 random(7);
+    const Conversion sizes[] = {{9, 2, 1, 3},  {8, 3, 2, 6},   {37, 5, 1, 4},
+                                {36, 7, 2, 8}, {70, 13, 1, 3}, {67, 40, 2, 6}};
+    for (const Conversion& size : sizes) {
+        TestImage raw(size.width, size.height, size.rawBytes);
+        raw.FillRandom(random, size.rawBytes == 1 ? 255 : 1023);
+        const int32_t phase = static_cast<int32_t>(random() % 4);
+        const ColorConversionBlock block{phase, static_cast<int32_t>(random() % 401), 100,
+                                         static_cast<int32_t>(random() % 401)};
+        const TestImage expected = Reference(raw, size.outBytes, block);
+        for (SimdLevel level : test::AvailableLevels()) {
+            test::ScopedLevel scoped(level);
+            TestImage out(raw.width, raw.height, size.outBytes);
+            TestImage source = raw;
+            const StageRun run = *WholeImageRun(out.View(), source.View());
+            // Pieces of 1 to 4 rows, the last one may reach past the end (clipped).
+            for (int32_t first = 0; first < size.height;) {
+                const int32_t end = first + static_cast<int32_t>(random() % 4);
+                ASSERT_EQ(ConvertBayerToColorRows(run, &block, first, end + 1), 1);
+                first = end + 1;
+            }
+            ExpectSameColors(out, expected, SimdLevelName(level));
+            EXPECT_TRUE(out.PaddingIntact());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tavlin::imaging

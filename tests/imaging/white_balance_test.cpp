@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "imaging/white_balance.h"
 #include "reference.h"
@@ -75,6 +77,39 @@ TEST(WhiteBalance, RandomFramesOfOddSizesMatchTheReference) {
             EXPECT_EQ(measured.red, expected.red) << w << "x" << h;
         }
     }
+}
+
+// The camera's row bands: sums of row pieces of the whole frame, added up in any order, give the
+// reference gains; a frame that cannot be measured stays refused.
+TEST(WhiteBalance, SumsOfRowPiecesGiveTheWholeFramesGains) {
+    std::mt19937 random(41);
+    for (const auto& [w, h] : {std::pair{7, 5}, {33, 17}, {64, 48}, {129, 3}, {6, 2}}) {
+        for (int32_t bytes : {1, 2}) {
+            TestImage raw(w, h, bytes);
+            raw.FillRandom(random, bytes == 1 ? 255 : 1023);
+            const int32_t phase = static_cast<int32_t>(random() % 4);
+            const ref::Gains expected = ref::WhiteBalance(raw, phase);
+            WhiteBalanceBlock block{0, 0, 0, phase};
+            const StageRun run = *WholeImageRun(raw.View(), raw.View());
+            std::vector<WhiteBalanceSums> pieces;
+            for (int32_t first = 0; first < h;) {
+                const int32_t end = first + 1 + static_cast<int32_t>(random() % 4);
+                pieces.push_back(SumWhiteBalanceRows(run, block, first, end));
+                pieces.push_back(SumWhiteBalanceRows(run, block, end, end));  // empty piece
+                first = end;
+            }
+            std::shuffle(pieces.begin(), pieces.end(), random);
+            WhiteBalanceSums total;
+            for (const WhiteBalanceSums& piece : pieces) total.Add(piece);
+            ASSERT_EQ(ConcludeWhiteBalanceSums(total, &block), 1);
+            EXPECT_EQ(block.blue, expected.blue) << w << "x" << h;
+            EXPECT_EQ(block.red, expected.red) << w << "x" << h;
+        }
+    }
+    TestImage colour(4, 4, 3);
+    const StageRun run = *WholeImageRun(colour.View(), colour.View());
+    WhiteBalanceBlock block;
+    EXPECT_EQ(ConcludeWhiteBalanceSums(SumWhiteBalanceRows(run, block, 0, 4), &block), 0);
 }
 
 TEST(WhiteBalance, OnlyTheOnceRequestIsDoneAfterOneMeasurement) {
