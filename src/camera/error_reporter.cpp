@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "camera/error_texts.h"
 #include "diag/log.h"
 
 namespace tavlin::camera {
@@ -23,8 +24,8 @@ void LogReported(int32_t code, const diag::Where& where, const char* how) {
     if (!diag::On(diag::Category::Camera, diag::Level::Warn)) return;
     const char* file = std::strrchr(where.file, '/');
     file = file != nullptr ? file + 1 : where.file;
-    TAVLIN_LOG(Camera, Warn, "error %d %s in %s (%s:%d)", code, how, where.function, file,
-               where.line);
+    TAVLIN_LOG(Camera, Warn, "error %d %s in %s (%s:%d): %s", code, how, where.function, file,
+               where.line, FindErrorText(code).text);
 }
 
 }  // namespace

@@ -89,9 +89,10 @@ TEST_F(LoggingTest, OpenAcquisitionFailureAndCloseAreLoggedWithTheHandle) {
         EXPECT_GE(m->level, TAVLIN_EXT_LOG_ERROR) << part;
         EXPECT_LE(m->level, TAVLIN_EXT_LOG_DEBUG) << part;
     }
-    // The reason names the operation that failed.
-    EXPECT_NE(log.Find("camera", "error 9 recorded in")->text.find("SetColorMode"),
-              std::string::npos);
+    // The line names the operation that failed and the error in words.
+    const std::string& refused = log.Find("camera", "error 9 recorded in")->text;
+    EXPECT_NE(refused.find("SetColorMode"), std::string::npos) << refused;
+    EXPECT_NE(refused.find(": invalid argument"), std::string::npos) << refused;
     // The preview's transfer thread logs for the camera that started it.
     const Message* run = log.Find("transfer", "transfer run ended");
     ASSERT_NE(run, nullptr);

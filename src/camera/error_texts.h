@@ -1,5 +1,6 @@
 // The error codes' names and texts: the one table the exports, the tools and the Python package
-// read (through TavlinExt_GetErrorText / TavlinExt_GetErrorName), and the README's table mirrors.
+// read (through TavlinExt_GetErrorText / TavlinExt_GetErrorName), the diagnostic log names, and
+// the README's table mirrors.
 #pragma once
 
 #include <array>
@@ -8,7 +9,7 @@
 
 #include "tavlin/tavlin.h"
 
-namespace tavlin::api {
+namespace tavlin::camera {
 
 struct ErrorText {
     int32_t code;
@@ -56,4 +57,4 @@ constexpr bool ErrorTableIsWellFormed() {
 static_assert(ErrorTableIsWellFormed());
 static_assert(FindErrorText(TAVLIN_ERR_STREAM_STOPPED).code == TAVLIN_ERR_STREAM_STOPPED);
 
-}  // namespace tavlin::api
+}  // namespace tavlin::camera
