@@ -1,4 +1,5 @@
 // Faults during initialise and start, in capture (snapshots), trigger mode and recording.
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -147,10 +148,24 @@ TEST_P(FaultTrigger, StopIsPromptWhileATriggeredReadIsHeld) {
     for (bool hang : {false, true}) {
         SCOPED_TRACE(hang ? "hung read" : "stalled camera");
         StartTrigger();
-        TavlinVcam_Trigger(0, 1);
         if (hang) {
+            // Armed before the pulse, so whichever read comes next (the one already waiting for
+            // the pulse may take it first) is the one held; a read merely waiting for a pulse
+            // would also count as blocked, and leave the fault armed for a later stream.
+            TavlinVcamCounters before{};
+            ASSERT_EQ(TavlinVcam_GetCounters(0, &before), 1);
             TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_HANG_FRAME, 1);
+            TavlinVcam_Trigger(0, 1);
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            TavlinVcamCounters now = before;
+            while (now.framesFailed == before.framesFailed &&
+                   std::chrono::steady_clock::now() < end) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                ASSERT_EQ(TavlinVcam_GetCounters(0, &now), 1);
+            }
+            ASSERT_GT(now.framesFailed, before.framesFailed) << "no read took the hang";
         } else {
+            TavlinVcam_Trigger(0, 1);
             TavlinVcam_SetStall(0, 1);
         }
         ASSERT_TRUE(WaitForBlockedRequests(0, 1));
