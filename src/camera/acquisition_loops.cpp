@@ -125,6 +125,12 @@ void Acquisition::TriggerLoop() {
             break;
         }
         if (result != device::Status::Ok) {
+            // A stop cancels the reads before it sets the flag: no frame failed, and the loop
+            // must not spin on reads that fail at once until the flag comes.
+            if (device_->SingleFramesCancelled()) {
+                acquisitionThread_.PauseBetweenPolls(kPausedPollMs);
+                continue;
+            }
             accounting_.SingleFrameFailed();
             continue;
         }

@@ -85,6 +85,7 @@ class CTVLSdkLib {
     // keep it waiting.
     void CancelSingleFrames();
     void AllowSingleFrames();
+    bool SingleFramesCancelled() const { return singleFrameCancel.Cancelled(); }
 
     // Driver setting on the selected path (the trigger read time-out in milliseconds).
     void SendDriverSetting(uint32_t value);
