@@ -2,6 +2,7 @@
 // camera's own counters: what the camera produced is what the SDK counts as delivered, split
 // into processed (one frame notice each), skipped and failed.
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -175,6 +176,33 @@ TEST_F(FrameAccountingTest, TriggerModeDiscardsTheFirstFrameAndCountsEachPulse) 
     EXPECT_EQ(s.failed, 0u);
     EXPECT_EQ(s.delivered, expected);
     EXPECT_EQ(s.sequence, expected);
+}
+
+// A stop cancels the waiting read before it takes the mode lock; while another thread keeps that
+// lock busy, the cancelled reads must neither count as failed frames nor be retried in a spin.
+TEST_F(FrameAccountingTest, StoppingTriggerModeWhileTheModeLockIsBusyFailsNoFrame) {
+    std::atomic<bool> busy{true};
+    std::thread contender([&] {
+        std::vector<uint8_t> scratch(kImageBytes);
+        while (busy.load()) {
+            // Both take the mode lock: a second trigger start keeps the running one, a snapshot
+            // is refused in trigger mode and while idle it may run.
+            Tavlin_Trigger(camera_, frames_, image_.data(), kImageBytes, 1);
+            Tavlin_SnapShot(camera_, scratch.data(), kImageBytes, 1);
+        }
+    });
+    for (int round = 0; round < 20; ++round) {
+        Tavlin_StopPreview(camera_);
+        ASSERT_EQ(Tavlin_Trigger(camera_, frames_, image_.data(), kImageBytes, 1), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(Tavlin_StopPreview(camera_), 1);
+        const TavlinExtFrameStats s = Stats();
+        EXPECT_EQ(s.failed, 0u) << "round " << round;
+        ExpectBalanced(s);
+    }
+    busy.store(false);
+    contender.join();
+    Tavlin_StopPreview(camera_);
 }
 
 TEST_F(FrameAccountingTest, SnapshotsAreNumberedAndStampedWithTheirArrival) {

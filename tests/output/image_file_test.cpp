@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <string>
+#include <vector>
 
+#include "diag/log.h"
 #include "output/output_test_support.h"
 #include "output/sample_rows.h"
 #include "platform/output_file.h"
@@ -390,6 +395,38 @@ TEST_F(ImageFileTest, FullDiskFailsEveryFormatWithoutCrashing) {
                                     "was killed by the file size signal)";
     EXPECT_NE(errors.find("libpng error: "), std::string::npos) << errors;
     EXPECT_EQ(errors.find("JPEG"), std::string::npos) << "only libpng may print: " << errors;
+}
+
+// With logging on, libpng's and libtiff's own reasons reach the log; libpng's error line on stderr
+// is printed as before.
+TEST_F(ImageFileTest, CodecMessagesReachTheLogWhenAsked) {
+    struct Capture {
+        std::mutex lock;
+        std::vector<std::string> lines;
+        static void Add(void* context, int32_t, const char* category, int32_t, int64_t,
+                        const char* message) {
+            auto* self = static_cast<Capture*>(context);
+            const std::lock_guard<std::mutex> hold(self->lock);
+            self->lines.push_back(std::string(category) + " " + message);
+        }
+        bool Has(const std::string& prefix) {
+            const std::lock_guard<std::mutex> hold(lock);
+            return std::any_of(lines.begin(), lines.end(),
+                               [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+        }
+    } capture;
+    ASSERT_TRUE(diag::SetCallback(Capture::Add, &capture, diag::Level::Warn));
+    // Larger than the stream's buffer: every write to /dev/full fails with ENOSPC, so libpng
+    // gives up with its own reason while writing rows.
+    const ImageBuffer image = Pattern(512, 512, 24);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SaveImageFile("/dev/full", image, kFilePng, kBits), 0);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(SaveImageFile(Path("no-such-folder/x.tif"), image, kFileTiff, kBits), 0);
+    ASSERT_TRUE(diag::SetCallback(nullptr, nullptr, diag::Level::Off));
+    EXPECT_TRUE(capture.Has("output libpng: ")) << ::testing::PrintToString(capture.lines);
+    EXPECT_TRUE(capture.Has("output libtiff: ")) << ::testing::PrintToString(capture.lines);
+    EXPECT_NE(printed.find("libpng error: "), std::string::npos) << printed;
 }
 
 }  // namespace
