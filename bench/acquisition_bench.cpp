@@ -1,7 +1,10 @@
 // Streaming colour mode 24 at 1280 x 1024 from the virtual camera (as fast as it can render)
-// into an application buffer, next to the cost of the frame pipeline alone on the same frame
-// size, in one run.
+// into an application buffer, with and without the camera's preview window, next to the cost of
+// the frame pipeline alone and of one copy of the output frame, in one run.
 #include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
 
 #include "camera/frame_pipeline.h"
 #include "stream_colour24.h"
@@ -14,9 +17,15 @@ constexpr int32_t kWidth = kStreamWidth;
 constexpr int32_t kHeight = kStreamHeight;
 
 void BM_StreamColour24(benchmark::State& state) {
-    tavlin::bench::StreamColour24(state);
+    tavlin::bench::StreamColour24(state, state.range(0) != 0);
 }
-BENCHMARK(BM_StreamColour24)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_StreamColour24)
+    ->ArgName("preview_window")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
 
 // The pipeline of one frame with neutral settings: Bayer to 24-bit colour.
 void BM_PipelineColour24(benchmark::State& state) {
@@ -34,6 +43,23 @@ void BM_PipelineColour24(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_PipelineColour24)->Unit(benchmark::kMillisecond);
+
+// One copy of a 24-bit output frame between two buffers larger than the caches together, the
+// unit of the copies a delivered frame needs.
+void BM_CopyOutputFrame(benchmark::State& state) {
+    constexpr size_t kFrameBytes = size_t{kWidth} * 3 * kHeight;
+    constexpr size_t kFrames = 8;
+    std::vector<uint8_t> from(kFrameBytes * kFrames, 1);
+    std::vector<uint8_t> to(kFrameBytes * kFrames);
+    size_t k = 0;
+    for (auto _ : state) {
+        std::memcpy(to.data() + k * kFrameBytes, from.data() + k * kFrameBytes, kFrameBytes);
+        benchmark::ClobberMemory();
+        k = (k + 1) % kFrames;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFrameBytes));
+}
+BENCHMARK(BM_CopyOutputFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

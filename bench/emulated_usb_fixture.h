@@ -4,25 +4,17 @@
 
 #include <benchmark/benchmark.h>
 #include <libusb.h>
-#include <sys/resource.h>
 
 #include <array>
 #include <cstdint>
 #include <memory>
 
+#include "process_cpu.h"
 #include "support/emulated_usb.h"
 
 namespace tavlin::bench {
 
 namespace proto = vcam::protocol;
-
-// Process CPU time (every thread: the client, umockdev's thread and the emulation's workers).
-inline double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
 
 using Packet = std::array<uint8_t, proto::kPacketSize>;
 

@@ -7,8 +7,6 @@
 //   size/<w>x<h>: small frames banded at any size, to place the least banded frame size.
 #include <benchmark/benchmark.h>
 
-#include <time.h>
-
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -16,21 +14,16 @@
 
 #include "camera/band_workers.h"
 #include "camera/frame_pipeline.h"
+#include "process_cpu.h"
 
 namespace tavlin::camera {
 namespace {
 
+using bench::ProcessCpuSeconds;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
-}
-
-// CPU time of the whole process (all its threads), in seconds.
-double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // The buffers colour mode 2 uses, the raw frame random.

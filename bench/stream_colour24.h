@@ -5,12 +5,12 @@
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <time.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <vector>
 
+#include "process_cpu.h"
 #include "tavlin/tavlin.h"
 #include "tavlin/tavlin_host.h"
 #include "tavlin/tavlin_vcam.h"
@@ -20,18 +20,13 @@ namespace tavlin::bench {
 inline constexpr int32_t kStreamWidth = 1280;
 inline constexpr int32_t kStreamHeight = 1024;
 
-inline double ProcessCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-inline void StreamColour24(benchmark::State& state) {
+// Streams from whatever camera the SDK finds at device index 0. Without a preview window the
+// frames go only into the application's buffer; with one, each is also drawn into the
+// top-level window the camera makes.
+inline void StreamColour24FromDevice0(benchmark::State& state, bool previewWindow) {
     const auto config = std::filesystem::temp_directory_path() / "tavlin-bench-config";
     std::filesystem::create_directories(config);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    TavlinVcam_Attach(0);
-    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST);
     TAVLIN_HWND window = TavlinHost_CreateMessageWindow();
     const int32_t camera = Tavlin_Initialize(window);
     Tavlin_SetColorMode(camera, 24);
@@ -39,15 +34,24 @@ inline void StreamColour24(benchmark::State& state) {
     Tavlin_SetCaptureWindowEx(camera, kStreamWidth, 0, kStreamWidth, kStreamHeight, 0,
                               kStreamHeight);
     Tavlin_SetWaitTime(camera, 0);
+    if (!previewWindow) Tavlin_SetPreviewWindow(camera, nullptr, 0, 0, 0, 0);
     std::vector<uint8_t> image(static_cast<size_t>(kStreamWidth) * 3 * kStreamHeight);
-    Tavlin_CallBackPreview(camera, window, image.data(), static_cast<int32_t>(image.size()), 1);
+    if (Tavlin_CallBackPreview(camera, window, image.data(), static_cast<int32_t>(image.size()),
+                               1) != 1) {
+        state.SkipWithError("the camera at index 0 did not start streaming");
+    }
 
     int64_t frames = 0;
     const double cpuStart = ProcessCpuSeconds();
     for (auto _ : state) {
         TavlinMessage m{};
-        while (TavlinHost_GetMessage(window, &m, 5000) == 1) {
-            if (m.message == TAVLIN_MSG_FRAME && m.wParam != 0) break;
+        bool frame = false;
+        while (!frame && TavlinHost_GetMessage(window, &m, 5000) == 1) {
+            frame = m.message == TAVLIN_MSG_FRAME && m.wParam != 0;
+        }
+        if (!frame) {
+            state.SkipWithError("no frame within 5 s");
+            break;
         }
         ++frames;
     }
@@ -55,11 +59,18 @@ inline void StreamColour24(benchmark::State& state) {
     Tavlin_StopPreview(camera);
     Tavlin_Release(camera);
     TavlinHost_DestroyWindow(window);
-    TavlinVcam_Detach(0);
     state.SetItemsProcessed(frames);
     state.counters["frames_per_s"] =
         benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
     state.counters["cpu_ms_per_frame"] = frames > 0 ? 1000.0 * cpu / frames : 0.0;
+}
+
+// The in-process virtual camera, rendering as fast as it can.
+inline void StreamColour24(benchmark::State& state, bool previewWindow = true) {
+    TavlinVcam_Attach(0);
+    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST);
+    StreamColour24FromDevice0(state, previewWindow);
+    TavlinVcam_Detach(0);
 }
 
 }  // namespace tavlin::bench
