@@ -31,6 +31,21 @@ class UsbFrames : public EmulatedUsbCamera {
         EmulatedUsbCamera::SetUp(state);
         if (camera) camera->SetRealTime(state.range(2) != 0);
     }
+
+    // Lets go of the fixture's own handle, as another program would, and waits until the SDK's
+    // USB transport places the camera at index 0. False when the fixture had no camera.
+    bool HandOverToSdk() {
+        if (handle == nullptr) return false;
+        libusb_release_interface(handle, 0);
+        libusb_close(handle);
+        handle = nullptr;
+        setenv("TAVLIN_USB_IDS", "fff0:0410", 1);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!transport::UsbCameraAt(0) && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
 };
 
 Packet TransferSizePacket() {
@@ -106,15 +121,7 @@ BENCHMARK_DEFINE_F(UsbFrames, BareLibusbFrameLoop)(benchmark::State& state) {
 // The same emulated camera through the SDK's USB transport: the bare loop's handle lets go of
 // the interface first, as another program would.
 BENCHMARK_DEFINE_F(UsbFrames, SdkUsbTransportFrameLoop)(benchmark::State& state) {
-    if (handle == nullptr) return;
-    libusb_release_interface(handle, 0);
-    libusb_close(handle);
-    handle = nullptr;
-    setenv("TAVLIN_USB_IDS", "fff0:0410", 1);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!transport::UsbCameraAt(0) && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (!HandOverToSdk()) return;
     auto file = device::OpenDeviceFile("\\\\.\\TvlnQZ410VKE-0");
     if (!file) {
         state.SkipWithError("the USB transport did not open the emulated camera");
@@ -138,18 +145,11 @@ BENCHMARK_DEFINE_F(UsbFrames, SdkInProcessTransportFrameLoop)(benchmark::State& 
     }
     registry.Detach(1);
 }
+
 // The whole SDK on the emulated camera: colour 24 at 1280 x 1024 delivered into the
 // application's buffer, as acquisition_bench streams it from the in-process camera.
 BENCHMARK_DEFINE_F(UsbFrames, SdkUsbStreamColour24)(benchmark::State& state) {
-    if (handle == nullptr) return;
-    libusb_release_interface(handle, 0);
-    libusb_close(handle);
-    handle = nullptr;
-    setenv("TAVLIN_USB_IDS", "fff0:0410", 1);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!transport::UsbCameraAt(0) && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (!HandOverToSdk()) return;
     StreamColour24FromDevice0(state, state.range(3) != 0);
 }
 
