@@ -64,11 +64,12 @@ void WindowMean(benchmark::State& state) {
 }
 BENCHMARK(WindowMean)->Arg(8)->Arg(16)->ArgName("bits");
 
-// The preview's equal-size draw and the JPEG path's flip: source at (0, height), size -height.
+// The preview's equal-size draw (into a window's 32-bit surface) and the JPEG path's flip:
+// source at (0, height), size -height.
 void StretchBltFlip(benchmark::State& state) {
     const auto srcBits = static_cast<int32_t>(state.range(0));
     ImageBuffer source = MakeFrame(kWidth, srcBits);
-    ImageBuffer target = MakeFrame(kWidth, 24);
+    ImageBuffer target = MakeFrame(kWidth, static_cast<int32_t>(state.range(1)));
     for (auto _ : state) {
         benchmark::DoNotOptimize(tavlin::gdi::StretchBlt(target.Dc(), 0, 0, kWidth, kHeight,
                                                          source.Dc(), 0, kHeight, kWidth, -kHeight,
@@ -77,7 +78,13 @@ void StretchBltFlip(benchmark::State& state) {
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(target.SizeBytes()));
 }
-BENCHMARK(StretchBltFlip)->Arg(24)->Arg(8)->ArgName("source_bits");
+BENCHMARK(StretchBltFlip)
+    ->ArgNames({"source_bits", "target_bits"})
+    ->Args({24, 24})
+    ->Args({8, 24})
+    ->Args({24, 32})
+    ->Args({32, 24})
+    ->Args({8, 32});
 
 }  // namespace
 

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tavlin::gdi {
@@ -208,6 +210,47 @@ TEST(GdiBlit, ExpandsAndConvertsColourDepths) {
     EXPECT_EQ(BitBlt(bgr.dc, 0, 0, 2, 1, deep.dc, 0, 0, SRCCOPY), 0);
     EXPECT_EQ(BitBlt(gray.dc, 0, 0, 2, 1, bgr.dc, 0, 0, SRCCOPY), 0);
     EXPECT_EQ(BitBlt(bgr.dc, 0, 0, 2, 1, bgr.dc, 0, 0, 0x00EE0086), 0) << "only SRCCOPY";
+}
+
+// 24 <-> 32 bits move several pixels a step; every width and both row directions must give the
+// pixel-by-pixel result and leave every byte outside the run alone.
+TEST(GdiBlit, ColourDepthRunsMatchPixelByPixelAtEveryWidth) {
+    std::mt19937 random(7);
+    for (const auto& [srcBits, dstBits] : {std::pair{24, 32}, std::pair{32, 24}}) {
+        const int srcBytes = srcBits / 8;
+        const int dstBytes = dstBits / 8;
+        for (int32_t width = 1; width <= 41; ++width) {
+            for (const int32_t direction : {1, -1}) {
+                constexpr int32_t kRows = 3;
+                constexpr uint8_t kUntouched = 0xAB;
+                Surface src(width, kRows, uint16_t(srcBits));
+                Surface dst(width + 2, kRows, uint16_t(dstBits));
+                for (int32_t i = 0; i < src.layout.stride * kRows; ++i) {
+                    src.bits[i] = uint8_t(random());
+                }
+                std::memset(dst.bits, kUntouched, size_t(dst.layout.stride) * kRows);
+                const int32_t srcY = direction > 0 ? 0 : kRows;
+                ASSERT_EQ(StretchBlt(dst.dc, 1, 0, width, kRows, src.dc, 0, srcY, width,
+                                     direction * kRows, SRCCOPY),
+                          1);
+                for (int32_t row = 0; row < kRows; ++row) {
+                    const int32_t fromRow = direction > 0 ? row : kRows - 1 - row;
+                    const uint8_t* got = dst.Row(row);
+                    for (int32_t x = 0; x < dst.layout.stride; ++x) {
+                        const int32_t pixel = x / dstBytes - 1;
+                        const int32_t channel = x % dstBytes;
+                        uint8_t want = kUntouched;
+                        if (pixel >= 0 && pixel < width) {
+                            want = channel < 3 ? src.Row(fromRow)[pixel * srcBytes + channel] : 0;
+                        }
+                        ASSERT_EQ(got[x], want)
+                            << srcBits << "->" << dstBits << " width " << width << " direction "
+                            << direction << " row " << row << " byte " << x;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(GdiBlit, StretchPicksNearestSourcePixels) {
