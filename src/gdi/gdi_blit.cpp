@@ -85,6 +85,32 @@ struct ExpandIndexed {
     }
 };
 
+// 8-bit pixels whose colour table is the gray ramp (entry i is i, i, i), as gray previews and
+// the image buffers' gray tables are: the same result as ExpandIndexed without the table.
+template <int kDstBytes>
+struct ExpandGray {
+    static constexpr int kDst = kDstBytes;
+    static constexpr int kSrc = 1;
+    static void Pixel(uint8_t* dst, const uint8_t* src, const RGBQUAD*) {
+        dst[0] = src[0];
+        dst[1] = src[0];
+        dst[2] = src[0];
+        if constexpr (kDstBytes == 4) dst[3] = 0;
+    }
+    static void Run(uint8_t* dst, const uint8_t* src, int64_t count, const RGBQUAD* palette);
+};
+
+bool IsGrayRamp(const RGBQUAD* palette) {
+    for (int i = 0; i < 256; ++i) {
+        const RGBQUAD& entry = palette[i];
+        if (entry.rgbBlue != i || entry.rgbGreen != i || entry.rgbRed != i ||
+            entry.rgbReserved != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 #define TAVLIN_GDI_SSSE3 1
 
@@ -107,6 +133,41 @@ __attribute__((target("ssse3"))) int64_t BgrRowsSsse3(uint8_t* dst, const uint8_
     return k;
 }
 
+// Sixteen gray pixels a step, each byte repeated into B, G and R (and a zero fourth byte).
+template <int kDstBytes>
+__attribute__((target("ssse3"))) int64_t GrayRowsSsse3(uint8_t* dst, const uint8_t* src,
+                                                       int64_t count) {
+    constexpr int64_t kStep = 16;
+    int64_t k = 0;
+    if constexpr (kDstBytes == 4) {
+        const __m128i zero = _mm_set1_epi32(static_cast<int32_t>(0x00FFFFFFu));
+        for (; k + kStep <= count; k += kStep) {
+            const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
+            auto* out = reinterpret_cast<__m128i*>(dst + k * kDstBytes);
+            for (int q = 0; q < 4; ++q) {
+                const auto b = static_cast<char>(4 * q);
+                const __m128i order =
+                    _mm_setr_epi8(b, b, b, b, b + 1, b + 1, b + 1, b + 1, b + 2, b + 2, b + 2,
+                                  b + 2, b + 3, b + 3, b + 3, b + 3);
+                _mm_storeu_si128(out + q, _mm_and_si128(_mm_shuffle_epi8(in, order), zero));
+            }
+        }
+    } else {
+        const __m128i first = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+        const __m128i second = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
+        const __m128i third =
+            _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+        for (; k + kStep <= count; k += kStep) {
+            const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
+            auto* out = reinterpret_cast<__m128i*>(dst + k * kDstBytes);
+            _mm_storeu_si128(out, _mm_shuffle_epi8(in, first));
+            _mm_storeu_si128(out + 1, _mm_shuffle_epi8(in, second));
+            _mm_storeu_si128(out + 2, _mm_shuffle_epi8(in, third));
+        }
+    }
+    return k;
+}
+
 bool HasSsse3() {
     static const bool has = __builtin_cpu_supports("ssse3") != 0;
     return has;
@@ -114,6 +175,16 @@ bool HasSsse3() {
 #else
 #define TAVLIN_GDI_SSSE3 0
 #endif
+
+template <int kDstBytes>
+void ExpandGray<kDstBytes>::Run(uint8_t* dst, const uint8_t* src, int64_t count,
+                                const RGBQUAD* palette) {
+    int64_t k = 0;
+#if TAVLIN_GDI_SSSE3
+    if (HasSsse3()) k = GrayRowsSsse3<kDstBytes>(dst, src, count);
+#endif
+    for (; k < count; ++k) Pixel(dst + k * kDst, src + k, palette);
+}
 
 template <int kDstBytes, int kSrcBytes>
 struct ConvertBgr {
@@ -239,10 +310,18 @@ int SoftwareStretch(const Surface& dst, Span dstX, Span dstY, const Surface& src
             StretchWith<CopyPixels<8>>(dst, src, x, y, palette);
             break;
         case 824:
-            StretchWith<ExpandIndexed<3>>(dst, src, x, y, palette);
+            if (IsGrayRamp(palette)) {
+                StretchWith<ExpandGray<3>>(dst, src, x, y, palette);
+            } else {
+                StretchWith<ExpandIndexed<3>>(dst, src, x, y, palette);
+            }
             break;
         case 832:
-            StretchWith<ExpandIndexed<4>>(dst, src, x, y, palette);
+            if (IsGrayRamp(palette)) {
+                StretchWith<ExpandGray<4>>(dst, src, x, y, palette);
+            } else {
+                StretchWith<ExpandIndexed<4>>(dst, src, x, y, palette);
+            }
             break;
         case 2432:
             StretchWith<ConvertBgr<4, 3>>(dst, src, x, y, palette);

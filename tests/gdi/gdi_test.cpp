@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <random>
@@ -212,19 +213,33 @@ TEST(GdiBlit, ExpandsAndConvertsColourDepths) {
     EXPECT_EQ(BitBlt(bgr.dc, 0, 0, 2, 1, bgr.dc, 0, 0, 0x00EE0086), 0) << "only SRCCOPY";
 }
 
-// 24 <-> 32 bits move several pixels a step; every width and both row directions must give the
-// pixel-by-pixel result and leave every byte outside the run alone.
+// Depth conversions move several pixels a step (gray tables without looking them up); every
+// width and both row directions must give the pixel-by-pixel result and leave every byte outside
+// the run alone.
 TEST(GdiBlit, ColourDepthRunsMatchPixelByPixelAtEveryWidth) {
     std::mt19937 random(7);
-    for (const auto& [srcBits, dstBits] : {std::pair{24, 32}, std::pair{32, 24}}) {
-        const int srcBytes = srcBits / 8;
-        const int dstBytes = dstBits / 8;
+    std::array<RGBQUAD, 256> shuffled{};
+    for (RGBQUAD& entry : shuffled) {
+        entry = {uint8_t(random()), uint8_t(random()), uint8_t(random()), uint8_t(random())};
+    }
+    struct Case {
+        int srcBits;
+        int dstBits;
+        bool grayTable;
+    };
+    for (const Case c : {Case{24, 32, true}, Case{32, 24, true}, Case{8, 24, true},
+                         Case{8, 32, true}, Case{8, 24, false}, Case{8, 32, false}}) {
+        const int srcBytes = c.srcBits / 8;
+        const int dstBytes = c.dstBits / 8;
         for (int32_t width = 1; width <= 41; ++width) {
             for (const int32_t direction : {1, -1}) {
                 constexpr int32_t kRows = 3;
                 constexpr uint8_t kUntouched = 0xAB;
-                Surface src(width, kRows, uint16_t(srcBits));
-                Surface dst(width + 2, kRows, uint16_t(dstBits));
+                Surface src(width, kRows, uint16_t(c.srcBits));
+                Surface dst(width + 2, kRows, uint16_t(c.dstBits));
+                if (!c.grayTable) {
+                    ASSERT_EQ(SetDIBColorTable(src.dc, 0, 256, shuffled.data()), 256u);
+                }
                 for (int32_t i = 0; i < src.layout.stride * kRows; ++i) {
                     src.bits[i] = uint8_t(random());
                 }
@@ -233,19 +248,29 @@ TEST(GdiBlit, ColourDepthRunsMatchPixelByPixelAtEveryWidth) {
                 ASSERT_EQ(StretchBlt(dst.dc, 1, 0, width, kRows, src.dc, 0, srcY, width,
                                      direction * kRows, SRCCOPY),
                           1);
+                auto expected = [&](int32_t row, int32_t pixel, int32_t channel) -> uint8_t {
+                    if (channel == 3) return 0;
+                    const uint8_t* from = src.Row(row);
+                    if (c.srcBits != 8) return from[pixel * srcBytes + channel];
+                    const uint8_t index = from[pixel];
+                    if (c.grayTable) return index;
+                    const RGBQUAD& entry = shuffled[index];
+                    return channel == 0   ? entry.rgbBlue
+                           : channel == 1 ? entry.rgbGreen
+                                          : entry.rgbRed;
+                };
                 for (int32_t row = 0; row < kRows; ++row) {
                     const int32_t fromRow = direction > 0 ? row : kRows - 1 - row;
                     const uint8_t* got = dst.Row(row);
                     for (int32_t x = 0; x < dst.layout.stride; ++x) {
                         const int32_t pixel = x / dstBytes - 1;
-                        const int32_t channel = x % dstBytes;
-                        uint8_t want = kUntouched;
-                        if (pixel >= 0 && pixel < width) {
-                            want = channel < 3 ? src.Row(fromRow)[pixel * srcBytes + channel] : 0;
-                        }
+                        const bool inside = pixel >= 0 && pixel < width;
+                        const uint8_t want =
+                            inside ? expected(fromRow, pixel, x % dstBytes) : kUntouched;
                         ASSERT_EQ(got[x], want)
-                            << srcBits << "->" << dstBits << " width " << width << " direction "
-                            << direction << " row " << row << " byte " << x;
+                            << c.srcBits << "->" << c.dstBits << (c.grayTable ? " gray" : " table")
+                            << " width " << width << " direction " << direction << " row " << row
+                            << " byte " << x;
                     }
                 }
             }
