@@ -18,14 +18,14 @@ TAVLIN_AVX2 inline __m256i Select(__m256i whenFalse, __m256i whenTrue, __m256i c
 
 struct Context {
     __m256i picks;        // kHueSectorPicks turned by the sector step, for sector + wrap 0..6
-    __m256i chromaScale;  // (saturation + 256) * 256
+    __m256i chromaScale;  // (saturation + 256) * 64, for the rounded product with 2d
     __m256i fineStep;
 };
 
 TAVLIN_AVX2 inline Context MakeContext(HueShift shift, int32_t chromaScale) {
     uint32_t picks[8] = {};
     for (int32_t i = 0; i < 8; ++i) picks[i] = kHueSectorPicks[(i + shift.sectorStep) % 6];
-    return {Load(picks), _mm256_set1_epi32(chromaScale * 256), _mm256_set1_epi32(shift.fineStep)};
+    return {Load(picks), _mm256_set1_epi32(chromaScale * 64), _mm256_set1_epi32(shift.fineStep)};
 }
 
 // Byte shuffle picks are lane-relative: the first byte of each pixel's lane.
@@ -105,8 +105,8 @@ TAVLIN_AVX2 inline __m256i HueTerm(const Hexcone& h, __m256i width, const Contex
 
 TAVLIN_AVX2 inline __m256i Pixels(__m256i packed, const Context& c) {
     const Hexcone h = Analyse(packed);
-    const __m256i chroma = _mm256_srli_epi32(
-        _mm256_add_epi32(_mm256_mullo_epi32(h.d, c.chromaScale), _mm256_set1_epi32(0x8000)), 16);
+    // (d * scale + 128) >> 8 as the rounded high product of 2d and 64 * scale, both below 2^15.
+    const __m256i chroma = _mm256_mulhrs_epi16(_mm256_add_epi32(h.d, h.d), c.chromaScale);
     const __m256i newChroma =
         _mm256_min_epi32(_mm256_min_epi32(chroma, h.lightness),
                          _mm256_sub_epi32(_mm256_set1_epi32(511), h.lightness));
@@ -134,12 +134,22 @@ TAVLIN_AVX2 inline void Gather3(uint8_t* p, __m256i packed) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(v, 1));
 }
 
-// Eight three-word pixels (48 bytes at p) shifted right by count and limited to a byte, as
-// 0x00RRGGBB lanes in pixel order. The loads at p and p + 16 overlap; packing puts the bytes of
-// words 0..15 in the low lane and of words 8..23 in the high one.
-TAVLIN_AVX2 inline __m256i LoadNarrow3(const uint8_t* p, __m128i count, __m256i byteMax) {
-    const __m256i a = _mm256_min_epu16(_mm256_srl_epi16(Load(p), count), byteMax);
-    const __m256i b = _mm256_min_epu16(_mm256_srl_epi16(Load(p + 16), count), byteMax);
+// Samples shifted right by count, limited to a byte by the packing that follows: packs saturate
+// from signed words, so a shift by at least 1 leaves nothing else to do; without it, words from
+// 0x8000 up are limited first.
+template <bool kShifted>
+TAVLIN_AVX2 inline __m256i Narrow(__m256i words, __m128i count) {
+    if constexpr (kShifted) return _mm256_srl_epi16(words, count);
+    return _mm256_min_epu16(words, _mm256_set1_epi16(255));
+}
+
+// Eight three-word pixels (48 bytes at p), narrowed, as 0x00RRGGBB lanes in pixel order. The
+// loads at p and p + 16 overlap; packing puts the bytes of words 0..15 in the low lane and of
+// words 8..23 in the high one.
+template <bool kShifted>
+TAVLIN_AVX2 inline __m256i LoadNarrow3(const uint8_t* p, __m128i count) {
+    const __m256i a = Narrow<kShifted>(Load(p), count);
+    const __m256i b = Narrow<kShifted>(Load(p + 16), count);
     const __m256i order = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4,
                                            5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
     return _mm256_shuffle_epi8(_mm256_packus_epi16(a, b), order);
@@ -168,6 +178,7 @@ TAVLIN_AVX2 inline void StoreWide3(uint8_t* p, __m256i packed, __m128i count) {
 TAVLIN_AVX2 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels,
                                   int32_t bytesPerPixel, HueShift shift, int32_t chromaScale,
                                   const int32_t* chroma) {
+    if (chromaScale < 0 || chromaScale > 511) return 0;
     const Context c = MakeContext(shift, chromaScale);
     size_t i = 0;
     if (bytesPerPixel == 4) {
@@ -184,31 +195,28 @@ TAVLIN_AVX2 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixel
     return i;
 }
 
-TAVLIN_AVX2 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
-                                   int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
-                                   int32_t chromaScale, const int32_t* chroma) {
-    if (wordsPerPixel != 3 && wordsPerPixel != 4) return 0;
-    const Context c = MakeContext(hueShift, chromaScale);
-    const __m128i count = _mm_cvtsi32_si128(shift);
-    const __m256i byteMax = _mm256_set1_epi16(255);
+namespace {
+
+template <bool kShifted>
+TAVLIN_AVX2 size_t WideRows(uint16_t* dst, const uint16_t* src, size_t pixels,
+                            int32_t wordsPerPixel, __m128i count, const Context& c) {
     size_t i = 0;
     if (wordsPerPixel == 3) {
         for (; i + 8 <= pixels; i += 8) {
             const size_t at = 6 * i;
             const __m256i out =
-                Pixels(LoadNarrow3(reinterpret_cast<const uint8_t*>(src) + at, count, byteMax), c);
+                Pixels(LoadNarrow3<kShifted>(reinterpret_cast<const uint8_t*>(src) + at, count), c);
             StoreWide3(reinterpret_cast<uint8_t*>(dst) + at, out, count);
         }
         return i;
     }
-    const __m256i colour = _mm256_set1_epi32(0xFFFFFF);
     for (; i + 8 <= pixels; i += 8) {
         // Eight pixels as two registers of four. Packing interleaves them by lane (pixels
         // 0 1 4 5 | 2 3 6 7); the pixels are independent and the unpacking below undoes the order.
+        // The fourth channel's byte is packed along; the arithmetic ignores it.
         const auto* in = reinterpret_cast<const uint8_t*>(src + 4 * i);
-        const __m256i first = _mm256_min_epu16(_mm256_srl_epi16(Load(in), count), byteMax);
-        const __m256i second = _mm256_min_epu16(_mm256_srl_epi16(Load(in + 32), count), byteMax);
-        const __m256i packed = _mm256_and_si256(_mm256_packus_epi16(first, second), colour);
+        const __m256i packed = _mm256_packus_epi16(Narrow<kShifted>(Load(in), count),
+                                                   Narrow<kShifted>(Load(in + 32), count));
         const __m256i out = Pixels(packed, c);
         const __m256i zero = _mm256_setzero_si256();
         const __m256i low = _mm256_sll_epi16(_mm256_unpacklo_epi8(out, zero), count);
@@ -219,6 +227,19 @@ TAVLIN_AVX2 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pi
         Store(target + 32, _mm256_blend_epi16(Load(target + 32), high, 0x77));
     }
     return i;
+}
+
+}  // namespace
+
+TAVLIN_AVX2 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
+                                   int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
+                                   int32_t chromaScale, const int32_t* chroma) {
+    if ((wordsPerPixel != 3 && wordsPerPixel != 4) || chromaScale < 0 || chromaScale > 511)
+        return 0;
+    const Context c = MakeContext(hueShift, chromaScale);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    return shift > 0 ? WideRows<true>(dst, src, pixels, wordsPerPixel, count, c)
+                     : WideRows<false>(dst, src, pixels, wordsPerPixel, count, c);
 }
 
 }  // namespace tavlin::imaging::avx2

@@ -19,14 +19,14 @@ namespace {
 
 struct Context {
     __m512i picks;        // kHueSectorPicks turned by the sector step, for sector + wrap 0..6
-    __m512i chromaScale;  // (saturation + 256) * 256
+    __m512i chromaScale;  // (saturation + 256) * 64, for the rounded product with 2d
     __m512i fineStep;
 };
 
 TAVLIN_AVX512 inline Context MakeContext(HueShift shift, int32_t chromaScale) {
     uint32_t picks[16] = {};
     for (int32_t i = 0; i < 16; ++i) picks[i] = kHueSectorPicks[(i + shift.sectorStep) % 6];
-    return {_mm512_loadu_si512(picks), _mm512_set1_epi32(chromaScale * 256),
+    return {_mm512_loadu_si512(picks), _mm512_set1_epi32(chromaScale * 64),
             _mm512_set1_epi32(shift.fineStep)};
 }
 
@@ -105,8 +105,8 @@ TAVLIN_AVX512 inline __m512i HueTerm(const Hexcone& h, __m512i width, const Cont
 
 TAVLIN_AVX512 inline __m512i Pixels(__m512i packed, const Context& c) {
     const Hexcone h = Analyse(packed);
-    const __m512i chroma = _mm512_srli_epi32(
-        _mm512_add_epi32(_mm512_mullo_epi32(h.d, c.chromaScale), _mm512_set1_epi32(0x8000)), 16);
+    // (d * scale + 128) >> 8 as the rounded high product of 2d and 64 * scale, both below 2^15.
+    const __m512i chroma = _mm512_mulhrs_epi16(_mm512_add_epi32(h.d, h.d), c.chromaScale);
     const __m512i newChroma =
         _mm512_min_epi32(_mm512_min_epi32(chroma, h.lightness),
                          _mm512_sub_epi32(_mm512_set1_epi32(511), h.lightness));
@@ -140,6 +140,7 @@ TAVLIN_AVX512 inline __mmask64 FirstBytes(size_t n) {
 TAVLIN_AVX512 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels,
                                     int32_t bytesPerPixel, HueShift shift, int32_t chromaScale,
                                     const int32_t* chroma) {
+    if (chromaScale < 0 || chromaScale > 511) return 0;
     const Context c = MakeContext(shift, chromaScale);
     if (bytesPerPixel == 4) {
         for (size_t i = 0; i < pixels; i += 16) {
@@ -208,13 +209,16 @@ TAVLIN_AVX512 WideLayout MakeWideLayout(int32_t wordsPerPixel) {
             {channelBytes[0], channelBytes[1]}};
 }
 
-// Whole steps of 16 three-word pixels, from exactly their 96 bytes: the low bytes of the narrowed
-// words of the loads at p and p + 32 (the second from its byte 32 on) into the lanes.
+// Whole steps of 16 three-word pixels read exactly their 96 bytes, at p and p + 32, and pack the
+// narrowed words to bytes: lane k of the pack holds words 8k..8k+7 of the first load and of the
+// second (words 16 + 8k..). This permute takes each pixel's three channel bytes from there.
 TAVLIN_AVX512 inline __m512i Spread3Index() {
     alignas(64) int8_t index[64];
     for (int i = 0; i < 64; ++i) {
-        const int byte = 2 * (3 * (i / 4) + (i % 4 < 3 ? i % 4 : 0));
-        index[i] = static_cast<int8_t>(byte < 64 ? byte : 64 + byte - 32);
+        const int word = 3 * (i / 4) + (i % 4 < 3 ? i % 4 : 0);
+        const int second = word - 16;
+        index[i] = static_cast<int8_t>(word < 32 ? 16 * (word / 8) + word % 8
+                                                 : 16 * (second / 8) + 8 + second % 8);
     }
     return _mm512_load_si512(index);
 }
@@ -224,26 +228,34 @@ TAVLIN_AVX512 inline __m512i Narrow(__m512i words, __m128i count, __m512i byteMa
     return _mm512_min_epu16(_mm512_srl_epi16(words, count), byteMax);
 }
 
+// Two registers of words shifted and packed to bytes. Packs saturate from signed words, so after
+// a shift by at least 1 they limit to a byte by themselves; without it, words from 0x8000 up are
+// limited first.
+template <bool kShifted>
+TAVLIN_AVX512 inline __m512i NarrowPack(__m512i a, __m512i b, __m128i count) {
+    if constexpr (kShifted) {
+        return _mm512_packus_epi16(_mm512_srl_epi16(a, count), _mm512_srl_epi16(b, count));
+    }
+    const __m512i byteMax = _mm512_set1_epi16(255);
+    return _mm512_packus_epi16(_mm512_min_epu16(a, byteMax), _mm512_min_epu16(b, byteMax));
+}
+
 constexpr __mmask64 kEvenBytes = 0x5555555555555555ull;
 
-TAVLIN_AVX512 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
-                                     int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
-                                     int32_t chromaScale, const int32_t* chroma) {
-    if (wordsPerPixel != 3 && wordsPerPixel != 4) return 0;
-    const Context c = MakeContext(hueShift, chromaScale);
-    const WideLayout layout = MakeWideLayout(wordsPerPixel);
-    const __m128i count = _mm_cvtsi32_si128(shift);
-    const __m512i byteMax = _mm512_set1_epi16(255);
+// The whole 16-pixel steps of a row, with plain loads and stores; returns the pixels done.
+template <bool kShifted>
+TAVLIN_AVX512 size_t WideSteps(uint16_t* dst, const uint16_t* src, size_t pixels,
+                               int32_t wordsPerPixel, __m128i count, const Context& c,
+                               const WideLayout& layout) {
     size_t i = 0;
     if (wordsPerPixel == 3) {
         const __m512i spread = Spread3Index();
         for (; i + 16 <= pixels; i += 16) {
             const auto* in = reinterpret_cast<const uint8_t*>(src + 3 * i);
             auto* out = reinterpret_cast<uint8_t*>(dst + 3 * i);
-            const __m512i packed = Pixels(
-                _mm512_permutex2var_epi8(Narrow(_mm512_loadu_si512(in), count, byteMax), spread,
-                                         Narrow(_mm512_loadu_si512(in + 32), count, byteMax)),
-                c);
+            const __m512i bytes =
+                NarrowPack<kShifted>(_mm512_loadu_si512(in), _mm512_loadu_si512(in + 32), count);
+            const __m512i packed = Pixels(_mm512_permutexvar_epi8(spread, bytes), c);
             const __m512i low = _mm512_sll_epi16(
                 _mm512_maskz_permutexvar_epi8(kEvenBytes, layout.pack[0], packed), count);
             const __m512i high = _mm512_sll_epi16(
@@ -251,27 +263,39 @@ TAVLIN_AVX512 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t 
             _mm512_storeu_si512(out, low);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), _mm512_castsi512_si256(high));
         }
-    } else {
-        for (; i + 16 <= pixels; i += 16) {
-            // Packing interleaves the two registers by lane, as in the AVX2 rows; the pixels are
-            // independent and the unpacking undoes the order. The fourth word stays the
-            // destination's.
-            const auto* in = reinterpret_cast<const uint8_t*>(src + 4 * i);
-            auto* out = reinterpret_cast<uint8_t*>(dst + 4 * i);
-            const __m512i packed =
-                Pixels(_mm512_packus_epi16(Narrow(_mm512_loadu_si512(in), count, byteMax),
-                                           Narrow(_mm512_loadu_si512(in + 64), count, byteMax)),
-                       c);
-            const __m512i zero = _mm512_setzero_si512();
-            const __m512i low = _mm512_sll_epi16(_mm512_unpacklo_epi8(packed, zero), count);
-            const __m512i high = _mm512_sll_epi16(_mm512_unpackhi_epi8(packed, zero), count);
-            constexpr __mmask32 kColorWords = 0x77777777u;
-            _mm512_storeu_si512(out,
-                                _mm512_mask_blend_epi16(kColorWords, _mm512_loadu_si512(out), low));
-            _mm512_storeu_si512(
-                out + 64, _mm512_mask_blend_epi16(kColorWords, _mm512_loadu_si512(out + 64), high));
-        }
+        return i;
     }
+    for (; i + 16 <= pixels; i += 16) {
+        // Packing interleaves the two registers by lane, as in the AVX2 rows; the pixels are
+        // independent and the unpacking undoes the order. The fourth channel's byte is packed
+        // along and ignored; the fourth word stays the destination's.
+        const auto* in = reinterpret_cast<const uint8_t*>(src + 4 * i);
+        auto* out = reinterpret_cast<uint8_t*>(dst + 4 * i);
+        const __m512i packed = Pixels(
+            NarrowPack<kShifted>(_mm512_loadu_si512(in), _mm512_loadu_si512(in + 64), count), c);
+        const __m512i zero = _mm512_setzero_si512();
+        const __m512i low = _mm512_sll_epi16(_mm512_unpacklo_epi8(packed, zero), count);
+        const __m512i high = _mm512_sll_epi16(_mm512_unpackhi_epi8(packed, zero), count);
+        constexpr __mmask32 kColorWords = 0x77777777u;
+        _mm512_storeu_si512(out,
+                            _mm512_mask_blend_epi16(kColorWords, _mm512_loadu_si512(out), low));
+        _mm512_storeu_si512(
+            out + 64, _mm512_mask_blend_epi16(kColorWords, _mm512_loadu_si512(out + 64), high));
+    }
+    return i;
+}
+
+TAVLIN_AVX512 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
+                                     int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
+                                     int32_t chromaScale, const int32_t* chroma) {
+    if ((wordsPerPixel != 3 && wordsPerPixel != 4) || chromaScale < 0 || chromaScale > 511)
+        return 0;
+    const Context c = MakeContext(hueShift, chromaScale);
+    const WideLayout layout = MakeWideLayout(wordsPerPixel);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const __m512i byteMax = _mm512_set1_epi16(255);
+    size_t i = shift > 0 ? WideSteps<true>(dst, src, pixels, wordsPerPixel, count, c, layout)
+                         : WideSteps<false>(dst, src, pixels, wordsPerPixel, count, c, layout);
     // The rest of the row in masked steps.
     for (; i < pixels; i += 16) {
         const size_t bytes = std::min<size_t>(16, pixels - i) * 2 * wordsPerPixel;
