@@ -6,13 +6,23 @@
 
 #if TAVLIN_SIMD_X86
 
+#ifdef TAVLIN_EMULATE_AVX512
+// tests/imaging_avx512 builds the AVX-512 rows for machines without AVX-512: SIMDe provides the
+// intrinsics in AVX2 code.
+#include "avx512_emulation.h"
+#else
 #include <immintrin.h>
+#endif
 
 #include <array>
 #include <cstdint>
 
 #define TAVLIN_AVX2 __attribute__((target("avx2")))
+#ifdef TAVLIN_EMULATE_AVX512
+#define TAVLIN_AVX512 TAVLIN_AVX2
+#else
 #define TAVLIN_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
+#endif
 
 namespace tavlin::imaging::x86 {
 
