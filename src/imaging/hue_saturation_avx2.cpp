@@ -116,22 +116,39 @@ TAVLIN_AVX2 inline __m256i Pixels(__m256i packed, const Context& c) {
     return _mm256_add_epi32(Gray(newLow), HueTerm(h, width, c));
 }
 
-// Three-byte pixels to and from 32-bit lanes.
-TAVLIN_AVX2 inline __m256i Spread(const uint8_t* p) {
-    const __m256i v =
-        _mm256_permutevar8x32_epi32(Load(p), _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0));
+// Three-byte pixels to and from 32-bit lanes: `first` is the dword of v where the 12 bytes of
+// each lane's four pixels start; a shuffle then spreads them.
+TAVLIN_AVX2 inline __m256i Spread(__m256i v, int32_t first) {
+    const __m256i dwords =
+        _mm256_add_epi32(_mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0), _mm256_set1_epi32(first));
     const __m256i order = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-    return _mm256_shuffle_epi8(v, order);
+    return _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, dwords), order);
+}
+
+// Each lane's four pixels as its first 12 bytes.
+TAVLIN_AVX2 inline __m256i Compact3(__m256i packed) {
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                           0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    return _mm256_shuffle_epi8(packed, order);
 }
 
 TAVLIN_AVX2 inline void Gather3(uint8_t* p, __m256i packed) {
-    const __m256i order = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                           0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const __m256i v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(packed, order),
-                                                  _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    const __m256i v =
+        _mm256_permutevar8x32_epi32(Compact3(packed), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(v, 1));
+}
+
+// Sixteen pixels as 48 bytes, in one 32-byte and one 16-byte store: the second eight's first
+// two dwords complete the first store, its other four make the second.
+TAVLIN_AVX2 inline void Gather3Twice(uint8_t* p, __m256i first, __m256i second) {
+    const __m256i low =
+        _mm256_permutevar8x32_epi32(Compact3(first), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 6, 6));
+    const __m256i high =
+        _mm256_permutevar8x32_epi32(Compact3(second), _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 1));
+    Store(p, _mm256_blend_epi32(low, high, 0xC0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), _mm256_castsi256_si128(high));
 }
 
 // Samples shifted right by count, limited to a byte by the packing that follows: packs saturate
@@ -188,9 +205,15 @@ TAVLIN_AVX2 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixel
             Store(dst + 4 * i, _mm256_blendv_epi8(out, Load(dst + 4 * i), fourth));
         }
     } else if (bytesPerPixel == 3) {
-        // Each step reads 32 bytes for its 24, so it stops 8 bytes before the row's end.
+        // Sixteen pixels from exactly their 48 bytes (loads at 0 and 16), then eight more
+        // while a 32-byte load for their 24 bytes stays inside the row.
+        for (; i + 16 <= pixels; i += 16) {
+            const __m256i first = Pixels(Spread(Load(src + 3 * i), 0), c);
+            const __m256i second = Pixels(Spread(Load(src + 3 * i + 16), 2), c);
+            Gather3Twice(dst + 3 * i, first, second);
+        }
         for (; 3 * i + 32 <= 3 * pixels; i += 8)
-            Gather3(dst + 3 * i, Pixels(Spread(src + 3 * i), c));
+            Gather3(dst + 3 * i, Pixels(Spread(Load(src + 3 * i), 0), c));
     }
     return i;
 }
