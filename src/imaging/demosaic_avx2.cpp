@@ -1,6 +1,7 @@
 // AVX2 interior rows of the demosaic. Output pixels are taken in pairs (even column, odd column):
 // the even and odd samples of a raw row, split into 16-bit lanes, give every tap of the pair
 // without per-pixel selection. 32 pixels per step.
+#include "demosaic_pixel.h"
 #include "simd_rows.h"
 #include "simd_x86.h"
 
@@ -63,12 +64,9 @@ TAVLIN_AVX2 inline __m256i Vertical(__m256i nearRow, __m256i farRow) {
     return _mm256_add_epi16(_mm256_add_epi16(nearRow, nearRow), _mm256_add_epi16(nearRow, farRow));
 }
 
-// (sum * gain) >> 11 as a high-half product: the sum is pre-shifted so that the two shifts
-// together make 16. The minimum with the sample maximum is the saturation limit.
-template <int kSumShift>
+// (sum * gain) >> 11 as the high half of sum * (gain << 5), limited to the sample maximum.
 TAVLIN_AVX2 inline __m256i Scale(__m256i sum, __m256i shiftedGain, __m256i maximum) {
-    return _mm256_min_epu16(_mm256_mulhi_epu16(_mm256_slli_epi16(sum, kSumShift), shiftedGain),
-                            maximum);
+    return _mm256_min_epu16(_mm256_mulhi_epu16(sum, shiftedGain), maximum);
 }
 
 struct Planes {
@@ -78,7 +76,7 @@ struct Planes {
 };
 
 // All three planes of the 32 pixels starting at x (even).
-template <int kRedParity, int kSumShift, typename Sample>
+template <int kRedParity, typename Sample>
 TAVLIN_AVX2 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int32_t x,
                                      __m256i gainR, __m256i gainB, __m256i maximum, __m256i* seen) {
     constexpr int kBlueParity = 1 - kRedParity;
@@ -87,10 +85,10 @@ TAVLIN_AVX2 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int
     const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x, seen);
     const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x, seen);
     Planes planes;
-    planes.red = {Scale<kSumShift>(Vertical(rn.even, rf.even), gainR, maximum),
-                  Scale<kSumShift>(Vertical(rn.odd, rf.odd), gainR, maximum)};
-    planes.blue = {Scale<kSumShift>(Vertical(bn.even, bf.even), gainB, maximum),
-                   Scale<kSumShift>(Vertical(bn.odd, bf.odd), gainB, maximum)};
+    planes.red = {Scale(Vertical(rn.even, rf.even), gainR, maximum),
+                  Scale(Vertical(rn.odd, rf.odd), gainR, maximum)};
+    planes.blue = {Scale(Vertical(bn.even, bf.even), gainB, maximum),
+                   Scale(Vertical(bn.odd, bf.odd), gainB, maximum)};
     // The near row whose greens sit at even columns gives one green to both pixels of a pair;
     // the other gives the odd sample before the pair to the even pixel, its own to the odd one.
     const Sample* evenGreenRow = kRedParity == 0 ? rows.blueNear : rows.redNear;
@@ -104,6 +102,10 @@ TAVLIN_AVX2 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int
     planes.green = {_mm256_srli_epi16(_mm256_add_epi16(shared, oddBefore), 1),
                     _mm256_srli_epi16(_mm256_add_epi16(shared, oddHere), 1)};
     return planes;
+}
+
+TAVLIN_AVX2 inline __m256i PackPairs(const Weighted& w) {
+    return _mm256_packus_epi16(w.even, w.odd);
 }
 
 TAVLIN_AVX2 inline __m256i JoinBytes(const Weighted& w) {
@@ -131,20 +133,37 @@ TAVLIN_AVX2 inline void StoreFourBytePixels(uint8_t* out, __m256i b, __m256i g, 
 }
 
 template <int kRedParity>
-TAVLIN_AVX2 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+__attribute__((always_inline)) TAVLIN_AVX2 inline void Step8(
+    const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow, int32_t dstBytesPerPixel, int32_t x,
+    __m256i gainR, __m256i gainB) {
+    const Planes p = PairPlanes<kRedParity>(rows, x, gainR, gainB, _mm256_set1_epi16(255), nullptr);
+    uint8_t* out = dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel;
+    if (dstBytesPerPixel == 3) {
+        // Packing a plane's even and odd halves is one step; the interleave takes that order.
+        x86::StoreInterleaved3<1, true>(out, PackPairs(p.blue), PackPairs(p.green),
+                                        PackPairs(p.red));
+    } else {
+        StoreFourBytePixels(out, JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
+    }
+}
+
+template <int kRedParity>
+TAVLIN_AVX2 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& sources, uint8_t* dstRow,
                                  int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
-    // 16-bit sums of at most 16 x 255, shifted by 4, times the gain shifted by 1.
-    const __m256i gainR = _mm256_set1_epi16(static_cast<int16_t>(rows.gainR << 1));
-    const __m256i gainB = _mm256_set1_epi16(static_cast<int16_t>(rows.gainB << 1));
-    const __m256i maximum = _mm256_set1_epi16(255);
-    for (; x + 33 <= x1; x += 32) {
-        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum, nullptr);
-        uint8_t* out = dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel;
-        if (dstBytesPerPixel == 3) {
-            x86::StoreInterleaved3<1>(out, JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
-        } else {
-            StoreFourBytePixels(out, JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
-        }
+    // A local copy, which the stores through dstRow cannot change, keeps the row pointers in
+    // registers.
+    const DemosaicRowSources<uint8_t> rows = sources;
+    const __m256i gainR = _mm256_set1_epi16(static_cast<int16_t>(rows.gainR << 5));
+    const __m256i gainB = _mm256_set1_epi16(static_cast<int16_t>(rows.gainB << 5));
+    if (x + 33 > x1) return x;
+    for (; x + 33 <= x1; x += 32)
+        Step8<kRedParity>(rows, dstRow, dstBytesPerPixel, x, gainR, gainB);
+    // What is left but the last pixel or two as one more step ending there. The pixels it writes
+    // again get the same values; plain code would take longer over up to 32 pixels.
+    if (x + 1 < x1) {
+        x = (x1 - 33) & ~1;
+        Step8<kRedParity>(rows, dstRow, dstBytesPerPixel, x, gainR, gainB);
+        x += 32;
     }
     return x;
 }
@@ -173,32 +192,48 @@ TAVLIN_AVX2 inline void StoreFourWordPixels(uint8_t* out, __m256i b, __m256i g, 
     }
 }
 
+// One step of 32 pixels, unless a sample exceeds 10 bits.
 template <int kRedParity>
-TAVLIN_AVX2 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
-                                  int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
-    // Sums of at most 16 x 1023 shifted by 2, times the gain shifted by 3.
-    const __m256i gainR = _mm256_set1_epi16(static_cast<int16_t>(rows.gainR << 3));
-    const __m256i gainB = _mm256_set1_epi16(static_cast<int16_t>(rows.gainB << 3));
-    const __m256i maximum = _mm256_set1_epi16(1023);
-    for (; x + 33 <= x1; x += 32) {
-        __m256i seen = _mm256_setzero_si256();
-        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum, &seen);
-        if (!WithinTenBits(seen)) break;
-        // Back to pixel order: the low unpack holds pixels 0-15, the high one 16-31.
-        const __m256i planes[2][3] = {{_mm256_unpacklo_epi16(p.blue.even, p.blue.odd),
-                                       _mm256_unpacklo_epi16(p.green.even, p.green.odd),
-                                       _mm256_unpacklo_epi16(p.red.even, p.red.odd)},
-                                      {_mm256_unpackhi_epi16(p.blue.even, p.blue.odd),
-                                       _mm256_unpackhi_epi16(p.green.even, p.green.odd),
-                                       _mm256_unpackhi_epi16(p.red.even, p.red.odd)}};
-        for (int half = 0; half < 2; ++half) {
-            uint8_t* out = dstRow + static_cast<ptrdiff_t>(x + 16 * half) * dstBytesPerPixel;
-            if (dstBytesPerPixel == 6) {
-                x86::StoreInterleaved3<2>(out, planes[half][0], planes[half][1], planes[half][2]);
-            } else {
-                StoreFourWordPixels(out, planes[half][0], planes[half][1], planes[half][2]);
-            }
+__attribute__((always_inline)) TAVLIN_AVX2 inline bool Step16(
+    const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow, int32_t dstBytesPerPixel, int32_t x,
+    __m256i gainR, __m256i gainB) {
+    __m256i seen = _mm256_setzero_si256();
+    const Planes p = PairPlanes<kRedParity>(rows, x, gainR, gainB, _mm256_set1_epi16(1023), &seen);
+    if (!WithinTenBits(seen)) return false;
+    // Back to pixel order: the low unpack holds pixels 0-15, the high one 16-31.
+    const __m256i planes[2][3] = {{_mm256_unpacklo_epi16(p.blue.even, p.blue.odd),
+                                   _mm256_unpacklo_epi16(p.green.even, p.green.odd),
+                                   _mm256_unpacklo_epi16(p.red.even, p.red.odd)},
+                                  {_mm256_unpackhi_epi16(p.blue.even, p.blue.odd),
+                                   _mm256_unpackhi_epi16(p.green.even, p.green.odd),
+                                   _mm256_unpackhi_epi16(p.red.even, p.red.odd)}};
+    for (int half = 0; half < 2; ++half) {
+        uint8_t* out = dstRow + static_cast<ptrdiff_t>(x + 16 * half) * dstBytesPerPixel;
+        if (dstBytesPerPixel == 6) {
+            x86::StoreInterleaved3<2>(out, planes[half][0], planes[half][1], planes[half][2]);
+        } else {
+            StoreFourWordPixels(out, planes[half][0], planes[half][1], planes[half][2]);
         }
+    }
+    return true;
+}
+
+template <int kRedParity>
+TAVLIN_AVX2 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& sources, uint8_t* dstRow,
+                                  int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
+    // A local copy, which the stores through dstRow cannot change, keeps the row pointers in
+    // registers.
+    const DemosaicRowSources<uint16_t> rows = sources;
+    const __m256i gainR = _mm256_set1_epi16(static_cast<int16_t>(rows.gainR << 5));
+    const __m256i gainB = _mm256_set1_epi16(static_cast<int16_t>(rows.gainB << 5));
+    if (x + 33 > x1) return x;
+    for (; x + 33 <= x1; x += 32) {
+        if (!Step16<kRedParity>(rows, dstRow, dstBytesPerPixel, x, gainR, gainB)) return x;
+    }
+    // As for 8 bits, a last step ending one or two pixels before the end.
+    if (x + 1 < x1) {
+        const int32_t last = (x1 - 33) & ~1;
+        if (Step16<kRedParity>(rows, dstRow, dstBytesPerPixel, last, gainR, gainB)) x = last + 32;
     }
     return x;
 }
@@ -207,14 +242,14 @@ TAVLIN_AVX2 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, uint
 
 int32_t Demosaic8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
                   int32_t dstBytesPerPixel, int32_t x0, int32_t x1) {
-    if ((x0 & 1) != 0 || x0 < 2) return x0;
+    if ((x0 & 1) != 0 || x0 < 2 || !GainsFitShiftedWords(rows)) return x0;
     return rows.redParity == 0 ? DemosaicRow8<0>(rows, dstRow, dstBytesPerPixel, x0, x1)
                                : DemosaicRow8<1>(rows, dstRow, dstBytesPerPixel, x0, x1);
 }
 
 int32_t Demosaic16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
                    int32_t dstBytesPerPixel, int32_t x0, int32_t x1) {
-    if ((x0 & 1) != 0 || x0 < 2) return x0;
+    if ((x0 & 1) != 0 || x0 < 2 || !GainsFitShiftedWords(rows)) return x0;
     return rows.redParity == 0 ? DemosaicRow16<0>(rows, dstRow, dstBytesPerPixel, x0, x1)
                                : DemosaicRow16<1>(rows, dstRow, dstBytesPerPixel, x0, x1);
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include "demosaic_pixel.h"
 #include "simd_rows.h"
 #include "simd_x86.h"
 
@@ -70,10 +71,9 @@ TAVLIN_AVX512 inline __m512i Vertical(__m512i nearRow, __m512i farRow) {
     return _mm512_add_epi16(_mm512_add_epi16(nearRow, nearRow), _mm512_add_epi16(nearRow, farRow));
 }
 
-template <int kSumShift>
+// (sum * gain) >> 11 as the high half of sum * (gain << 5), limited to the sample maximum.
 TAVLIN_AVX512 inline __m512i Scale(__m512i sum, __m512i shiftedGain, __m512i maximum) {
-    return _mm512_min_epu16(_mm512_mulhi_epu16(_mm512_slli_epi16(sum, kSumShift), shiftedGain),
-                            maximum);
+    return _mm512_min_epu16(_mm512_mulhi_epu16(sum, shiftedGain), maximum);
 }
 
 struct Planes {
@@ -82,7 +82,7 @@ struct Planes {
     Weighted red;
 };
 
-template <int kRedParity, int kSumShift, typename Sample>
+template <int kRedParity, typename Sample>
 TAVLIN_AVX512 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, int32_t x,
                                        __m512i gainR, __m512i gainB, __m512i maximum,
                                        __m512i* seen) {
@@ -92,10 +92,10 @@ TAVLIN_AVX512 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, i
     const Weighted bn = Horizontal<kBlueParity>(rows.blueNear + x, seen);
     const Weighted bf = Horizontal<kBlueParity>(rows.blueFar + x, seen);
     Planes planes;
-    planes.red = {Scale<kSumShift>(Vertical(rn.even, rf.even), gainR, maximum),
-                  Scale<kSumShift>(Vertical(rn.odd, rf.odd), gainR, maximum)};
-    planes.blue = {Scale<kSumShift>(Vertical(bn.even, bf.even), gainB, maximum),
-                   Scale<kSumShift>(Vertical(bn.odd, bf.odd), gainB, maximum)};
+    planes.red = {Scale(Vertical(rn.even, rf.even), gainR, maximum),
+                  Scale(Vertical(rn.odd, rf.odd), gainR, maximum)};
+    planes.blue = {Scale(Vertical(bn.even, bf.even), gainB, maximum),
+                   Scale(Vertical(bn.odd, bf.odd), gainB, maximum)};
     const Sample* evenGreenRow = kRedParity == 0 ? rows.blueNear : rows.redNear;
     const Sample* oddGreenRow = kRedParity == 0 ? rows.redNear : rows.blueNear;
     const __m512i shared = Split(evenGreenRow + x).even;
@@ -112,6 +112,7 @@ TAVLIN_AVX512 inline Planes PairPlanes(const DemosaicRowSources<Sample>& rows, i
 // Permute indices that interleave planes into packed pixels of kChannels samples (3 or 4, the
 // fourth left out), kPerRegister samples per output register: the first two planes by one
 // two-source permute (index bit kPlaneBit picks the second), the third by a masked permute.
+// Byte planes come pair-packed: each 16-byte lane holds its even pixels, then its odd ones.
 template <int kChannels, int kPerRegister, int kPlaneBit>
 struct InterleaveIndices {
     std::array<std::array<uint8_t, 128>, 4> firstTwo{};
@@ -129,7 +130,10 @@ struct InterleaveIndices {
                 if (channel == 3) continue;
                 written[chunk] |= 1ull << j;
                 if (channel == 2) thirdMask[chunk] |= 1ull << j;
-                const int index = channel == 1 ? pixel | (1 << kPlaneBit) : pixel;
+                const int slot = kPerRegister == 64
+                                     ? 16 * (pixel / 16) + (pixel % 2) * 8 + (pixel % 16) / 2
+                                     : pixel;
+                const int index = channel == 1 ? slot | (1 << kPlaneBit) : slot;
                 auto& target = channel == 2 ? third[chunk] : firstTwo[chunk];
                 target[j * kIndexBytes] = static_cast<uint8_t>(index);  // little-endian words
             }
@@ -188,22 +192,38 @@ TAVLIN_AVX512 void StoreWordPixels(uint8_t* out, const Interleave& t, int chunks
     }
 }
 
-TAVLIN_AVX512 inline __m512i JoinBytes(const Weighted& w) {
-    return _mm512_or_si512(w.even, _mm512_slli_epi16(w.odd, 8));
+TAVLIN_AVX512 inline __m512i PackPairs(const Weighted& w) {
+    return _mm512_packus_epi16(w.even, w.odd);
 }
 
 template <int kRedParity>
-TAVLIN_AVX512 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
+__attribute__((always_inline)) TAVLIN_AVX512 inline void Step8(
+    const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow, int32_t dstBytesPerPixel, int32_t x,
+    const Interleave& table, __m512i gainR, __m512i gainB) {
+    const Planes p = PairPlanes<kRedParity>(rows, x, gainR, gainB, _mm512_set1_epi16(255), nullptr);
+    // 64 pixels take 3 or 4 registers.
+    StoreBytePixels(dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel, table, dstBytesPerPixel,
+                    PackPairs(p.blue), PackPairs(p.green), PackPairs(p.red));
+}
+
+template <int kRedParity>
+TAVLIN_AVX512 int32_t DemosaicRow8(const DemosaicRowSources<uint8_t>& sources, uint8_t* dstRow,
                                    int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
-    const __m512i gainR = _mm512_set1_epi16(static_cast<int16_t>(rows.gainR << 1));
-    const __m512i gainB = _mm512_set1_epi16(static_cast<int16_t>(rows.gainB << 1));
-    const __m512i maximum = _mm512_set1_epi16(255);
-    const int chunks = dstBytesPerPixel;  // 64 pixels take 3 or 4 registers
-    const Interleave table = chunks == 3 ? LoadInterleave<3, 64, 6>() : LoadInterleave<4, 64, 6>();
+    const DemosaicRowSources<uint8_t> rows = sources;  // see the AVX2 rows
+    if (x + 65 > x1) return x;
+    const __m512i gainR = _mm512_set1_epi16(static_cast<int16_t>(rows.gainR << 5));
+    const __m512i gainB = _mm512_set1_epi16(static_cast<int16_t>(rows.gainB << 5));
+    const Interleave table =
+        dstBytesPerPixel == 3 ? LoadInterleave<3, 64, 6>() : LoadInterleave<4, 64, 6>();
     for (; x + 65 <= x1; x += 64) {
-        const Planes p = PairPlanes<kRedParity, 4>(rows, x, gainR, gainB, maximum, nullptr);
-        StoreBytePixels(dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel, table, chunks,
-                        JoinBytes(p.blue), JoinBytes(p.green), JoinBytes(p.red));
+        Step8<kRedParity>(rows, dstRow, dstBytesPerPixel, x, table, gainR, gainB);
+    }
+    // What is left but the last pixel or two as one more step ending there; the pixels it
+    // writes again get the same values.
+    if (x + 1 < x1) {
+        x = (x1 - 65) & ~1;
+        Step8<kRedParity>(rows, dstRow, dstBytesPerPixel, x, table, gainR, gainB);
+        x += 64;
     }
     return x;
 }
@@ -213,28 +233,44 @@ TAVLIN_AVX512 inline bool WithinTenBits(__m512i seen) {
     return _mm512_test_epi16_mask(seen, _mm512_set1_epi16(static_cast<int16_t>(0xFC00))) == 0;
 }
 
+// One step of 64 pixels, unless a sample exceeds 10 bits.
 template <int kRedParity>
-TAVLIN_AVX512 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
-                                    int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
-    const __m512i gainR = _mm512_set1_epi16(static_cast<int16_t>(rows.gainR << 3));
-    const __m512i gainB = _mm512_set1_epi16(static_cast<int16_t>(rows.gainB << 3));
-    const __m512i maximum = _mm512_set1_epi16(1023);
+__attribute__((always_inline)) TAVLIN_AVX512 inline bool Step16(
+    const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow, int32_t dstBytesPerPixel, int32_t x,
+    const Interleave& table, __m512i gainR, __m512i gainB) {
+    __m512i seen = _mm512_setzero_si512();
+    const Planes p = PairPlanes<kRedParity>(rows, x, gainR, gainB, _mm512_set1_epi16(1023), &seen);
+    if (!WithinTenBits(seen)) return false;
+    const __m512i low[3] = {_mm512_unpacklo_epi16(p.blue.even, p.blue.odd),
+                            _mm512_unpacklo_epi16(p.green.even, p.green.odd),
+                            _mm512_unpacklo_epi16(p.red.even, p.red.odd)};
+    const __m512i high[3] = {_mm512_unpackhi_epi16(p.blue.even, p.blue.odd),
+                             _mm512_unpackhi_epi16(p.green.even, p.green.odd),
+                             _mm512_unpackhi_epi16(p.red.even, p.red.odd)};
     const int channels = dstBytesPerPixel / 2;
+    uint8_t* out = dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel;
+    StoreWordPixels(out, table, channels, low[0], low[1], low[2]);
+    StoreWordPixels(out + 32 * dstBytesPerPixel, table, channels, high[0], high[1], high[2]);
+    return true;
+}
+
+template <int kRedParity>
+TAVLIN_AVX512 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& sources, uint8_t* dstRow,
+                                    int32_t dstBytesPerPixel, int32_t x, int32_t x1) {
+    const DemosaicRowSources<uint16_t> rows = sources;  // see the AVX2 rows
+    if (x + 65 > x1) return x;
+    const __m512i gainR = _mm512_set1_epi16(static_cast<int16_t>(rows.gainR << 5));
+    const __m512i gainB = _mm512_set1_epi16(static_cast<int16_t>(rows.gainB << 5));
     const Interleave table =
-        channels == 3 ? LoadInterleave<3, 32, 5>() : LoadInterleave<4, 32, 5>();
+        dstBytesPerPixel == 6 ? LoadInterleave<3, 32, 5>() : LoadInterleave<4, 32, 5>();
     for (; x + 65 <= x1; x += 64) {
-        __m512i seen = _mm512_setzero_si512();
-        const Planes p = PairPlanes<kRedParity, 2>(rows, x, gainR, gainB, maximum, &seen);
-        if (!WithinTenBits(seen)) break;
-        const __m512i low[3] = {_mm512_unpacklo_epi16(p.blue.even, p.blue.odd),
-                                _mm512_unpacklo_epi16(p.green.even, p.green.odd),
-                                _mm512_unpacklo_epi16(p.red.even, p.red.odd)};
-        const __m512i high[3] = {_mm512_unpackhi_epi16(p.blue.even, p.blue.odd),
-                                 _mm512_unpackhi_epi16(p.green.even, p.green.odd),
-                                 _mm512_unpackhi_epi16(p.red.even, p.red.odd)};
-        uint8_t* out = dstRow + static_cast<ptrdiff_t>(x) * dstBytesPerPixel;
-        StoreWordPixels(out, table, channels, low[0], low[1], low[2]);
-        StoreWordPixels(out + 32 * dstBytesPerPixel, table, channels, high[0], high[1], high[2]);
+        if (!Step16<kRedParity>(rows, dstRow, dstBytesPerPixel, x, table, gainR, gainB)) return x;
+    }
+    if (x + 1 < x1) {
+        const int32_t last = (x1 - 65) & ~1;
+        if (Step16<kRedParity>(rows, dstRow, dstBytesPerPixel, last, table, gainR, gainB)) {
+            x = last + 64;
+        }
     }
     return x;
 }
@@ -243,7 +279,7 @@ TAVLIN_AVX512 int32_t DemosaicRow16(const DemosaicRowSources<uint16_t>& rows, ui
 
 int32_t Demosaic8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
                   int32_t dstBytesPerPixel, int32_t x0, int32_t x1) {
-    if ((x0 & 1) != 0 || x0 < 2) return x0;
+    if ((x0 & 1) != 0 || x0 < 2 || !GainsFitShiftedWords(rows)) return x0;
     const int32_t done = rows.redParity == 0
                              ? DemosaicRow8<0>(rows, dstRow, dstBytesPerPixel, x0, x1)
                              : DemosaicRow8<1>(rows, dstRow, dstBytesPerPixel, x0, x1);
@@ -252,7 +288,7 @@ int32_t Demosaic8(const DemosaicRowSources<uint8_t>& rows, uint8_t* dstRow,
 
 int32_t Demosaic16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
                    int32_t dstBytesPerPixel, int32_t x0, int32_t x1) {
-    if ((x0 & 1) != 0 || x0 < 2) return x0;
+    if ((x0 & 1) != 0 || x0 < 2 || !GainsFitShiftedWords(rows)) return x0;
     const int32_t done = rows.redParity == 0
                              ? DemosaicRow16<0>(rows, dstRow, dstBytesPerPixel, x0, x1)
                              : DemosaicRow16<1>(rows, dstRow, dstBytesPerPixel, x0, x1);

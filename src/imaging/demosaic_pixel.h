@@ -20,6 +20,13 @@ inline int32_t ScaleByGain(int32_t weighted, int32_t gain) {
     return std::min((weighted * gain) >> 11, kMax);
 }
 
+// The SIMD rows scale their 16-bit sums by the high half of the product with gain << 5, which
+// must fit 16 bits. ScaledColorGain gives at most 512; larger gains are left to plain code.
+template <typename Sample>
+inline bool GainsFitShiftedWords(const DemosaicRowSources<Sample>& rows) {
+    return rows.gainR >= 0 && rows.gainB >= 0 && rows.gainR < 2048 && rows.gainB < 2048;
+}
+
 template <typename Sample, int32_t kMax, typename ColumnMap>
 inline void DemosaicPixel(const DemosaicRowSources<Sample>& rows, uint8_t* dstRow,
                           int32_t dstBytesPerPixel, int32_t x, ColumnMap column) {

@@ -18,33 +18,28 @@ namespace tavlin::imaging::avx512 {
 namespace {
 
 struct Context {
-    __m512i mask;         // channels at full chroma, by sector index 0..11
-    __m512i shift;        // where the ramp goes: 0 blue, 8 green, 16 red
-    __m512i chromaScale;  // (saturation + 256) * 256
-    __m512i sectorStep;
+    __m512i picks;        // kHueSectorPicks turned by the sector step, for sector + wrap 0..6
+    __m512i chromaScale;  // (saturation + 256) * 64, for the rounded product with 2d
     __m512i fineStep;
 };
 
 TAVLIN_AVX512 inline Context MakeContext(HueShift shift, int32_t chromaScale) {
-    Context c;
-    int32_t mask[16] = {};
-    int32_t ramp[16] = {};
-    for (int i = 0; i < 12; ++i) {
-        const HueSector& entry = kHueSectors[i];
-        const int32_t magnitude = entry.factor < 0 ? -entry.factor : entry.factor;
-        mask[i] = entry.mask;
-        ramp[i] = magnitude == 1 ? 0 : (magnitude == 256 ? 8 : 16);
-    }
-    c.mask = _mm512_loadu_si512(mask);
-    c.shift = _mm512_loadu_si512(ramp);
-    c.chromaScale = _mm512_set1_epi32(chromaScale * 256);
-    c.sectorStep = _mm512_set1_epi32(shift.sectorStep);
-    c.fineStep = _mm512_set1_epi32(shift.fineStep);
-    return c;
+    uint32_t picks[16] = {};
+    for (int32_t i = 0; i < 16; ++i) picks[i] = kHueSectorPicks[(i + shift.sectorStep) % 6];
+    return {_mm512_loadu_si512(picks), _mm512_set1_epi32(chromaScale * 64),
+            _mm512_set1_epi32(shift.fineStep)};
 }
 
+// Byte shuffle picks are relative to the 16-byte lane: the first byte of each pixel.
+TAVLIN_AVX512 inline __m512i PixelBase() {
+    return _mm512_set4_epi32(0x0C0C0C0C, 0x08080808, 0x04040404, 0);
+}
+
+// A byte value (the rest of the pixel zero) in the three colour bytes.
 TAVLIN_AVX512 inline __m512i Gray(__m512i v) {
-    return _mm512_or_si512(v, _mm512_or_si512(_mm512_slli_epi32(v, 8), _mm512_slli_epi32(v, 16)));
+    return _mm512_shuffle_epi8(
+        v, _mm512_set4_epi32(static_cast<int32_t>(0x800C0C0C), static_cast<int32_t>(0x80080808),
+                             static_cast<int32_t>(0x80040404), static_cast<int32_t>(0x80000000)));
 }
 
 // A pixel's place on the hexcone: chroma d, sector and position in it, lightness (max + min).
@@ -78,35 +73,40 @@ TAVLIN_AVX512 inline Hexcone Analyse(__m512i packed) {
     return {d, sector, numerator, _mm512_add_epi32(high, low)};
 }
 
-// The ramp of the shifted hue, placed on its channel with its sign, plus the channels at full
-// chroma; zero for gray pixels.
+// kHueReciprocal[d] by a division rather than a gather: 0xFF0000 < 2^24, so the float quotient
+// is off by less than 1/d and truncates to the integer one (d = 0 gives a value that only meets a
+// zero width).
+TAVLIN_AVX512 inline __m512i Reciprocal(__m512i d) {
+    const __m512 quotient =
+        _mm512_div_ps(_mm512_set1_ps(static_cast<float>(0xFF0000)), _mm512_cvtepi32_ps(d));
+    return _mm512_cvttps_epi32(quotient);
+}
+
+// The channels above the new low: the width where at full chroma, the ramp of the shifted hue
+// where it rises, the width less the ramp where it falls. A gray pixel (d = 0) has width 0, so
+// all are zero.
 TAVLIN_AVX512 inline __m512i HueTerm(const Hexcone& h, __m512i width, const Context& c) {
-    const __m512i reciprocal = _mm512_i32gather_epi32(h.d, kHueReciprocal.data(), 4);
     __m512i v = _mm512_add_epi32(
-        _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(h.numerator, reciprocal),
+        _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(h.numerator, Reciprocal(h.d)),
                                            _mm512_set1_epi32(0x8000)),
                           16),
         c.fineStep);
-    __m512i index = _mm512_add_epi32(h.sector, c.sectorStep);
     const __mmask16 wraps = _mm512_cmpgt_epi32_mask(v, _mm512_set1_epi32(254));
-    index = _mm512_mask_add_epi32(index, wraps, index, _mm512_set1_epi32(1));
+    const __m512i index = _mm512_mask_add_epi32(h.sector, wraps, h.sector, _mm512_set1_epi32(1));
     v = _mm512_mask_sub_epi32(v, wraps, v, _mm512_set1_epi32(255));
     // width * v < 2^16, so the 16-bit product of the low halves is exact.
     const __m512i ramp = _mm512_srli_epi32(
         _mm512_add_epi32(_mm512_mullo_epi16(width, v), _mm512_set1_epi32(128)), 8);
-    const __m512i placed = _mm512_sllv_epi32(ramp, _mm512_permutexvar_epi32(index, c.shift));
-    // Sectors of even index take the ramp away, odd ones add it.
-    const __mmask16 subtracts = _mm512_testn_epi32_mask(index, _mm512_set1_epi32(1));
-    __m512i term = _mm512_and_si512(Gray(width), _mm512_permutexvar_epi32(index, c.mask));
-    term = _mm512_mask_sub_epi32(term, subtracts, term, placed);
-    term = _mm512_mask_add_epi32(term, static_cast<__mmask16>(~subtracts), term, placed);
-    return _mm512_maskz_mov_epi32(_mm512_test_epi32_mask(h.d, h.d), term);
+    const __m512i parts = _mm512_or_si512(_mm512_or_si512(width, _mm512_slli_epi32(ramp, 8)),
+                                          _mm512_slli_epi32(_mm512_sub_epi32(width, ramp), 16));
+    const __m512i picks = _mm512_or_si512(_mm512_permutexvar_epi32(index, c.picks), PixelBase());
+    return _mm512_shuffle_epi8(parts, picks);
 }
 
 TAVLIN_AVX512 inline __m512i Pixels(__m512i packed, const Context& c) {
     const Hexcone h = Analyse(packed);
-    const __m512i chroma = _mm512_srli_epi32(
-        _mm512_add_epi32(_mm512_mullo_epi32(h.d, c.chromaScale), _mm512_set1_epi32(0x8000)), 16);
+    // (d * scale + 128) >> 8 as the rounded high product of 2d and 64 * scale, both below 2^15.
+    const __m512i chroma = _mm512_mulhrs_epi16(_mm512_add_epi32(h.d, h.d), c.chromaScale);
     const __m512i newChroma =
         _mm512_min_epi32(_mm512_min_epi32(chroma, h.lightness),
                          _mm512_sub_epi32(_mm512_set1_epi32(511), h.lightness));
@@ -140,6 +140,7 @@ TAVLIN_AVX512 inline __mmask64 FirstBytes(size_t n) {
 TAVLIN_AVX512 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pixels,
                                     int32_t bytesPerPixel, HueShift shift, int32_t chromaScale,
                                     const int32_t* chroma) {
+    if (chromaScale < 0 || chromaScale > 511) return 0;
     const Context c = MakeContext(shift, chromaScale);
     if (bytesPerPixel == 4) {
         for (size_t i = 0; i < pixels; i += 16) {
@@ -174,7 +175,8 @@ TAVLIN_AVX512 size_t HueSaturation8(uint8_t* dst, const uint8_t* src, size_t pix
 }
 
 // Byte permutes between 16 pixels of 16-bit channels (3 or 4 words each, 96 or 128 bytes in two
-// registers) and the 16 lanes, and which bytes of the pixels are channel bytes.
+// registers) and the 16 lanes, and which bytes of the pixels are channel bytes; for the masked
+// steps that finish a row.
 struct WideLayout {
     __m512i spread;
     __m512i pack[2];
@@ -207,24 +209,102 @@ TAVLIN_AVX512 WideLayout MakeWideLayout(int32_t wordsPerPixel) {
             {channelBytes[0], channelBytes[1]}};
 }
 
+// Whole steps of 16 three-word pixels read exactly their 96 bytes, at p and p + 32, and pack the
+// narrowed words to bytes: lane k of the pack holds words 8k..8k+7 of the first load and of the
+// second (words 16 + 8k..). This permute takes each pixel's three channel bytes from there.
+TAVLIN_AVX512 inline __m512i Spread3Index() {
+    alignas(64) int8_t index[64];
+    for (int i = 0; i < 64; ++i) {
+        const int word = 3 * (i / 4) + (i % 4 < 3 ? i % 4 : 0);
+        const int second = word - 16;
+        index[i] = static_cast<int8_t>(word < 32 ? 16 * (word / 8) + word % 8
+                                                 : 16 * (second / 8) + 8 + second % 8);
+    }
+    return _mm512_load_si512(index);
+}
+
+// Samples shifted down to 8 significant bits and limited to a byte.
+TAVLIN_AVX512 inline __m512i Narrow(__m512i words, __m128i count, __m512i byteMax) {
+    return _mm512_min_epu16(_mm512_srl_epi16(words, count), byteMax);
+}
+
+// Two registers of words shifted and packed to bytes. Packs saturate from signed words, so after
+// a shift by at least 1 they limit to a byte by themselves; without it, words from 0x8000 up are
+// limited first.
+template <bool kShifted>
+TAVLIN_AVX512 inline __m512i NarrowPack(__m512i a, __m512i b, __m128i count) {
+    if constexpr (kShifted) {
+        return _mm512_packus_epi16(_mm512_srl_epi16(a, count), _mm512_srl_epi16(b, count));
+    }
+    const __m512i byteMax = _mm512_set1_epi16(255);
+    return _mm512_packus_epi16(_mm512_min_epu16(a, byteMax), _mm512_min_epu16(b, byteMax));
+}
+
+constexpr __mmask64 kEvenBytes = 0x5555555555555555ull;
+
+// The whole 16-pixel steps of a row, with plain loads and stores; returns the pixels done.
+template <bool kShifted>
+TAVLIN_AVX512 size_t WideSteps(uint16_t* dst, const uint16_t* src, size_t pixels,
+                               int32_t wordsPerPixel, __m128i count, const Context& c,
+                               const WideLayout& layout) {
+    size_t i = 0;
+    if (wordsPerPixel == 3) {
+        const __m512i spread = Spread3Index();
+        for (; i + 16 <= pixels; i += 16) {
+            const auto* in = reinterpret_cast<const uint8_t*>(src + 3 * i);
+            auto* out = reinterpret_cast<uint8_t*>(dst + 3 * i);
+            const __m512i bytes =
+                NarrowPack<kShifted>(_mm512_loadu_si512(in), _mm512_loadu_si512(in + 32), count);
+            const __m512i packed = Pixels(_mm512_permutexvar_epi8(spread, bytes), c);
+            const __m512i low = _mm512_sll_epi16(
+                _mm512_maskz_permutexvar_epi8(kEvenBytes, layout.pack[0], packed), count);
+            const __m512i high = _mm512_sll_epi16(
+                _mm512_maskz_permutexvar_epi8(kEvenBytes, layout.pack[1], packed), count);
+            _mm512_storeu_si512(out, low);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), _mm512_castsi512_si256(high));
+        }
+        return i;
+    }
+    for (; i + 16 <= pixels; i += 16) {
+        // Packing interleaves the two registers by lane, as in the AVX2 rows; the pixels are
+        // independent and the unpacking undoes the order. The fourth channel's byte is packed
+        // along and ignored; the fourth word stays the destination's.
+        const auto* in = reinterpret_cast<const uint8_t*>(src + 4 * i);
+        auto* out = reinterpret_cast<uint8_t*>(dst + 4 * i);
+        const __m512i packed = Pixels(
+            NarrowPack<kShifted>(_mm512_loadu_si512(in), _mm512_loadu_si512(in + 64), count), c);
+        const __m512i zero = _mm512_setzero_si512();
+        const __m512i low = _mm512_sll_epi16(_mm512_unpacklo_epi8(packed, zero), count);
+        const __m512i high = _mm512_sll_epi16(_mm512_unpackhi_epi8(packed, zero), count);
+        constexpr __mmask32 kColorWords = 0x77777777u;
+        _mm512_storeu_si512(out,
+                            _mm512_mask_blend_epi16(kColorWords, _mm512_loadu_si512(out), low));
+        _mm512_storeu_si512(
+            out + 64, _mm512_mask_blend_epi16(kColorWords, _mm512_loadu_si512(out + 64), high));
+    }
+    return i;
+}
+
 TAVLIN_AVX512 size_t HueSaturation16(uint16_t* dst, const uint16_t* src, size_t pixels,
                                      int32_t wordsPerPixel, int32_t shift, HueShift hueShift,
                                      int32_t chromaScale, const int32_t* chroma) {
-    if (wordsPerPixel != 3 && wordsPerPixel != 4) return 0;
+    if ((wordsPerPixel != 3 && wordsPerPixel != 4) || chromaScale < 0 || chromaScale > 511)
+        return 0;
     const Context c = MakeContext(hueShift, chromaScale);
     const WideLayout layout = MakeWideLayout(wordsPerPixel);
     const __m128i count = _mm_cvtsi32_si128(shift);
     const __m512i byteMax = _mm512_set1_epi16(255);
-    for (size_t i = 0; i < pixels; i += 16) {
+    size_t i = shift > 0 ? WideSteps<true>(dst, src, pixels, wordsPerPixel, count, c, layout)
+                         : WideSteps<false>(dst, src, pixels, wordsPerPixel, count, c, layout);
+    // The rest of the row in masked steps.
+    for (; i < pixels; i += 16) {
         const size_t bytes = std::min<size_t>(16, pixels - i) * 2 * wordsPerPixel;
         const auto* in = reinterpret_cast<const uint8_t*>(src + i * wordsPerPixel);
         auto* out = reinterpret_cast<uint8_t*>(dst + i * wordsPerPixel);
         const __mmask64 first = FirstBytes(bytes);
         const __mmask64 second = FirstBytes(bytes > 64 ? bytes - 64 : 0);
-        const __m512i a =
-            _mm512_min_epu16(_mm512_srl_epi16(_mm512_maskz_loadu_epi8(first, in), count), byteMax);
-        const __m512i b = _mm512_min_epu16(
-            _mm512_srl_epi16(_mm512_maskz_loadu_epi8(second, in + 64), count), byteMax);
+        const __m512i a = Narrow(_mm512_maskz_loadu_epi8(first, in), count, byteMax);
+        const __m512i b = Narrow(_mm512_maskz_loadu_epi8(second, in + 64), count, byteMax);
         const __m512i packed =
             Pixels(_mm512_maskz_permutex2var_epi8(kColorBytes, a, layout.spread, b), c);
         for (int half = 0; half < 2; ++half) {

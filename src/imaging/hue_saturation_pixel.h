@@ -31,6 +31,25 @@ inline constexpr std::array<HueSector, 18> kHueSectors = [] {
     return table;
 }();
 
+// A sector's three channels for the SIMD rows, as the byte shuffle picks (blue in the low byte)
+// from a lane holding width, ramp and width - ramp in bytes 0, 1 and 2; 0x80 picks zero. A channel
+// at full chroma takes the width, less the ramp where the ramp goes down from it.
+inline constexpr std::array<uint32_t, 6> kHueSectorPicks = [] {
+    std::array<uint32_t, 6> picks{};
+    for (size_t i = 0; i < picks.size(); ++i) {
+        const HueSector& entry = kHueSectors[i];
+        const int32_t magnitude = entry.factor < 0 ? -entry.factor : entry.factor;
+        for (uint32_t c = 0; c < 3; ++c) {
+            const bool full = ((entry.mask >> (8 * c)) & 0xFF) != 0;
+            const bool ramp = magnitude == (1 << (8 * c));
+            const uint32_t pick = full ? (ramp ? 2 : 0) : (ramp ? 1 : 0x80);
+            picks[i] |= pick << (8 * c);
+        }
+        picks[i] |= 0x80u << 24;
+    }
+    return picks;
+}();
+
 inline uint32_t HueSaturationPixel(int32_t blue, int32_t green, int32_t red, HueShift shift,
                                    const int32_t* chroma) {
     const int32_t high = std::max({red, green, blue});
