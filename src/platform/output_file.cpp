@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <utility>
 
+#include "diag/log.h"
 #include "platform/file_size_signal.h"
 
 namespace tavlin::platform {
@@ -155,7 +157,10 @@ bool OutputFile::Close() {
         struct stat status {};
         if (::fstat(fd, &status) == 0) {
             const FileSizeSignalGuard sizeLimit;
-            (void)::ftruncate(fd, status.st_size);
+            if (::ftruncate(fd, status.st_size) != 0) {
+                TAVLIN_LOG(Output, Debug, "reserved space past the end of a file not freed: %s",
+                           std::strerror(errno));
+            }
         }
     }
     return ::close(fd) == 0;
