@@ -14,10 +14,12 @@ namespace tavlin::imaging {
 inline constexpr int32_t kMaxWideColorSample = 1023;
 
 // The weighted red or blue sum times the scaled gain, shifted by 11 and limited to the sample
-// maximum (the limits 2^19 and 2^21 of the product are exactly where the shift reaches it).
+// maximum (the limits 2^19 and 2^21 of the product are exactly where the shift reaches it). The
+// product is taken in 64 bits: samples beyond 10 bits with a gain above the settings' 512 would
+// overflow 32.
 template <int32_t kMax>
 inline int32_t ScaleByGain(int32_t weighted, int32_t gain) {
-    return std::min((weighted * gain) >> 11, kMax);
+    return static_cast<int32_t>(std::min<int64_t>((int64_t{weighted} * gain) >> 11, kMax));
 }
 
 // The SIMD rows scale their 16-bit sums by the high half of the product with gain << 5, which
