@@ -140,7 +140,7 @@ __attribute__((target("ssse3"))) int64_t GrayRowsSsse3(uint8_t* dst, const uint8
     constexpr int64_t kStep = 16;
     int64_t k = 0;
     if constexpr (kDstBytes == 4) {
-        const __m128i zero = _mm_set1_epi32(static_cast<int32_t>(0x00FFFFFFu));
+        const __m128i keepBgr = _mm_set1_epi32(static_cast<int32_t>(0x00FFFFFFu));
         for (; k + kStep <= count; k += kStep) {
             const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
             auto* out = reinterpret_cast<__m128i*>(dst + k * kDstBytes);
@@ -149,7 +149,7 @@ __attribute__((target("ssse3"))) int64_t GrayRowsSsse3(uint8_t* dst, const uint8
                 const __m128i order =
                     _mm_setr_epi8(b, b, b, b, b + 1, b + 1, b + 1, b + 1, b + 2, b + 2, b + 2,
                                   b + 2, b + 3, b + 3, b + 3, b + 3);
-                _mm_storeu_si128(out + q, _mm_and_si128(_mm_shuffle_epi8(in, order), zero));
+                _mm_storeu_si128(out + q, _mm_and_si128(_mm_shuffle_epi8(in, order), keepBgr));
             }
         }
     } else {
