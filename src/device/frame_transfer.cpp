@@ -7,16 +7,6 @@
 
 namespace tavlin::device {
 
-namespace {
-
-int32_t Wrap(int32_t index, int32_t count) {
-    if (index < 0) return index + count;
-    if (index >= count) return index - count;
-    return index;
-}
-
-}  // namespace
-
 Status CTVLSdkLib::StartTransfer() {
     if (TransferRunning()) return Status::Busy;
     // Without a complete ring there is nowhere to stream to.
@@ -73,15 +63,10 @@ Status CTVLSdkLib::StopTransfer() {
 Status CTVLSdkLib::WaitFrame() {
     if (transfer.errorFlag.load() == 1) return Status::Failed;
     if (transfer.stopFlag.load() == 1) return Status::NotRunning;
-    const int32_t count = transfer.bufferCount;
-    int32_t w = transfer.writeIndex.load();
-    const int32_t r = transfer.readIndex.load();
-    if (w < r) w += count;
-    if (w - r < 1) {
+    if (!ClaimNewestFrame(transfer)) {
         const auto waited = transfer.frameEvent.Wait(kFrameWaitMs);
         return waited == platform::WaitResult::Signaled ? Status::NoFrameYet : Status::Failed;
     }
-    transfer.readIndex.store(Wrap(w - 1, count));
     return Status::Ok;
 }
 

@@ -1,13 +1,16 @@
 // What the transfer thread shares with the device object: indices into the ring, run flags and
 // the two events. The thread writes writeIndex and, at its end, result, errorFlag and
-// stopFlag; the consumer writes readIndex; the stopping thread writes stopFlag. The atomics and
-// the events are the only synchronisation between them. The thread alone counts reads and
-// writes stamps; the consumer reads the stamp of the buffer it holds.
+// stopFlag; the consumer writes readIndex; the stopping thread writes stopFlag. The thread's
+// choice of its next buffer and the consumer's choice of the newest frame are made under
+// ringLock: each reads the other's index to decide, and deciding on a stale one would let the
+// thread write the buffer the consumer copies. The thread alone counts reads and writes stamps;
+// the consumer reads the stamp of the buffer it holds.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,7 @@ struct TransferBlock {
     std::vector<uint8_t*> bufferTable;  // the ring buffers' memory, fixed for one run
     std::atomic<int32_t> writeIndex{0};
     std::atomic<int32_t> readIndex{0};
+    std::mutex ringLock;  // held while either side moves its index on the other's account
     std::unique_ptr<RingStamp[]> stamps;   // bufferCount entries, fixed for one run
     std::atomic<uint64_t> reads{0};        // frame reads completed in this run
     std::atomic<uint64_t> failedReads{0};  // of those, failed or short
@@ -59,6 +63,10 @@ struct TransferBlock {
 // Moves writeIndex to the next ring buffer, skipping the one the consumer holds, and signals
 // the frame event.
 void AdvanceRing(TransferBlock& block);
+
+// Points readIndex at the newest whole frame if one arrived since the consumer last took one;
+// the thread will not write that buffer until readIndex moves on.
+bool ClaimNewestFrame(TransferBlock& block);
 
 // The transfer thread's body: streams frames into the ring until stopped or failed.
 void RunTransfer(TransferBlock& block);

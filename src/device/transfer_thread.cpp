@@ -60,11 +60,26 @@ Status StreamFrames(TransferBlock& block, DeviceFile* handle) {
 }  // namespace
 
 void AdvanceRing(TransferBlock& block) {
-    const int32_t count = block.bufferCount;
-    int32_t next = (block.writeIndex.load() + 1) % count;
-    if (next == block.readIndex.load()) next = (next + 1) % count;
-    block.writeIndex.store(next);
+    {
+        std::lock_guard<std::mutex> ring(block.ringLock);
+        const int32_t count = block.bufferCount;
+        int32_t next = (block.writeIndex.load() + 1) % count;
+        if (next == block.readIndex.load()) next = (next + 1) % count;
+        block.writeIndex.store(next);
+    }
     block.frameEvent.Set();
+}
+
+bool ClaimNewestFrame(TransferBlock& block) {
+    std::lock_guard<std::mutex> ring(block.ringLock);
+    const int32_t count = block.bufferCount;
+    int32_t w = block.writeIndex.load();
+    const int32_t r = block.readIndex.load();
+    if (w < r) w += count;
+    if (w - r < 1) return false;
+    // The buffer before the one being written is the newest whole frame.
+    block.readIndex.store((w - 1) % count);
+    return true;
 }
 
 void RunTransfer(TransferBlock& block) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <future>
 #include <thread>
 #include <vector>
@@ -246,6 +248,46 @@ TEST(Ring, AdvanceSkipsTheConsumersBuffer) {
     block.readIndex = 1;
     AdvanceRing(block);
     EXPECT_EQ(block.writeIndex.load(), 2);
+}
+
+// The thread fills each buffer with its frame number while the consumer claims the newest frame
+// and copies it: every copy must be one frame, never part of the next. The narrowest rings leave
+// the least room between the buffer written and the one copied.
+TEST(Ring, AClaimedFrameIsNeverWrittenWhileTheConsumerCopiesIt) {
+    constexpr size_t kBytes = 4096;
+    constexpr int kFrames = 20000;
+    for (const int count : {2, 3}) {
+        std::vector<std::vector<uint8_t>> buffers(static_cast<size_t>(count),
+                                                  std::vector<uint8_t>(kBytes));
+        TransferBlock block;
+        block.bufferCount = count;
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            for (int frame = 1; frame <= kFrames; ++frame) {
+                uint8_t* buffer = buffers[size_t(block.writeIndex.load())].data();
+                for (size_t i = 0; i < kBytes; ++i) {
+                    // Byte by byte, so a copy taken meanwhile would see two frame numbers.
+                    reinterpret_cast<volatile uint8_t*>(buffer)[i] = uint8_t(frame);
+                }
+                AdvanceRing(block);
+            }
+            done = true;
+        });
+        std::vector<uint8_t> copy(kBytes);
+        int torn = 0;
+        int claimed = 0;
+        while (!done.load()) {
+            if (!ClaimNewestFrame(block)) continue;
+            const int32_t index = block.readIndex.load();
+            std::copy(buffers[size_t(index)].begin(), buffers[size_t(index)].end(), copy.begin());
+            torn += std::count(copy.begin(), copy.end(), copy[0]) != ptrdiff_t(kBytes) ? 1 : 0;
+            ++claimed;
+            block.readIndex.store((index + 1) % count);
+        }
+        writer.join();
+        EXPECT_GT(claimed, 0) << count << " buffers";
+        EXPECT_EQ(torn, 0) << count << " buffers, " << claimed << " frames claimed";
+    }
 }
 
 }  // namespace
