@@ -9,7 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 presets=${TAVLIN_TEST_PRESETS:-"default portable asan tsan"}
-jobs=$(nproc)
+# Most tests wait on frames and the camera's pauses rather than compute, so twice as many run
+# as there are processors.
+jobs=$((2 * $(nproc)))
 for preset in $presets; do
     echo "== preset $preset"
     cmake --preset "$preset" -DTAVLIN_WERROR=ON >/dev/null

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts or stops the program that streams in-process virtual cameras beside the test suite.
 #   background_stream.sh start|stop <background_streamer> <state folder>
-# stop fails unless the program streamed throughout; it also removes the run's claim section.
+# stop fails unless the program streamed throughout; it also removes the run's claim sections.
 set -euo pipefail
 verb=$1 program=$2 folder=$3
 
@@ -45,7 +45,8 @@ stop)
     cat "$folder/status" 2>/dev/null || { echo "no status from the background streamer"; status=1; }
     grep -q '^ok' "$folder/status" 2>/dev/null || status=1
     if [ -n "${TAVLIN_SHARED_SECTION:-}" ]; then
-        rm -f "/dev/shm/${TAVLIN_SHARED_SECTION#/}"
+        # With those of the soak and of test processes that ended without clearing up.
+        rm -f "/dev/shm/${TAVLIN_SHARED_SECTION#/}" "/dev/shm/${TAVLIN_SHARED_SECTION#/}"-*
     fi
     exit $status
     ;;
