@@ -11,17 +11,18 @@ scripts/install-deps.sh test
 presets=${TAVLIN_TEST_PRESETS:-"default portable asan tsan"}
 # Most tests wait on frames and the camera's pauses rather than compute, so twice as many run
 # as there are processors.
-jobs=$((2 * $(nproc)))
+jobs=$(nproc)
+test_jobs=$((2 * jobs))
 for preset in $presets; do
     echo "== preset $preset"
     cmake --preset "$preset" -DTAVLIN_WERROR=ON >/dev/null
     if [ "$preset" = portable ]; then
         cmake --build --preset "$preset" -j "$jobs" --target test_imaging
         # The image kernels need no camera, so no background streamer beside them.
-        ctest --preset "$preset" -j "$jobs" -R '^imaging\.' -FA background_stream
+        ctest --preset "$preset" -j "$test_jobs" -R '^imaging\.' -FA background_stream
     else
         cmake --build --preset "$preset" -j "$jobs"
-        ctest --preset "$preset" -j "$jobs"
+        ctest --preset "$preset" -j "$test_jobs"
         # Naming and magic numbers (.clang-tidy), once, from the default build's compile commands.
         if [ "$preset" = default ]; then
             scripts/tidy.sh build/default
