@@ -208,9 +208,12 @@ capture_group() {
     [ "$delivered" = $((processed + skipped + failed)) ] || fail "accounting: $(cat out.txt)"
 
     # Ctrl-C ends a stream cleanly: the camera is released, so its settings are saved.
-    "$tool" "${small[@]}" --set gamma=77 --stream 1000000 > out.txt 2> err.txt &
+    # The signal comes once the stream runs (the camera's log says so), however slow the start.
+    TAVLIN_LOG_LEVELS=camera:info "$tool" "${small[@]}" --set gamma=77 --stream 1000000 \
+        > out.txt 2> err.txt &
     local streaming=$! status=0
-    sleep 1
+    for _ in $(seq 300); do grep -q 'idle -> preview' err.txt && break; sleep 0.1; done
+    says 'idle -> preview' err.txt
     kill -INT "$streaming"
     wait "$streaming" || status=$?
     [ "$status" = 130 ] || fail "interrupted stream exited $status"
