@@ -12,7 +12,59 @@ void FinishWideTable(uint16_t* table, uint32_t size) {
     table[size + 1] = static_cast<uint16_t>(size - 1);
 }
 
+// Every contrast table is trunc(128 / d * w) with d = 128 - c and w = i - offset (the slope
+// n / (n - 2 * offset) reduces to that for every n). A multiplier of 2^shift * 128 / d rounded up
+// gives floor(128 * w / d) exactly while w * error < 1 / d, which the 31 - bits shift keeps for
+// 10-bit samples. Where 128 * w / d is a whole number the double-precision table may come out one
+// below it, so the multiplier rounded down (which is one below at all of them) is tried too, and
+// each fit is checked against every entry.
+LinearTable ContrastLine(int32_t contrast, int32_t significantBits, int32_t rounding) {
+    const int32_t c = std::clamp(contrast, -127, 127);
+    const int32_t d = 128 - c;
+    const uint32_t size = 1u << significantBits;
+    LinearTable line;
+    line.offset = c * (1 << (significantBits - 8));
+    line.shift = 31 - significantBits;
+    const uint64_t scaled = uint64_t{128} << line.shift;
+    line.multiplier =
+        static_cast<uint32_t>(rounding > 0 ? (scaled + d - 1) / d : scaled / d + rounding);
+    line.span = static_cast<int32_t>((uint64_t{size} * d + 127) / 128);  // first w at the top
+    line.top = size - 1;
+    return line;
+}
+
+template <typename Entry>
+std::optional<LinearTable> CheckedContrastLine(int32_t contrast, int32_t significantBits,
+                                               const Entry* table) {
+    if (significantBits < 8 || significantBits > 16) return std::nullopt;
+    for (int32_t rounding : {1, 0, -1}) {
+        const LinearTable line = ContrastLine(contrast, significantBits, rounding);
+        bool fits = true;
+        for (uint32_t i = 0; fits && i <= line.top; ++i) {
+            fits = LinearTableEntry(line, i) == table[i];
+        }
+        if (fits) return line;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+uint32_t LinearTableEntry(const LinearTable& line, uint32_t index) {
+    const int64_t w = std::clamp<int64_t>(int64_t{index} - line.offset, 0, line.span);
+    const auto product = static_cast<uint32_t>(static_cast<uint64_t>(w) * line.multiplier);
+    return std::min(product >> line.shift, line.top);
+}
+
+std::optional<LinearTable> FitContrastLine(int32_t contrast, int32_t significantBits,
+                                           const uint8_t* table256) {
+    return CheckedContrastLine(contrast, significantBits, table256);
+}
+
+std::optional<LinearTable> FitContrastLine(int32_t contrast, int32_t significantBits,
+                                           const uint16_t* table) {
+    return CheckedContrastLine(contrast, significantBits, table);
+}
 
 double GammaExponent(int32_t gamma) {
     const int32_t g = std::clamp(gamma, 0, 200);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "kernel_paths.h"
 
@@ -22,6 +23,14 @@ void BuildGammaTable16(int32_t gamma, int32_t significantBits, uint16_t* table);
 
 void BuildContrastTable8(int32_t contrast, uint8_t* table256);
 void BuildContrastTable16(int32_t contrast, int32_t significantBits, uint16_t* table);
+
+// The line a contrast table of 2^bits entries (8 for the byte table) follows, if it follows one
+// exactly: checked against every entry, since the table is computed in double precision.
+std::optional<LinearTable> FitContrastLine(int32_t contrast, int32_t significantBits,
+                                           const uint8_t* table256);
+std::optional<LinearTable> FitContrastLine(int32_t contrast, int32_t significantBits,
+                                           const uint16_t* table);
+uint32_t LinearTableEntry(const LinearTable& line, uint32_t index);
 
 // Single-precision factor each sample is multiplied by.
 float BrightnessFactor(int32_t brightness);

@@ -102,6 +102,33 @@ void ApplyTable16(const Pass& pass, const uint16_t* table, uint32_t tableSize) {
     }
 }
 
+// A table that is a straight line is computed where that is faster than looking it up.
+void ApplyLine8(const Pass& pass, const uint8_t* table, const std::optional<LinearTable>& line) {
+    const auto compute = ActiveKernelPaths().line8;
+    if (!line || compute == nullptr) return ApplyTable8(pass, table);
+    const size_t count = pass.SamplesPerRow();
+    for (int32_t y = 0; y < pass.height; ++y) {
+        uint8_t* dst = pass.DstRow(y);
+        const uint8_t* src = pass.SrcRow(y);
+        const size_t done = compute(dst, src, count, pass.layout.skipFourth, *line);
+        plain::Lut8(dst + done, src + done, count - done, pass.layout.skipFourth, table);
+    }
+}
+
+void ApplyLine16(const Pass& pass, const uint16_t* table, uint32_t tableSize,
+                 const std::optional<LinearTable>& line) {
+    const auto compute = ActiveKernelPaths().line16;
+    if (!line || compute == nullptr) return ApplyTable16(pass, table, tableSize);
+    const size_t count = pass.SamplesPerRow();
+    for (int32_t y = 0; y < pass.height; ++y) {
+        auto* dst = reinterpret_cast<uint16_t*>(pass.DstRow(y));
+        const auto* src = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
+        const size_t done = compute(dst, src, count, pass.layout.skipFourth, *line, tableSize);
+        plain::Lut16(dst + done, src + done, count - done, pass.layout.skipFourth, table,
+                     tableSize);
+    }
+}
+
 int32_t SignificantBits(const SingleValueBlock& block) {
     return ClampSignificantBits(block.significantBits);
 }
@@ -187,13 +214,13 @@ int AdjustContrast(const StageRun& run, const SingleValueBlock* block) {
     if (!pass->layout.wide) {
         std::array<uint8_t, 256> table;
         BuildContrastTable8(block->value, table.data());
-        ApplyTable8(*pass, table.data());
+        ApplyLine8(*pass, table.data(), FitContrastLine(block->value, 8, table.data()));
         return 1;
     }
     const int32_t bits = SignificantBits(*block);
     uint16_t* table = WideTable(bits);
     BuildContrastTable16(block->value, bits, table);
-    ApplyTable16(*pass, table, 1u << bits);
+    ApplyLine16(*pass, table, 1u << bits, FitContrastLine(block->value, bits, table));
     return 1;
 }
 

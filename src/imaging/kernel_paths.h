@@ -31,6 +31,16 @@ struct HueShift {
     int32_t fineStep = 0;
 };
 
+// A table that is a straight line clamped at both ends, as the contrast tables are:
+// entry i = min((clamp(i - offset, 0, span) * multiplier) >> shift, top), products in 32 bits.
+struct LinearTable {
+    int32_t offset = 0;
+    int32_t span = 0;
+    uint32_t multiplier = 0;
+    int32_t shift = 0;
+    uint32_t top = 0;
+};
+
 // Four source rows (y - 2 .. y + 1) of the sharpness box blur; `step` is the distance in samples
 // between horizontally neighbouring samples of one channel (the samples per pixel).
 template <typename Sample>
@@ -56,6 +66,13 @@ struct KernelPaths {
                    const uint8_t* table) = nullptr;
     size_t (*lut16)(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
                     const uint16_t* table, uint32_t tableSize) = nullptr;
+
+    // The same lookups computed from the line a table was found to be (tableSize as above).
+    // Null where the lookup is as fast.
+    size_t (*line8)(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                    const LinearTable& line) = nullptr;
+    size_t (*line16)(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                     const LinearTable& line, uint32_t tableSize) = nullptr;
 
     // trunc(sample * factor) in single precision, limited to 0..maxValue. Null for 8-bit
     // samples means the stage looks them up in a table of the 256 results instead.

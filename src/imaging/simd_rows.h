@@ -17,6 +17,10 @@ int32_t Demosaic16(const DemosaicRowSources<uint16_t>& rows, uint8_t* dstRow,
 size_t Lut8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth, const uint8_t* table);
 size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
              const uint16_t* table, uint32_t tableSize);
+size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+             const LinearTable& line);
+size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+              const LinearTable& line, uint32_t tableSize);
 size_t Brightness8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth, float factor);
 size_t Brightness16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth, float factor,
                     int32_t maxValue);

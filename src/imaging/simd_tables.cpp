@@ -14,6 +14,8 @@ const KernelPaths& Avx2KernelPaths() {
         .demosaic16 = avx2::Demosaic16,
         .lut8 = avx2::Lut8,
         .lut16 = avx2::Lut16,
+        .line8 = avx2::Line8,
+        .line16 = avx2::Line16,
         .brightness8 = avx2::Brightness8,
         .brightness16 = avx2::Brightness16,
         .sharpen8 = avx2::Sharpen8,
@@ -31,7 +33,8 @@ const KernelPaths& Avx512KernelPaths() {
         p.demosaic8 = avx512::Demosaic8;
         p.demosaic16 = avx512::Demosaic16;
         p.lut8 = avx512::Lut8;
-        p.brightness8 = nullptr;  // the VBMI table lookup is faster
+        p.line8 = nullptr;  // the VBMI table lookup is faster
+        p.brightness8 = nullptr;
         p.hueSaturation8 = avx512::HueSaturation8;
         p.hueSaturation16 = avx512::HueSaturation16;
         return p;

@@ -88,6 +88,70 @@ TAVLIN_AVX2 size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool 
     return i;
 }
 
+// w = clamp(sample - offset, 0, span), then (w * multiplier) >> shift, eight samples as 32-bit.
+struct LineSteps {
+    __m256i offset, span, multiplier;
+    __m128i shift;
+
+    TAVLIN_AVX2 explicit LineSteps(const LinearTable& line)
+        : offset(_mm256_set1_epi32(line.offset)),
+          span(_mm256_set1_epi32(line.span)),
+          multiplier(_mm256_set1_epi32(static_cast<int32_t>(line.multiplier))),
+          shift(_mm_cvtsi32_si128(line.shift)) {}
+
+    TAVLIN_AVX2 __m256i Apply(__m256i samples) const {
+        const __m256i w = _mm256_min_epi32(
+            _mm256_max_epi32(_mm256_sub_epi32(samples, offset), _mm256_setzero_si256()), span);
+        return _mm256_srl_epi32(_mm256_mullo_epi32(w, multiplier), shift);
+    }
+};
+
+TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                         const LinearTable& line) {
+    const LineSteps steps(line);
+    const __m256i fourth = FourthBytes();
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i values[4];
+        for (int k = 0; k < 4; ++k) {
+            values[k] = steps.Apply(_mm256_cvtepu8_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i + 8 * k))));
+        }
+        // Results stay below 2^9, so the saturating packs are the limit at 255.
+        __m256i out = _mm256_permutevar8x32_epi32(
+            _mm256_packus_epi16(_mm256_packs_epi32(values[0], values[1]),
+                                _mm256_packs_epi32(values[2], values[3])),
+            order);
+        if (skipFourth) out = _mm256_blendv_epi8(out, Load(dst + i), fourth);
+        Store(dst + i, out);
+    }
+    return i;
+}
+
+TAVLIN_AVX2 size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                          const LinearTable& line, uint32_t tableSize) {
+    const LineSteps steps(line);
+    const __m256i top = _mm256_set1_epi32(static_cast<int32_t>(line.top));
+    const __m256i lastIndex = _mm256_set1_epi32(static_cast<int32_t>(tableSize) - 1);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i v = Load(src + i);
+        __m256i half[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i samples = _mm256_cvtepu16_epi32(h == 0 ? _mm256_castsi256_si128(v)
+                                                                 : _mm256_extracti128_si256(v, 1));
+            // Samples above the table's range take its top, as the table's extra entry does.
+            const __m256i above = _mm256_cmpgt_epi32(samples, lastIndex);
+            half[h] = _mm256_min_epu32(_mm256_or_si256(steps.Apply(samples), above), top);
+        }
+        __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(half[0], half[1]), 0xD8);
+        if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
+        Store(dst + i, out);
+    }
+    return i;
+}
+
 TAVLIN_AVX2 size_t Brightness8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
                                float factor) {
     const __m256 scale = _mm256_set1_ps(factor);

@@ -57,6 +57,61 @@ TEST(Contrast, StretchesAndCompressesAboutMidGray) {
     EXPECT_EQ(image.Get(3, 0), 255);
 }
 
+// The contrast stage computes its table as a line where the line gives every entry. The
+// double-precision tables fall below whole results at a few entries for some settings (those
+// keep the lookup), but the fit must hold for nearly all, or the fast rows would rarely run.
+TEST(Contrast, EverySettingFitsItsLineAtTheCameraWidths) {
+    std::vector<uint8_t> table8(256);
+    std::vector<uint16_t> table16(WideTableEntries(kBits));
+    int32_t fitted8 = 0;
+    int32_t fitted16 = 0;
+    for (int32_t c = -127; c <= 127; ++c) {
+        BuildContrastTable8(c, table8.data());
+        fitted8 += FitContrastLine(c, 8, table8.data()).has_value();
+        BuildContrastTable16(c, kBits, table16.data());
+        fitted16 += FitContrastLine(c, kBits, table16.data()).has_value();
+    }
+    EXPECT_GE(fitted8, 250);
+    EXPECT_GE(fitted16, 240);
+}
+
+TEST(Contrast, ALineThatMissesOneEntryIsRefused) {
+    std::vector<uint16_t> table(WideTableEntries(kBits));
+    BuildContrastTable16(40, kBits, table.data());
+    table[700] += 1;
+    EXPECT_FALSE(FitContrastLine(40, kBits, table.data()).has_value());
+}
+
+// Every sample value (and, for 16-bit samples, values above the range) through every path and
+// every setting, against the reference.
+TEST(Contrast, EverySampleValueAndSettingEqualsTheReferenceOnEveryPath) {
+    for (int32_t bytes : {1, 3, 4, 2, 6, 8}) {
+        const bool wide = bytes == 2 || bytes >= 6;
+        const int32_t channels = wide ? bytes / 2 : bytes;
+        std::vector<int32_t> values;
+        for (int32_t v = 0; v < (wide ? 1 << kBits : 256); ++v) values.push_back(v);
+        if (wide) values.insert(values.end(), {1 << kBits, 1500, 4095, 40000, 65535});
+        const auto width = static_cast<int32_t>((values.size() + channels - 1) / channels) + 7;
+        TestImage image(width, 2, bytes);
+        for (size_t k = 0; k < values.size(); ++k) {
+            const auto x = static_cast<int32_t>(k / channels);
+            image.Set(x, 0, static_cast<int32_t>(k % channels), values[k]);
+            image.Set(width - 1 - x, 1, static_cast<int32_t>(k % channels), values[k]);
+        }
+        for (int32_t c = -127; c <= 127; ++c) {
+            TestImage expected = image;
+            ref::Contrast(expected, c, kBits);
+            for (SimdLevel level : test::AvailableLevels()) {
+                test::ScopedLevel scoped(level);
+                TestImage actual = image;
+                RunSingle(AdjustContrast, actual, c);
+                ASSERT_EQ(actual.bytes, expected.bytes)
+                    << "contrast " << c << " bytes " << bytes << " " << SimdLevelName(level);
+            }
+        }
+    }
+}
+
 TEST(Brightness, ExtremesBlackenOrMultiplyByEleven) {
     for (int32_t bytes : {1, 2, 3, 8}) {
         TestImage image(6, 2, bytes);
