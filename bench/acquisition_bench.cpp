@@ -17,12 +17,13 @@ constexpr int32_t kWidth = kStreamWidth;
 constexpr int32_t kHeight = kStreamHeight;
 
 void BM_StreamColour24(benchmark::State& state) {
-    tavlin::bench::StreamColour24(state, state.range(0) != 0);
+    tavlin::bench::StreamColour24(
+        state, state.range(0) != 0,
+        state.range(1) != 0 ? TAVLIN_VCAM_PACING_AS_TAKEN : TAVLIN_VCAM_PACING_FAST);
 }
 BENCHMARK(BM_StreamColour24)
-    ->ArgName("preview_window")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"preview_window", "as_taken"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(3.0);

@@ -65,10 +65,13 @@ inline void StreamColour24FromDevice0(benchmark::State& state, bool previewWindo
     state.counters["cpu_ms_per_frame"] = frames > 0 ? 1000.0 * cpu / frames : 0.0;
 }
 
-// The in-process virtual camera, rendering as fast as it can.
-inline void StreamColour24(benchmark::State& state, bool previewWindow = true) {
+// The in-process virtual camera, rendering as fast as it is asked: fast pacing by default (the SDK
+// reads frames as fast as they come and takes the newest), or as taken (the SDK asks for a
+// frame only once the last one is taken).
+inline void StreamColour24(benchmark::State& state, bool previewWindow = true,
+                           int32_t pacing = TAVLIN_VCAM_PACING_FAST) {
     TavlinVcam_Attach(0);
-    TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST);
+    TavlinVcam_SetPacing(0, pacing);
     StreamColour24FromDevice0(state, previewWindow);
     TavlinVcam_Detach(0);
 }

@@ -37,7 +37,12 @@ enum {
 /* Pacing of frame delivery. */
 enum {
     TAVLIN_VCAM_PACING_REAL_TIME = 0, /* frame period from clock, line length, window, exposure */
-    TAVLIN_VCAM_PACING_FAST = 1       /* every frame read is served at once */
+    TAVLIN_VCAM_PACING_FAST = 1,      /* every frame read is served at once */
+    /* Served at once, and the camera tells the SDK it has no frame clock of its own, so the SDK
+     * asks for the next frame only once the application has taken the last: no frame is made
+     * for nothing. A camera the daemon serves gets fast pacing instead (its clients cannot tell
+     * the difference from a camera with a clock). */
+    TAVLIN_VCAM_PACING_AS_TAKEN = 2
 };
 
 /* Fault kinds of TavlinVcam_FailNext and TavlinVcam_FailNth. Each kind counts the requests it
@@ -116,7 +121,7 @@ TAVLIN_API int32_t TavlinVcam_SetRawFrames(int32_t index, const void* samples,
  * 0 when the file cannot be read or its size is not a multiple of one frame. */
 TAVLIN_API int32_t TavlinVcam_LoadRawFile(int32_t index, const char* path, int32_t bitsPerSample);
 
-/* TAVLIN_VCAM_PACING_REAL_TIME or TAVLIN_VCAM_PACING_FAST. */
+/* TAVLIN_VCAM_PACING_REAL_TIME, _FAST or _AS_TAKEN. */
 TAVLIN_API int32_t TavlinVcam_SetPacing(int32_t index, int32_t pacing);
 
 /* Makes the next count requests of the kind fail (TAVLIN_VCAM_FAULT_*); count 0 cancels. */

@@ -23,6 +23,10 @@ class DeviceFile {
     // a handle's I/O does. May be called from any thread while a request runs; the file must
     // stay alive until the call returns.
     virtual void Cancel() {}
+
+    // False for a camera that makes each frame when asked, with no clock of its own: a reader
+    // that keeps asking makes frames that nobody takes.
+    virtual bool HasFrameClock() const { return true; }
 };
 
 // Who can reach what a path opens: this process alone (a camera attached here), or every

@@ -21,6 +21,12 @@ Status CTVLSdkLib::StartTransfer() {
     transfer.errorFlag.store(0);
     transfer.writeIndex.store(0);
     transfer.readIndex.store(0);
+    {
+        std::lock_guard<std::mutex> ring(transfer.ringLock);
+        transfer.advances = 0;
+        transfer.claimedAdvances = 0;
+    }
+    transfer.claimEvent.ResetEvent();
     transfer.bufferCount = bufferCount;
     transfer.stamps = std::make_unique<RingStamp[]>(static_cast<size_t>(bufferCount));
     transfer.reads.store(0);
@@ -46,6 +52,7 @@ Status CTVLSdkLib::StopTransfer() {
     }
     if (transfer.stopFlag.load() == 0) {
         transfer.stopFlag.store(1);
+        transfer.claimEvent.Set();  // a thread waiting for the consumer's claim
         // A read the camera holds (stalled, hung) would keep the thread, and this wait, forever.
         transfer.cancel.Cancel();
         transfer.doneEvent.Wait(platform::kInfinite);

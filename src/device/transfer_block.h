@@ -52,7 +52,12 @@ struct TransferBlock {
     std::vector<uint8_t*> bufferTable;  // the ring buffers' memory, fixed for one run
     std::atomic<int32_t> writeIndex{0};
     std::atomic<int32_t> readIndex{0};
-    std::mutex ringLock;  // held while either side moves its index on the other's account
+    std::mutex ringLock;           // held while either side moves its index on the other's account
+    uint64_t advances = 0;         // frames stored in this run (under ringLock)
+    uint64_t claimedAdvances = 0;  // advances when the consumer last claimed a frame (ringLock)
+    // Set when the consumer claims a frame or a stop comes: a camera without a frame clock is
+    // asked for the next frame only once the last one is claimed.
+    platform::Event claimEvent{platform::Event::Reset::Auto};
     std::unique_ptr<RingStamp[]> stamps;   // bufferCount entries, fixed for one run
     std::atomic<uint64_t> reads{0};        // frame reads completed in this run
     std::atomic<uint64_t> failedReads{0};  // of those, failed or short
@@ -65,7 +70,7 @@ struct TransferBlock {
 void AdvanceRing(TransferBlock& block);
 
 // Points readIndex at the newest whole frame if one arrived since the consumer last took one;
-// the thread will not write that buffer until readIndex moves on.
+// the thread will not write that buffer until readIndex moves on. Signals the claim event.
 bool ClaimNewestFrame(TransferBlock& block);
 
 // The transfer thread's body: streams frames into the ring until stopped or failed.

@@ -17,9 +17,28 @@ void StampBuffer(TransferBlock& block, uint64_t sequence, int64_t arrivalNs) {
     stamp.arrivalNs.store(arrivalNs);
 }
 
+// True once the consumer has claimed every stored frame; false when a stop came first.
+bool WaitUntilClaimed(TransferBlock& block) {
+    constexpr uint32_t kStopCheckMs = 50;
+    while (block.stopFlag.load() == 0) {
+        {
+            std::lock_guard<std::mutex> ring(block.ringLock);
+            if (block.claimedAdvances == block.advances) return true;
+        }
+        block.claimEvent.Wait(kStopCheckMs);
+    }
+    return false;
+}
+
+// A camera with a frame clock sends frames whether or not they are read, so the thread reads
+// them as fast as they come and the consumer takes the newest. One without a clock makes a frame
+// per request: it is asked for the next while the consumer works on the last, never further
+// ahead, so no frame is made only to be dropped.
 Status StreamFrames(TransferBlock& block, DeviceFile* handle) {
+    const bool askWhenClaimed = !handle->HasFrameClock();
     bool shortFrameForgiven = false;
     for (;;) {
+        if (askWhenClaimed && !WaitUntilClaimed(block)) return Status::Ok;
         uint8_t* buffer = block.bufferTable[block.writeIndex.load()];
         Packet request = MakePacket(protocol::kCmdFrameRequest);
         uint32_t sent = 0;
@@ -66,19 +85,24 @@ void AdvanceRing(TransferBlock& block) {
         int32_t next = (block.writeIndex.load() + 1) % count;
         if (next == block.readIndex.load()) next = (next + 1) % count;
         block.writeIndex.store(next);
+        ++block.advances;
     }
     block.frameEvent.Set();
 }
 
 bool ClaimNewestFrame(TransferBlock& block) {
-    std::lock_guard<std::mutex> ring(block.ringLock);
-    const int32_t count = block.bufferCount;
-    int32_t w = block.writeIndex.load();
-    const int32_t r = block.readIndex.load();
-    if (w < r) w += count;
-    if (w - r < 1) return false;
-    // The buffer before the one being written is the newest whole frame.
-    block.readIndex.store((w - 1) % count);
+    {
+        std::lock_guard<std::mutex> ring(block.ringLock);
+        const int32_t count = block.bufferCount;
+        int32_t w = block.writeIndex.load();
+        const int32_t r = block.readIndex.load();
+        if (w < r) w += count;
+        if (w - r < 1) return false;
+        // The buffer before the one being written is the newest whole frame.
+        block.readIndex.store((w - 1) % count);
+        block.claimedAdvances = block.advances;
+    }
+    block.claimEvent.Set();
     return true;
 }
 

@@ -113,7 +113,8 @@ ControlResult Noise(const Args& a, int32_t camera) {
 }
 
 ControlResult Pacing(const Args& a, int32_t camera) {
-    return ChooseOption(a.words[2], {"real-time", "fast"}, camera, &TavlinVcam_SetPacing);
+    return ChooseOption(a.words[2], {"real-time", "fast", "as-taken"}, camera,
+                        &TavlinVcam_SetPacing);
 }
 
 ControlResult Stall(const Args& a, int32_t camera) {
@@ -340,7 +341,7 @@ std::string_view ControlCommandHelp() {
            "  attach I | detach I\n"
            "  trigger I [PULSES]\n"
            "  scene I ramp|flat|raw|chart | raw I 8|10 FILE | noise I AMPLITUDE [SEED]\n"
-           "  pacing I real-time|fast\n"
+           "  pacing I real-time|fast|as-taken\n"
            "  fail I command|reply|frame|short|long|empty|hang-command|hang-reply|hang-frame N"
            " [NTH]\n"
            "  stall I on|off | unplug-after I FRAMES | waiting I\n"

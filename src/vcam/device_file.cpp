@@ -19,6 +19,8 @@ class InProcessDeviceFile final : public DeviceFile {
 
     void Cancel() override { camera_->Cancel(handle_); }
 
+    bool HasFrameClock() const override { return camera_->HasFrameClock(); }
+
   private:
     std::shared_ptr<VirtualCamera> camera_;
     uint32_t handle_;

@@ -121,10 +121,12 @@ int32_t TavlinVcam_LoadRawFile(int32_t index, const char* path, int32_t bitsPerS
 
 int32_t TavlinVcam_SetPacing(int32_t index, int32_t pacing) {
     auto camera = CameraAt(index);
-    if (!camera || (pacing != TAVLIN_VCAM_PACING_REAL_TIME && pacing != TAVLIN_VCAM_PACING_FAST)) {
+    if (!camera || (pacing != TAVLIN_VCAM_PACING_REAL_TIME && pacing != TAVLIN_VCAM_PACING_FAST &&
+                    pacing != TAVLIN_VCAM_PACING_AS_TAKEN)) {
         return 0;
     }
     camera->SetRealTime(pacing == TAVLIN_VCAM_PACING_REAL_TIME);
+    camera->SetFrameClock(pacing != TAVLIN_VCAM_PACING_AS_TAKEN);
     return 1;
 }
 

@@ -269,6 +269,14 @@ void VirtualCamera::SetRealTime(bool realTime) {
     wake_.notify_all();
 }
 
+void VirtualCamera::SetFrameClock(bool hasClock) {
+    frameClock_.store(hasClock);
+}
+
+bool VirtualCamera::HasFrameClock() const {
+    return frameClock_.load();
+}
+
 void VirtualCamera::FailNth(FaultKind kind, int nth, int count) {
     std::lock_guard guard(mutex_);
     Fault& fault = faults_[static_cast<int>(kind)];

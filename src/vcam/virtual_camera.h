@@ -3,6 +3,7 @@
 // trace of what it received. Transport-neutral: device files call Request with a handle id.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -59,6 +60,10 @@ class VirtualCamera {
     bool HasRawFrames() const;
     void SetRawFrames(std::shared_ptr<const RawFrames> frames);
     void SetRealTime(bool realTime);
+    // Without a frame clock the camera still serves reads as its pacing says; its in-process
+    // device files tell the reader to ask only for frames that will be taken.
+    void SetFrameClock(bool hasClock);
+    bool HasFrameClock() const;
     void FailNext(FaultKind kind, int count) { FailNth(kind, 1, count); }
     // Lets nth - 1 requests of the kind pass, then hits count of them.
     void FailNth(FaultKind kind, int nth, int count);
@@ -111,6 +116,7 @@ class VirtualCamera {
     uint32_t waiting_ = 0;          // requests blocked inside the camera now
     bool plugged_ = true;
     bool realTime_ = true;
+    std::atomic<bool> frameClock_{true};
     bool stalled_ = false;
     int unplugAfter_ = -1;
     uint64_t triggersPending_ = 0;

@@ -102,6 +102,38 @@ TEST_F(FrameAccountingTest, SlowConsumerSkipsFramesAndEveryFrameIsAccounted) {
     EXPECT_LT(s.sequence, s.delivered);  // the last read, the failed one, made no image
 }
 
+TEST_F(FrameAccountingTest, ACameraWithoutFrameClockMakesNoFrameThatIsNotTaken) {
+    // The same slow consumer as above: the camera is asked for a frame only once the last one
+    // was taken, so nothing is overtaken, and a stop while the transfer waits for that is prompt.
+    ASSERT_EQ(TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_AS_TAKEN), 1);
+    ASSERT_EQ(Tavlin_SetWaitTime(camera_, 15), 1);
+    const uint64_t before = Produced();
+    StartStreaming();
+    TavlinMessage m;
+    uint64_t notices = 0;
+    while (notices < 12 && NextFrameMessage(m)) notices += m.wParam != 0 ? 1 : 0;
+    const auto stopStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::seconds(2));
+    while (NextFrameMessage(m, 100)) notices += m.wParam != 0 ? 1 : 0;
+
+    const TavlinExtFrameStats s = Stats();
+    ExpectBalanced(s);
+    EXPECT_EQ(s.delivered, Produced() - before);
+    EXPECT_EQ(s.processed, notices);
+    EXPECT_EQ(s.failed, 0u);
+    EXPECT_LE(s.skipped, 1u);  // at most the one made while the last was processed
+    EXPECT_EQ(s.sequence, s.processed);
+
+    // Fast pacing again: frames come whether taken or not.
+    ASSERT_EQ(TavlinVcam_SetPacing(0, TAVLIN_VCAM_PACING_FAST), 1);
+    StartStreaming();
+    notices = 0;
+    while (notices < 5 && NextFrameMessage(m)) notices += m.wParam != 0 ? 1 : 0;
+    EXPECT_EQ(Tavlin_StopPreview(camera_), 1);
+    EXPECT_GT(Stats().skipped, Stats().processed);
+}
+
 TEST_F(FrameAccountingTest, InjectedTransferFaultsCountAsFailed) {
     // A short frame is dropped and read again; a failed read later ends the run.
     ASSERT_EQ(TavlinVcam_FailNext(0, TAVLIN_VCAM_FAULT_SHORT_FRAME, 1), 1);

@@ -24,7 +24,7 @@ constexpr std::pair<std::string_view, std::string_view> kValueKinds[] = {
 
 // As ApplyGeneral accepts them.
 constexpr const char* kScenes[] = {"ramp", "flat", "chart"};
-constexpr const char* kPacings[] = {"real-time", "fast"};
+constexpr const char* kPacings[] = {"real-time", "fast", "as-taken"};
 
 std::string_view ValueKind(const OptionName& option) {
     if (!option.takesValue) return "flag";

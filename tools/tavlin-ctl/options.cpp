@@ -34,7 +34,8 @@ constexpr char kHelp[] =
     "  -d, --device=N            camera at device index N, 0..31 (default 0)\n"
     "      --daemon              use the daemon's cameras; fail when no daemon runs\n"
     "      --in-process          use a virtual camera in this process even when a daemon runs\n"
-    "      --pacing=MODE         pacing of the in-process camera: real-time (default) or fast\n"
+    "      --pacing=MODE         pacing of the in-process camera: real-time (default), fast, or\n"
+    "                            as-taken (fast, each frame made only once the last is taken)\n"
     "      --scene=SCENE         what the in-process camera sees: ramp (default, gray), flat\n"
     "                            or chart (colour patches, gray steps, a moving marker)\n"
     "  -f, --format=FORMAT       image file format: bmp, raw, jpg100, jpg70, jpg20, png or tiff\n"
@@ -206,8 +207,15 @@ bool ApplyGeneral(int id, const std::string& value, Options* options) {
             options->source = Source::kInProcess;
             return true;
         case kPacing:
-            if (value != "fast" && value != "real-time") return Fail("bad pacing " + value);
-            options->fastPacing = value == "fast";
+            if (value == "real-time") {
+                options->pacing = TAVLIN_VCAM_PACING_REAL_TIME;
+            } else if (value == "fast") {
+                options->pacing = TAVLIN_VCAM_PACING_FAST;
+            } else if (value == "as-taken") {
+                options->pacing = TAVLIN_VCAM_PACING_AS_TAKEN;
+            } else {
+                return Fail("bad pacing " + value);
+            }
             return true;
         case kScene: {
             constexpr std::pair<std::string_view, int32_t> kScenes[] = {

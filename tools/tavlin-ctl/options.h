@@ -42,7 +42,7 @@ enum class Source { kAuto, kDaemon, kInProcess };
 struct Options {
     Source source = Source::kAuto;
     int32_t device = 0;
-    bool fastPacing = false;
+    std::optional<int32_t> pacing;  // TAVLIN_VCAM_PACING_*; real time when unset
     std::optional<int32_t> scene;   // TAVLIN_VCAM_SCENE_ of in-process cameras; else their own
     std::optional<int32_t> format;  // SDK file format code; else from the file name
     std::string outputPattern = "frame-%03d.bmp";

@@ -183,7 +183,7 @@ int Session::AttachVirtual(int32_t index) {
 
 void Session::AdoptAttached(int32_t index) {
     attachedHere_.push_back(index);
-    if (options_.fastPacing) TavlinVcam_SetPacing(index, TAVLIN_VCAM_PACING_FAST);
+    if (options_.pacing) TavlinVcam_SetPacing(index, *options_.pacing);
     if (options_.scene) TavlinVcam_SetScene(index, *options_.scene);
 }
 
