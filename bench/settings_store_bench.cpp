@@ -75,8 +75,8 @@ void BM_ParseStoreText(benchmark::State& state) {
             }
         }
     }
-    const std::string text = platform::FormatRegistryText(tree);
-    for (auto _ : state) benchmark::DoNotOptimize(platform::ParseRegistryText(text));
+    const std::string text = settings::FormatRegistryText(tree);
+    for (auto _ : state) benchmark::DoNotOptimize(settings::ParseRegistryText(text));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ParseStoreText)->Unit(benchmark::kMicrosecond);

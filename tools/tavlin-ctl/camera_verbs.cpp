@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "error_text.h"
@@ -59,12 +60,12 @@ DeviceDescription DescribeDevice(int32_t index) {
             device.where = "daemon";
             break;
         case TAVLIN_EXT_REACH_USB: {
-            char text[256];
-            std::snprintf(text, sizeof(text), "usb %s %s %04x:%04x serial %s",
-                          device.info.usbPortPath, device.info.usbNode, device.info.usbVendor,
-                          device.info.usbProduct,
-                          *device.info.usbSerial ? device.info.usbSerial : "-");
-            device.where = text;
+            char ids[16];
+            std::snprintf(ids, sizeof(ids), "%04x:%04x", device.info.usbVendor & 0xFFFFu,
+                          device.info.usbProduct & 0xFFFFu);
+            device.where = std::string("usb ") + device.info.usbPortPath + " " +
+                           device.info.usbNode + " " + ids + " serial " +
+                           (*device.info.usbSerial ? device.info.usbSerial : "-");
             break;
         }
         default:
