@@ -132,20 +132,21 @@ TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool sk
 TAVLIN_AVX2 size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
                           const LinearTable& line, uint32_t tableSize) {
     const LineSteps steps(line);
-    const __m256i top = _mm256_set1_epi32(static_cast<int32_t>(line.top));
-    const __m256i lastIndex = _mm256_set1_epi32(static_cast<int32_t>(tableSize) - 1);
+    const __m256i top = _mm256_set1_epi16(static_cast<int16_t>(line.top));
+    const __m256i zero = _mm256_setzero_si256();
+    // Samples at or above the table's size take its top, as the table's extra entry does; with
+    // 16 significant bits there are none.
+    const bool anyAbove = tableSize <= 0xFFFF;
+    const __m256i size = _mm256_set1_epi16(static_cast<int16_t>(anyAbove ? tableSize : 0));
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m256i v = Load(src + i);
-        __m256i half[2];
-        for (int h = 0; h < 2; ++h) {
-            const __m256i samples = _mm256_cvtepu16_epi32(h == 0 ? _mm256_castsi256_si128(v)
-                                                                 : _mm256_extracti128_si256(v, 1));
-            // Samples above the table's range take its top, as the table's extra entry does.
-            const __m256i above = _mm256_cmpgt_epi32(samples, lastIndex);
-            half[h] = _mm256_min_epu32(_mm256_or_si256(steps.Apply(samples), above), top);
-        }
-        __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(half[0], half[1]), 0xD8);
+        // Widening against zero and packing back keep each lane's order; results stay below
+        // 2^17, so the pack saturates only what the minimum limits anyway.
+        __m256i out = _mm256_packus_epi32(steps.Apply(_mm256_unpacklo_epi16(v, zero)),
+                                          steps.Apply(_mm256_unpackhi_epi16(v, zero)));
+        if (anyAbove) out = _mm256_or_si256(out, _mm256_cmpeq_epi16(_mm256_max_epu16(v, size), v));
+        out = _mm256_min_epu16(out, top);
         if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
         Store(dst + i, out);
     }
@@ -182,20 +183,19 @@ TAVLIN_AVX2 size_t Brightness8(uint8_t* dst, const uint8_t* src, size_t count, b
 TAVLIN_AVX2 size_t Brightness16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
                                 float factor, int32_t maxValue) {
     const __m256 scale = _mm256_set1_ps(factor);
-    const __m256i top = _mm256_set1_epi32(maxValue);
+    const __m256i top = _mm256_set1_epi16(static_cast<int16_t>(maxValue));
     const __m256i zero = _mm256_setzero_si256();
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m256i v = Load(src + i);
-        __m256i half[2];
-        for (int h = 0; h < 2; ++h) {
-            const __m128i part =
-                h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
-            const __m256 product =
-                _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(part)), scale);
-            half[h] = _mm256_min_epi32(_mm256_max_epi32(_mm256_cvttps_epi32(product), zero), top);
-        }
-        __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(half[0], half[1]), 0xD8);
+        // Widening against zero and packing back keep each lane's order, so no lane crossing.
+        // Products are never negative and stay below 2^31, so the pack's saturation at 65535
+        // and one 16-bit minimum are the limits.
+        const __m256i low = _mm256_cvttps_epi32(
+            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(v, zero)), scale));
+        const __m256i high = _mm256_cvttps_epi32(
+            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, zero)), scale));
+        __m256i out = _mm256_min_epu16(_mm256_packus_epi32(low, high), top);
         if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
         Store(dst + i, out);
     }
