@@ -70,18 +70,18 @@ TAVLIN_AVX2 size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool 
                          const uint16_t* table, uint32_t tableSize) {
     const __m256i limit =
         _mm256_set1_epi16(static_cast<int16_t>(tableSize > 0xFFFF ? 0xFFFF : tableSize));
+    const __m256i zero = _mm256_setzero_si256();
     const __m256i low = _mm256_set1_epi32(0xFFFF);
     const auto* base = reinterpret_cast<const int*>(table);
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m256i index = _mm256_min_epu16(Load(src + i), limit);
         // Each gather reads the entry and the one after it; the table has that extra entry.
-        const __m256i first =
-            _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(index)), 2);
-        const __m256i second = _mm256_i32gather_epi32(
-            base, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(index, 1)), 2);
-        __m256i out = _mm256_permute4x64_epi64(
-            _mm256_packus_epi32(_mm256_and_si256(first, low), _mm256_and_si256(second, low)), 0xD8);
+        // Widening against zero and packing back keep each lane's order.
+        const __m256i first = _mm256_i32gather_epi32(base, _mm256_unpacklo_epi16(index, zero), 2);
+        const __m256i second = _mm256_i32gather_epi32(base, _mm256_unpackhi_epi16(index, zero), 2);
+        __m256i out =
+            _mm256_packus_epi32(_mm256_and_si256(first, low), _mm256_and_si256(second, low));
         if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
         Store(dst + i, out);
     }
