@@ -106,19 +106,21 @@ struct LineSteps {
     }
 };
 
-TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
-                         const LinearTable& line) {
-    const LineSteps steps(line);
+// Maps 32 bytes a step through `eight`, which turns eight samples widened to 32 bits into their
+// results (below 2^15, so the saturating packs are the limits 0..255).
+template <typename Eight>
+TAVLIN_AVX2 inline size_t MapBytes(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                                   Eight eight) {
     const __m256i fourth = FourthBytes();
+    // Packing reorders the eight groups of four bytes; this puts them back.
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     size_t i = 0;
     for (; i + 32 <= count; i += 32) {
         __m256i values[4];
         for (int k = 0; k < 4; ++k) {
-            values[k] = steps.Apply(_mm256_cvtepu8_epi32(
+            values[k] = eight(_mm256_cvtepu8_epi32(
                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i + 8 * k))));
         }
-        // Results stay below 2^9, so the saturating packs are the limit at 255.
         __m256i out = _mm256_permutevar8x32_epi32(
             _mm256_packus_epi16(_mm256_packs_epi32(values[0], values[1]),
                                 _mm256_packs_epi32(values[2], values[3])),
@@ -127,6 +129,14 @@ TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool sk
         Store(dst + i, out);
     }
     return i;
+}
+
+TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
+                         const LinearTable& line) {
+    const LineSteps steps(line);
+    // Results stay below 2^9.
+    return MapBytes(dst, src, count, skipFourth,
+                    [&](__m256i samples) TAVLIN_AVX2 { return steps.Apply(samples); });
 }
 
 TAVLIN_AVX2 size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
@@ -156,28 +166,10 @@ TAVLIN_AVX2 size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool
 TAVLIN_AVX2 size_t Brightness8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
                                float factor) {
     const __m256 scale = _mm256_set1_ps(factor);
-    const __m256i fourth = FourthBytes();
-    // Packing reorders the eight groups of four bytes; this puts them back.
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        __m256i scaled[4];
-        for (int k = 0; k < 4; ++k) {
-            const __m128i bytes =
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i + 8 * k));
-            const __m256 product =
-                _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)), scale);
-            scaled[k] = _mm256_cvttps_epi32(product);
-        }
-        // The saturating packs are the limits 0..255 (products stay far inside 16 bits).
-        __m256i out = _mm256_permutevar8x32_epi32(
-            _mm256_packus_epi16(_mm256_packs_epi32(scaled[0], scaled[1]),
-                                _mm256_packs_epi32(scaled[2], scaled[3])),
-            order);
-        if (skipFourth) out = _mm256_blendv_epi8(out, Load(dst + i), fourth);
-        Store(dst + i, out);
-    }
-    return i;
+    // Products stay far inside 16 bits.
+    return MapBytes(dst, src, count, skipFourth, [&](__m256i samples) TAVLIN_AVX2 {
+        return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(samples), scale));
+    });
 }
 
 TAVLIN_AVX2 size_t Brightness16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
