@@ -173,7 +173,9 @@ TEST_F(EngineTest, AnUnansweredDialogIsClosedAsWithTheCloseBox) {
 TEST_F(EngineTest, ADialogThatIgnoresCloseStillEndsAfterTheIdleTimeOut) {
     sheet_.ignoreAll = true;
     const int32_t previous = SetIdleTimeout(50);
-    Start();
+    // Not Start(): the run may be over before a wait for it to show up gets to look.
+    run_ = ModalRun::Create({});
+    thread_ = std::thread([this] { result_ = run_->Execute(TestSheet(), sheet_); });
     thread_.join();
     SetIdleTimeout(previous);
     EXPECT_EQ(result_.load(), kIdCancel);
