@@ -79,54 +79,66 @@ uint16_t* WideTable(int32_t significantBits) {
     return table.data();
 }
 
-void ApplyTable8(const Pass& pass, const uint8_t* table) {
-    const auto lut = ActiveKernelPaths().lut8;
+// Runs a row function over every row, the plain lookup taking the samples it leaves at the end.
+template <typename Row>
+void ForEachRow8(const Pass& pass, const uint8_t* table, Row fastRow) {
     const size_t count = pass.SamplesPerRow();
+    const bool skipFourth = pass.layout.skipFourth;
     for (int32_t y = 0; y < pass.height; ++y) {
         uint8_t* dst = pass.DstRow(y);
         const uint8_t* src = pass.SrcRow(y);
-        const size_t done = lut(dst, src, count, pass.layout.skipFourth, table);
-        plain::Lut8(dst + done, src + done, count - done, pass.layout.skipFourth, table);
+        const size_t done = fastRow(dst, src, count, skipFourth);
+        plain::Lut8(dst + done, src + done, count - done, skipFourth, table);
     }
+}
+
+template <typename Row>
+void ForEachRow16(const Pass& pass, const uint16_t* table, uint32_t tableSize, Row fastRow) {
+    const size_t count = pass.SamplesPerRow();
+    const bool skipFourth = pass.layout.skipFourth;
+    for (int32_t y = 0; y < pass.height; ++y) {
+        auto* dst = reinterpret_cast<uint16_t*>(pass.DstRow(y));
+        const auto* src = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
+        const size_t done = fastRow(dst, src, count, skipFourth);
+        plain::Lut16(dst + done, src + done, count - done, skipFourth, table, tableSize);
+    }
+}
+
+void ApplyTable8(const Pass& pass, const uint8_t* table) {
+    const auto lut = ActiveKernelPaths().lut8;
+    ForEachRow8(pass, table, [&](uint8_t* dst, const uint8_t* src, size_t count, bool skip) {
+        return lut(dst, src, count, skip, table);
+    });
 }
 
 void ApplyTable16(const Pass& pass, const uint16_t* table, uint32_t tableSize) {
     const auto lut = ActiveKernelPaths().lut16;
-    const size_t count = pass.SamplesPerRow();
-    for (int32_t y = 0; y < pass.height; ++y) {
-        auto* dst = reinterpret_cast<uint16_t*>(pass.DstRow(y));
-        const auto* src = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
-        const size_t done = lut(dst, src, count, pass.layout.skipFourth, table, tableSize);
-        plain::Lut16(dst + done, src + done, count - done, pass.layout.skipFourth, table,
-                     tableSize);
-    }
+    ForEachRow16(pass, table, tableSize,
+                 [&](uint16_t* dst, const uint16_t* src, size_t count, bool skip) {
+                     return lut(dst, src, count, skip, table, tableSize);
+                 });
 }
 
-// A table that is a straight line is computed where that is faster than looking it up.
-void ApplyLine8(const Pass& pass, const uint8_t* table, const std::optional<LinearTable>& line) {
+// A contrast table is computed as its line where the path can and the line gives every entry
+// (fitted only then: the fit reads the whole table).
+void ApplyContrast8(const Pass& pass, int32_t contrast, const uint8_t* table) {
     const auto compute = ActiveKernelPaths().line8;
-    if (!line || compute == nullptr) return ApplyTable8(pass, table);
-    const size_t count = pass.SamplesPerRow();
-    for (int32_t y = 0; y < pass.height; ++y) {
-        uint8_t* dst = pass.DstRow(y);
-        const uint8_t* src = pass.SrcRow(y);
-        const size_t done = compute(dst, src, count, pass.layout.skipFourth, *line);
-        plain::Lut8(dst + done, src + done, count - done, pass.layout.skipFourth, table);
-    }
+    const auto line = compute ? FitContrastLine(contrast, 8, table) : std::nullopt;
+    if (!line) return ApplyTable8(pass, table);
+    ForEachRow8(pass, table, [&](uint8_t* dst, const uint8_t* src, size_t count, bool skip) {
+        return compute(dst, src, count, skip, *line);
+    });
 }
 
-void ApplyLine16(const Pass& pass, const uint16_t* table, uint32_t tableSize,
-                 const std::optional<LinearTable>& line) {
+void ApplyContrast16(const Pass& pass, int32_t contrast, int32_t bits, const uint16_t* table) {
     const auto compute = ActiveKernelPaths().line16;
-    if (!line || compute == nullptr) return ApplyTable16(pass, table, tableSize);
-    const size_t count = pass.SamplesPerRow();
-    for (int32_t y = 0; y < pass.height; ++y) {
-        auto* dst = reinterpret_cast<uint16_t*>(pass.DstRow(y));
-        const auto* src = reinterpret_cast<const uint16_t*>(pass.SrcRow(y));
-        const size_t done = compute(dst, src, count, pass.layout.skipFourth, *line, tableSize);
-        plain::Lut16(dst + done, src + done, count - done, pass.layout.skipFourth, table,
-                     tableSize);
-    }
+    const uint32_t tableSize = 1u << bits;
+    const auto line = compute ? FitContrastLine(contrast, bits, table) : std::nullopt;
+    if (!line) return ApplyTable16(pass, table, tableSize);
+    ForEachRow16(pass, table, tableSize,
+                 [&](uint16_t* dst, const uint16_t* src, size_t count, bool skip) {
+                     return compute(dst, src, count, skip, *line, tableSize);
+                 });
 }
 
 int32_t SignificantBits(const SingleValueBlock& block) {
@@ -214,13 +226,13 @@ int AdjustContrast(const StageRun& run, const SingleValueBlock* block) {
     if (!pass->layout.wide) {
         std::array<uint8_t, 256> table;
         BuildContrastTable8(block->value, table.data());
-        ApplyLine8(*pass, table.data(), FitContrastLine(block->value, 8, table.data()));
+        ApplyContrast8(*pass, block->value, table.data());
         return 1;
     }
     const int32_t bits = SignificantBits(*block);
     uint16_t* table = WideTable(bits);
     BuildContrastTable16(block->value, bits, table);
-    ApplyLine16(*pass, table, 1u << bits, FitContrastLine(block->value, bits, table));
+    ApplyContrast16(*pass, block->value, bits, table);
     return 1;
 }
 
@@ -268,14 +280,10 @@ int AdjustBrightness(const StageRun& run, const SingleValueBlock* block) {
             ApplyTable8(*pass, table.data());
             return 1;
         }
-        const size_t count = pass->SamplesPerRow();
-        const bool skipFourth = pass->layout.skipFourth;
-        for (int32_t y = 0; y < pass->height; ++y) {
-            uint8_t* dst = pass->DstRow(y);
-            const uint8_t* in = pass->SrcRow(y);
-            const size_t done = scale8(dst, in, count, skipFourth, factor);
-            plain::Lut8(dst + done, in + done, count - done, skipFourth, table.data());
-        }
+        ForEachRow8(*pass, table.data(),
+                    [&](uint8_t* dst, const uint8_t* src, size_t count, bool skip) {
+                        return scale8(dst, src, count, skip, factor);
+                    });
         return 1;
     }
     const int32_t maxValue = (1 << SignificantBits(*block)) - 1;

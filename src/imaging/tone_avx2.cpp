@@ -88,6 +88,8 @@ TAVLIN_AVX2 size_t Lut16(uint16_t* dst, const uint16_t* src, size_t count, bool 
     return i;
 }
 
+namespace {
+
 // w = clamp(sample - offset, 0, span), then (w * multiplier) >> shift, eight samples as 32-bit.
 struct LineSteps {
     __m256i offset, span, multiplier;
@@ -130,6 +132,8 @@ TAVLIN_AVX2 inline size_t MapBytes(uint8_t* dst, const uint8_t* src, size_t coun
     }
     return i;
 }
+
+}  // namespace
 
 TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,
                          const LinearTable& line) {
