@@ -3,8 +3,7 @@
 // OpenCV is missing). `ratio` is the stage's time over the anchor's, `target` the most it may be;
 // the chains also report `ratio_memcpy`; `reference/memcpy_*` times a copy of each adjusted
 // frame against the table stages' anchor, the floor of a stage that reads and writes every
-// sample once. Only ratios
-// mean anything on a shared machine.
+// sample once. Only ratios mean anything on a shared machine.
 //   build/bench/bench/imaging_bench --benchmark_filter='avx2|avx512'
 // The AVX2 table runs on AVX-512 machines too (UseSimdLevel), so one run measures both.
 #include <benchmark/benchmark.h>
@@ -289,7 +288,7 @@ void RegisterAll() {
     // A copy of each variant's frame against cv::LUT: the floor of the table stages. The
     // 16-bit frames hold twice the bytes the 8-bit anchor reads and writes.
     for (const Variant& v : variants) {
-        const StageKind lut{"memcpy", AdjustGamma, 0, 0};
+        const StageKind lut{"memcpy", AdjustGamma, 0, 0};  // any table stage: cv::LUT
         benchmark::RegisterBenchmark(
             (std::string("reference/memcpy_") + v.name).c_str(),
             [copy = Memcpy(v.bytes), anchor = anchorFor(lut, v)](benchmark::State& state) {
