@@ -17,7 +17,7 @@ x11_tools=(xvfb x11-apps x11-utils imagemagick)
 deb_tools=(build-essential dpkg-dev debhelper dh-python fakeroot lintian chrpath)
 case "$what" in
     build) packages+=("${x11_tools[@]}") ;;
-    test) packages+=(libgtest-dev libgmock-dev libsimde-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsimde-dev libxtst-dev make imagemagick libjpeg-turbo-progs pngcheck libtiff-tools ffmpeg
                      python3 python3-numpy python3-pytest groff-base clang-tidy systemd
                      python3-setuptools python3-build python3-venv mypy fonts-vlgothic
                      "${x11_tools[@]}" "${gst_tools[@]}" "${deb_tools[@]}") ;;
