@@ -1,5 +1,8 @@
 // AVX2 table lookups and brightness scaling over the samples of one row.
 #include "simd_rows.h"
+
+#include <array>
+
 #include "simd_x86.h"
 
 #if TAVLIN_SIMD_X86
@@ -30,26 +33,63 @@ TAVLIN_AVX2 inline ByteTable LoadByteTable(const uint8_t* table) {
     return t;
 }
 
+// vpblendvb taking each byte's choice from bit 7 of `select`. Written out because GCC turns the
+// intrinsic into a compare against zero and a blend, one more instruction per blend, in a loop
+// whose speed is its instruction count.
+TAVLIN_AVX2 inline __m256i BlendOnBit7(__m256i a, __m256i b, __m256i select) {
+    __m256i out;
+    asm("vpblendvb %3, %2, %1, %0" : "=x"(out) : "x"(a), "x"(b), "x"(select));
+    return out;
+}
+
 TAVLIN_AVX2 inline __m256i LookUp(const ByteTable& t, __m256i v) {
     // pshufb gives 0 where bit 7 of the index is set, so rows k and k + 8 (which differ in bit
     // 7) combine with an OR: row k looked up by v, row k + 8 by v with bit 7 flipped.
     const __m256i flipped = _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80)));
-    __m256i level[8];
-    for (int k = 0; k < 8; ++k) {
-        level[k] = _mm256_or_si256(_mm256_shuffle_epi8(t.rows[k], v),
-                                   _mm256_shuffle_epi8(t.rows[k + 8], flipped));
-    }
-    // blendv looks at bit 7 of each byte: rows k and k + 4 differ in bit 6 of the value, k and
-    // k + 2 in bit 5, k and k + 1 in bit 4, so each round moves the next bit up.
-    __m256i select = _mm256_add_epi8(v, v);
-    for (int width = 4; width >= 1; width /= 2) {
-        for (int k = 0; k < width; ++k) {
-            level[k] = _mm256_blendv_epi8(level[k], level[k + width], select);
-        }
-        select = _mm256_add_epi8(select, select);
-    }
-    return level[0];
+    const auto pair = [&](int k) TAVLIN_AVX2 {
+        return _mm256_or_si256(_mm256_shuffle_epi8(t.rows[k], v),
+                               _mm256_shuffle_epi8(t.rows[k + 8], flipped));
+    };
+    // Bits 6, 5 and 4 of the value moved up to bit 7 choose among the eight pairs. Neighbours
+    // are merged first, so few partial results are live and most table rows stay in registers.
+    const __m256i bit6 = _mm256_add_epi8(v, v);
+    const __m256i bit5 = _mm256_add_epi8(bit6, bit6);
+    const __m256i bit4 = _mm256_add_epi8(bit5, bit5);
+    const __m256i rows0to3 =
+        BlendOnBit7(BlendOnBit7(pair(0), pair(1), bit4), BlendOnBit7(pair(2), pair(3), bit4), bit5);
+    const __m256i rows4to7 =
+        BlendOnBit7(BlendOnBit7(pair(4), pair(5), bit4), BlendOnBit7(pair(6), pair(7), bit4), bit5);
+    return BlendOnBit7(rows0to3, rows4to7, bit6);
 }
+
+// Shuffle masks that carry the twelve colour bytes of each lane of a fourth vector of pixels in
+// the fourth bytes of three others (`into`) and bring them back (`back`), so that four vectors of
+// pixels whose fourth bytes are left alone take three lookups instead of four.
+struct FourthByteCarry {
+    std::array<std::array<int8_t, 32>, 3> into{};
+    std::array<std::array<int8_t, 32>, 3> back{};
+
+    constexpr FourthByteCarry() {
+        constexpr int kColour[12] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14};
+        for (auto* masks : {&into, &back}) {
+            for (auto& mask : *masks) {
+                for (auto& byte : mask) byte = -128;  // pshufb writes 0
+            }
+        }
+        for (int vector = 0; vector < 3; ++vector) {
+            for (int j = 0; j < 4; ++j) {
+                const int fourthByte = 4 * j + 3;
+                const int colourByte = kColour[4 * vector + j];
+                for (int lane = 0; lane < 32; lane += 16) {
+                    into[vector][lane + fourthByte] = static_cast<int8_t>(colourByte);
+                    back[vector][lane + colourByte] = static_cast<int8_t>(fourthByte);
+                }
+            }
+        }
+    }
+};
+
+inline constexpr FourthByteCarry kFourthByteCarry{};
 
 }  // namespace
 
@@ -58,6 +98,22 @@ TAVLIN_AVX2 size_t Lut8(uint8_t* dst, const uint8_t* src, size_t count, bool ski
     const ByteTable t = LoadByteTable(table);
     const __m256i fourth = FourthBytes();
     size_t i = 0;
+    if (skipFourth) {
+        for (; i + 128 <= count; i += 128) {
+            const __m256i carried = Load(src + i + 96);
+            __m256i returned = _mm256_setzero_si256();
+            for (int k = 0; k < 3; ++k) {
+                const __m256i packed = _mm256_blendv_epi8(
+                    Load(src + i + 32 * k),
+                    _mm256_shuffle_epi8(carried, Load(kFourthByteCarry.into[k].data())), fourth);
+                const __m256i out = LookUp(t, packed);
+                returned = _mm256_or_si256(
+                    returned, _mm256_shuffle_epi8(out, Load(kFourthByteCarry.back[k].data())));
+                Store(dst + i + 32 * k, _mm256_blendv_epi8(out, Load(dst + i + 32 * k), fourth));
+            }
+            Store(dst + i + 96, _mm256_blendv_epi8(returned, Load(dst + i + 96), fourth));
+        }
+    }
     for (; i + 32 <= count; i += 32) {
         __m256i out = LookUp(t, Load(src + i));
         if (skipFourth) out = _mm256_blendv_epi8(out, Load(dst + i), fourth);
