@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <random>
+#include <string>
 
 #include "imaging/adjustment_plan.h"
 #include "imaging/adjustment_tables.h"
@@ -314,6 +315,95 @@ TEST(HueSaturation, EveryWidthAndSampleRangeEqualsTheReference) {
                 ASSERT_EQ(apart.bytes, apartExpected.bytes)
                     << bytes << " " << width << " " << SimdLevelName(level);
             }
+        }
+    }
+}
+
+// Copies the channels of the first `width` pixels of every row.
+void CopyPixels(const TestImage& from, TestImage& to, int32_t width, int32_t channels) {
+    for (int32_t y = 0; y < from.height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            for (int32_t c = 0; c < channels; ++c) to.Set(x, y, c, from.Get(x, y, c));
+        }
+    }
+}
+
+// The stages that map each sample alone run over rows that follow each other as one, and with
+// a fourth byte per pixel carry pixels through the lookups of others; every width around the
+// vector steps, rows back to back and padded, a view narrower than its rows, and a destination
+// apart from the source (whose fourth channel stays the destination's).
+TEST(Adjustments, SampleStagesGiveTheReferenceOnJoinedPaddedNarrowedAndSeparateRows) {
+    std::mt19937 random(2024);
+    const std::vector<Stage> stages = Stages();
+    for (const Stage& stage : stages) {
+        if (stage.kernel == nullptr || stage.kernel == AdjustSharpness) continue;
+        for (int32_t bytes : {1, 2, 3, 4, 6, 8}) {
+            for (int32_t width = 1; width <= 72; ++width) {
+                const int32_t value = stage.values[random() % stage.values.size()];
+                TestImage source(width, 3, bytes);
+                source.FillRandom(random, MaxOf(source));
+                TestImage expected = source;
+                stage.reference(expected, source, value);
+                const int32_t colours = bytes == 4 || bytes == 8 ? 3 : source.Channels();
+                // Two pixels and the padding past the view's rows stay as they are.
+                TestImage wide(width + 2, 3, bytes);
+                wide.FillRandom(random, MaxOf(wide));
+                CopyPixels(source, wide, width, source.Channels());
+                TestImage wideExpected = wide;
+                CopyPixels(expected, wideExpected, width, source.Channels());
+                TestImage apart(width, 3, bytes);
+                apart.FillRandom(random, MaxOf(apart));
+                TestImage apartExpected = apart;
+                CopyPixels(expected, apartExpected, width, colours);
+                for (SimdLevel level : test::AvailableLevels()) {
+                    test::ScopedLevel scoped(level);
+                    SingleValueBlock block{value, kBits};
+                    TestImage inPlace = source;
+                    imaging::RunStage(stage.kernel, inPlace.View(), inPlace.View(), &block);
+                    TestImage narrowed = wide;
+                    ImageView view = narrowed.View();
+                    view.width = width;
+                    imaging::RunStage(stage.kernel, view, view, &block);
+                    TestImage separate = apart;
+                    TestImage input = source;
+                    imaging::RunStage(stage.kernel, separate.View(), input.View(), &block);
+                    const std::string where = std::string(stage.name) + " " +
+                                              std::to_string(value) + " bytes " +
+                                              std::to_string(bytes) + " width " +
+                                              std::to_string(width) + " " + SimdLevelName(level);
+                    ASSERT_EQ(inPlace.bytes, expected.bytes) << where;
+                    ASSERT_EQ(narrowed.bytes, wideExpected.bytes) << where;
+                    ASSERT_EQ(separate.bytes, apartExpected.bytes) << where;
+                    ASSERT_EQ(input.bytes, source.bytes) << where;
+                }
+            }
+        }
+    }
+}
+
+// A thread keeps its last gamma table; each change of setting, sample width or variant must
+// still give that setting's result.
+TEST(Gamma, FollowsEveryChangeOfSettingSampleWidthAndVariant) {
+    struct Run {
+        int32_t bytes;
+        int32_t gamma;
+        int32_t bits;
+    };
+    const Run runs[] = {{1, 50, 10},  {1, 150, 10}, {1, 50, 10},  {1, 0, 10},  {3, 0, 10},
+                        {1, 0, 10},   {2, 37, 10},  {2, 37, 12},  {2, 37, 10}, {2, 160, 10},
+                        {6, 160, 10}, {2, 37, 10},  {4, 101, 10}, {4, 99, 10}};
+    std::mt19937 random(5);
+    for (SimdLevel level : test::AvailableLevels()) {
+        test::ScopedLevel scoped(level);
+        for (const Run& run : runs) {
+            TestImage image(37, 4, run.bytes);
+            image.FillRandom(random, image.Wide() ? (1 << run.bits) - 1 : 255);
+            TestImage expected = image;
+            ref::Gamma(expected, run.gamma, run.bits);
+            SingleValueBlock block{run.gamma, run.bits};
+            imaging::RunStage(AdjustGamma, image.View(), image.View(), &block);
+            ASSERT_EQ(image.bytes, expected.bytes)
+                << run.bytes << " " << run.gamma << " " << run.bits << " " << SimdLevelName(level);
         }
     }
 }
