@@ -1,6 +1,7 @@
 // AVX2 table lookups and brightness scaling over the samples of one row.
 #include "simd_rows.h"
 
+#include <algorithm>
 #include <array>
 
 #include "simd_x86.h"
@@ -199,28 +200,55 @@ TAVLIN_AVX2 size_t Line8(uint8_t* dst, const uint8_t* src, size_t count, bool sk
                     [&](__m256i samples) TAVLIN_AVX2 { return steps.Apply(samples); });
 }
 
-TAVLIN_AVX2 size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
-                          const LinearTable& line, uint32_t tableSize) {
-    const LineSteps steps(line);
+namespace {
+
+// The contrast line over 16 samples a step, clamped in 16 bits (w = sample - offset, limited to
+// 0..span, with saturating arithmetic) and widened only for the product. A negative offset
+// (lower contrast) lifts the line off zero and leaves it below the top at the range's end, so
+// samples above the range take the top as the table's extra entry gives it; with a positive
+// offset the line reaches the top within the range and the clamp to span gives it.
+template <bool kNegativeOffset>
+TAVLIN_AVX2 size_t LineRows16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                              const LinearTable& line, uint32_t tableSize) {
+    const auto magnitude = static_cast<int16_t>(kNegativeOffset ? -line.offset : line.offset);
+    const __m256i offset = _mm256_set1_epi16(magnitude);
+    const __m256i span = _mm256_set1_epi16(static_cast<int16_t>(std::min(line.span, 0xFFFF)));
+    const __m256i multiplier = _mm256_set1_epi32(static_cast<int32_t>(line.multiplier));
+    const __m128i shift = _mm_cvtsi32_si128(line.shift);
     const __m256i top = _mm256_set1_epi16(static_cast<int16_t>(line.top));
+    const __m256i size = _mm256_set1_epi16(static_cast<int16_t>(tableSize));
     const __m256i zero = _mm256_setzero_si256();
-    // Samples at or above the table's size take its top, as the table's extra entry does; with
-    // 16 significant bits there are none.
-    const bool anyAbove = tableSize <= 0xFFFF;
-    const __m256i size = _mm256_set1_epi16(static_cast<int16_t>(anyAbove ? tableSize : 0));
+    // Products fit 32 bits and the results stay below 2^17, so the saturating pack changes only
+    // what the minimum limits anyway.
+    const auto scale = [&](__m256i w) TAVLIN_AVX2 {
+        return _mm256_srl_epi32(_mm256_mullo_epi32(w, multiplier), shift);
+    };
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m256i v = Load(src + i);
-        // Widening against zero and packing back keep each lane's order; results stay below
-        // 2^17, so the pack saturates only what the minimum limits anyway.
-        __m256i out = _mm256_packus_epi32(steps.Apply(_mm256_unpacklo_epi16(v, zero)),
-                                          steps.Apply(_mm256_unpackhi_epi16(v, zero)));
-        if (anyAbove) out = _mm256_or_si256(out, _mm256_cmpeq_epi16(_mm256_max_epu16(v, size), v));
+        const __m256i w = _mm256_min_epu16(
+            kNegativeOffset ? _mm256_adds_epu16(v, offset) : _mm256_subs_epu16(v, offset), span);
+        __m256i out = _mm256_packus_epi32(scale(_mm256_unpacklo_epi16(w, zero)),
+                                          scale(_mm256_unpackhi_epi16(w, zero)));
+        if constexpr (kNegativeOffset) {
+            out = _mm256_or_si256(out, _mm256_cmpeq_epi16(_mm256_max_epu16(v, size), v));
+        }
         out = _mm256_min_epu16(out, top);
         if (skipFourth) out = _mm256_blend_epi16(out, Load(dst + i), 0x88);
         Store(dst + i, out);
     }
     return i;
+}
+
+}  // namespace
+
+TAVLIN_AVX2 size_t Line16(uint16_t* dst, const uint16_t* src, size_t count, bool skipFourth,
+                          const LinearTable& line, uint32_t tableSize) {
+    if (line.offset >= 0) return LineRows16<false>(dst, src, count, skipFourth, line, tableSize);
+    // With 16 significant bits a sample plus the offset's magnitude can pass 65535 (and no
+    // sample is above the range); those tables keep the lookup.
+    if (tableSize > 0x8000) return 0;
+    return LineRows16<true>(dst, src, count, skipFourth, line, tableSize);
 }
 
 TAVLIN_AVX2 size_t Brightness8(uint8_t* dst, const uint8_t* src, size_t count, bool skipFourth,

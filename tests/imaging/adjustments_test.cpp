@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -108,6 +109,37 @@ TEST(Contrast, EverySampleValueAndSettingEqualsTheReferenceOnEveryPath) {
                 RunSingle(AdjustContrast, actual, c);
                 ASSERT_EQ(actual.bytes, expected.bytes)
                     << "contrast " << c << " bytes " << bytes << " " << SimdLevelName(level);
+            }
+        }
+    }
+}
+
+// Sample widths the camera does not send still go through the line where it fits: at 15 and 16
+// significant bits the 16-bit clamp is at its limits (a lowered line plus the offset's magnitude
+// passes 65535 at 16 bits). Values around both ends, the range's size and random ones.
+TEST(Contrast, WiderSamplesEqualTheReferenceOnEveryPath) {
+    std::mt19937 random(16);
+    for (int32_t bits : {12, 15, 16}) {
+        const int32_t size = 1 << bits;
+        std::vector<int32_t> values;
+        for (int32_t v = 0; v < 300; ++v) values.push_back(v);
+        for (int32_t v = size - 300; v < std::min(size + 300, 65536); ++v) values.push_back(v);
+        for (int32_t v = 65536 - 40; v < 65536; ++v) values.push_back(v);
+        for (int32_t k = 0; k < 3000; ++k) values.push_back(static_cast<int32_t>(random() % size));
+        TestImage image(static_cast<int32_t>(values.size()), 1, 2);
+        for (size_t k = 0; k < values.size(); ++k) {
+            image.Set(static_cast<int32_t>(k), 0, 0, values[k]);
+        }
+        for (int32_t c = -127; c <= 127; ++c) {
+            TestImage expected = image;
+            ref::Contrast(expected, c, bits);
+            for (SimdLevel level : test::AvailableLevels()) {
+                test::ScopedLevel scoped(level);
+                TestImage actual = image;
+                SingleValueBlock block{c, bits};
+                imaging::RunStage(AdjustContrast, actual.View(), actual.View(), &block);
+                ASSERT_EQ(actual.bytes, expected.bytes)
+                    << "contrast " << c << " bits " << bits << " " << SimdLevelName(level);
             }
         }
     }
