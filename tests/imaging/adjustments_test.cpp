@@ -84,6 +84,23 @@ TEST(Contrast, ALineThatMissesOneEntryIsRefused) {
     EXPECT_FALSE(FitContrastLine(40, kBits, table.data()).has_value());
 }
 
+// Every contrast setting on every path against the reference.
+void ExpectEveryContrastLikeTheReference(const TestImage& image, int32_t bits,
+                                         const std::string& what) {
+    for (int32_t c = -127; c <= 127; ++c) {
+        TestImage expected = image;
+        ref::Contrast(expected, c, bits);
+        for (SimdLevel level : test::AvailableLevels()) {
+            test::ScopedLevel scoped(level);
+            TestImage actual = image;
+            SingleValueBlock block{c, bits};
+            imaging::RunStage(AdjustContrast, actual.View(), actual.View(), &block);
+            ASSERT_EQ(actual.bytes, expected.bytes)
+                << "contrast " << c << " " << what << " " << SimdLevelName(level);
+        }
+    }
+}
+
 // Every sample value (and, for 16-bit samples, values above the range) through every path and
 // every setting, against the reference.
 TEST(Contrast, EverySampleValueAndSettingEqualsTheReferenceOnEveryPath) {
@@ -100,17 +117,7 @@ TEST(Contrast, EverySampleValueAndSettingEqualsTheReferenceOnEveryPath) {
             image.Set(x, 0, static_cast<int32_t>(k % channels), values[k]);
             image.Set(width - 1 - x, 1, static_cast<int32_t>(k % channels), values[k]);
         }
-        for (int32_t c = -127; c <= 127; ++c) {
-            TestImage expected = image;
-            ref::Contrast(expected, c, kBits);
-            for (SimdLevel level : test::AvailableLevels()) {
-                test::ScopedLevel scoped(level);
-                TestImage actual = image;
-                RunSingle(AdjustContrast, actual, c);
-                ASSERT_EQ(actual.bytes, expected.bytes)
-                    << "contrast " << c << " bytes " << bytes << " " << SimdLevelName(level);
-            }
-        }
+        ExpectEveryContrastLikeTheReference(image, kBits, "bytes " + std::to_string(bytes));
     }
 }
 
@@ -130,18 +137,7 @@ TEST(Contrast, WiderSamplesEqualTheReferenceOnEveryPath) {
         for (size_t k = 0; k < values.size(); ++k) {
             image.Set(static_cast<int32_t>(k), 0, 0, values[k]);
         }
-        for (int32_t c = -127; c <= 127; ++c) {
-            TestImage expected = image;
-            ref::Contrast(expected, c, bits);
-            for (SimdLevel level : test::AvailableLevels()) {
-                test::ScopedLevel scoped(level);
-                TestImage actual = image;
-                SingleValueBlock block{c, bits};
-                imaging::RunStage(AdjustContrast, actual.View(), actual.View(), &block);
-                ASSERT_EQ(actual.bytes, expected.bytes)
-                    << "contrast " << c << " bits " << bits << " " << SimdLevelName(level);
-            }
-        }
+        ExpectEveryContrastLikeTheReference(image, bits, "bits " + std::to_string(bits));
     }
 }
 
