@@ -42,7 +42,7 @@ class FaultDaemon : public ::testing::Test {
         ASSERT_TRUE(FramesArrive(2));
         ASSERT_EQ(Tavlin_StopPreview(camera_), 1);
         Drain();
-        baseline_ = ProcessResources::Now();
+        baseline_ = SteadyResources();
     }
 
     void TearDown() override {

@@ -72,7 +72,7 @@ class FaultTest : public TransportTest {
         ClearFrameMessages();
         ClearErrors();
         ASSERT_TRUE(Settle(Reach()));
-        baseline_ = ProcessResources::Now();
+        baseline_ = SteadyResources();
     }
 
     void StartStream() {
@@ -161,7 +161,7 @@ class FaultTest : public TransportTest {
         EXPECT_EQ(SettledDescriptors(baseline_.descriptors), baseline_.descriptors)
             << "descriptors, baseline " << baseline_.ToString();
         EXPECT_EQ(SettledThreadCount(baseline_.threads), baseline_.threads)
-            << "threads, baseline " << baseline_.ToString();
+            << "threads, baseline " << baseline_.ToString() << "; now: " << ThreadNames();
         ClearErrors();
         ClearFrameMessages();
         StartStream();

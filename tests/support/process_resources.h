@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -36,6 +37,25 @@ inline int OpenDescriptors() {
 
 inline int ThreadCount() {
     return CountFolderEntries("/proc/self/task");
+}
+
+// The names of this process's threads (their comm), sorted, for messages about a count.
+inline std::string ThreadNames() {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string id = entry->d_name;
+            if (id == "." || id == "..") continue;
+            std::ifstream comm("/proc/self/task/" + id + "/comm");
+            std::string name;
+            if (std::getline(comm, name)) names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
 }
 
 // A "Name:   value" line of /proc/self/status (kB for the Vm lines), -1 when absent.
@@ -90,18 +110,43 @@ struct ProcessResources {
     int sharedMappings = 0;
     int sharedObjects = 0;
     int64_t residentKiB = 0;
+    std::string threadNames;
 
     static ProcessResources Now() {
-        return {OpenDescriptors(), ThreadCount(), SharedMappings(), SharedObjects(), ResidentKiB()};
+        return {OpenDescriptors(), ThreadCount(), SharedMappings(),
+                SharedObjects(),   ResidentKiB(), ThreadNames()};
     }
 
     std::string ToString() const {
         std::ostringstream text;
         text << "fds=" << descriptors << " threads=" << threads << " shm-maps=" << sharedMappings
-             << " shm-objects=" << sharedObjects << " rss=" << residentKiB << "KiB";
+             << " shm-objects=" << sharedObjects << " rss=" << residentKiB
+             << "KiB (threads: " << threadNames << ")";
         return text.str();
     }
 };
+
+// A snapshot taken once the thread and descriptor counts have held still for `still` (threads of
+// the work before it may be on their way out, more slowly on a loaded machine or under a
+// sanitizer), or the last one at the time-out.
+inline ProcessResources SteadyResources(
+    std::chrono::milliseconds still = std::chrono::milliseconds(250),
+    std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    ProcessResources last = ProcessResources::Now();
+    auto since = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const ProcessResources now = ProcessResources::Now();
+        if (now.threads != last.threads || now.descriptors != last.descriptors) {
+            since = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - since >= still) {
+            return now;
+        }
+        last = now;
+    }
+    return last;
+}
 
 // Threads end a moment after they are joined or detached (the kernel reaps them): waits up to
 // the time-out for the count to come back to `expected` and returns the last count seen.
