@@ -61,8 +61,9 @@ struct Pass {
     // samples do not depend on their neighbours then starts its row loop once per frame instead
     // of once per row. A row holds whole pixels, so every fourth sample stays every fourth.
     Pass Joined() const {
-        const int64_t rowBytes = int64_t(width) * layout.samplesPerPixel * (layout.wide ? 2 : 1);
-        const int64_t joinedWidth = int64_t(width) * height;
+        const auto pixels = static_cast<int64_t>(width);
+        const int64_t rowBytes = pixels * layout.samplesPerPixel * (layout.wide ? 2 : 1);
+        const int64_t joinedWidth = pixels * height;
         if (height < 2 || dstStride != rowBytes || srcStride != rowBytes ||
             joinedWidth > INT32_MAX) {
             return *this;
