@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "adjustment_tables.h"
@@ -89,50 +90,74 @@ std::optional<Pass> MakePass(const StageRun& run, const void* block) {
                 *layout};
 }
 
-// Tables over 2^bits values live per thread, so frames of one camera reuse them and cameras on
-// different threads never share one.
-uint16_t* WideTable(int32_t significantBits) {
-    thread_local std::vector<uint16_t> table;
-    table.resize(std::max<size_t>(table.size(), WideTableEntries(significantBits)));
-    return table.data();
-}
-
-// A gamma table depends on nothing but its setting and the sample width (and, at 8 bits, whether
-// the colour variant limits the exponent), and building one costs 256 or 2^bits calls of pow, a
-// few percent of the stage. Each thread keeps its last one.
-const uint8_t* GammaTable8(int32_t gamma, bool limitExponent) {
-    struct Cached {
-        bool valid = false;
-        int32_t gamma = 0;
-        bool limitExponent = false;
-        std::array<uint8_t, 256> table{};
-    };
-    thread_local Cached cached;
-    if (!cached.valid || cached.gamma != gamma || cached.limitExponent != limitExponent) {
-        BuildGammaTable8(gamma, limitExponent, cached.table.data());
-        cached.valid = true;
-        cached.gamma = gamma;
-        cached.limitExponent = limitExponent;
+// The last table a thread built for a stage, kept while its key (the setting and whatever else
+// the table depends on) stays the same: gamma tables cost 256 or 2^bits calls of pow and the
+// contrast fit reads its whole table, and a frame's row bands call the stage several times.
+// Tables live per thread, so cameras on different threads never share one.
+template <typename Key, typename Table>
+class KeptTable {
+  public:
+    template <typename Build>
+    const Table& Get(const Key& key, Build build) {
+        if (key_ != key) {
+            key_.reset();  // a build that throws leaves no key on a half-built table
+            build(table_);
+            key_ = key;
+        }
+        return table_;
     }
-    return cached.table.data();
+
+  private:
+    std::optional<Key> key_;
+    Table table_{};
+};
+
+const uint8_t* GammaTable8(int32_t gamma, bool limitExponent) {
+    thread_local KeptTable<std::pair<int32_t, bool>, std::array<uint8_t, 256>> kept;
+    return kept
+        .Get({gamma, limitExponent},
+             [&](std::array<uint8_t, 256>& table) {
+                 BuildGammaTable8(gamma, limitExponent, table.data());
+             })
+        .data();
 }
 
 const uint16_t* GammaTable16(int32_t gamma, int32_t significantBits) {
-    struct Cached {
-        bool valid = false;
-        int32_t gamma = 0;
-        int32_t bits = 0;
-        std::vector<uint16_t> table;
-    };
-    thread_local Cached cached;
-    if (!cached.valid || cached.gamma != gamma || cached.bits != significantBits) {
-        cached.table.resize(WideTableEntries(significantBits));
-        BuildGammaTable16(gamma, significantBits, cached.table.data());
-        cached.valid = true;
-        cached.gamma = gamma;
-        cached.bits = significantBits;
-    }
-    return cached.table.data();
+    thread_local KeptTable<std::pair<int32_t, int32_t>, std::vector<uint16_t>> kept;
+    return kept
+        .Get({gamma, significantBits},
+             [&](std::vector<uint16_t>& table) {
+                 table.resize(WideTableEntries(significantBits));
+                 BuildGammaTable16(gamma, significantBits, table.data());
+             })
+        .data();
+}
+
+// A contrast table with the line it was found to be, if any.
+template <typename Entries>
+struct ContrastTable {
+    Entries entries{};
+    std::optional<LinearTable> line;
+};
+
+const ContrastTable<std::array<uint8_t, 256>>& ContrastTable8(int32_t contrast) {
+    using Table = ContrastTable<std::array<uint8_t, 256>>;
+    thread_local KeptTable<int32_t, Table> kept;
+    return kept.Get(contrast, [&](Table& table) {
+        BuildContrastTable8(contrast, table.entries.data());
+        table.line = FitContrastLine(contrast, 8, table.entries.data());
+    });
+}
+
+const ContrastTable<std::vector<uint16_t>>& ContrastTable16(int32_t contrast,
+                                                            int32_t significantBits) {
+    using Table = ContrastTable<std::vector<uint16_t>>;
+    thread_local KeptTable<std::pair<int32_t, int32_t>, Table> kept;
+    return kept.Get({contrast, significantBits}, [&](Table& table) {
+        table.entries.resize(WideTableEntries(significantBits));
+        BuildContrastTable16(contrast, significantBits, table.entries.data());
+        table.line = FitContrastLine(contrast, significantBits, table.entries.data());
+    });
 }
 
 // Runs a row function over every row, the plain lookup taking the samples it leaves at the end.
@@ -177,25 +202,25 @@ void ApplyTable16(const Pass& pass, const uint16_t* table, uint32_t tableSize) {
                  });
 }
 
-// A contrast table is computed as its line where the path can and the line gives every entry
-// (fitted only then: the fit reads the whole table).
-void ApplyContrast8(const Pass& pass, int32_t contrast, const uint8_t* table) {
+// A contrast table is computed as its line where the path can and the line gives every entry.
+void ApplyContrast8(const Pass& pass, const ContrastTable<std::array<uint8_t, 256>>& table) {
     const auto compute = ActiveKernelPaths().line8;
-    const auto line = compute ? FitContrastLine(contrast, 8, table) : std::nullopt;
-    if (!line) return ApplyTable8(pass, table);
-    ForEachRow8(pass, table, [&](uint8_t* dst, const uint8_t* src, size_t count, bool skip) {
-        return compute(dst, src, count, skip, *line);
+    const uint8_t* entries = table.entries.data();
+    if (compute == nullptr || !table.line) return ApplyTable8(pass, entries);
+    ForEachRow8(pass, entries, [&](uint8_t* dst, const uint8_t* src, size_t count, bool skip) {
+        return compute(dst, src, count, skip, *table.line);
     });
 }
 
-void ApplyContrast16(const Pass& pass, int32_t contrast, int32_t bits, const uint16_t* table) {
+void ApplyContrast16(const Pass& pass, int32_t bits,
+                     const ContrastTable<std::vector<uint16_t>>& table) {
     const auto compute = ActiveKernelPaths().line16;
     const uint32_t tableSize = 1u << bits;
-    const auto line = compute ? FitContrastLine(contrast, bits, table) : std::nullopt;
-    if (!line) return ApplyTable16(pass, table, tableSize);
-    ForEachRow16(pass, table, tableSize,
+    const uint16_t* entries = table.entries.data();
+    if (compute == nullptr || !table.line) return ApplyTable16(pass, entries, tableSize);
+    ForEachRow16(pass, entries, tableSize,
                  [&](uint16_t* dst, const uint16_t* src, size_t count, bool skip) {
-                     return compute(dst, src, count, skip, *line, tableSize);
+                     return compute(dst, src, count, skip, *table.line, tableSize);
                  });
 }
 
@@ -278,15 +303,11 @@ int AdjustContrast(const StageRun& run, const SingleValueBlock* block) {
     const auto pass = MakePass(run, block);
     if (!pass) return 0;
     if (!pass->layout.wide) {
-        std::array<uint8_t, 256> table;
-        BuildContrastTable8(block->value, table.data());
-        ApplyContrast8(*pass, block->value, table.data());
+        ApplyContrast8(*pass, ContrastTable8(block->value));
         return 1;
     }
     const int32_t bits = SignificantBits(*block);
-    uint16_t* table = WideTable(bits);
-    BuildContrastTable16(block->value, bits, table);
-    ApplyContrast16(*pass, block->value, bits, table);
+    ApplyContrast16(*pass, bits, ContrastTable16(block->value, bits));
     return 1;
 }
 

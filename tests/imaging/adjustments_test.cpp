@@ -436,6 +436,31 @@ TEST(Gamma, FollowsEveryChangeOfSettingSampleWidthAndVariant) {
     }
 }
 
+// A thread keeps its last contrast table and line as well.
+TEST(Contrast, FollowsEveryChangeOfSettingAndSampleWidth) {
+    struct Run {
+        int32_t bytes;
+        int32_t contrast;
+        int32_t bits;
+    };
+    const Run runs[] = {{2, 50, 10}, {2, -30, 10}, {2, 50, 10},  {2, 50, 12}, {6, 50, 10},
+                        {1, 50, 10}, {1, -30, 10}, {3, -30, 10}, {1, 90, 10}, {2, 90, 10}};
+    std::mt19937 random(6);
+    for (SimdLevel level : test::AvailableLevels()) {
+        test::ScopedLevel scoped(level);
+        for (const Run& run : runs) {
+            TestImage image(37, 4, run.bytes);
+            image.FillRandom(random, image.Wide() ? (1 << run.bits) - 1 : 255);
+            TestImage expected = image;
+            ref::Contrast(expected, run.contrast, run.bits);
+            SingleValueBlock block{run.contrast, run.bits};
+            imaging::RunStage(AdjustContrast, image.View(), image.View(), &block);
+            ASSERT_EQ(image.bytes, expected.bytes) << run.bytes << " " << run.contrast << " "
+                                                   << run.bits << " " << SimdLevelName(level);
+        }
+    }
+}
+
 // Out-of-range 16-bit samples take the maximum through the tables and stay clamped elsewhere.
 TEST(Adjustments, WideSamplesAboveTheRangeAreHandledLikeTheReference) {
     for (const Stage& stage : Stages()) {
