@@ -409,56 +409,46 @@ TEST(Adjustments, SampleStagesGiveTheReferenceOnJoinedPaddedNarrowedAndSeparateR
     }
 }
 
-// A thread keeps its last gamma table; each change of setting, sample width or variant must
-// still give that setting's result.
-TEST(Gamma, FollowsEveryChangeOfSettingSampleWidthAndVariant) {
-    struct Run {
-        int32_t bytes;
-        int32_t gamma;
-        int32_t bits;
-    };
-    const Run runs[] = {{1, 50, 10},  {1, 150, 10}, {1, 50, 10},  {1, 0, 10},  {3, 0, 10},
-                        {1, 0, 10},   {2, 37, 10},  {2, 37, 12},  {2, 37, 10}, {2, 160, 10},
-                        {6, 160, 10}, {2, 37, 10},  {4, 101, 10}, {4, 99, 10}};
-    std::mt19937 random(5);
+// One stage run after run on every path, each against the reference: a thread keeps its last
+// table, and each change of setting, sample width or variant must still give that run's result.
+struct SettingRun {
+    int32_t bytes;
+    int32_t value;
+    int32_t bits;
+};
+
+void ExpectEveryRunLikeTheReference(imaging::Stage<const SingleValueBlock> kernel,
+                                    void (*reference)(TestImage&, int32_t, int32_t),
+                                    const std::vector<SettingRun>& runs, uint32_t seed) {
+    std::mt19937 random(seed);
     for (SimdLevel level : test::AvailableLevels()) {
         test::ScopedLevel scoped(level);
-        for (const Run& run : runs) {
+        for (const SettingRun& run : runs) {
             TestImage image(37, 4, run.bytes);
             image.FillRandom(random, image.Wide() ? (1 << run.bits) - 1 : 255);
             TestImage expected = image;
-            ref::Gamma(expected, run.gamma, run.bits);
-            SingleValueBlock block{run.gamma, run.bits};
-            imaging::RunStage(AdjustGamma, image.View(), image.View(), &block);
+            reference(expected, run.value, run.bits);
+            SingleValueBlock block{run.value, run.bits};
+            imaging::RunStage(kernel, image.View(), image.View(), &block);
             ASSERT_EQ(image.bytes, expected.bytes)
-                << run.bytes << " " << run.gamma << " " << run.bits << " " << SimdLevelName(level);
+                << run.bytes << " " << run.value << " " << run.bits << " " << SimdLevelName(level);
         }
     }
 }
 
-// A thread keeps its last contrast table and line as well.
+TEST(Gamma, FollowsEveryChangeOfSettingSampleWidthAndVariant) {
+    const std::vector<SettingRun> runs = {{1, 50, 10},  {1, 150, 10}, {1, 50, 10},  {1, 0, 10},
+                                          {3, 0, 10},   {1, 0, 10},   {2, 37, 10},  {2, 37, 12},
+                                          {2, 37, 10},  {2, 160, 10}, {6, 160, 10}, {2, 37, 10},
+                                          {4, 101, 10}, {4, 99, 10}};
+    ExpectEveryRunLikeTheReference(AdjustGamma, ref::Gamma, runs, 5);
+}
+
 TEST(Contrast, FollowsEveryChangeOfSettingAndSampleWidth) {
-    struct Run {
-        int32_t bytes;
-        int32_t contrast;
-        int32_t bits;
-    };
-    const Run runs[] = {{2, 50, 10}, {2, -30, 10}, {2, 50, 10},  {2, 50, 12}, {6, 50, 10},
-                        {1, 50, 10}, {1, -30, 10}, {3, -30, 10}, {1, 90, 10}, {2, 90, 10}};
-    std::mt19937 random(6);
-    for (SimdLevel level : test::AvailableLevels()) {
-        test::ScopedLevel scoped(level);
-        for (const Run& run : runs) {
-            TestImage image(37, 4, run.bytes);
-            image.FillRandom(random, image.Wide() ? (1 << run.bits) - 1 : 255);
-            TestImage expected = image;
-            ref::Contrast(expected, run.contrast, run.bits);
-            SingleValueBlock block{run.contrast, run.bits};
-            imaging::RunStage(AdjustContrast, image.View(), image.View(), &block);
-            ASSERT_EQ(image.bytes, expected.bytes) << run.bytes << " " << run.contrast << " "
-                                                   << run.bits << " " << SimdLevelName(level);
-        }
-    }
+    const std::vector<SettingRun> runs = {{2, 50, 10}, {2, -30, 10}, {2, 50, 10},  {2, 50, 12},
+                                          {6, 50, 10}, {1, 50, 10},  {1, -30, 10}, {3, -30, 10},
+                                          {1, 90, 10}, {2, 90, 10}};
+    ExpectEveryRunLikeTheReference(AdjustContrast, ref::Contrast, runs, 6);
 }
 
 // Out-of-range 16-bit samples take the maximum through the tables and stay clamped elsewhere.
